@@ -1,0 +1,72 @@
+# Sourced by scripts/test, scripts/run and scripts/bench: configures and builds the tree, and
+# starts the private session the programs run in (Xvfb display, PulseAudio with a null sink,
+# a project-local 32-bit Wine prefix). reclume_stop_session stops exactly what was started.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${RECLUME_BUILD:-$top/build}
+export RECLUME_BUILD=$build
+
+reclume_build() {
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+      -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
+  fi
+  if [ $# -gt 0 ]; then
+    cmake --build "$build" --target "$@" -- -j"$(nproc)"
+  else
+    cmake --build "$build" -- -j"$(nproc)"
+  fi
+}
+
+started_pids=()
+
+reclume_start_session() {
+  # $1: Xvfb screen (e.g. 1920x1080x24); $2: 1 to leave the caller's DISPLAY in place.
+  local screen=${1:-1920x1080x24} keep_display=${2:-0}
+  export HOME=$build/home XDG_DATA_HOME=$build/home/.local/share
+  export XDG_RUNTIME_DIR=$build/run XDG_CONFIG_HOME=$build/home/.config
+  mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+  mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+  chmod 0700 "$XDG_RUNTIME_DIR"
+  export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+  if [ "$keep_display" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    local fifo=$build/run/displayfd
+    rm -f "$fifo"; mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    started_pids+=($!)
+    local num
+    read -r -t 20 num <"$fifo" || { echo "Xvfb did not start" >&2; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=:$num
+  fi
+
+  # PulseAudio before Wine, as the same user, with a null sink standing in for a sound card.
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=rec" \
+    --load=module-always-sink >/dev/null 2>&1 &
+  started_pids+=($!)
+  local i
+  for i in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "session: making the Wine prefix"
+    wineboot -u >/dev/null 2>&1 || true
+    wineserver -w
+    # The profile folders of a new prefix link to $HOME; make them real folders.
+    local d
+    for d in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+      if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
+    done
+  fi
+  wineserver -p >/dev/null 2>&1 &
+  started_pids+=($!)
+}
+
+reclume_stop_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  local pid
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${started_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  started_pids=()
+}

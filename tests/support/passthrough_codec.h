@@ -1,0 +1,47 @@
+// A pass-through video compressor that a test installs inside its own process
+// (ICInstall with ICINSTALL_FUNCTION), so recording paths can be tested at depths the
+// platform's compressors do not take. It accepts BI_RGB input of the chosen bit depths and
+// sizes and copies every frame through unchanged as a key frame (BI_RGB output: ffprobe reads
+// the result as rawvideo). It can be told to fail at a given frame.
+#pragma once
+
+#include <windows.h>
+#include <vfw.h>
+
+#include <vector>
+
+namespace testsupport {
+
+inline constexpr DWORD kPassThroughFourCC = mmioFOURCC('P', 'A', 'S', 'S');
+
+struct PassThroughOptions {
+  std::vector<int> bitDepths{32};  // accepted input depths
+  int widthMultiple = 1;           // accepted widths are multiples of this
+  int heightMultiple = 1;          // accepted heights are multiples of this
+  bool refuseAll = false;          // ICM_COMPRESS_QUERY refuses every format
+  int failAtFrame = -1;            // ICM_COMPRESS of this frame number (0-based) fails
+};
+
+// Installs the compressor under fourcc (or replaces the options of an installed one).
+bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc = kPassThroughFourCC);
+// Removes it again (ICRemove).
+void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);
+// Frames compressed since the last install.
+int PassThroughFramesCompressed();
+
+// Installs on construction, removes on destruction.
+class ScopedPassThrough {
+ public:
+  explicit ScopedPassThrough(const PassThroughOptions& options = {}, DWORD fourcc = kPassThroughFourCC)
+      : fourcc_(fourcc), ok_(InstallPassThrough(options, fourcc)) {}
+  ~ScopedPassThrough() { RemovePassThrough(fourcc_); }
+  ScopedPassThrough(const ScopedPassThrough&) = delete;
+  ScopedPassThrough& operator=(const ScopedPassThrough&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  DWORD fourcc_;
+  bool ok_;
+};
+
+}  // namespace testsupport

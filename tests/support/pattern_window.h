@@ -1,0 +1,31 @@
+// A topmost popup window painted with a known pattern of pure colours at a known screen
+// rectangle, for capture tests. The pattern is four quadrants: top-left red, top-right green,
+// bottom-left blue, bottom-right white (pure colours survive an 8-bit palette).
+#pragma once
+
+#include <windows.h>
+
+#include "base/window.h"
+
+namespace testsupport {
+
+inline constexpr COLORREF kPatternColors[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255),
+                                               RGB(255, 255, 255)};
+
+class PatternWindow : public base::Window {
+ public:
+  // Creates and shows the window at r (screen coordinates) and waits until it has painted.
+  bool Show(const RECT& r);
+  // The colour the pattern has at (x, y), relative to the window's top-left corner.
+  COLORREF ColorAt(int x, int y) const;
+  const RECT& rect() const { return rect_; }
+
+ protected:
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  RECT rect_{};
+  bool painted_ = false;
+};
+
+}  // namespace testsupport
