@@ -214,8 +214,8 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
 
 void TBitmap::Assign(const TBitmap& source) {
   if (&source == this) return;
-  std::vector<RGBQUAD> colors = source.ColorTable();
-  Allocate(source.width_, source.height_, source.format_, &colors);
+  Reset(source.width_, source.height_, source.format_);  // keeps the storage when it fits
+  SetColorTable(source.ColorTable());
   if (!Empty()) std::memcpy(bits_, source.bits_, static_cast<size_t>(stride_) * height_);
 }
 

@@ -23,6 +23,10 @@
 
 namespace engine {
 
+namespace simd {
+struct AddPattern;
+}
+
 // Four byte pointers: element i points at byte i of the pixel (or at the scratch sink).
 struct TPixelRef {
   uint8_t* p[4];
@@ -160,6 +164,8 @@ class TByteChain {
   void Posterize(uint8_t levels);  // every channel
   const std::array<uint8_t, 256>& Table(int channel) const { return tables_[channel]; }
   bool Touches(int channel) const { return touched_[channel]; }
+  // True when every table adds a constant with clamping or wrapping; fills the pattern.
+  bool AsAddPattern(simd::AddPattern& pattern) const;
 
  private:
   std::array<std::array<uint8_t, 256>, 4> tables_;

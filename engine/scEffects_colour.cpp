@@ -6,9 +6,11 @@
 // bytes per pixel; the mask of the component, when in use, is tested per pixel in a loop of
 // its own.
 #include <algorithm>
+#include <cstring>
 
 #include "engine/scEffects.h"
 #include "engine/scEffects_noise.h"
+#include "engine/scEffects_simd.h"
 #include "engine/scEffects_walk.h"
 #include "engine/scMemUtils.h"
 
@@ -88,15 +90,58 @@ void TByteChain::Posterize(uint8_t levels) {
   }
 }
 
+bool TByteChain::AsAddPattern(simd::AddPattern& pattern) const {
+  for (int c = 0; c < 4; ++c) {
+    const auto& t = tables_[c];
+    bool wraps = true;
+    for (int i = 0; i < 256 && wraps; ++i) wraps = t[i] == static_cast<uint8_t>(i + t[0]);
+    if (wraps) {
+      pattern.wrap[c] = t[0];
+      pattern.up[c] = pattern.down[c] = 0;
+      continue;
+    }
+    const int d = t[255] < 255 ? t[255] - 255 : t[0];
+    for (int i = 0; i < 256; ++i)
+      if (t[i] != Clamp(i + d)) return false;
+    pattern.wrap[c] = 0;
+    pattern.up[c] = static_cast<uint8_t>(d > 0 ? d : 0);
+    pattern.down[c] = static_cast<uint8_t>(d < 0 ? -d : 0);
+  }
+  return true;
+}
+
 bool TEffects::ApplyByteChain(TBitmap& bitmap, const TByteChain& chain) {
   const TBitmap* mask = nullptr;
   if (!PrepareWalk(bitmap, nullptr, mask)) return false;
-  const uint8_t* t0 = chain.Table(0).data();
-  const uint8_t* t1 = chain.Table(1).data();
-  const uint8_t* t2 = chain.Table(2).data();
-  const uint8_t* t3 = chain.Table(3).data();
+  const int bpp = BytesPerPixel();
+  const uint8_t* tables[4] = {chain.Table(0).data(), chain.Table(1).data(), chain.Table(2).data(),
+                              chain.Table(3).data()};
+  simd::AddPattern pattern;
+  if (!mask && chain.AsAddPattern(pattern)) {
+    // Adding with clamping or wrapping needs no table: saturating byte arithmetic does it.
+    const int rowBytes = bitmap.Width() * bpp;
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      for (int i = simd::AddBytes(row, rowBytes, bpp, pattern); i < rowBytes; ++i)
+        row[i] = tables[i % bpp][row[i]];
+    }
+    return true;
+  }
+  const uint8_t* t0 = tables[0];
+  const uint8_t* t1 = tables[1];
+  const uint8_t* t2 = tables[2];
+  const uint8_t* t3 = tables[3];
   walk::EachPixel(BytesPerPixel(), bitmap, mask, MaskColor.data(), [&](auto bytes, uint8_t* p, int, int) {
     constexpr int B = decltype(bytes)::value;
+    if constexpr (B == 4) {
+      // One load and one store per pixel; the four lookups in between.
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      v = uint32_t(t0[v & 0xFF]) | uint32_t(t1[(v >> 8) & 0xFF]) << 8 | uint32_t(t2[(v >> 16) & 0xFF]) << 16 |
+          uint32_t(t3[v >> 24]) << 24;
+      std::memcpy(p, &v, 4);
+      return;
+    }
     p[0] = t0[p[0]];
     if constexpr (B > 1) p[1] = t1[p[1]];
     if constexpr (B > 2) p[2] = t2[p[2]];
@@ -192,6 +237,17 @@ bool TEffects::Saturation(TBitmap& bitmap, TChannels channels, uint8_t value) {
   int scaled[511];
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = (d * value) / 255;
   const bool all = sel == (1u << bpp) - 1;
+  if (all && !mask && bpp == 4) {
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      for (int x = simd::Saturation32(row, bitmap.Width(), value); x < bitmap.Width(); ++x) {
+        uint8_t* p = row + x * 4;
+        const int m = (p[0] + p[1] + p[2] + p[3]) / 4;
+        for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);
+      }
+    }
+    return true;
+  }
   walk::EachPixel(bpp, bitmap, mask, MaskColor.data(), [&](auto bytes, uint8_t* p, int, int) {
     constexpr int B = decltype(bytes)::value;
     if (all) {

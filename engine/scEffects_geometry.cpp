@@ -12,6 +12,7 @@
 #include <numbers>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_simd.h"
 #include "engine/scEffects_walk.h"
 
 namespace engine {
@@ -40,7 +41,24 @@ class RoundingMode {
 int64_t RoundNearestEven(double v) { return static_cast<int64_t>(std::nearbyint(v)); }
 
 // Quarter turns in tiles, so both the rows read and the rows written stay in the cache.
-constexpr int kTile = 32;
+constexpr int kTile = 128;
+
+// Source pixels (x0..x1) x (y0..y1) to their places, one at a time.
+template <int B>
+void QuarterPixels(const TBitmap& src, TBitmap& dst, bool counterClockwise, int x0, int x1, int y0, int y1) {
+  const int w = src.Width(), h = src.Height();
+  for (int x = x0; x < x1; ++x) {
+    // Turned left, source column x becomes destination row w-1-x read from the top (y
+    // ascending); turned right, it becomes row x read from the right (h-1-y).
+    uint8_t* d = counterClockwise ? dst.ScanLine(w - 1 - x) + y0 * B : dst.ScanLine(x) + (h - 1 - y0) * B;
+    const uint8_t* s = src.ScanLine(y0) + x * B;
+    const int stride = src.Stride();
+    for (int y = y0; y < y1; ++y, s += stride) {
+      std::memcpy(d, s, B);
+      d += counterClockwise ? B : -B;
+    }
+  }
+}
 
 template <int B>
 void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
@@ -49,17 +67,25 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
     const int yEnd = std::min(ty + kTile, h);
     for (int tx = 0; tx < w; tx += kTile) {
       const int xEnd = std::min(tx + kTile, w);
-      for (int x = tx; x < xEnd; ++x) {
-        // Turned left, source column x becomes destination row w-1-x read from the top
-        // (y ascending); turned right, it becomes row x read from the right (h-1-y).
-        uint8_t* d = counterClockwise ? dst.ScanLine(w - 1 - x) + ty * B
-                                      : dst.ScanLine(x) + (h - 1 - ty) * B;
-        const uint8_t* s = src.ScanLine(ty) + x * B;
+      if constexpr (B != 4) {
+        QuarterPixels<B>(src, dst, counterClockwise, tx, xEnd, ty, yEnd);
+      } else {
+        // Whole 4 x 4 blocks as register transposes, the ragged edges pixel by pixel.
+        const int y4 = ty + ((yEnd - ty) & ~3), x4 = tx + ((xEnd - tx) & ~3);
+        // Along destination rows first, so each of them fills whole cache lines in turn.
         const int stride = src.Stride();
-        for (int y = ty; y < yEnd; ++y, s += stride) {
-          std::memcpy(d, s, B);
-          d += counterClockwise ? B : -B;
+        for (int x = tx; x < x4; x += 4) {
+          uint8_t* out[4];
+          for (int k = 0; k < 4; ++k)
+            out[k] = counterClockwise ? dst.ScanLine(w - 1 - x - k) + ty * 4 : dst.ScanLine(x + k) + (h - 4 - ty) * 4;
+          const uint8_t* block = src.ScanLine(ty) + x * 4;
+          for (int y = ty; y < y4; y += 4, block += 4 * stride) {
+            simd::QuarterBlock32(block, stride, out, counterClockwise);
+            for (int k = 0; k < 4; ++k) out[k] += counterClockwise ? 16 : -16;
+          }
         }
+        QuarterPixels<B>(src, dst, counterClockwise, x4, xEnd, ty, yEnd);
+        QuarterPixels<B>(src, dst, counterClockwise, tx, x4, y4, yEnd);
       }
     }
   }
@@ -68,9 +94,8 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
 template <int B>
 void ReverseRow(const uint8_t* s, uint8_t* d, int w) {
   if constexpr (B == 4) {
-    const uint32_t* s4 = reinterpret_cast<const uint32_t*>(s);
-    uint32_t* d4 = reinterpret_cast<uint32_t*>(d) + w - 1;
-    for (int x = 0; x < w; ++x) *d4-- = s4[x];
+    const int done = simd::Reverse32(s, d, w);
+    for (int x = done; x < w; ++x) std::memcpy(d + (w - 1 - x) * 4, s + x * 4, 4);
   } else {
     d += static_cast<size_t>(w - 1) * B;
     for (int x = 0; x < w; ++x, s += B, d -= B) std::memcpy(d, s, B);
