@@ -96,6 +96,7 @@ class TBitmap {
 
   TCanvas Canvas() { return TCanvas(*this); }
   // The memory DC the bitmap is selected into (made on first use); null for an empty bitmap.
+  // After drawing on it directly, call GdiFlush before reading the rows.
   HDC DC();
   HBITMAP Handle() const { return dib_.get(); }
 

@@ -113,7 +113,7 @@ void ReverseRows(const TBitmap& src, TBitmap& dst, bool upsideDown) {
 // ---- fixed turns ----
 
 bool TEffects::FixedTurn(Turn turn, TBitmap& source, TBitmap& dest, const TPixelValue* fill) {
-  if (source.Empty()) return false;
+  if (source.Empty() || &source == &dest) return false;  // a turn cannot be done in place
   source.SetPixelFormat(GetPixelSize());
   const int w = source.Width(), h = source.Height();
   const bool quarter = turn == Turn::R90 || turn == Turn::R270;
@@ -213,7 +213,7 @@ POINT TEffects::SourcePoint(int x, int y, POINT sourceCentre, POINT destCentre, 
 }
 
 bool TEffects::Rotate(TBitmap& source, TBitmap& dest, double angle, const TPixelValue* fill) {
-  if (source.Empty() || !std::isfinite(angle)) return false;
+  if (source.Empty() || &source == &dest || !std::isfinite(angle)) return false;
   // Pixels that no source pixel reaches are zero unless a fill is given.
   const TPixelValue zero{};
   if (!fill) fill = &zero;
