@@ -2,11 +2,13 @@
 // per-pixel reference on random bitmaps of odd sizes at every pixel size, masked and not.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_noise.h"
 #include "engine/scMemUtils.h"
 #include "tests/engine/effects_reference.h"
 
@@ -168,11 +170,16 @@ std::vector<KernelCase> KernelCases() {
                        [=](TEffects& fx, TBitmap& b) { ref::Saturation(fx, b, ch, s); }});
     cases.push_back({"solarize" + tag, [=](TEffects& fx, TBitmap& b) { return fx.Solarize(b, ch, 120); },
                      [=](TEffects& fx, TBitmap& b) { ref::Solarize(fx, b, ch, 120); }});
-    for (int amount : {0, 1, 37, 255})
-      cases.push_back({"noise " + std::to_string(amount) + tag,
+    // Both noise kernels: the SSE2 one every machine runs, and the wider one where it exists.
+    for (bool baseline : {false, true})
+      for (int amount : {0, 1, 37, 255})
+        cases.push_back({"noise " + std::to_string(amount) + (baseline ? " sse2" : "") + tag,
                        [=](TEffects& fx, TBitmap& b) {
                          SetRandomSeed(0xC0FFEE);
-                         return fx.Noise(b, ch, uint8_t(amount));
+                         UseBaselineNoiseKernel(baseline);
+                         const bool ok = fx.Noise(b, ch, uint8_t(amount));
+                         UseBaselineNoiseKernel(false);
+                         return ok;
                        },
                        [=](TEffects& fx, TBitmap& b) {
                          const uint32_t end = ref::Noise(fx, b, ch, amount, 0xC0FFEE);
@@ -189,6 +196,7 @@ std::vector<KernelCase> KernelCases() {
 TEST(EffectsColour, KernelsEqualTheirReferences) {
   const std::vector<std::pair<int, int>> sizes = {{1, 1}, {37, 23}, {3, 5}, {129, 7}};
   const auto cases = KernelCases();
+  if (!WideNoiseKernelAvailable()) std::printf("note: this processor runs the SSE2 noise kernel only\n");
   for (int bpp = 1; bpp <= 4; ++bpp) {
     for (bool masked : {false, true}) {
       for (auto [w, h] : sizes) {
