@@ -203,6 +203,18 @@ bool TEffects::Contrast(TBitmap& bitmap, uint8_t channel, int16_t value) {
 
 bool TEffects::Contrast(TBitmap& bitmap, TChannels channels, const TChannelValues& values) {
   if (!HasChannel(channels)) return false;
+  if (BytesPerPixel() == 4 && !(Masked && !MaskBitmap().Empty()) && simd::UseWideKernels()) {
+    const TBitmap* mask = nullptr;
+    if (!PrepareWalk(bitmap, nullptr, mask)) return false;
+    std::array<int16_t, 4> c{};
+    for (int i = 0; i < 4; ++i) c[i] = channels[i] ? values[i] : 0;
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      for (int i = simd::Contrast32Avx2(row, bitmap.Width(), c) * 4; i < bitmap.Width() * 4; ++i)
+        ContrastByte(row[i], c[i % 4]);
+    }
+    return true;
+  }
   TByteChain chain;
   chain.Contrast(channels, values);
   return ApplyByteChain(bitmap, chain);
@@ -240,7 +252,9 @@ bool TEffects::Saturation(TBitmap& bitmap, TChannels channels, uint8_t value) {
   if (all && !mask && bpp == 4) {
     for (int y = 0; y < bitmap.Height(); ++y) {
       uint8_t* row = bitmap.ScanLine(y);
-      for (int x = simd::Saturation32(row, bitmap.Width(), value); x < bitmap.Width(); ++x) {
+      const int done = simd::UseWideKernels() ? simd::Saturation32Avx2(row, bitmap.Width(), value)
+                                              : simd::Saturation32(row, bitmap.Width(), value);
+      for (int x = done; x < bitmap.Width(); ++x) {
         uint8_t* p = row + x * 4;
         const int m = (p[0] + p[1] + p[2] + p[3]) / 4;
         for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);

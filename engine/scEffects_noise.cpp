@@ -10,14 +10,11 @@
 
 #include <immintrin.h>
 
-#include <atomic>
-
+#include "engine/scEffects_simd.h"
 #include "engine/scMemUtils.h"
 
 namespace engine {
 namespace {
-
-std::atomic<bool> gBaselineOnly{false};
 
 inline uint8_t NoiseByte(uint8_t b, uint32_t& s, uint32_t amount) {
   s = NextSeed(s);
@@ -144,23 +141,7 @@ __attribute__((target("avx2"))) int RoundsAvx2(uint8_t* bytes, int count, uint32
   return rounds * 16;
 }
 
-bool UseAvx2() {
-  static const bool available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return available && !gBaselineOnly.load(std::memory_order_relaxed);
-}
-
 }  // namespace
-
-void UseBaselineNoiseKernel(bool baselineOnly) { gBaselineOnly = baselineOnly; }
-bool WideNoiseKernelAvailable() {
-  const bool saved = gBaselineOnly.exchange(false);
-  const bool result = UseAvx2();
-  gBaselineOnly = saved;
-  return result;
-}
 
 void NoiseRuns::Apply(uint8_t* bytes, int count) {
   if (count <= 0) return;
@@ -168,7 +149,7 @@ void NoiseRuns::Apply(uint8_t* bytes, int count) {
     seed_ = AdvanceSeed(seed_, static_cast<uint64_t>(count) * 2);
     return;
   }
-  const int done = UseAvx2() ? RoundsAvx2(bytes, count, seed_, amount_) : RoundsSse2(bytes, count, seed_, amount_);
+  const int done = simd::UseWideKernels() ? RoundsAvx2(bytes, count, seed_, amount_) : RoundsSse2(bytes, count, seed_, amount_);
   seed_ = AdvanceSeed(seed_, static_cast<uint64_t>(done) * 2);
   uint32_t s = seed_;
   for (int i = done; i < count; ++i) bytes[i] = NoiseByte(bytes[i], s, amount_);

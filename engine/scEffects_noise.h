@@ -18,8 +18,4 @@ class NoiseRuns {
   uint8_t amount_;
 };
 
-// Tests run the baseline SSE2 kernel even where the wider one would be chosen.
-void UseBaselineNoiseKernel(bool baselineOnly);
-bool WideNoiseKernelAvailable();
-
 }  // namespace engine

@@ -1,6 +1,7 @@
-// Internal to the effects: SSE2 row kernels for the cases the camera hits on every frame.
-// Each returns how many leading bytes (or pixels) it handled; the caller finishes the row with
-// its plain loop, which defines the result the kernels reproduce exactly.
+// Internal to the effects: SSE2 row kernels for the cases the camera hits on every frame, and
+// AVX2 ones beside them where the processor has AVX2. Each returns how many leading bytes (or
+// pixels) it handled; the caller finishes the row with its plain loop, which defines the
+// result the kernels reproduce exactly.
 #pragma once
 
 #include <emmintrin.h>
@@ -10,9 +11,21 @@
 
 namespace engine::simd {
 
+// True when the AVX2 kernels run: the processor has them and tests have not asked for the
+// SSE2 ones only.
+bool UseWideKernels();
+bool WideKernelsAvailable();
+void UseBaselineKernels(bool baselineOnly);
+
 // Saturation of 32-bit pixels over all four channels; scaled[d + 255] = (d * S) div 255.
 // Returns the pixels done (a multiple of 4).
 int Saturation32(uint8_t* row, int pixels, int s);
+int Saturation32Avx2(uint8_t* row, int pixels, int s);  // a multiple of 8
+
+// Contrast of 32-bit pixels: b := clamp(b - ((127 - b) * c) div 255) with c the channel's
+// value (0 leaves a channel alone). AVX2 only (the SSE2 build uses lookup tables, which are as
+// fast there). Returns the pixels done (a multiple of 8).
+int Contrast32Avx2(uint8_t* row, int pixels, const std::array<int16_t, 4>& c);
 
 // Per-byte "add then clamp or wrap" of a repeating pattern of bytesPerPixel channels:
 // b := clamp((b + wrap[c]) mod 256 + up[c] - down[c]). Returns the bytes done.
