@@ -165,6 +165,14 @@ LRESULT FrameWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
+    case WM_SYSCOMMAND:
+      // The camera sends SC_RESTORE when the application is minimised; the default handling
+      // would activate the frame and take the keyboard from the recorded program.
+      if ((wp & 0xFFF0) == SC_RESTORE) {
+        if (::IsWindowVisible(hwnd())) ShowOverlay(hwnd());
+        return 0;
+      }
+      return Default(msg, wp, lp);
     default:
       return Default(msg, wp, lp);
   }

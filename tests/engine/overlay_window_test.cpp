@@ -275,6 +275,12 @@ TEST(FrameWindow, MarksARectangleWithoutTakingTheFocus) {
   // Right of the tab the desktop shows through.
   EXPECT_NE(ScreenPixel(area.left + cap.cx + 20, area.top - 4 - cap.cy / 2), RGB(255, 255, 0));
 
+  // What the camera sends when the application is minimised: the frame stays, unactivated.
+  SendMessageW(frame.hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(IsWindowVisible(frame.hwnd()));
+  EXPECT_EQ(GetForegroundWindow(), foreground);
+  EXPECT_NE(GetActiveWindow(), frame.hwnd());
+
   frame.Hide();
   EXPECT_FALSE(IsWindowVisible(frame.hwnd()));
 }
