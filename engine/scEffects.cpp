@@ -116,7 +116,7 @@ bool TCustomEffects::Scan(TBitmap& bitmap, void* data, TBitmap* maskArg) {
       // A negative index or a row past the end ends the walk; a position past the row's end
       // goes on with the row after the one asked for.
       if (vert < 0 || horz < 0 || vert >= height) return true;
-      if (horz + bpp > rowBytes) {
+      if (horz > rowBytes - bpp) {
         y = vert + 1;
         nextRowChosen = true;
         break;
@@ -250,10 +250,11 @@ void TCustomEffects::TransferData(TMemoryStream& stream, TBitmap& bitmap, bool e
     bitmap.SetPixelFormat(TPixelFormat::pf8bit);
 
   const int64_t bits = static_cast<int64_t>(stream.size()) * 8;
-  const int64_t needed = fixedStep ? bits * step : bits;
   const int64_t rowBytes = static_cast<int64_t>(bitmap.Width()) * engine::BytesPerPixel(bitmap.PixelFormat());
   const int64_t available = static_cast<int64_t>(bitmap.Height()) * rowBytes - offset;
-  if (rowBytes <= 0 || available < needed) throw EBitmapError(kOutOfBitmapSpace);
+  // Needed is bits x step with a fixed step; compared by division so that it cannot overflow.
+  if (rowBytes <= 0 || available < bits || (fixedStep && available / bits < step))
+    throw EBitmapError(kOutOfBitmapSpace);
   const int64_t stride = fixedStep ? step : available / bits;
 
   // The rows form one byte sequence (padding excluded); the walk starts at the beginning of the
