@@ -133,5 +133,11 @@ int wmain() {
     runAll();
     simd::UseBaselineKernels(false);
   }
+  // The camera's other true-colour setting, against the same 32-bit copy.
+  std::printf("-- frames of 24 bits\n");
+  fx.SetPixelSize(TPixelFormat::pf24bit);
+  frame.SetPixelFormat(TPixelFormat::pf24bit);
+  source.SetPixelFormat(TPixelFormat::pf24bit);
+  runAll();
   return 0;
 }
