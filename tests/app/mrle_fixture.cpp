@@ -1,0 +1,128 @@
+// Fixture recordings and folders for the recordings-list and playback tests.
+#include "tests/app/mrle_fixture.h"
+
+#include <vfw.h>
+
+#include <atomic>
+#include <vector>
+
+#include "base/text.h"
+#include "base/unique.h"
+
+namespace apptest {
+
+namespace {
+
+struct AviFileTraits {
+  using Handle = PAVIFILE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::AVIFileRelease(h); }
+};
+struct AviStreamTraits {
+  using Handle = PAVISTREAM;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::AVIStreamRelease(h); }
+};
+
+// AVIFileInit / AVIFileExit for one write.
+struct AviLibrary {
+  AviLibrary() { ::AVIFileInit(); }
+  ~AviLibrary() { ::AVIFileExit(); }
+};
+
+// Pure colours survive the 8-bit palette exactly.
+constexpr RGBQUAD kPalette[4] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {255, 255, 255, 0}};
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data{};
+  base::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &data));
+  if (find) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(folder + name + L"\\");
+      } else {
+        ::SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW((folder + name).c_str());
+      }
+    } while (::FindNextFileW(find.get(), &data));
+  }
+  find.reset();
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps) {
+  AviLibrary library;
+  ::DeleteFileW(path.c_str());
+  base::Unique<AviFileTraits> file;
+  if (::AVIFileOpenW(file.put(), path.c_str(), OF_CREATE | OF_WRITE, nullptr) != 0) return false;
+
+  AVISTREAMINFOW info{};
+  info.fccType = streamtypeVIDEO;
+  info.dwScale = 1;
+  info.dwRate = static_cast<DWORD>(fps);
+  info.dwSuggestedBufferSize = static_cast<DWORD>(width * height);
+  ::SetRect(&info.rcFrame, 0, 0, width, height);
+  base::Unique<AviStreamTraits> raw;
+  if (::AVIFileCreateStreamW(file.get(), raw.put(), &info) != 0) return false;
+
+  AVICOMPRESSOPTIONS options{};
+  options.fccType = streamtypeVIDEO;
+  options.fccHandler = mmioFOURCC('M', 'R', 'L', 'E');
+  options.dwKeyFrameEvery = 1;
+  options.dwQuality = 7500;
+  options.dwFlags = AVICOMPRESSF_KEYFRAMES;
+  base::Unique<AviStreamTraits> compressed;
+  if (::AVIMakeCompressedStream(compressed.put(), raw.get(), &options, nullptr) != AVIERR_OK) return false;
+
+  struct Format {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+  } format{};
+  format.header.biSize = sizeof(BITMAPINFOHEADER);
+  format.header.biWidth = width;
+  format.header.biHeight = height;
+  format.header.biPlanes = 1;
+  format.header.biBitCount = 8;
+  format.header.biCompression = BI_RGB;
+  const int stride = (width + 3) & ~3;
+  format.header.biSizeImage = static_cast<DWORD>(stride * height);
+  format.header.biClrUsed = 256;
+  for (int i = 0; i < 4; ++i) format.colors[i] = kPalette[i];
+  if (::AVIStreamSetFormat(compressed.get(), 0, &format, sizeof format) != 0) return false;
+
+  std::vector<BYTE> pixels(format.header.biSizeImage);
+  for (int frame = 0; frame < frames; ++frame) {
+    // Top half one colour, bottom half the next, changing every frame.
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        pixels[static_cast<size_t>(y * stride + x)] = static_cast<BYTE>((frame + (y < height / 2 ? 0 : 1)) % 4);
+    if (::AVIStreamWrite(compressed.get(), frame, 1, pixels.data(), static_cast<LONG>(pixels.size()),
+                         AVIIF_KEYFRAME, nullptr, nullptr) != 0)
+      return false;
+  }
+  return true;
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<int> counter{0};
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  path_ = base::Format(L"%sreclume_rec_%u_%u_%d\\", temp, ::GetCurrentProcessId(), ::GetTickCount(), ++counter);
+  RemoveTree(path_);
+  ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool TouchFile(const std::wstring& path) {
+  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  return static_cast<bool>(file);
+}
+
+}  // namespace apptest
