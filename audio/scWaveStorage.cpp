@@ -245,6 +245,7 @@ bool TWaveStreamAdapter::StartWriting(const WAVEFORMATEX& format) {
     return false;
   }
   state_ = wsWriting;
+  written_ = 0;
   dataOffset_ = uint32_t(::mmioSeek(handle_.get(), 0, SEEK_CUR));
   NotifyChanging();
   return true;
@@ -253,7 +254,9 @@ bool TWaveStreamAdapter::StartWriting(const WAVEFORMATEX& format) {
 int32_t TWaveStreamAdapter::WriteData(const void* buffer, int32_t count) {
   if (state_ != wsWriting) return -1;
   if (count <= 0) return 0;
-  return ::mmioWrite(handle_.get(), static_cast<const char*>(buffer), count);
+  const LONG done = ::mmioWrite(handle_.get(), static_cast<const char*>(buffer), count);
+  if (done > 0) written_ += uint64_t(done);
+  return done;
 }
 
 bool TWaveStreamAdapter::FinishWriting() {
@@ -263,9 +266,9 @@ bool TWaveStreamAdapter::FinishWriting() {
   DropHandle();
   dirty_ = true;
   const bool parsed = EnsureParsed();
-  // Cut only a wave whose sizes were patched and whose header reads back: a failure keeps
-  // every byte that was recorded.
-  if (!patched || !parsed) return false;
+  // Cut only a wave whose header reads back with every byte that was written: a failed size
+  // patch (the platform does not report a failing write inside it) keeps the whole recording.
+  if (!patched || !parsed || dataSize_ != written_) return false;
   const int64_t end = int64_t(dataOffset_) + dataSize_ + (dataSize_ & 1);
   try {
     if (end < stream_->Size()) stream_->SetSize(end);

@@ -142,6 +142,7 @@ class TWaveStreamAdapter {
   MMCKINFO riffChunk_{};
   MMCKINFO dataChunk_{};
   UniqueMmio handle_;
+  uint64_t written_ = 0;  // audio bytes written by the rewrite in progress
   // Blocks AccessData allocated (freed by ReleaseData or with the adapter) and pointers it
   // handed out into a memory stream.
   std::vector<std::unique_ptr<uint8_t[]>> copies_;

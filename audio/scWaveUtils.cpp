@@ -152,7 +152,8 @@ uint32_t MsToBufferBytes(const WAVEFORMATEX& format, uint32_t ms) {
   uint64_t bytes = MulDivRound(ms, format.nAvgBytesPerSec, 1000);
   const uint64_t align = format.nBlockAlign;
   if (align >= 2 && bytes % align != 0) bytes += align - bytes % align;
-  return Saturate(bytes);
+  if (bytes > UINT32_MAX) bytes = align >= 2 ? UINT32_MAX - UINT32_MAX % align : UINT32_MAX;
+  return uint32_t(bytes);
 }
 
 uint32_t MsToDataBytes(const WAVEFORMATEX& format, uint32_t ms) {
