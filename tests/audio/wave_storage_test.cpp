@@ -37,12 +37,13 @@ Bytes DataOf(TWaveStreamAdapter& a) {
 // Samples [from, to) of the ramp.
 Bytes RampPart(int from, int to) { return Ramp16(size_t(to - from), from); }
 
-// A memory stream whose writes into the first 46 bytes fail once armed (the size patches).
+// A memory stream whose writes to the data size field fail once armed: the RIFF size is
+// patched, the data size stays 0.
 class PatchFailingStream : public TMemoryStream {
  public:
   bool armed = false;
   int32_t Write(const void* buffer, int32_t count) override {
-    if (armed && Position() < 46) return 0;
+    if (armed && Position() >= 42 && Position() < 46) return 0;
     return TMemoryStream::Write(buffer, count);
   }
 };
@@ -118,7 +119,7 @@ TEST(WaveAdapter, FailedSizePatchKeepsTheRecording) {
   const Bytes audio = Ramp16(4000);
   ASSERT_EQ(adapter.WriteData(audio.data(), int32_t(audio.size())), int32_t(audio.size()));
   stream.armed = true;
-  EXPECT_FALSE(adapter.FinishWriting()) << "the sizes could not be written";
+  EXPECT_FALSE(adapter.FinishWriting()) << "the data size could not be written";
   EXPECT_EQ(adapter.State(), wsIdle);
   EXPECT_GE(stream.Size(), int64_t(46 + audio.size())) << "nothing recorded was cut away";
   const Bytes file = BytesOf(stream);
