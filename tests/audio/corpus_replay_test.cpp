@@ -149,6 +149,7 @@ TEST(CorpusReplay, EveryInputThroughTheAdapter) {
       ASSERT_TRUE(theirs.ok) << shown << ": the platform's descent refused it";
       ASSERT_TRUE(ours.Valid()) << shown;
       const size_t n = WaveFormatSize(*ours.WaveFormat());
+      ASSERT_GE(theirs.format.size(), n) << shown;
       EXPECT_EQ(Bytes(theirs.format.begin(), theirs.format.begin() + n),
                 Bytes(reinterpret_cast<const uint8_t*>(ours.WaveFormat()),
                       reinterpret_cast<const uint8_t*>(ours.WaveFormat()) + n))
