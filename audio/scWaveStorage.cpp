@@ -443,7 +443,8 @@ struct AccessedData {
 }  // namespace
 
 std::vector<TWaveStreamAdapter*> TWaveStreamAdapter::ResolveSelf(const std::vector<TWaveStreamAdapter*>& sources,
-                                                                std::unique_ptr<TWaveStreamAdapter>& self) {
+                                                                std::unique_ptr<TWaveStreamAdapter>& self,
+                                                                WaveFormatPtr* firstFormat) {
   std::vector<TWaveStreamAdapter*> items;
   for (TWaveStreamAdapter* s : sources) {
     if (!s) return {};
@@ -453,16 +454,18 @@ std::vector<TWaveStreamAdapter*> TWaveStreamAdapter::ResolveSelf(const std::vect
     }
     items.push_back(s);
   }
+  if (firstFormat && !items.empty()) {
+    *firstFormat = CopyWaveFormat(items.front()->WaveFormat());
+    if (!*firstFormat) return {};
+  }
   return items;
 }
 
 bool TWaveStreamAdapter::JoinWaves(const std::vector<TWaveStreamAdapter*>& sources, uint32_t silenceMs) {
   std::unique_ptr<TWaveStreamAdapter> self;
-  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self);
+  WaveFormatPtr format;
+  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self, &format);
   if (items.empty()) return false;
-  const WAVEFORMATEX* first = items.front()->WaveFormat();
-  if (!first) return false;
-  WaveFormatPtr format = CopyWaveFormat(first);
 
   std::vector<uint8_t> silence;
   if (silenceMs != 0 && items.size() >= 2) {
@@ -490,11 +493,9 @@ bool TWaveStreamAdapter::JoinWaves(const std::vector<TWaveStreamAdapter*>& sourc
 
 bool TWaveStreamAdapter::MixWaves(const std::vector<TWaveStreamAdapter*>& sources) {
   std::unique_ptr<TWaveStreamAdapter> self;
-  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self);
+  WaveFormatPtr format;
+  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self, &format);
   if (items.empty()) return false;
-  const WAVEFORMATEX* first = items.front()->WaveFormat();
-  if (!first) return false;
-  WaveFormatPtr format = CopyWaveFormat(first);
 
   AccessedData accessed;
   std::vector<TWaveBufferItem> inputs;

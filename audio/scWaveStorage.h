@@ -118,10 +118,12 @@ class TWaveStreamAdapter {
   bool CopyData(std::vector<uint8_t>& out);
   // A memory copy of this adapter, for operations whose source is the adapter itself.
   std::unique_ptr<TWaveStreamAdapter> Snapshot();
-  // sources with every mention of this adapter replaced by one snapshot (kept in self);
-  // empty when a source is missing.
+  // sources with every mention of this adapter replaced by one snapshot (kept in self), and
+  // a copy of the first one's format when asked; empty when a source is missing or the
+  // first is not a valid wave.
   std::vector<TWaveStreamAdapter*> ResolveSelf(const std::vector<TWaveStreamAdapter*>& sources,
-                                               std::unique_ptr<TWaveStreamAdapter>& self);
+                                               std::unique_ptr<TWaveStreamAdapter>& self,
+                                               WaveFormatPtr* firstFormat = nullptr);
   // Rewrites the stream with format and data; true when everything was written and it was
   // more than 0 bytes.
   bool Rewrite(const WAVEFORMATEX& format, const void* data, uint32_t size);

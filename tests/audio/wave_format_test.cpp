@@ -4,16 +4,12 @@
 #include <cstring>
 
 #include "audio/scWaveUtils.h"
+#include "tests/audio/wave_test_util.h"
 
 using namespace audio;
+using wavetest::Pcm;
 
 namespace {
-
-WAVEFORMATEX Pcm(TPCMFormat pcm) {
-  WAVEFORMATEX f{};
-  MakePCMFormat(f, pcm);
-  return f;
-}
 
 WAVEFORMATEX Record(WORD tag, WORD channels, DWORD rate, WORD bits) {
   WAVEFORMATEX f{};

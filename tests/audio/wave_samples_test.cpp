@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "audio/scWaveUtils.h"
+#include "tests/audio/wave_test_util.h"
 
 using namespace audio;
+using wavetest::Pcm;
 
 namespace {
-
-WAVEFORMATEX Pcm(TPCMFormat pcm) {
-  WAVEFORMATEX f{};
-  MakePCMFormat(f, pcm);
-  return f;
-}
 
 std::vector<uint8_t> Bytes16(const std::vector<int16_t>& samples) {
   std::vector<uint8_t> out(samples.size() * 2);
