@@ -99,23 +99,25 @@ bool TWaveStreamAdapter::AccessData(uint8_t*& data, bool forceCopy) {
     done += uint32_t(n);
   }
   data = block.get();
-  copies_.push_back(std::move(block));
+  copies_.push_back({std::move(block), dataSize_});
   return true;
 }
 
 bool TWaveStreamAdapter::ReleaseData(uint8_t* data, bool writeBack) {
   if (!data) return false;
-  auto copy = std::find_if(copies_.begin(), copies_.end(), [&](const auto& b) { return b.get() == data; });
+  auto copy = std::find_if(copies_.begin(), copies_.end(), [&](const auto& c) { return c.block.get() == data; });
   if (copy != copies_.end()) {
-    std::unique_ptr<uint8_t[]> block = std::move(*copy);
+    const std::unique_ptr<uint8_t[]> block = std::move(copy->block);
+    const uint32_t blockSize = copy->size;
     copies_.erase(copy);
     if (!writeBack) return true;
-    // The header of a finished rewrite says where the data lives; without one there is no
-    // place to write back to.
+    // The data may have been rewritten meanwhile: write back no more than the block holds,
+    // and only where the current header says the data lives.
     if (!EnsureParsed()) return false;
+    const uint32_t size = std::min(blockSize, dataSize_);
     stream_->SetPosition(dataOffset_);
-    for (uint32_t done = 0; done < dataSize_;) {
-      int32_t n = stream_->Write(block.get() + done, int32_t(std::min<uint32_t>(dataSize_ - done, INT32_MAX)));
+    for (uint32_t done = 0; done < size;) {
+      int32_t n = stream_->Write(block.get() + done, int32_t(std::min<uint32_t>(size - done, INT32_MAX)));
       if (n <= 0) return false;
       done += uint32_t(n);
     }
@@ -369,6 +371,10 @@ bool TWaveStreamAdapter::ConvertFormat(const WAVEFORMATEX* format) {
 
 bool TWaveStreamAdapter::CopyRange(TWaveStreamAdapter& source, uint32_t startMs, uint32_t lengthMs) {
   if (&source == this) return KeepRange(startMs, lengthMs);
+  if (source.stream_ == stream_) {
+    Snapshots kept;
+    return CopyRange(*ResolveSelf({&source}, kept).front(), startMs, lengthMs);
+  }
   if (!source.Valid() || lengthMs == 0 || startMs >= source.Length()) return false;
   const Range range = source.BytesOf(startMs, lengthMs);
   uint8_t* data = nullptr;
@@ -404,8 +410,8 @@ bool TWaveStreamAdapter::DeleteTail(uint32_t lengthMs) {
 }
 
 bool TWaveStreamAdapter::InsertWave(uint32_t posMs, TWaveStreamAdapter& source) {
-  std::unique_ptr<TWaveStreamAdapter> self;
-  TWaveStreamAdapter* from = ResolveSelf({&source}, self).front();
+  Snapshots kept;
+  TWaveStreamAdapter* from = ResolveSelf({&source}, kept).front();
   if (!HasSameFormat(*from) || DataSize() == 0 || from->DataSize() == 0) return false;
   const uint32_t pos = std::min(MsToBytes(posMs), dataSize_);
   std::vector<uint8_t> data;
@@ -443,14 +449,18 @@ struct AccessedData {
 }  // namespace
 
 std::vector<TWaveStreamAdapter*> TWaveStreamAdapter::ResolveSelf(const std::vector<TWaveStreamAdapter*>& sources,
-                                                                std::unique_ptr<TWaveStreamAdapter>& self,
-                                                                WaveFormatPtr* firstFormat) {
+                                                                Snapshots& kept, WaveFormatPtr* firstFormat) {
   std::vector<TWaveStreamAdapter*> items;
   for (TWaveStreamAdapter* s : sources) {
     if (!s) return {};
-    if (s == this) {
-      if (!self) self = Snapshot();
-      s = self.get();
+    // The adapter itself, or another one over the same stream: the rewrite would empty it.
+    if (s == this || (stream_ && s->stream_ == stream_)) {
+      auto known = std::find_if(kept.begin(), kept.end(), [&](const auto& k) { return k.first == s; });
+      if (known == kept.end()) {
+        kept.emplace_back(s, s->Snapshot());
+        known = kept.end() - 1;
+      }
+      s = known->second.get();
     }
     items.push_back(s);
   }
@@ -462,9 +472,9 @@ std::vector<TWaveStreamAdapter*> TWaveStreamAdapter::ResolveSelf(const std::vect
 }
 
 bool TWaveStreamAdapter::JoinWaves(const std::vector<TWaveStreamAdapter*>& sources, uint32_t silenceMs) {
-  std::unique_ptr<TWaveStreamAdapter> self;
+  Snapshots kept;
   WaveFormatPtr format;
-  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self, &format);
+  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, kept, &format);
   if (items.empty()) return false;
 
   std::vector<uint8_t> silence;
@@ -492,9 +502,9 @@ bool TWaveStreamAdapter::JoinWaves(const std::vector<TWaveStreamAdapter*>& sourc
 }
 
 bool TWaveStreamAdapter::MixWaves(const std::vector<TWaveStreamAdapter*>& sources) {
-  std::unique_ptr<TWaveStreamAdapter> self;
+  Snapshots kept;
   WaveFormatPtr format;
-  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, self, &format);
+  const std::vector<TWaveStreamAdapter*> items = ResolveSelf(sources, kept, &format);
   if (items.empty()) return false;
 
   AccessedData accessed;

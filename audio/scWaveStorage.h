@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/scWaveUtils.h"
@@ -118,11 +119,11 @@ class TWaveStreamAdapter {
   bool CopyData(std::vector<uint8_t>& out);
   // A memory copy of this adapter, for operations whose source is the adapter itself.
   std::unique_ptr<TWaveStreamAdapter> Snapshot();
-  // sources with every mention of this adapter replaced by one snapshot (kept in self), and
-  // a copy of the first one's format when asked; empty when a source is missing or the
-  // first is not a valid wave.
-  std::vector<TWaveStreamAdapter*> ResolveSelf(const std::vector<TWaveStreamAdapter*>& sources,
-                                               std::unique_ptr<TWaveStreamAdapter>& self,
+  // sources with this adapter, and any other over the same stream, replaced by a snapshot
+  // (kept in kept), and a copy of the first one's format when asked; empty when a source is
+  // missing or the first is not a valid wave.
+  using Snapshots = std::vector<std::pair<TWaveStreamAdapter*, std::unique_ptr<TWaveStreamAdapter>>>;
+  std::vector<TWaveStreamAdapter*> ResolveSelf(const std::vector<TWaveStreamAdapter*>& sources, Snapshots& kept,
                                                WaveFormatPtr* firstFormat = nullptr);
   // Rewrites the stream with format and data; true when everything was written and it was
   // more than 0 bytes.
@@ -147,7 +148,11 @@ class TWaveStreamAdapter {
   uint64_t written_ = 0;  // audio bytes written by the rewrite in progress
   // Blocks AccessData allocated (freed by ReleaseData or with the adapter) and pointers it
   // handed out into a memory stream.
-  std::vector<std::unique_ptr<uint8_t[]>> copies_;
+  struct Copy {
+    std::unique_ptr<uint8_t[]> block;
+    uint32_t size;
+  };
+  std::vector<Copy> copies_;
   std::vector<uint8_t*> direct_;
 };
 

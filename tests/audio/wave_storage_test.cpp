@@ -185,6 +185,24 @@ TEST(WaveAdapter, DataAccessFreesOnlyWhatItAllocated) {
   EXPECT_FALSE(adapter->ReleaseData(direct, false));
 }
 
+TEST(WaveAdapter, WritingBackAfterARewriteStaysInsideTheBlock) {
+  auto stream = StreamOf(SimpleWave(kMono16, RampPart(0, 50)));
+  // A file-like stream, so that the adapter hands out a copy.
+  TempDir dir;
+  const std::wstring path = dir.File(L"grow.wav");
+  {
+    TFileStream file(path, fmCreate);
+    file.CopyFrom(*stream, 0);
+  }
+  TWaveStreamAdapter wave(new TFileStream(path, fmOpenReadWrite), soOwned);
+  uint8_t* copy = nullptr;
+  ASSERT_TRUE(wave.AccessData(copy, false));
+  std::memset(copy, 0x11, 100);
+  ASSERT_TRUE(wave.JoinWaves({&wave, &wave}, 0));  // the data doubles meanwhile
+  EXPECT_TRUE(wave.ReleaseData(copy, true));
+  EXPECT_EQ(DataOf(wave), Bytes(100, 0x11) + RampPart(0, 50));
+}
+
 TEST(WaveAdapter, FileStreamsLoadSaveAndWriteBack) {
   TempDir dir;
   const std::wstring path = dir.File(L"ramp.wav");
@@ -352,22 +370,26 @@ TEST(WaveAdapter, JoiningAndMixing) {
 
 TEST(WaveAdapter, TheAdapterAsItsOwnSource) {
   const Bytes ramp = RampPart(0, 400);
+  // Each edit's source is the adapter itself, or a second adapter over the same stream.
   struct Case {
     const char* what;
-    std::function<bool(TWaveStreamAdapter&)> edit;
+    std::function<bool(TWaveStreamAdapter& w, TWaveStreamAdapter& source)> edit;
     Bytes data;
   };
   const Case cases[] = {
-      {"join itself twice", [](auto& w) { return w.JoinWaves({&w, &w}, 0); }, ramp + ramp},
-      {"join itself with silence", [](auto& w) { return w.JoinWaves({&w, &w}, 1); }, ramp + Bytes(16, 0) + ramp},
-      {"mix with itself", [](auto& w) { return w.MixWaves({&w, &w}); }, ramp},
-      {"insert itself", [](auto& w) { return w.InsertWave(10, w); }, RampPart(0, 80) + ramp + RampPart(80, 400)},
-      {"copy a range of itself", [](auto& w) { return w.CopyRange(w, 10, 5); }, RampPart(80, 120)},
+      {"join it twice", [](auto& w, auto& s) { return w.JoinWaves({&s, &s}, 0); }, ramp + ramp},
+      {"join it with silence", [](auto& w, auto& s) { return w.JoinWaves({&w, &s}, 1); }, ramp + Bytes(16, 0) + ramp},
+      {"mix with it", [](auto& w, auto& s) { return w.MixWaves({&s, &w}); }, ramp},
+      {"insert it", [](auto& w, auto& s) { return w.InsertWave(10, s); }, RampPart(0, 80) + ramp + RampPart(80, 400)},
+      {"copy a range of it", [](auto& w, auto& s) { return w.CopyRange(s, 10, 5); }, RampPart(80, 120)},
   };
   for (const Case& c : cases) {
-    auto wave = Wave(kMono16, ramp);
-    EXPECT_TRUE(c.edit(*wave)) << c.what;
-    EXPECT_EQ(DataOf(*wave), c.data) << c.what;
+    for (bool twin : {false, true}) {
+      auto stream = StreamOf(SimpleWave(kMono16, ramp));
+      TWaveStreamAdapter wave(stream.get(), soReference), other(stream.get(), soReference);
+      EXPECT_TRUE(c.edit(wave, twin ? other : wave)) << c.what << (twin ? " (a twin)" : " (itself)");
+      EXPECT_EQ(DataOf(wave), c.data) << c.what << (twin ? " (a twin)" : " (itself)");
+    }
   }
   auto wave = Wave(kMono16, ramp);
   Events events;
