@@ -214,6 +214,9 @@ TEST(WaitWithMessages, DispatchesMessagesAndDropsInput) {
   EXPECT_EQ(WaitWithMessages(event, 300), DWORD(WAIT_TIMEOUT));
   EXPECT_GE(::GetTickCount() - start, 250u);
 
+  // The pseudo-handle of the process is waited on through a real one.
+  EXPECT_EQ(WaitWithMessages(::GetCurrentProcess(), 50), DWORD(WAIT_TIMEOUT));
+
   // A quit message ends the wait and is still there for the caller's loop.
   ::PostQuitMessage(42);
   EXPECT_EQ(WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0 + 1));

@@ -4,7 +4,11 @@
 
 #include <functional>
 
-#include "audio/scWaveStorage.h"
+#include "audio/scWaveStorage.h"  // windows.h first: the compression headers need it
+
+#include <mmreg.h>
+#include <msacm.h>
+
 #include "tests/audio/wave_test_util.h"
 
 using namespace audio;
@@ -457,4 +461,29 @@ TEST(WaveAdapter, ConvertFormatThroughTheCompressionManager) {
   const Bytes before = BytesOf(*wave->Stream());
   EXPECT_FALSE(wave->ConvertFormat(&bogus));
   EXPECT_EQ(BytesOf(*wave->Stream()), before);
+}
+
+TEST(WaveAdapter, ConvertFormatGoesThroughPCMWhenThereIsNoDirectRoute) {
+  // Half a second of IMA ADPCM made by the compression manager from a 16-bit ramp.
+  const Bytes pcm = Ramp16(4000);
+  std::vector<uint8_t> adpcmFormat(64, 0);
+  auto* adpcm = reinterpret_cast<WAVEFORMATEX*>(adpcmFormat.data());
+  adpcm->wFormatTag = WAVE_FORMAT_IMA_ADPCM;
+  if (::acmFormatSuggest(nullptr, const_cast<WAVEFORMATEX*>(&kMono16), adpcm, DWORD(adpcmFormat.size()),
+                         ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
+    GTEST_SKIP() << "no IMA ADPCM codec here";
+  std::vector<uint8_t> encoded;
+  uint32_t encodedSize = 0;
+  ASSERT_TRUE(ConvertWaveData(&kMono16, pcm.data(), uint32_t(pcm.size()), encodedSize, encoded, adpcm));
+  const Bytes record(adpcmFormat.begin(), adpcmFormat.begin() + WaveFormatSize(*adpcm));
+  TWaveStreamAdapter wave(StreamOf(Riff(Chunk("fmt ", record) + Chunk("data", encoded))).release(), soOwned);
+  ASSERT_TRUE(wave.Valid());
+
+  const WAVEFORMATEX target = Pcm(Stereo16bit22050Hz);
+  std::vector<uint8_t> direct;
+  uint32_t directSize = 0;
+  const bool directRoute = ConvertWaveData(wave.WaveFormat(), encoded.data(), encodedSize, directSize, direct, &target);
+  ASSERT_TRUE(wave.ConvertFormat(&target)) << (directRoute ? "direct route" : "through PCM");
+  EXPECT_TRUE(wave.IsFormat(&target));
+  EXPECT_NEAR(double(wave.Length()), 500.0, 70.0);
 }
