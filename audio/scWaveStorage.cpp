@@ -377,6 +377,7 @@ bool TWaveStreamAdapter::CopyRange(TWaveStreamAdapter& source, uint32_t startMs,
   }
   if (!source.Valid() || lengthMs == 0 || startMs >= source.Length()) return false;
   const Range range = source.BytesOf(startMs, lengthMs);
+  if (range.end <= range.start) return false;  // nothing to copy: keep what is here
   uint8_t* data = nullptr;
   if (!source.AccessData(data, false)) return false;
   const bool ok = Rewrite(*source.WaveFormat(), data + range.start, range.end - range.start);
@@ -387,6 +388,7 @@ bool TWaveStreamAdapter::CopyRange(TWaveStreamAdapter& source, uint32_t startMs,
 bool TWaveStreamAdapter::KeepRange(uint32_t startMs, uint32_t lengthMs) {
   if (!EnsureParsed() || lengthMs == 0 || startMs >= Length()) return false;
   const Range range = BytesOf(startMs, lengthMs);
+  if (range.end <= range.start) return false;  // keeping nothing would empty the wave
   std::vector<uint8_t> data;
   if (!CopyData(data)) return false;
   return Rewrite(*waveFormat_, data.data() + range.start, range.end - range.start);
@@ -426,6 +428,8 @@ bool TWaveStreamAdapter::InsertWave(uint32_t posMs, TWaveStreamAdapter& source) 
 bool TWaveStreamAdapter::InsertSilentSpan(uint32_t posMs, uint32_t lengthMs) {
   if (!EnsureParsed() || lengthMs == 0) return false;
   const uint32_t pos = std::min(MsToBytes(posMs), dataSize_);
+  // A wave's sizes are 32-bit; a span that cannot fit is refused.
+  if (uint64_t(dataSize_) + MsToBytes(lengthMs) > UINT32_MAX - dataOffset_ - 1) return false;
   std::vector<uint8_t> silence(MsToBytes(lengthMs));
   if (!FillSilence(silence.data(), uint32_t(silence.size()), waveFormat_.get())) return false;
   std::vector<uint8_t> data;

@@ -305,6 +305,7 @@ TEST(WaveAdapter, EditingTableOnARamp) {
       {"insert silence past the end appends", [](auto& w) { return w.InsertSilentSpan(5000, 10); }, true,
        RampPart(0, 8000) + Bytes(160, 0)},
       {"insert silence of 0", [](auto& w) { return w.InsertSilentSpan(5, 0); }, false, {}},
+      {"insert more silence than a wave holds", [](auto& w) { return w.InsertSilentSpan(5, 0xFFFFFFFF); }, false, {}},
       {"insert a wave", [&](auto& w) { return w.InsertWave(1, *other); }, true,
        RampPart(0, 8) + RampPart(20000, 20100) + RampPart(8, 8000)},
       {"insert a wave of another format", [&](auto& w) { return w.InsertWave(1, *stereo); }, false, {}},
@@ -333,6 +334,20 @@ TEST(WaveAdapter, EditingTableOnARamp) {
       EXPECT_EQ(wave->Stream()->Size(), int64_t(46 + c.data.size())) << c.what;
     }
   }
+}
+
+TEST(WaveAdapter, RangesThatRoundToNothingKeepTheWave) {
+  // 100 bytes per second: a millisecond is less than a byte.
+  WAVEFORMATEX slow = kMono8;
+  slow.nSamplesPerSec = 100;
+  slow.nAvgBytesPerSec = 100;
+  auto wave = Wave(slow, Ramp8(300));
+  auto target = Wave(kMono8, Ramp8(10));
+  ASSERT_EQ(wave->Length(), 3000u);
+  EXPECT_FALSE(wave->KeepRange(10, 1));
+  EXPECT_EQ(DataOf(*wave), Ramp8(300));
+  EXPECT_FALSE(target->CopyRange(*wave, 10, 1));
+  EXPECT_EQ(DataOf(*target), Ramp8(10));
 }
 
 TEST(WaveAdapter, DeletingEverythingLeavesAnEmptyWave) {
