@@ -126,6 +126,14 @@ class WindowRectSource : public AreaSource {
   HWND wnd_;
 };
 
+// True when (left, top, width, height) covers every pixel of the virtual screen.
+bool CoversVirtualScreen(const RECT& placement) {
+  const int x = ::GetSystemMetrics(SM_XVIRTUALSCREEN), y = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int w = ::GetSystemMetrics(SM_CXVIRTUALSCREEN), h = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  return placement.left <= x && placement.top <= y && placement.left + placement.right >= x + w &&
+         placement.top + placement.bottom >= y + h;
+}
+
 }  // namespace
 
 std::shared_ptr<AreaSource> MakeWorkAreaSource(HWND wnd) { return std::make_shared<WorkAreaSource>(wnd); }
@@ -464,7 +472,10 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
             if (auto self = alive.lock()) {
               flashwnd::TFlashingWnd& wnd = *(*self)->flashWindow_;
               wnd.SetUpRegion(placement.left, placement.top, placement.right, placement.bottom);
-              ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
+              // Around the whole screen every bracket is off screen: nothing to show. (Wine
+              // also treats a popup that covers the screen as a managed window, and hiding
+              // it then blocks the main thread for 2 s.)
+              if (!CoversVirtualScreen(placement)) ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
               wnd.PaintFrame(kIdleColor);
             }
           },

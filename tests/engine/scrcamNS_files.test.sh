@@ -8,7 +8,7 @@ out=$(mktemp -d "$RECLUME_BUILD/scrcamNS_files.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 RECLUME_SCRCAMNS_OUT=$(winepath -w "$out")
 export RECLUME_SCRCAMNS_OUT
-wine "$RECLUME_BIN/engine_tests.exe" --gtest_filter='*ScrCamNSFile*' >"$out/log.txt" 2>&1 || {
+wine "$RECLUME_BIN/engine_tests.exe" --gtest_filter='*ScrCamNSFile*' >"$out/log.txt" 2>&1 </dev/null || {
   cat "$out/log.txt"; echo "recording program failed"; exit 1; }
 
 check() {  # name codec

@@ -244,7 +244,6 @@ TEST_F(ScrCamNS, FitsTheRectangleToTheCompressor) {
 // Cases that end with the default compressor, which cannot compress here: the recording fails
 // with the platform's message, and no unplayable file is left behind.
 TEST_F(ScrCamNS, FallsBackToTheDefaultCompressor) {
-  constexpr DWORD kIV50 = mmioFOURCC('I', 'V', '5', '0');
   struct Case {
     const char* name;
     DWORD fourcc;
@@ -252,7 +251,6 @@ TEST_F(ScrCamNS, FallsBackToTheDefaultCompressor) {
     int index;  // -2: the listed index
   } cases[] = {
       {"refuses every size", kPassThroughFourCC, true, -2},
-      {"IV50 is replaced", kIV50, false, -2},
       {"index past the list", kPassThroughFourCC, false, 7},
       {"no compressor chosen", kPassThroughFourCC, false, -1},
   };
