@@ -405,6 +405,33 @@ TEST_F(ScrCamNS, StopDuringALongSleepEndsWithinOneChunk) {
   EXPECT_EQ(avi.nonEmpty(), 1);
 }
 
+TEST_F(ScrCamNS, StopNeverWaitsForABusyMainThread) {
+  testsupport::ScopedPassThrough pass({.bitDepths = {32}});
+  ASSERT_TRUE(pass.ok());
+  ASSERT_TRUE(pattern_.Show(RECT{100, 100, 180, 160}));
+  TScreenCamNS cam;
+  UsePassThrough(cam);
+  cam.SetCaptureInterval(10);
+  const std::wstring path = folder_.Path(L"busymain.avi");
+  cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
+  ASSERT_TRUE(base::PumpUntil([&] { return cam.FramesWritten() >= 2 || !cam.Recording(); }, 10000));
+  // From here the main thread runs no messages, so the thread's next bracket paint waits for
+  // it; the pause makes sure the thread is in that wait when the stop comes.
+  ::Sleep(100);
+  cam.StopRecording();
+  // The file is complete (AVIFile has let it go) without the main thread's help.
+  DWORD start = ::GetTickCount();
+  bool released = false;
+  while (!released && ::GetTickCount() - start < 4000) {
+    base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    released = static_cast<bool>(file);
+    if (!released) ::Sleep(10);
+  }
+  EXPECT_TRUE(released) << "the recording thread waited for the main thread";
+  ASSERT_TRUE(WaitIdle(cam));
+  EXPECT_GE(ReadAvi(path).nonEmpty(), 2);
+}
+
 TEST_F(ScrCamNS, StartWhileAThreadStillRunsDoesNothing) {
   testsupport::ScopedPassThrough pass({.bitDepths = {32}});
   ASSERT_TRUE(pass.ok());
