@@ -40,7 +40,8 @@ class AreaSource {
 };
 
 // The work area of the monitor of wnd, read once here and fixed from then on: the area of a
-// maximised main window (its own rectangle overhangs the work area by its border).
+// maximised main window (its own rectangle overhangs the work area by its border, and it is
+// minimised while it records).
 std::shared_ptr<AreaSource> MakeWorkAreaSource(HWND wnd);
 // The window rectangle of wnd, read again on every call; a minimised window (which reads as
 // -32000, -32000) or a destroyed one gives no reading.
@@ -108,7 +109,8 @@ class TScreenCamNS {
   // Asks the running recording to end and returns at once; the thread finishes the file.
   void StopRecording();
   bool Recording() const { return recording_.load(); }
-  // A recording thread exists (until its end has been handled on the main thread).
+  // A recording thread exists (until its end has been handled on the main thread); the file
+  // is complete once this turns false. Main thread only.
   bool HasRecordThread() const { return thread_ != nullptr; }
 
   // --- figures of the current or last recording (any thread) ---
