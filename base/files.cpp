@@ -129,6 +129,10 @@ void SortByLeadingNumber(std::vector<std::wstring>& items) {
 }
 
 bool SortListByNumber(HWND listBox) {
+  // Other controls answer LB_GETCOUNT with 0 rather than an error, so ask for the class.
+  wchar_t cls[32] = {};
+  ::RealGetWindowClassW(listBox, cls, 32);
+  if (::lstrcmpiW(cls, L"ListBox") != 0 && ::lstrcmpiW(cls, L"ComboLBox") != 0) return false;
   const LRESULT count = ::SendMessageW(listBox, LB_GETCOUNT, 0, 0);
   if (count == LB_ERR || count < 0) return false;
   std::vector<std::wstring> items;
