@@ -57,8 +57,11 @@ class Window {
   // Called after WM_NCDESTROY, when hwnd() is already null.
   virtual void OnDestroyed() {}
 
- private:
+ public:
+  // The window procedure of every class registered through RegisterWindowClass.
   static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
   HWND hwnd_ = nullptr;
 };
 

@@ -8,7 +8,7 @@ export RECLUME_BUILD=$build
 reclume_build() {
   if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
-      -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$top/scripts/wine-run" >/dev/null
   fi
   if [ $# -gt 0 ]; then
     cmake --build "$build" --target "$@" -- -j"$(nproc)"
@@ -61,6 +61,10 @@ reclume_start_session() {
   fi
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
+  # Start Wine's services and desktop now, with no output handles of ours, so the helper
+  # processes that outlive every program never hold a test's output pipe open.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
 
 reclume_stop_session() {

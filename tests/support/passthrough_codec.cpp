@@ -1,0 +1,161 @@
+// The pass-through test compressor: a driver procedure installed in this process that accepts
+// BI_RGB frames of chosen depths and sizes and copies them through as key frames.
+#include "tests/support/passthrough_codec.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace testsupport {
+namespace {
+
+std::mutex gMutex;
+PassThroughOptions gOptions;  // guarded by gMutex
+std::atomic<int> gFrames{0};
+
+PassThroughOptions Options() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return gOptions;
+}
+
+bool Accepts(const BITMAPINFOHEADER* in) {
+  if (!in) return false;
+  PassThroughOptions o = Options();
+  if (o.refuseAll) return false;
+  if (in->biCompression != BI_RGB) return false;
+  if (std::find(o.bitDepths.begin(), o.bitDepths.end(), in->biBitCount) == o.bitDepths.end()) return false;
+  long w = in->biWidth, h = std::labs(in->biHeight);
+  if (w <= 0 || h <= 0) return false;
+  if (o.widthMultiple > 1 && w % o.widthMultiple) return false;
+  if (o.heightMultiple > 1 && h % o.heightMultiple) return false;
+  return true;
+}
+
+DWORD ImageSize(const BITMAPINFOHEADER* bi) {
+  DWORD stride = ((static_cast<DWORD>(bi->biWidth) * bi->biBitCount + 31) / 32) * 4;
+  return stride * static_cast<DWORD>(std::labs(bi->biHeight));
+}
+
+DWORD FormatSize(const BITMAPINFOHEADER* bi) {
+  DWORD colors = bi->biBitCount <= 8 ? (bi->biClrUsed ? bi->biClrUsed : (1u << bi->biBitCount)) : 0;
+  return bi->biSize + colors * sizeof(RGBQUAD);
+}
+
+LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp2) {
+  switch (msg) {
+    case DRV_LOAD:
+    case DRV_FREE:
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+    case DRV_INSTALL:
+    case DRV_REMOVE:
+      return 1;
+    case DRV_OPEN: {
+      auto* open = reinterpret_cast<ICOPEN*>(lp2);
+      if (open && open->fccType != ICTYPE_VIDEO && open->fccType != 0) return 0;
+      if (open) open->dwError = ICERR_OK;
+      return 1;
+    }
+    case DRV_CLOSE:
+      return 1;
+    case DRV_QUERYCONFIGURE:
+    case DRV_CONFIGURE:
+      return 0;
+    case ICM_GETINFO: {
+      auto* info = reinterpret_cast<ICINFO*>(lp1);
+      if (!info || static_cast<DWORD>(lp2) < sizeof(ICINFO)) return 0;
+      std::memset(info, 0, sizeof(ICINFO));
+      info->dwSize = sizeof(ICINFO);
+      info->fccType = ICTYPE_VIDEO;
+      info->fccHandler = kPassThroughFourCC;
+      info->dwFlags = VIDCF_QUALITY;
+      info->dwVersion = 1;
+      info->dwVersionICM = ICVERSION;
+      std::wcscpy(info->szName, L"PassThru");
+      std::wcscpy(info->szDescription, L"Pass-through test compressor");
+      return sizeof(ICINFO);
+    }
+    case ICM_GETDEFAULTQUALITY:
+      if (lp1) *reinterpret_cast<DWORD*>(lp1) = 10000;
+      return ICERR_OK;
+    case ICM_GETDEFAULTKEYFRAMERATE:
+      if (lp1) *reinterpret_cast<DWORD*>(lp1) = 1;
+      return ICERR_OK;
+    case ICM_GETSTATE:
+      return 0;
+    case ICM_SETSTATE:
+      return 0;
+    case ICM_ABOUT:
+    case ICM_CONFIGURE:
+      return ICERR_UNSUPPORTED;
+    case ICM_COMPRESS_QUERY: {
+      auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
+      auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
+      if (!in || !Accepts(&in->bmiHeader)) return ICERR_BADFORMAT;
+      if (out && (out->bmiHeader.biWidth != in->bmiHeader.biWidth ||
+                  std::labs(out->bmiHeader.biHeight) != std::labs(in->bmiHeader.biHeight) ||
+                  out->bmiHeader.biBitCount != in->bmiHeader.biBitCount))
+        return ICERR_BADFORMAT;
+      return ICERR_OK;
+    }
+    case ICM_COMPRESS_GET_FORMAT: {
+      auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
+      auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
+      if (!in) return ICERR_BADFORMAT;
+      DWORD size = FormatSize(&in->bmiHeader);
+      if (!out) return size;
+      if (!Accepts(&in->bmiHeader)) return ICERR_BADFORMAT;
+      std::memcpy(out, in, size);
+      out->bmiHeader.biCompression = BI_RGB;
+      out->bmiHeader.biSizeImage = ImageSize(&in->bmiHeader);
+      return ICERR_OK;
+    }
+    case ICM_COMPRESS_GET_SIZE: {
+      auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
+      return in ? ImageSize(&in->bmiHeader) : 0;
+    }
+    case ICM_COMPRESS_BEGIN: {
+      auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
+      return in && Accepts(&in->bmiHeader) ? ICERR_OK : ICERR_BADFORMAT;
+    }
+    case ICM_COMPRESS_END:
+    case ICM_COMPRESS_FRAMES_INFO:
+      return ICERR_OK;
+    case ICM_COMPRESS: {
+      auto* c = reinterpret_cast<ICCOMPRESS*>(lp1);
+      if (!c || !c->lpbiInput || !c->lpbiOutput || !c->lpInput || !c->lpOutput) return ICERR_BADPARAM;
+      int fail = Options().failAtFrame;
+      int n = gFrames.fetch_add(1);
+      if (fail >= 0 && n >= fail) return ICERR_ERROR;
+      DWORD size = ImageSize(c->lpbiInput);
+      std::memcpy(c->lpOutput, c->lpInput, size);
+      c->lpbiOutput->biSizeImage = size;
+      c->lpbiOutput->biCompression = BI_RGB;
+      if (c->lpckid) *c->lpckid = 0;
+      if (c->lpdwFlags) *c->lpdwFlags = AVIIF_KEYFRAME;
+      return ICERR_OK;
+    }
+    default:
+      (void)id;
+      return msg >= DRV_USER ? ICERR_UNSUPPORTED : 0;
+  }
+}
+
+}  // namespace
+
+bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
+  {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gOptions = options;
+  }
+  gFrames = 0;
+  ICRemove(ICTYPE_VIDEO, fourcc, 0);
+  return ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION) != FALSE;
+}
+
+void RemovePassThrough(DWORD fourcc) { ICRemove(ICTYPE_VIDEO, fourcc, 0); }
+
+int PassThroughFramesCompressed() { return gFrames.load(); }
+
+}  // namespace testsupport
