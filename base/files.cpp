@@ -45,14 +45,12 @@ void NormalizeDirPath(std::wstring& path) noexcept {
     // "\\server\share": the doubled backslash is what makes it a network path, so it stays.
     size_t lead = 0;
     while (lead < text.size() && text[lead] == L'\\') ++lead;
-    size_t kept = 0;
     if (lead >= 2 && lead < text.size()) {
       out = L"\\\\";
-      kept = out.size();
-      text.remove_prefix(lead);
+      text.remove_prefix(lead);  // the rest starts with the server name, not a backslash
     }
     for (wchar_t c : text) {
-      if (c == L'\\' && out.size() > kept && out.back() == L'\\') continue;
+      if (c == L'\\' && !out.empty() && out.back() == L'\\') continue;
       out.push_back(c);
     }
     if (out.back() != L'\\') out.push_back(L'\\');
@@ -69,15 +67,20 @@ void GetFileList(const std::wstring& folder, const std::wstring& filter,
     const bool passAll = trimmed.empty() || trimmed == L".*";
     const std::wstring wanted = passAll ? std::wstring() : UpperCased(filter);
 
+    // Without its final separator "C:\Rec" would search "C:\Rec*.*": the files of the parent
+    // folder whose names begin with "Rec".
+    std::wstring prefix = folder;
+    if (!prefix.empty() && prefix.back() != L'\\' && prefix.back() != L'/') prefix.push_back(L'\\');
+
     WIN32_FIND_DATAW data{};
-    UniqueFind find(::FindFirstFileExW((folder + L"*.*").c_str(), FindExInfoBasic, &data,
+    UniqueFind find(::FindFirstFileExW((prefix + L"*.*").c_str(), FindExInfoBasic, &data,
                                        FindExSearchNameMatch, nullptr, 0));
     if (!find) return;
     do {
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       const std::wstring name = data.cFileName;
       if (!passAll && UpperCased(name).find(wanted) == std::wstring::npos) continue;
-      list.push_back(folder + name);
+      list.push_back(prefix + name);
     } while (::FindNextFileW(find.get(), &data));
   } catch (...) {
     // Out of memory: the list keeps what was added so far.

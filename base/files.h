@@ -16,7 +16,7 @@ namespace base {
 // "\\" ("\\srv\share" gives "\\srv\share\"). An empty or all-blank path is left as it was.
 void NormalizeDirPath(std::wstring& path) noexcept;
 
-// Appends folder + name for every file directly in folder (which must end with "\") whose
+// Appends folder + name for every file directly in folder (a missing final "\" is added) whose
 // upper-cased name contains the upper-cased filter anywhere; an empty (after trimming) filter or
 // ".*" passes every file. Hidden and system files are listed; folders never are. On failure the
 // list keeps what was added so far.

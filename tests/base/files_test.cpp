@@ -214,6 +214,13 @@ TEST(GetFileList, AppendsAndKeepsTheListWhenTheFolderIsMissing) {
 
   base::GetFileList(folder.path() + L"no such folder\\", L"", list);
   EXPECT_EQ(list.size(), 2u);
+
+  // Without the final separator the folder itself is still what is listed.
+  list.clear();
+  std::wstring bare = folder.path();
+  bare.pop_back();
+  base::GetFileList(bare, L"avi", list);
+  EXPECT_EQ(list, (std::vector<std::wstring>{folder.path() + L"2.avi"}));
 }
 
 }  // namespace
