@@ -18,7 +18,9 @@ std::string Show(const std::wstring& s) { return base::WideToUtf8(s); }
 // keeps the texts of the dialog's controls.
 class DialogDriver {
  public:
-  explicit DialogDriver(int button) : button_(button) {
+  // waitFor: a text the dialog's edit box (the selected folder's name) should show before the
+  // button is pressed; the driver waits for it up to a deadline, then presses anyway.
+  explicit DialogDriver(int button, std::wstring waitFor = L"") : button_(button), waitFor_(std::move(waitFor)) {
     current_ = this;
     timer_ = SetTimer(nullptr, 0, 50, Tick);
   }
@@ -54,6 +56,12 @@ class DialogDriver {
     if (text[0]) reinterpret_cast<DialogDriver*>(self)->texts_.push_back(text);
     return TRUE;
   }
+  static std::wstring EditText(HWND dialog) {
+    HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+    wchar_t text[512] = {};
+    if (edit) GetWindowTextW(edit, text, 512);
+    return text;
+  }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     DialogDriver* self = current_;
     if (!self || self->pressed_) return;
@@ -61,7 +69,9 @@ class DialogDriver {
     EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
     // Give the tree a few ticks to reach the preselected folder.
-    if (++self->ticksSeen_ < 6) return;
+    ++self->ticksSeen_;
+    if (self->ticksSeen_ < 6) return;
+    if (!self->waitFor_.empty() && self->ticksSeen_ < 100 && EditText(dialog) != self->waitFor_) return;
     EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(self));
     self->pressed_ = true;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(self->button_, BN_CLICKED),
@@ -70,6 +80,7 @@ class DialogDriver {
 
   static inline DialogDriver* current_ = nullptr;
   int button_;
+  std::wstring waitFor_;
   UINT_PTR timer_ = 0;
   int ticksSeen_ = 0;
   bool pressed_ = false;
@@ -96,13 +107,13 @@ TEST(FolderDialog, ReturnsThePreselectedFolderWithItsChineseName) {
   ASSERT_TRUE(base::FolderExists(folder));
   std::wstring got;
   {
-    DialogDriver driver(IDOK);
+    DialogDriver driver(IDOK, L"录像 文件夹");
     got = base::BrowseForFolder(L"选择录像文件夹", folder);
     EXPECT_TRUE(driver.pressed());
     EXPECT_TRUE(driver.HasText(L"选择录像文件夹")) << "dialog texts: " << driver.AllTexts();
+    EXPECT_EQ(CompareStringOrdinal(got.c_str(), -1, folder.c_str(), -1, TRUE), CSTR_EQUAL)
+        << "got \"" << Show(got) << "\", expected \"" << Show(folder) << "\"; dialog texts: " << driver.AllTexts();
   }
-  EXPECT_EQ(CompareStringOrdinal(got.c_str(), -1, folder.c_str(), -1, TRUE), CSTR_EQUAL)
-      << "got \"" << Show(got) << "\", expected \"" << Show(folder) << "\"";
   RemoveTestFolder(folder);
 }
 
