@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include "app/shell_opener.h"
 #include "base/files.h"
 
 namespace app {
@@ -125,6 +126,14 @@ int DeleteSelectedRecordings(RecordingList& list, const std::function<void()>& c
   const int deleted = DeleteRecordingFiles(folder, list.Selected());
   list.Refresh(folder);
   return deleted;
+}
+
+DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& folder, const std::wstring& fileName) {
+  if (IsBlankText(fileName)) return DefaultOpenResult::NoFile;
+  const std::wstring path = folder + fileName;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return DefaultOpenResult::Missing;
+  return ShellOpen(owner, L"open", path) ? DefaultOpenResult::Opened : DefaultOpenResult::Refused;
 }
 
 }  // namespace app

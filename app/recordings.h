@@ -69,4 +69,13 @@ bool RenameCurrentRecording(RecordingList& list, const std::function<void()>& cl
 // entry's file and refreshes the list from its folder. Returns how many files were deleted.
 int DeleteSelectedRecordings(RecordingList& list, const std::function<void()>& closeFile);
 
+// Opening a recording in the system's default player (through the shell opener).
+enum class DefaultOpenResult {
+  NoFile,    // no file name (blank): nothing chosen yet
+  Missing,   // the file does not exist
+  Opened,    // the shell took it
+  Refused,   // the shell refused it (no program for the type, ...)
+};
+DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& folder, const std::wstring& fileName);
+
 }  // namespace app

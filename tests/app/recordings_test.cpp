@@ -10,6 +10,7 @@
 
 #include "app/player.h"
 #include "app/recordings.h"
+#include "app/shell_opener.h"
 #include "base/unique.h"
 #include "tests/app/mrle_fixture.h"
 
@@ -214,6 +215,41 @@ TEST(RecordingNames, ExtensionOf) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
       {L"1.avi", L".avi"}, {L"a.b.AVI", L".AVI"}, {L"noext", L""}, {L"dir.x\\file", L""}, {L".avi", L".avi"}};
   for (const auto& [name, ext] : cases) EXPECT_EQ(app::ExtensionOf(name), ext) << Narrow({name});
+}
+
+}  // namespace
+
+namespace {
+
+class RecordingShellOpener : public app::ShellOpener {
+ public:
+  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int show) override {
+    calls.push_back(verb + L" " + target);
+    lastShow = show;
+    return answer;
+  }
+  std::vector<std::wstring> calls;
+  int lastShow = -1;
+  bool answer = true;
+};
+
+TEST(DefaultPlayer, OpensOnlyAnExistingChosenFile) {
+  apptest::TempFolder folder;
+  ASSERT_TRUE(apptest::TouchFile(folder.path() + L"2.avi"));
+  ASSERT_TRUE(::CreateDirectoryW((folder.path() + L"dir.avi").c_str(), nullptr));
+  RecordingShellOpener opener;
+  app::ScopedShellOpener installed(opener);
+  using R = app::DefaultOpenResult;
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"  "), R::NoFile);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"9.avi"), R::Missing);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"dir.avi"), R::Missing);
+  EXPECT_TRUE(opener.calls.empty());
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"2.avi"), R::Opened);
+  ASSERT_EQ(opener.calls.size(), 1u);
+  EXPECT_EQ(opener.calls[0], L"open " + folder.path() + L"2.avi");
+  EXPECT_EQ(opener.lastShow, SW_SHOWNORMAL);
+  opener.answer = false;
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"2.avi"), R::Refused);
 }
 
 }  // namespace
