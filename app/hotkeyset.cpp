@@ -1,0 +1,145 @@
+// The hotkey dialog: three editable drop-down boxes between the plus signs of its label, a
+// default button, confirm and close. The boxes keep what the user last chose, so the dialog
+// reopens with it. A typed text is matched to its entry without regard to case; a key box
+// whose text names no key keeps the key stored before, so the stop key is never empty.
+#include "app/hotkeyset.h"
+
+#include <memory>
+
+#include "app/dialog_ids.h"
+#include "app/modal_dialog.h"
+#include "app/record_paths.h"
+#include "base/barrier.h"
+
+namespace app {
+
+std::wstring HotkeyText1;
+std::wstring HotkeyText2;
+std::wstring HotkeyText3;
+
+const std::vector<std::wstring>& HotkeyModifierEntries() {
+  static const std::vector<std::wstring> entries{L"", L"Ctrl", L"Alt", L"Shift"};
+  return entries;
+}
+
+const std::vector<std::wstring>& HotkeyKeyEntries() {
+  static const std::vector<std::wstring> entries = [] {
+    std::vector<std::wstring> keys{L"Esc"};
+    for (wchar_t c = L'A'; c <= L'Z'; ++c) keys.push_back(std::wstring(1, c));
+    for (wchar_t c = L'1'; c <= L'9'; ++c) keys.push_back(std::wstring(1, c));
+    keys.push_back(L"0");
+    return keys;
+  }();
+  return entries;
+}
+
+int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring& text) {
+  const std::wstring wanted = TrimBlanks(text);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (::CompareStringOrdinal(entries[i].c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
+      return static_cast<int>(i);
+  return -1;
+}
+
+namespace {
+
+class TFrmHotkeySet : public ModalDialog {
+ public:
+  bool Build() {
+    if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 420, 130, nullptr)) return false;
+    // The label lies behind the boxes, which stand between its plus signs.
+    AddControl(L"STATIC", L"屏幕录像退回键                 +         +", SS_LEFT, 16, 24, 300, 20,
+               id::HotkeyLabel1);
+    hint_ = AddControl(L"STATIC", L"此快捷键冲突，请修改", SS_LEFT, 16, 56, 300, 18, id::LnlHint1);
+    ::ShowWindow(hint_, SW_HIDE);
+    const DWORD box = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+    boxes_[0] = AddControl(L"COMBOBOX", L"", box, 112, 20, 64, 200, id::CbHotkey1);
+    boxes_[1] = AddControl(L"COMBOBOX", L"", box, 188, 20, 64, 200, id::CbHotkey2);
+    boxes_[2] = AddControl(L"COMBOBOX", L"", box, 264, 20, 64, 300, id::CbHotkey3);
+    for (int i = 0; i < 3; ++i) {
+      for (const auto& entry : EntriesOf(i))
+        ::SendMessageW(boxes_[i], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    AddControl(L"BUTTON", L"默认", BS_PUSHBUTTON | WS_TABSTOP, 150, 90, 76, 26, id::BtnDefaultSet);
+    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 236, 90, 76, 26, id::HotkeyBtnConfirm);
+    AddControl(L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 322, 90, 76, 26, id::HotkeyBtnClose);
+    SelectDefaults();
+    return true;
+  }
+
+  void SetConflictHint(bool shown) { ::ShowWindow(hint_, shown ? SW_SHOW : SW_HIDE); }
+
+ protected:
+  void OnCommand(int id, int code, HWND control) override {
+    if (code != BN_CLICKED) return;
+    if (id == id::BtnDefaultSet) {
+      SelectDefaults();
+    } else if (id == id::HotkeyBtnConfirm) {
+      base::GuardVoid("hotkey confirm", [&] { StoreTexts(); });
+      EndModal(IDOK);
+    } else {
+      ModalDialog::OnCommand(id, code, control);
+    }
+  }
+
+ private:
+  static const std::vector<std::wstring>& EntriesOf(int box) {
+    return box < 2 ? HotkeyModifierEntries() : HotkeyKeyEntries();
+  }
+
+  // Every box opens on its first entry: none, none, "Esc". Nothing is stored.
+  void SelectDefaults() {
+    for (HWND box : boxes_) ::SendMessageW(box, CB_SETCURSEL, 0, 0);
+  }
+
+  // The entry a box names now: its text (selected or typed) matched without regard to case.
+  int ChosenEntry(int box) const {
+    static constexpr int kIds[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    return FindHotkeyEntry(EntriesOf(box), ItemText(kIds[box]));
+  }
+
+  void StoreTexts() {
+    std::wstring* targets[3] = {&HotkeyText1, &HotkeyText2, &HotkeyText3};
+    for (int box = 0; box < 3; ++box) {
+      int entry = ChosenEntry(box);
+      if (box == 2 && entry < 0) {
+        // A key that names nothing keeps the stop key as it was (Esc when there was none).
+        entry = FindHotkeyEntry(HotkeyKeyEntries(), HotkeyText3);
+        if (entry < 0) entry = 0;
+      }
+      *targets[box] = entry >= 0 ? EntriesOf(box)[static_cast<size_t>(entry)] : std::wstring();
+      // The box shows what was stored, so the dialog reopens with it.
+      ::SendMessageW(boxes_[box], CB_SETCURSEL, entry >= 0 ? entry : 0, 0);
+    }
+  }
+
+  HWND hint_ = nullptr;
+  HWND boxes_[3]{};
+};
+
+std::unique_ptr<TFrmHotkeySet> gFrmHotkeySet;
+
+}  // namespace
+
+void ShowHotkeySettings(bool showConflictHint, HWND owner) {
+  base::GuardVoid("ShowHotkeySettings", [&] {
+    if (!gFrmHotkeySet) {
+      auto dialog = std::make_unique<TFrmHotkeySet>();
+      if (!dialog->Build()) return;
+      gFrmHotkeySet = std::move(dialog);
+    }
+    gFrmHotkeySet->SetConflictHint(showConflictHint);
+    gFrmHotkeySet->RunModal(owner);
+  });
+}
+
+HWND HotkeyDialogWindow() { return gFrmHotkeySet ? gFrmHotkeySet->hwnd() : nullptr; }
+
+void ReleaseHotkeySettings() {
+  gFrmHotkeySet.reset();
+  HotkeyText1.clear();
+  HotkeyText2.clear();
+  HotkeyText3.clear();
+}
+
+}  // namespace app
