@@ -41,6 +41,26 @@ int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring
   return -1;
 }
 
+StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text2, const std::wstring& text3) {
+  auto flagOf = [](const std::wstring& name) -> UINT {
+    if (name == L"Ctrl") return MOD_CONTROL;
+    if (name == L"Alt") return MOD_ALT;
+    if (name == L"Shift") return MOD_SHIFT;
+    return 0;
+  };
+  const std::wstring first = TrimBlanks(text1), second = TrimBlanks(text2);
+  StopHotkey hotkey;
+  std::wstring text = first;
+  if (!second.empty()) text += L" + ";
+  text = TrimBlanks(text + second);
+  // The key is never empty: the stop key falls back to Esc.
+  const std::wstring key = text3.empty() ? std::wstring(L"Esc") : text3;
+  hotkey.text = text.empty() ? key : text + L" + " + key;
+  hotkey.modifiers = flagOf(first) | flagOf(second);
+  hotkey.key = key == L"Esc" ? VK_ESCAPE : static_cast<UINT>(key[0]);
+  return hotkey;
+}
+
 namespace {
 
 class TFrmHotkeySet : public ModalDialog {

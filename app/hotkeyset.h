@@ -22,6 +22,15 @@ const std::vector<std::wstring>& HotkeyKeyEntries();
 // The entry of entries that text (trimmed) names, compared without regard to case; -1 for none.
 int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring& text);
 
+// The stop hotkey the three texts make: its text (also the name it is registered under), the
+// modifier flags (MOD_CONTROL, MOD_ALT, MOD_SHIFT; exact names only) and the virtual key.
+struct StopHotkey {
+  std::wstring text;
+  UINT modifiers = 0;
+  UINT key = VK_ESCAPE;
+};
+StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text2, const std::wstring& text3);
+
 // Opens the hotkey dialog modally over owner (created on first use, kept afterwards), with
 // the conflict hint shown or hidden. Confirming stores the three texts.
 void ShowHotkeySettings(bool showConflictHint, HWND owner = nullptr);

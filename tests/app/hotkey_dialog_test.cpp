@@ -6,6 +6,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/hotkeyset.h"
+#include "base/text.h"
 #include "dialog_driver.h"
 
 namespace {
@@ -136,6 +137,25 @@ TEST(HotkeyEntries, ListsAndMatching) {
   EXPECT_EQ(L"0", app::HotkeyKeyEntries().back());
   EXPECT_EQ(3, app::FindHotkeyEntry(app::HotkeyModifierEntries(), L"sHiFt"));
   EXPECT_EQ(-1, app::FindHotkeyEntry(app::HotkeyKeyEntries(), L"AB"));
+}
+
+TEST(StopHotkey, TextsMakeTheKeyItsNameAndModifiers) {
+  struct Case {
+    std::wstring t1, t2, t3, text;
+    UINT modifiers, key;
+  } cases[] = {
+      {L"", L"", L"Esc", L"Esc", 0, 0x1B},
+      {L"Ctrl", L"Shift", L"1", L"Ctrl + Shift + 1", MOD_CONTROL | MOD_SHIFT, 0x31},
+      {L"", L"Alt", L"B", L"+ Alt + B", MOD_ALT, 0x42},
+      {L"Shift", L"", L"A", L"Shift + A", MOD_SHIFT, 0x41},
+      {L" Alt ", L"", L"", L"Alt + Esc", MOD_ALT, 0x1B},
+  };
+  for (const auto& c : cases) {
+    const app::StopHotkey hotkey = app::ComposeStopHotkey(c.t1, c.t2, c.t3);
+    EXPECT_EQ(c.text, hotkey.text);
+    EXPECT_EQ(c.modifiers, hotkey.modifiers) << "for " << base::WideToUtf8(c.text);
+    EXPECT_EQ(c.key, hotkey.key) << "for " << base::WideToUtf8(c.text);
+  }
 }
 
 }  // namespace
