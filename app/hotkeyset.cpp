@@ -63,19 +63,32 @@ StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text
 
 namespace {
 
+constexpr int kLabelLeft = 16;
+constexpr int kMinBoxWidth = 58;
+
 class TFrmHotkeySet : public ModalDialog {
  public:
   bool Build() {
-    if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 420, 130, nullptr)) return false;
+    if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 440, 130, nullptr)) return false;
     // The label lies behind the boxes, which stand between its plus signs.
-    AddControl(L"STATIC", L"屏幕录像退回键                 +         +", SS_LEFT, 16, 24, 300, 20,
-               id::HotkeyLabel1);
-    hint_ = AddControl(L"STATIC", L"此快捷键冲突，请修改", SS_LEFT, 16, 56, 300, 18, id::LnlHint1);
+    const std::wstring label = L"屏幕录像退回键                 +         +";
+    AddControl(L"STATIC", label, SS_LEFT, kLabelLeft, 24, 400, 20, id::HotkeyLabel1);
+    hint_ = AddControl(L"STATIC", L"此快捷键冲突，请修改", SS_LEFT, kLabelLeft, 56, 300, 18, id::LnlHint1);
     ::ShowWindow(hint_, SW_HIDE);
+    const size_t plus1 = label.find(L'+'), plus2 = label.find(L'+', plus1 + 1);
+    const int textEnd = TextWidth(label.substr(0, label.find(L' ')));
+    const int plusWidth = TextWidth(L"+");
+    const int left[3] = {textEnd + 4, TextWidth(label.substr(0, plus1)) + plusWidth + 4,
+                         TextWidth(label.substr(0, plus2)) + plusWidth + 4};
+    const int right[3] = {TextWidth(label.substr(0, plus1)) - 4, TextWidth(label.substr(0, plus2)) - 4, left[2] + 64};
     const DWORD box = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
-    boxes_[0] = AddControl(L"COMBOBOX", L"", box, 112, 20, 64, 200, id::CbHotkey1);
-    boxes_[1] = AddControl(L"COMBOBOX", L"", box, 188, 20, 64, 200, id::CbHotkey2);
-    boxes_[2] = AddControl(L"COMBOBOX", L"", box, 264, 20, 64, 300, id::CbHotkey3);
+    const int ids[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    for (int i = 0; i < 3; ++i) {
+      // A narrow font leaves little room between the plus signs: a box is never narrower than
+      // its longest entry needs.
+      const int width = right[i] - left[i] < kMinBoxWidth ? kMinBoxWidth : right[i] - left[i];
+      boxes_[i] = AddControl(L"COMBOBOX", L"", box, kLabelLeft + left[i], 20, width, 300, ids[i]);
+    }
     for (int i = 0; i < 3; ++i) {
       for (const auto& entry : EntriesOf(i))
         ::SendMessageW(boxes_[i], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));

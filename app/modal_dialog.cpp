@@ -20,7 +20,8 @@ bool ModalDialog::CreateDialogWindow(const wchar_t* className, const std::wstrin
                                      HWND owner, const wchar_t* fontFace, int fontHeight) {
   font_.reset(::CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, fontFace));
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  // No WS_CLIPCHILDREN: group boxes are transparent and need the dialog painted beneath them.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame{0, 0, width, height};
   ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
@@ -50,6 +51,21 @@ HWND ModalDialog::AddControl(const wchar_t* cls, const std::wstring& text, DWORD
                                    nullptr);
   if (control && font_) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
+}
+
+void ModalDialog::SetBackground(COLORREF colour) {
+  background_.reset(::CreateSolidBrush(colour));
+  backgroundColour_ = colour;
+  if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+int ModalDialog::TextWidth(const std::wstring& text) const {
+  base::WindowDC dc(hwnd());
+  if (!dc) return 0;
+  base::SelectGuard select(dc.get(), font_ ? static_cast<HGDIOBJ>(font_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+  SIZE size{0, 0};
+  ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+  return size.cx;
 }
 
 int ModalDialog::RunModal(HWND owner) {
@@ -104,6 +120,21 @@ LRESULT ModalDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
       return 0;
+    case WM_ERASEBKGND:
+      if (background_) {
+        RECT r{};
+        ::GetClientRect(hwnd(), &r);
+        ::FillRect(reinterpret_cast<HDC>(wp), &r, background_.get());
+        return 1;
+      }
+      return Default(msg, wp, lp);
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (background_) {
+        ::SetBkColor(reinterpret_cast<HDC>(wp), backgroundColour_);
+        return reinterpret_cast<LRESULT>(background_.get());
+      }
+      return Default(msg, wp, lp);
     case WM_CLOSE:
       // The close box hides the dialog; it is kept for the next show.
       EndModal(IDCANCEL);

@@ -35,6 +35,10 @@ class ModalDialog : public base::Window {
   HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                   DWORD exStyle = 0);
   HFONT DialogFont() const { return font_.get(); }
+  // Paints the dialog and its labels on colour instead of the button face.
+  void SetBackground(COLORREF colour);
+  // The width of text in the dialog font.
+  int TextWidth(const std::wstring& text) const;
 
   // WM_COMMAND from a control; the default ends the dialog on IDOK and IDCANCEL.
   virtual void OnCommand(int id, int code, HWND control);
@@ -45,6 +49,8 @@ class ModalDialog : public base::Window {
 
  private:
   base::UniqueFont font_;
+  base::UniqueBrush background_;
+  COLORREF backgroundColour_ = 0;
   bool inModal_ = false;
   bool ended_ = false;
   int result_ = IDCANCEL;

@@ -50,6 +50,7 @@ class TOptionDlg : public ModalDialog {
  public:
   bool Build(HWND owner) {
     if (!CreateDialogWindow(L"TOptionDlg", L"参数设置", 466, 384, owner, L"宋体", -15)) return false;
+    SetBackground(RGB(245, 250, 254));
     const DWORD bar = TBS_HORZ | TBS_NOTICKS | WS_TABSTOP;
     AddControl(L"BUTTON", L"压缩参数", BS_GROUPBOX, 12, 8, 442, 112, id::GrpCompressor);
     AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 24, 32, 290, 240, id::ComboBoxCompressor);
