@@ -61,6 +61,8 @@ class TBalloon : public Window {
   const std::wstring& Text() const { return text_; }
   bool HideTimerRunning() const { return hideTimerRunning_; }
   const wchar_t* IconName() const { return iconName_; }
+  bool HasIconPicture() const { return static_cast<bool>(iconBitmap_); }
+  bool HasCloseMark() const { return static_cast<bool>(closeBitmap_); }
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;

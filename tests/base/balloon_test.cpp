@@ -6,6 +6,7 @@
 
 #include "base/balloon.h"
 #include "base/dispatch.h"
+#include "base/text.h"
 
 namespace {
 
@@ -164,6 +165,16 @@ TEST(Balloon, AnchorsChooseTheTail) {
   EXPECT_STREQ(L"ERROR", base::BalloonIconResource(1));
   EXPECT_STREQ(L"WARNING", base::BalloonIconResource(2));
   EXPECT_STREQ(L"INFO", base::BalloonIconResource(3));
+}
+
+TEST(Balloon, PicturesComeFromTheProgramsResources) {
+  auto balloon = base::TBalloon::CreateNew();
+  ASSERT_TRUE(balloon);
+  EXPECT_TRUE(balloon->HasCloseMark());
+  for (BYTE icon : {0, 1, 2, 9}) {
+    balloon->ShowAt(300, 300, L"t", L"x", icon, 0, base::kTailBottomLeft);
+    EXPECT_TRUE(balloon->HasIconPicture()) << "icon " << int(icon) << " (" << base::WideToUtf8(balloon->IconName()) << ")";
+  }
 }
 
 TEST(Balloon, ForControlUsesTheActiveBalloonOnTheParent) {
