@@ -1,0 +1,217 @@
+// The main window's settings and the state they drive: reading "defualt.ini" into the path
+// bar, the sound and numbering toggles and the recordings list while the window is created,
+// writing them back while it is destroyed; the two toggles themselves; the recordings list
+// refresh; the stop work that the tray icon, the stop button and the exit share; and the
+// captions and glyphs.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/control_ids.h"
+#include "app/main_form.h"
+#include "base/barrier.h"
+#include "base/dispatch.h"
+#include "base/text.h"
+
+namespace app {
+
+namespace {
+
+// Placeholders until the shared text tables and folder routines are in.
+void NormalizeDirPath(std::wstring& path) {
+  size_t b = path.find_first_not_of(L" \t");
+  size_t e = path.find_last_not_of(L" \t");
+  if (b == std::wstring::npos) return;
+  path = path.substr(b, e - b + 1);
+  if (path.back() != L'\\') path += L'\\';
+}
+void GetFileList(const std::wstring& folder, const std::wstring& filter, std::vector<std::wstring>& list) {
+  WIN32_FIND_DATAW data{};
+  HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::wstring name = data.cFileName;
+    std::wstring upper = name;
+    ::CharUpperW(upper.data());
+    std::wstring f = filter;
+    ::CharUpperW(f.data());
+    if (upper.find(f) != std::wstring::npos) list.push_back(folder + name);
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+}
+const std::wstring StrInvalidFolder = L"请选择一个合法的文件夹名称";
+const std::wstring StrAutoRecFile = L"自动生成录像文件";
+const std::wstring StrRecFile = L"生成录像文件";
+
+std::wstring Trimmed(const std::wstring& text) {
+  const size_t b = text.find_first_not_of(L" \t\r\n");
+  if (b == std::wstring::npos) return {};
+  const size_t e = text.find_last_not_of(L" \t\r\n");
+  return text.substr(b, e - b + 1);
+}
+
+// Creates folder with every missing parent. An empty name is an error (it names no folder);
+// any other failure (a missing drive, a refused folder) leaves things as they are.
+void ForceDirectories(const std::wstring& folder) {
+  if (Trimmed(folder).empty()) throw std::invalid_argument("empty folder name");
+  if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  std::wstring path = folder;
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+}
+
+bool FolderExists(const std::wstring& folder) {
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+void TFrmMain::SetGlyph(int buttonId, const wchar_t* resourceName) {
+  FlatButton* button = Button(buttonId);
+  if (!button) return;
+  (void)resourceName;
+  button->GlyphChanged();
+}
+
+void TFrmMain::ApplyTextsAndGlyphs() {
+  base::GuardVoid("TFrmMain.ApplyTextsAndGlyphs", [&] {
+    ::SetWindowTextW(hwnd(), L"QIV屏幕录像 v3.6 - ");
+  });
+}
+
+void TFrmMain::LoadSettings() {
+  // The playback area fills its panel from now on.
+  if (Panel* video = PanelOf(id::PnlVideo)) {
+    video->layout().SetDock(Control(id::SbVideo), Dock::Client);
+    video->Relayout();
+  }
+
+  settings_ = std::make_unique<IniFile>(programFolder_ + kSettingsFileName);
+  const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
+
+  RecordFolder = Trimmed(s.picPath);
+  NormalizeDirPath(RecordFolder);
+  SetControlText(id::EdtRECPath, RecordFolder);
+  try {
+    if (!FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+  } catch (const std::exception&) {
+    SetStatus(StrInvalidFolder);
+  }
+
+  SetControlText(id::EdtREC, s.picName);
+
+  RecordWithSound = s.sound;
+  Button(id::CbSound)->SetTag(s.sound ? 0 : 1);
+  ToggleSound();
+
+  RefreshRecordingList();
+
+  Button(id::BtnAutoSave)->SetTag(s.autoSaveToPath ? 0 : 1);
+  ::CheckMenuItem(PopupMenu1(), id::PmPicAutoSave, MF_BYCOMMAND | (s.autoSaveToPath ? MF_CHECKED : MF_UNCHECKED));
+  ToggleAutoSave();
+
+  StoredRandomNum = s.curRandomNum;
+  AutoRunFlag = s.autoRun;
+  ::CheckMenuItem(PopupMenu1(), id::PmAutoRun, MF_BYCOMMAND | (AutoRunFlag ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TFrmMain::SaveSettings() {
+  if (!settings_) return;
+  RecorderSettings s;
+  s.picPath = ControlText(id::EdtRECPath);
+  s.picName = ControlText(id::EdtREC);
+  s.autoSaveToPath = Button(id::BtnAutoSave)->tag() == 1;
+  s.sound = Button(id::CbSound)->tag() == 1;
+  s.autoRun = AutoRunFlag;
+  try {
+    WriteRecorderSettings(*settings_, s);
+  } catch (const IniWriteError&) {
+    // The keys not written yet keep their old values; the user is not told.
+  }
+}
+
+void TFrmMain::ToggleSound() {
+  FlatButton* sound = Button(id::CbSound);
+  if (sound->tag() == 0) {
+    sound->SetTag(1);
+    RecordWithSound = true;
+    SetGlyph(id::CbSound, L"checked");
+  } else {
+    sound->SetTag(0);
+    RecordWithSound = false;
+    SetGlyph(id::CbSound, L"notchecked");
+  }
+}
+
+void TFrmMain::ToggleAutoSave() {
+  FlatButton* autoSave = Button(id::BtnAutoSave);
+  const bool numbering = autoSave->tag() == 0;
+  autoSave->SetTag(numbering ? 1 : 0);
+  SetGlyph(id::BtnAutoSave, numbering ? L"checked" : L"notchecked");
+  SetControlVisible(id::ImgRectName, !numbering);
+  SetControlVisible(id::EdtREC, !numbering);
+}
+
+void TFrmMain::CbSoundClick() {
+  SoundHintShown = true;
+  ToggleSound();
+}
+
+void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
+
+void TFrmMain::RefreshRecordingList() {
+  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] {
+    if (!FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+    if (RecordFolder.empty()) return;
+    std::vector<std::wstring> files;
+    GetFileList(RecordFolder, L"avi", files);
+    HWND list = Control(id::LbVideoList);
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const auto& path : files) {
+      std::wstring name = path.substr(RecordFolder.size());
+      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+  });
+}
+
+void TFrmMain::ButtonStopRECClick() {
+  base::GuardVoid("TFrmMain.ButtonStopRECClick", [&] {
+    const bool numbering = Button(id::BtnAutoSave)->tag() == 1;
+    if (numbering) {
+      LastRecName = FileName;
+      const size_t ext = LastRecName.find(L".avi");
+      if (ext != std::wstring::npos) LastRecName.erase(ext, 4);
+    } else {
+      LastRecName = ControlText(id::EdtREC);
+    }
+    RecordFolder = Trimmed(ControlText(id::EdtRECPath));
+    NormalizeDirPath(RecordFolder);
+    RefreshRecordingList();
+    if (numbering)
+      SetStatus(base::Format(L"%s : %s%s.avi", StrAutoRecFile, RecordFolder, LastRecName));
+    else
+      SetStatus(base::Format(L"%s:%s%s.avi", StrRecFile, RecordFolder, LastRecName));
+    RestoreAfterRecording();
+    StopHotKeyRegistered = false;
+  });
+}
+
+void TFrmMain::RestoreAfterRecording() {
+  for (int region : {id::SbFileSelect, id::SbLeft, id::PnlHint, id::SbCenter, id::SbMain})
+    SetControlVisible(region, true);
+  EnableTimer(id::TimerRECing, false);
+}
+
+void TFrmMain::StopRecordingAndRestore() {
+  base::GuardVoid("TFrmMain.StopRecordingAndRestore", [&] {
+    ButtonStopRECClick();
+    ::ShowWindow(hwnd(), SW_RESTORE);
+    ::SetForegroundWindow(hwnd());
+    ::ShowWindow(hwnd(), SW_SHOW);
+  });
+}
+
+void TFrmMain::StopRecordingForExit() {}
+
+}  // namespace app
