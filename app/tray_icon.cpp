@@ -4,6 +4,19 @@
 
 namespace app {
 
+namespace {
+
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
+NotifyIconFunction gNotifyIcon = &ShellNotifyIcon;
+
+}  // namespace
+
+NotifyIconFunction SetNotifyIconFunction(NotifyIconFunction function) {
+  NotifyIconFunction previous = gNotifyIcon;
+  gNotifyIcon = function ? function : &ShellNotifyIcon;
+  return previous;
+}
+
 void TrayIcon::Add(HWND owner, UINT callbackMessage, HICON icon, const std::wstring& tip) {
   Remove();
   data_ = NOTIFYICONDATAW{};
@@ -14,18 +27,18 @@ void TrayIcon::Add(HWND owner, UINT callbackMessage, HICON icon, const std::wstr
   data_.uCallbackMessage = callbackMessage;
   data_.hIcon = icon;
   tip.copy(data_.szTip, 63);
-  ::Shell_NotifyIconW(NIM_ADD, &data_);
+  gNotifyIcon(NIM_ADD, &data_);
   added_ = true;
 }
 
 void TrayIcon::SetIcon(HICON icon) {
   data_.hIcon = icon;
-  if (added_) ::Shell_NotifyIconW(NIM_MODIFY, &data_);
+  if (added_) gNotifyIcon(NIM_MODIFY, &data_);
 }
 
 void TrayIcon::Remove() {
   if (!added_) return;
-  ::Shell_NotifyIconW(NIM_DELETE, &data_);
+  gNotifyIcon(NIM_DELETE, &data_);
   added_ = false;
 }
 

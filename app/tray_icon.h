@@ -11,6 +11,12 @@
 
 namespace app {
 
+// The shell call behind every tray icon (Shell_NotifyIconW). Tests put their own in its place:
+// under Wine the icon cannot be seen and each call waits about 2 s for a tray that never
+// answers. Returns the previous function. Main thread only.
+using NotifyIconFunction = BOOL (*)(DWORD message, NOTIFYICONDATAW* data);
+NotifyIconFunction SetNotifyIconFunction(NotifyIconFunction function);
+
 class TrayIcon {
  public:
   TrayIcon() = default;
