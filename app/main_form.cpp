@@ -82,8 +82,9 @@ bool TFrmMain::Create() {
   cls.smallIcon = LoadProgramIcon(16);
   base::WindowSpec spec;
   spec.title = L"";
-  // Hidden, and maximised from the start: the fade-in shows the window at its final size.
-  spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_MAXIMIZE;
+  // Hidden at its design size; Show maximises it. (A hidden window created with WS_MAXIMIZE
+  // reads as maximised under Wine but keeps its design size on the screen.)
+  spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   spec.width = kDesignWidth;
   spec.height = kDesignHeight;
   spec.x = (::GetSystemMetrics(SM_CXSCREEN) - kDesignWidth) / 2;

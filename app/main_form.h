@@ -69,10 +69,10 @@ class TFrmMain : public base::Window {
   explicit TFrmMain(MainFormOptions options = {});
   ~TFrmMain() override;
 
-  // Creates the window hidden, in the maximised state it is first shown in, and runs
-  // FormCreate. False when the window could not be made.
+  // Creates the window hidden and runs FormCreate. False when the window could not be made.
   bool Create();
-  // The fade-in, then shown maximised and brought to the front.
+  // The fade-in, then shown maximised (its state from the first show on) and brought to the
+  // front.
   void Show();
 
   // --- window-level handlers ---

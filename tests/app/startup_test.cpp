@@ -82,12 +82,13 @@ class RunningProgram {
     ::EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&data));
     return data.found;
   }
-  // Waits (with a generous deadline) until that window exists and is visible.
-  HWND WaitForVisible(const wchar_t* cls, DWORD timeoutMs = 30000) const {
+  // Waits (with a generous deadline) until that window exists and is visible, and, when
+  // maximised is set, until the show sequence has maximised it too.
+  HWND WaitForVisible(const wchar_t* cls, bool maximised = false, DWORD timeoutMs = 30000) const {
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < timeoutMs) {
       HWND wnd = Find(cls);
-      if (wnd && ::IsWindowVisible(wnd)) return wnd;
+      if (wnd && ::IsWindowVisible(wnd) && (!maximised || ::IsZoomed(wnd))) return wnd;
       if (::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return nullptr;
     }
     return nullptr;
@@ -141,13 +142,22 @@ TEST(Startup, ArgumentTableSelectsTheWindow) {
     ASSERT_TRUE(run.started());
     const wchar_t* expected = c.uninstall ? L"TFrmUninstall" : L"TFrmMain";
     const wchar_t* other = c.uninstall ? L"TFrmMain" : L"TFrmUninstall";
-    HWND wnd = run.WaitForVisible(expected);
+    HWND wnd = run.WaitForVisible(expected, !c.uninstall);
     ASSERT_NE(wnd, nullptr) << "no visible window of class " << Narrow(expected);
     EXPECT_EQ(run.Find(other), nullptr) << "a window of class " << Narrow(other) << " exists too";
     if (c.uninstall) {
       EXPECT_EQ(Narrow(WindowText(wnd)), Narrow(L"卸载QIV软件 - 屏幕录像"));
     } else {
       EXPECT_TRUE(::IsZoomed(wnd)) << "the main window is not maximised";
+      // Maximised on the screen too: the window covers its monitor's work area.
+      MONITORINFO monitor{sizeof monitor};
+      ::GetMonitorInfoW(::MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor);
+      RECT r{};
+      ::GetWindowRect(wnd, &r);
+      EXPECT_LE(r.left, monitor.rcWork.left);
+      EXPECT_GE(r.right, monitor.rcWork.right);
+      EXPECT_GE(r.bottom, monitor.rcWork.bottom);
+      EXPECT_EQ(::GetForegroundWindow(), wnd) << "the main window is not in front";
     }
     ASSERT_TRUE(run.CloseAndWait(wnd)) << "the program did not end after its window was closed";
     EXPECT_EQ(run.ExitCode(), 0u);
@@ -159,7 +169,7 @@ TEST(Startup, FirstStartWritesTheDefaultsOnExit) {
   ScratchFolder folder;
   RunningProgram run(folder, L"");
   ASSERT_TRUE(run.started());
-  HWND wnd = run.WaitForVisible(L"TFrmMain");
+  HWND wnd = run.WaitForVisible(L"TFrmMain", true);
   ASSERT_NE(wnd, nullptr);
   EXPECT_FALSE(apptest::FileExists(folder / L"defualt.ini")) << "the settings are written only at exit";
   ASSERT_TRUE(run.CloseAndWait(wnd));
