@@ -469,7 +469,9 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return reinterpret_cast<LRESULT>(FormBrush());
     }
     case WM_CLOSE:
-      if (!FormCloseQuery()) return 0;
+      // A second close while the first one waits for the recording is the same close.
+      if (closing_ || !FormCloseQuery()) return 0;
+      closing_ = true;
       StopRecordingForExit();
       ::DestroyWindow(hwnd());
       return 0;

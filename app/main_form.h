@@ -177,6 +177,7 @@ class TFrmMain : public base::Window {
   MainFormOptions options_;
   std::wstring programFolder_;
   bool created_ = false;
+  bool closing_ = false;
   bool destroying_ = false;
   bool formDestroyed_ = false;
 
