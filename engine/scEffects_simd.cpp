@@ -1,0 +1,157 @@
+// SSE2 row kernels of the effects (see scEffects_simd.h). SSE2 is the floor of every machine
+// the program runs on, so these need no run-time check.
+#include "engine/scEffects_simd.h"
+
+#include <immintrin.h>
+
+#include <atomic>
+
+namespace engine::simd {
+namespace {
+
+std::atomic<bool> gBaselineOnly{false};
+
+}  // namespace
+
+bool WideKernelsAvailable() {
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
+}
+
+bool UseWideKernels() { return WideKernelsAvailable() && !gBaselineOnly.load(std::memory_order_relaxed); }
+
+void UseBaselineKernels(bool baselineOnly) { gBaselineOnly = baselineOnly; }
+
+int Saturation32(uint8_t* row, int pixels, int s) {
+  const int done = pixels & ~3;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi16(1);
+  const __m128i sv = _mm_set1_epi16(static_cast<short>(s));
+  auto half = [&](__m128i px) {  // two pixels as eight words
+    __m128i pairs = _mm_madd_epi16(px, ones);  // b+g, r+a per pixel
+    __m128i sums = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+    __m128i m = _mm_srli_epi32(sums, 2);          // the mean of the four bytes
+    m = _mm_or_si128(m, _mm_slli_epi32(m, 16));   // in every word of its pixel
+    const __m128i d = _mm_sub_epi16(px, m);
+    const __m128i sign = _mm_srai_epi16(d, 15);
+    const __m128i a = _mm_max_epi16(d, _mm_sub_epi16(zero, d));
+    const __m128i p = _mm_mullo_epi16(a, sv);     // |d| * S fits 16 bits unsigned
+    // p div 255 for p <= 65025, exactly.
+    __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(p, ones), _mm_srli_epi16(p, 8)), 8);
+    q = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);  // back to the sign of d, toward zero
+    return _mm_add_epi16(m, q);
+  };
+  for (int x = 0; x < done; x += 4) {
+    __m128i* p = reinterpret_cast<__m128i*>(row + x * 4);
+    const __m128i v = _mm_loadu_si128(p);
+    const __m128i lo = half(_mm_unpacklo_epi8(v, zero));
+    const __m128i hi = half(_mm_unpackhi_epi8(v, zero));
+    _mm_storeu_si128(p, _mm_packus_epi16(lo, hi));
+  }
+  return done;
+}
+
+namespace {
+
+// p div 255 for 0 <= p <= 65025, then negated in the words whose sign is -1: a quotient of
+// a signed numerator, rounded toward zero.
+__attribute__((target("avx2"))) inline __m256i SignedDiv255(__m256i p, __m256i sign) {
+  const __m256i q = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(p, _mm256_set1_epi16(1)),
+                                                       _mm256_srli_epi16(p, 8)), 8);
+  return _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign);
+}
+
+// Runs words(8 words = 2 pixels per 128-bit half) over the 32-bit pixels of a row, 8 at a time.
+// Unpacking and packing both work per 128-bit half, so the pixels come back in order.
+template <class Words>
+__attribute__((target("avx2"))) inline int EachEightPixels(uint8_t* row, int pixels, Words words) {
+  const int done = pixels & ~7;
+  const __m256i zero = _mm256_setzero_si256();
+  for (int x = 0; x < done; x += 8) {
+    __m256i* p = reinterpret_cast<__m256i*>(row + x * 4);
+    const __m256i v = _mm256_loadu_si256(p);
+    const __m256i lo = words(_mm256_unpacklo_epi8(v, zero));
+    const __m256i hi = words(_mm256_unpackhi_epi8(v, zero));
+    _mm256_storeu_si256(p, _mm256_packus_epi16(lo, hi));
+  }
+  _mm256_zeroupper();
+  return done;
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) int Saturation32Avx2(uint8_t* row, int pixels, int s) {
+  const __m256i ones = _mm256_set1_epi16(1);
+  const __m256i sv = _mm256_set1_epi16(static_cast<short>(s));
+  return EachEightPixels(row, pixels, [&](__m256i px) __attribute__((target("avx2"))) {
+    const __m256i pairs = _mm256_madd_epi16(px, ones);
+    const __m256i sums = _mm256_add_epi32(pairs, _mm256_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+    __m256i m = _mm256_srli_epi32(sums, 2);
+    m = _mm256_or_si256(m, _mm256_slli_epi32(m, 16));
+    const __m256i d = _mm256_sub_epi16(px, m);
+    const __m256i p = _mm256_mullo_epi16(_mm256_abs_epi16(d), sv);
+    return _mm256_add_epi16(m, SignedDiv255(p, _mm256_srai_epi16(d, 15)));
+  });
+}
+
+__attribute__((target("avx2"))) int Contrast32Avx2(uint8_t* row, int pixels, const std::array<int16_t, 4>& c) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i pivot = _mm256_set1_epi16(127);
+  const __m256i limit = _mm256_set1_epi16(static_cast<short>(65025));
+  const short c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3];
+  const __m256i cv = _mm256_setr_epi16(c0, c1, c2, c3, c0, c1, c2, c3, c0, c1, c2, c3, c0, c1, c2, c3);
+  const __m256i cSign = _mm256_srai_epi16(cv, 15);
+  const __m256i cAbs = _mm256_abs_epi16(cv);  // |-32768| reads as 32768 unsigned
+  return EachEightPixels(row, pixels, [&](__m256i b) __attribute__((target("avx2"))) {
+    const __m256i d = _mm256_sub_epi16(pivot, b);
+    const __m256i dAbs = _mm256_abs_epi16(d);
+    // p = |d| * |c| stops at 65025: once the quotient reaches 255 the clamp alone decides the
+    // byte, so the exact quotient beyond it does not matter.
+    const __m256i fits = _mm256_cmpeq_epi16(_mm256_mulhi_epu16(dAbs, cAbs), zero);
+    __m256i p = _mm256_or_si256(_mm256_mullo_epi16(dAbs, cAbs), _mm256_andnot_si256(fits, _mm256_set1_epi16(-1)));
+    p = _mm256_min_epu16(p, limit);
+    return _mm256_sub_epi16(b, SignedDiv255(p, _mm256_xor_si256(_mm256_srai_epi16(d, 15), cSign)));
+  });
+}
+
+int AddBytes(uint8_t* row, int bytes, int bytesPerPixel, const AddPattern& pattern) {
+  // The channel pattern repeats every 48 bytes for any of 1 to 4 bytes per pixel.
+  alignas(16) uint8_t wrap[48], up[48], down[48];
+  for (int i = 0; i < 48; ++i) {
+    const int c = i % bytesPerPixel;
+    wrap[i] = pattern.wrap[c];
+    up[i] = pattern.up[c];
+    down[i] = pattern.down[c];
+  }
+  __m128i w[3], u[3], d[3];
+  for (int k = 0; k < 3; ++k) {
+    w[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(wrap + 16 * k));
+    u[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(up + 16 * k));
+    d[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(down + 16 * k));
+  }
+  const int done = bytes - bytes % 48;
+  for (int i = 0; i < done; i += 48) {
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+      __m128i* p = reinterpret_cast<__m128i*>(row + i + 16 * k);
+      const __m128i v = _mm_add_epi8(_mm_loadu_si128(p), w[k]);
+      _mm_storeu_si128(p, _mm_subs_epu8(_mm_adds_epu8(v, u[k]), d[k]));
+    }
+  }
+  return done;
+}
+
+int Reverse32(const uint8_t* src, uint8_t* dst, int pixels) {
+  const int done = pixels & ~3;
+  for (int x = 0; x < done; x += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x * 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (pixels - 4 - x) * 4),
+                     _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)));
+  }
+  return done;
+}
+
+}  // namespace engine::simd

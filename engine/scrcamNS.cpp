@@ -1,0 +1,602 @@
+// TScreenCamNS, the sound-less recorder: its compressor list and dialogs, its recording
+// thread and the routine that writes one AVI file directly (no temporary file, no merge).
+//
+// Ownership and threads: the recorder lives on the main thread and owns the corner-bracket
+// window and the record-thread state. The record thread reads its own snapshot of the
+// settings, writes the figures through atomics, and reaches the bracket window only through
+// main-thread calls that give up once the recording is being stopped, so a main thread that
+// waits for the thread (the destructor) never deadlocks. Closures posted to the main thread
+// hold a weak reference to the recorder and do nothing once it is gone.
+#include "engine/scrcamNS.h"
+
+#include <process.h>
+
+#include <cwctype>
+#include <stdexcept>
+
+#include "base/barrier.h"
+#include "base/dispatch.h"
+#include "base/main_call.h"
+#include "base/seams.h"
+#include "base/unique.h"
+#include "engine/flashwnd.h"
+#include "engine/scrcamNS_capture.h"
+#include "engine/scrcamNS_rules.h"
+
+namespace scrcamNS {
+
+namespace {
+
+constexpr DWORD kIV50 = mmioFOURCC('I', 'V', '5', '0');
+// A bracket-window call that the main thread has not run by then is given up.
+constexpr DWORD kMainCallTimeoutMs = 5000;
+
+const wchar_t kVersionTooOld[] = L"失败: 视频版本太久!";
+const wchar_t kCaptionError[] = L"出错";
+const wchar_t kAskDefaultCodec[] = L"用当前压缩器记录视频文件时出错，要用默认压缩器吗? ";
+const wchar_t kCaptionNotice[] = L"注意";
+const wchar_t kCreateFailed[] = L"创建视频文件时出错";
+const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
+const wchar_t kCaptionErrorEn[] = L"Error";
+
+struct HicTraits {
+  using Handle = HIC;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::ICClose(h); }
+};
+using UniqueHic = base::Unique<HicTraits>;
+
+struct AviFileTraits {
+  using Handle = PAVIFILE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::AVIFileRelease(h); }
+};
+struct AviStreamTraits {
+  using Handle = PAVISTREAM;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::AVIStreamRelease(h); }
+};
+using UniqueAviFile = base::Unique<AviFileTraits>;
+using UniqueAviStream = base::Unique<AviStreamTraits>;
+
+// AVIFileInit / AVIFileExit for the span of one attempt.
+class AviLibrary {
+ public:
+  AviLibrary() { ::AVIFileInit(); }
+  ~AviLibrary() { ::AVIFileExit(); }
+  AviLibrary(const AviLibrary&) = delete;
+  AviLibrary& operator=(const AviLibrary&) = delete;
+};
+
+// A 1 ms timer period around the frame loop: without it every short wait on Windows lasts a
+// scheduler tick and frames are dropped.
+class TimerPeriod {
+ public:
+  TimerPeriod() : ok_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+  ~TimerPeriod() {
+    if (ok_) ::timeEndPeriod(1);
+  }
+  TimerPeriod(const TimerPeriod&) = delete;
+  TimerPeriod& operator=(const TimerPeriod&) = delete;
+
+ private:
+  bool ok_;
+};
+
+// Four-character codes compare without regard to case ('mrle' is 'MRLE').
+DWORD UpperFourCC(DWORD code) {
+  DWORD out = 0;
+  for (int i = 0; i < 4; ++i) {
+    auto c = static_cast<unsigned char>((code >> (8 * i)) & 0xFF);
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+    out |= static_cast<DWORD>(c) << (8 * i);
+  }
+  return out;
+}
+bool SameFourCC(DWORD a, DWORD b) { return UpperFourCC(a) == UpperFourCC(b); }
+
+class WorkAreaSource : public AreaSource {
+ public:
+  explicit WorkAreaSource(HWND wnd) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = ::MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST);
+    ok_ = monitor && ::GetMonitorInfoW(monitor, &info);
+    area_ = info.rcWork;
+  }
+  bool CurrentArea(RECT& area) override {
+    if (ok_) area = area_;
+    return ok_;
+  }
+
+ private:
+  bool ok_ = false;
+  RECT area_{};
+};
+
+class WindowRectSource : public AreaSource {
+ public:
+  explicit WindowRectSource(HWND wnd) : wnd_(wnd) {}
+  bool CurrentArea(RECT& area) override {
+    if (!::IsWindow(wnd_) || ::IsIconic(wnd_)) return false;
+    return ::GetWindowRect(wnd_, &area) != FALSE;
+  }
+
+ private:
+  HWND wnd_;
+};
+
+// True when (left, top, width, height) covers every pixel of the virtual screen.
+bool CoversVirtualScreen(const RECT& placement) {
+  const int x = ::GetSystemMetrics(SM_XVIRTUALSCREEN), y = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int w = ::GetSystemMetrics(SM_CXVIRTUALSCREEN), h = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  return placement.left <= x && placement.top <= y && placement.left + placement.right >= x + w &&
+         placement.top + placement.bottom >= y + h;
+}
+
+}  // namespace
+
+std::shared_ptr<AreaSource> MakeWorkAreaSource(HWND wnd) { return std::make_shared<WorkAreaSource>(wnd); }
+std::shared_ptr<AreaSource> MakeWindowRectSource(HWND wnd) { return std::make_shared<WindowRectSource>(wnd); }
+std::shared_ptr<AreaSource> MakeAreaSourceFor(HWND wnd) {
+  if (::IsZoomed(wnd)) return MakeWorkAreaSource(wnd);
+  return MakeWindowRectSource(wnd);
+}
+
+// The state of one recording thread. Created and freed on the main thread; between the two
+// the thread reads it and only it writes flashColor and placement.
+struct TScreenCamNS::TRecordAVIThread {
+  TScreenCamNS* camera = nullptr;
+  std::shared_ptr<AreaSource> area;
+  std::wstring fileName;
+  uint64_t serial = 0;
+
+  // The settings this recording uses, taken when it started.
+  int bitsPerPixel = 32;
+  int frameRate = 10;
+  int captureInterval = 100;
+  int keyFrameEvery = 5;
+  int quality = 6550;
+  bool drawCursor = true;
+  bool showFlashFrame = true;
+  bool followAreaControl = false;
+  bool hasCompressor = false;
+  ICINFO compressor{};
+
+  base::UniqueHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set by a stop
+  base::UniqueHandle handle;
+
+  COLORREF flashColor = kIdleColor;
+  RECT placement{};                // left, top, width, height of the next bracket placement
+  bool bracketsShown = false;      // the bracket window was shown by this thread
+  bool defaultAgreed = false;      // the user agreed to retry with the default compressor
+  bool bitsErrorShown = false;     // the GetDIBits message was shown in this recording
+};
+
+TScreenCamNS::TScreenCamNS(HWND owner) : owner_(owner), alive_(std::make_shared<TScreenCamNS*>(this)) {
+  base::WindowDC screen(nullptr);
+  if (screen) {
+    bitsPerPixel_ = ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES);
+    displayWidth_ = ::GetDeviceCaps(screen.get(), HORZRES);
+    displayHeight_ = ::GetDeviceCaps(screen.get(), VERTRES);
+  }
+  if (!engine::PackedFrameFits(1, 1, bitsPerPixel_)) bitsPerPixel_ = 32;
+  arrowCursor_ = ::LoadCursorW(nullptr, IDC_ARROW);  // shared: never destroyed
+  arrowHotspot_ = CursorHotspot(arrowCursor_);
+  flashWindow_ = std::make_shared<flashwnd::TFlashingWnd>();
+  flashWindow_->Create(nullptr);
+}
+
+TScreenCamNS::~TScreenCamNS() {
+  StopRecording();
+  // From here on closures posted by the thread do nothing, so none of them frees the thread
+  // state while it is waited for below.
+  alive_.reset();
+  if (thread_) {
+    // Pumping, so the thread's last main-thread calls are not left waiting; they give up
+    // anyway because the stop event is set.
+    base::WaitPumping(thread_->handle.get(), INFINITE);
+    thread_.reset();
+  }
+  flashWindow_.reset();
+}
+
+void TScreenCamNS::SetBitsPerPixel(int bits) {
+  if (engine::PackedFrameFits(1, 1, bits)) bitsPerPixel_ = bits;
+}
+
+void TScreenCamNS::SetDisplaySize(int width, int height) {
+  displayWidth_ = width;
+  displayHeight_ = height;
+}
+
+void TScreenCamNS::SetFrameRate(int fps) { frameRate_ = fps < 1 ? 1 : fps; }
+void TScreenCamNS::SetCaptureInterval(int ms) { captureInterval_ = ms < 1 ? 1 : ms; }
+void TScreenCamNS::SetQuality(int quality) { quality_ = quality < 0 ? 0 : (quality > 10000 ? 10000 : quality); }
+
+// --- compressors ---
+
+void TScreenCamNS::RefreshCompressors() {
+  CaptureSettings settings{bitsPerPixel_, drawCursor_, arrowCursor_, arrowHotspot_};
+  engine::PackResult test = CaptureScreenFrame(0, 0, 320, 200, settings, nullptr);
+  compressorCount_ = 0;
+  if (!test.frame) return;
+  for (DWORD index = 0; index < static_cast<DWORD>(kMaxCompressors) && compressorCount_ < kMaxCompressors; ++index) {
+    ICINFO& slot = compressors_[compressorCount_];
+    slot = ICINFO{};
+    slot.dwSize = sizeof(ICINFO);
+    if (!::ICInfo(ICTYPE_VIDEO, index, &slot)) continue;
+    const DWORD type = slot.fccType ? slot.fccType : ICTYPE_VIDEO;
+    const DWORD handler = slot.fccHandler;
+    bool listed = false;
+    for (int i = 0; i < compressorCount_; ++i) listed = listed || SameFourCC(compressors_[i].fccHandler, handler);
+    if (listed || handler == 0) continue;
+    UniqueHic ic(::ICOpen(type, handler, ICMODE_QUERY));
+    if (!ic) continue;
+    if (::ICCompressQuery(ic.get(), test.frame.get(), nullptr) != ICERR_OK) continue;
+    ::ICGetInfo(ic.get(), &slot, sizeof(ICINFO));
+    // The list is opened again by these codes; a driver that leaves them out keeps the
+    // enumerated ones.
+    slot.fccType = type;
+    slot.fccHandler = handler;
+    slot.szDescription[std::size(slot.szDescription) - 1] = L'\0';
+    slot.szName[std::size(slot.szName) - 1] = L'\0';
+    ++compressorCount_;
+  }
+  for (int i = compressorCount_; i < kMaxCompressors; ++i) compressors_[i] = ICINFO{};
+}
+
+void TScreenCamNS::CompressorAbout(BYTE index, HWND parentWnd) {
+  if (index >= compressorCount_) return;
+  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
+  if (ic) ::ICSendMessage(ic.get(), ICM_ABOUT, reinterpret_cast<DWORD_PTR>(parentWnd), 0);
+}
+
+void TScreenCamNS::CompressorConfigure(BYTE index, HWND parentWnd) {
+  if (index >= compressorCount_) return;
+  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
+  if (ic) ::ICSendMessage(ic.get(), ICM_CONFIGURE, reinterpret_cast<DWORD_PTR>(parentWnd), 0);
+}
+
+void TScreenCamNS::CompressorFeatures(BYTE index, bool& hasAbout, bool& hasConfigure) {
+  hasAbout = false;
+  hasConfigure = false;
+  if (index >= compressorCount_) return;
+  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
+  if (!ic) return;
+  hasAbout = ::ICSendMessage(ic.get(), ICM_ABOUT, static_cast<DWORD_PTR>(-1), ICMF_ABOUT_QUERY) == ICERR_OK;
+  hasConfigure =
+      ::ICSendMessage(ic.get(), ICM_CONFIGURE, static_cast<DWORD_PTR>(-1), ICMF_CONFIGURE_QUERY) == ICERR_OK;
+}
+
+// --- starting and stopping ---
+
+void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::wstring& fileName) {
+  if (recording_.load()) return;
+  if (thread_) {
+    // A previous thread that is still finishing its file keeps the recorder; one that has
+    // ended but whose end was not handled yet is reaped here.
+    if (::WaitForSingleObject(thread_->handle.get(), 0) != WAIT_OBJECT_0) return;
+    thread_.reset();
+  }
+  static uint64_t nextSerial = 0;
+  auto thread = std::make_unique<TRecordAVIThread>();
+  thread->camera = this;
+  thread->area = std::move(area);
+  thread->fileName = fileName;
+  thread->serial = ++nextSerial;
+  thread->bitsPerPixel = bitsPerPixel_;
+  thread->frameRate = frameRate_;
+  thread->captureInterval = captureInterval_;
+  thread->keyFrameEvery = keyFrameEvery_;
+  thread->quality = quality_;
+  thread->drawCursor = drawCursor_;
+  thread->showFlashFrame = showFlashFrame_;
+  thread->followAreaControl = followAreaControl_;
+  thread->hasCompressor = compressorIndex_ >= 0 && compressorIndex_ < compressorCount_;
+  if (thread->hasCompressor) thread->compressor = compressors_[compressorIndex_];
+  if (!thread->stop) {
+    Raise(OnError);
+    return;
+  }
+  // Created suspended, so the recorder's fields are all in place before the thread runs.
+  unsigned id = 0;
+  auto h = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &TScreenCamNS::ThreadEntry, thread.get(),
+                                                     CREATE_SUSPENDED, &id));
+  if (!h) {
+    Raise(OnError);
+    return;
+  }
+  thread->handle.reset(h);
+  thread_ = std::move(thread);
+  recording_ = true;
+  ::ResumeThread(h);
+}
+
+void TScreenCamNS::StopRecording() {
+  recording_ = false;
+  if (thread_) ::SetEvent(thread_->stop.get());
+}
+
+unsigned __stdcall TScreenCamNS::ThreadEntry(void* param) {
+  auto* thread = static_cast<TRecordAVIThread*>(param);
+  TScreenCamNS* camera = thread->camera;
+  base::GuardVoid("sound-less record thread", [&] { camera->Execute(*thread); });
+  // The end is handled on the main thread; the closure checks that the recorder still exists.
+  std::weak_ptr<TScreenCamNS*> alive = camera->alive_;
+  uint64_t serial = thread->serial;
+  base::PostToMain([alive, serial] {
+    if (auto self = alive.lock()) {
+      TScreenCamNS* cam = *self;
+      if (cam->thread_ && cam->thread_->serial == serial) cam->RecordThreadTerminated(cam->thread_.get());
+    }
+  });
+  return 0;
+}
+
+void TScreenCamNS::RecordThreadTerminated(TRecordAVIThread* ended) {
+  if (thread_.get() != ended) return;
+  // The thread posted this as its last act; let it return before its state goes.
+  ::WaitForSingleObject(thread_->handle.get(), INFINITE);
+  recording_ = false;
+  thread_.reset();
+}
+
+void TScreenCamNS::Execute(TRecordAVIThread& thread) {
+  while (RecordToFile(thread) == -1) {
+  }
+}
+
+void TScreenCamNS::Raise(const TNotifyEvent& event) {
+  if (event) base::GuardVoid("sound-less recorder event", [&] { event(*this); });
+}
+
+// --- bracket window, through the main thread ---
+
+void TScreenCamNS::SyncPaintFrame(TRecordAVIThread& thread, COLORREF color) {
+  thread.flashColor = color;
+  std::weak_ptr<TScreenCamNS*> alive = alive_;
+  base::CallOnMain(
+      [alive, color] {
+        if (auto self = alive.lock())
+          if ((*self)->recording_.load()) (*self)->flashWindow_->PaintFrame(color);
+      },
+      thread.stop.get(), kMainCallTimeoutMs);
+}
+
+void TScreenCamNS::SyncSetUpRegion(TRecordAVIThread& thread, const RECT& placement) {
+  thread.placement = placement;
+  std::weak_ptr<TScreenCamNS*> alive = alive_;
+  base::CallOnMain(
+      [alive, placement] {
+        if (auto self = alive.lock())
+          if ((*self)->recording_.load())
+            (*self)->flashWindow_->SetUpRegion(placement.left, placement.top, placement.right, placement.bottom);
+      },
+      thread.stop.get(), kMainCallTimeoutMs);
+}
+
+// --- one grab ---
+
+engine::PackedFrame TScreenCamNS::CaptureFrame(TRecordAVIThread& thread, int left, int top, int width, int height) {
+  CaptureSettings settings{thread.bitsPerPixel, thread.drawCursor, arrowCursor_, arrowHotspot_};
+  BracketPainter paint;
+  if (thread.bracketsShown) {
+    if (thread.followAreaControl) SyncSetUpRegion(thread, RECT{left, top, width, height});
+    paint = [this, &thread](COLORREF color) { SyncPaintFrame(thread, color); };
+  }
+  engine::PackResult grabbed = CaptureScreenFrame(left, top, width, height, settings, paint);
+  if (grabbed.frame && !grabbed.bitsRead && !thread.bitsErrorShown) {
+    // Shown once per recording: on every frame it would stop the recording dead.
+    thread.bitsErrorShown = true;
+    base::ShowMessage(nullptr, kBitsFailed, kCaptionErrorEn, MB_OK);
+  }
+  return std::move(grabbed.frame);
+}
+
+// --- the recording routine ---
+
+// Returns 1 (done), 0 (failed) or -1 (run again with the default compressor).
+int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
+  bool fileCreated = false;
+  int written = 0;  // frames written by this attempt
+  try {
+    // 1. The rectangle as it is now.
+    RECT area{};
+    if (!thread.area || !thread.area->CurrentArea(area) || area.right <= area.left || area.bottom <= area.top) {
+      Raise(OnError);
+      return 0;
+    }
+    int left = area.left, top = area.top;
+    int width = area.right - area.left, height = area.bottom - area.top;
+    frameWidth_ = width;
+    frameHeight_ = height;
+
+    // 2. Version check.
+    if (HIWORD(::VideoForWindowsVersion()) < 0x010A) {
+      base::ShowMessage(nullptr, kVersionTooOld, kCaptionError, MB_ICONHAND);
+      Raise(OnError);
+      return 0;
+    }
+
+    // 3. Test frame.
+    engine::PackedFrame test = CaptureFrame(thread, left, top, width, height);
+    bool failed = !test;
+
+    // 4. Compressor fit.
+    DWORD codec = kDefaultCodec;
+    if (!failed && thread.hasCompressor && !thread.defaultAgreed) {
+      UniqueHic ic(::ICOpen(thread.compressor.fccType, thread.compressor.fccHandler, ICMODE_QUERY));
+      if (ic) {
+        FitResult fit = FitToCompressor(width, height, displayWidth_, displayHeight_, [&](int w, int h) {
+          if (w != test->biWidth || h != test->biHeight) test = CaptureFrame(thread, left, top, w, h);
+          return test && ::ICCompressQuery(ic.get(), test.get(), nullptr) == ICERR_OK;
+        });
+        if (fit.accepted) {
+          width = fit.width;
+          height = fit.height;
+          codec = thread.compressor.fccHandler;
+        }
+        if (!test || test->biWidth != width || test->biHeight != height)
+          test = CaptureFrame(thread, left, top, width, height);
+        failed = !test;
+      }
+    }
+    frameWidth_ = width;
+    frameHeight_ = height;
+    // 5. This compressor is known to fail here; the default one is used instead.
+    if (SameFourCC(codec, kIV50)) codec = kDefaultCodec;
+    codecFourCC_ = codec;
+
+    // 6. The brackets, shown until the end of this attempt.
+    struct BracketsHider {
+      TScreenCamNS* camera;
+      TRecordAVIThread& thread;
+      ~BracketsHider() { Hide(); }
+      void Hide() {
+        if (!thread.bracketsShown) return;
+        thread.bracketsShown = false;
+        // Not waited for: the hide runs after every call this thread made before.
+        std::weak_ptr<TScreenCamNS*> alive = camera->alive_;
+        base::PostToMain([alive] {
+          if (auto self = alive.lock()) ::ShowWindow((*self)->flashWindow_->hwnd(), SW_HIDE);
+        });
+      }
+    } hider{this, thread};
+    if (!failed && thread.showFlashFrame) {
+      std::weak_ptr<TScreenCamNS*> alive = alive_;
+      RECT placement{left, top, width, height};
+      thread.placement = placement;
+      base::CallOnMain(
+          [alive, placement] {
+            if (auto self = alive.lock()) {
+              flashwnd::TFlashingWnd& wnd = *(*self)->flashWindow_;
+              wnd.SetUpRegion(placement.left, placement.top, placement.right, placement.bottom);
+              // Around the whole screen every bracket is off screen: nothing to show. (Wine
+              // also treats a popup that covers the screen as a managed window, and hiding
+              // it then blocks the main thread for 2 s.)
+              if (!CoversVirtualScreen(placement)) ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
+              wnd.PaintFrame(kIdleColor);
+            }
+          },
+          thread.stop.get(), kMainCallTimeoutMs);
+      thread.bracketsShown = true;
+    }
+
+    // 7. The file and its streams, released (compressed stream first) before any question.
+    {
+      AviLibrary library;
+      UniqueAviFile file;
+      UniqueAviStream stream;
+      UniqueAviStream compressed;
+      if (!failed) {
+        failed = ::AVIFileOpenW(file.put(), thread.fileName.c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
+        fileCreated = !failed;
+      }
+      if (!failed) {
+        AVISTREAMINFOW info{};
+        info.fccType = streamtypeVIDEO;
+        info.dwScale = 1;
+        info.dwRate = static_cast<DWORD>(thread.frameRate);
+        info.dwSuggestedBufferSize = test->biSizeImage;
+        info.rcFrame = RECT{0, 0, test->biWidth, test->biHeight};
+        failed = ::AVIFileCreateStream(file.get(), stream.put(), &info) != AVIERR_OK;
+      }
+      if (!failed) {
+        AVICOMPRESSOPTIONS options{};
+        options.fccType = streamtypeVIDEO;
+        options.fccHandler = codec;
+        options.dwKeyFrameEvery = static_cast<DWORD>(thread.keyFrameEvery);
+        options.dwQuality = static_cast<DWORD>(thread.quality);
+        options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+        failed = ::AVIMakeCompressedStream(compressed.put(), stream.get(), &options, nullptr) != AVIERR_OK;
+      }
+      if (!failed) failed = ::AVIStreamSetFormat(compressed.get(), 0, test.get(), static_cast<LONG>(test.formatSize())) != AVIERR_OK;
+      test.reset();
+
+      if (!failed) {
+        // 8. The frame loop's start.
+        const int interval = thread.captureInterval;
+        const DWORD chunk = interval / 10 < 1 ? 1 : static_cast<DWORD>(interval / 10);
+        Raise(OnStart);
+        framesWritten_ = 0;
+        lastFrameSpan_ = 0;
+        framesDropped_ = 0;
+        frameIndex_ = 0;
+        FrameSchedule schedule(interval);
+        DWORD lastWrite = 0, lastProgress = 0;
+        TimerPeriod period;
+        const DWORD start = base::NowMs();
+        startTime_ = start;
+
+        // 9. One pass per capture interval while the recording runs.
+        while (recording_.load()) {
+          const DWORD t = base::NowMs() - start;
+          if (thread.followAreaControl) {
+            RECT now{};
+            if (thread.area->CurrentArea(now)) {
+              left = now.left;
+              top = now.top;
+            }
+          }
+          engine::PackedFrame frame = CaptureFrame(thread, left, top, width, height);
+          const int slot = schedule.SlotAt(t);
+          frameIndex_ = slot;
+          if (frame && schedule.ShouldWrite(slot)) {
+            if (::AVIStreamWrite(compressed.get(), slot, 1, frame.pixels(), static_cast<LONG>(frame->biSizeImage), 0,
+                                 nullptr, nullptr) != AVIERR_OK) {
+              failed = true;
+              break;
+            }
+            schedule.Written(slot);
+            framesDropped_ = schedule.dropped();
+            framesWritten_ = ++written;
+            lastFrameSpan_ = static_cast<double>(t - lastWrite);
+            lastWrite = t;
+          }
+          frame.reset();
+          if (t > lastProgress + 500) {
+            lastProgress = t;
+            Raise(OnProgress);
+          }
+          const DWORD spent = (base::NowMs() - start) - t;
+          if (spent < static_cast<DWORD>(interval)) {
+            const DWORD rest = static_cast<DWORD>(interval) - spent;
+            for (DWORD i = 0; i < rest / chunk && recording_.load(); ++i)
+              ::WaitForSingleObject(thread.stop.get(), chunk);
+            if (recording_.load() && rest % chunk) ::WaitForSingleObject(thread.stop.get(), rest % chunk);
+          }
+        }
+        // 10.
+        Raise(OnStop);
+      }
+    }  // 11. Streams, file and library released here.
+    hider.Hide();
+
+    // A file that never received a frame cannot be played: it goes.
+    if (failed && fileCreated && written == 0) ::DeleteFileW(thread.fileName.c_str());
+
+    // 12. Failure questions.
+    if (!failed) return 1;
+    Raise(OnError);
+    if (!SameFourCC(codec, kDefaultCodec)) {
+      if (base::ShowMessage(nullptr, kAskDefaultCodec, kCaptionNotice, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+        thread.defaultAgreed = true;
+        return -1;
+      }
+      return 0;
+    }
+    base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
+    return 0;
+  } catch (const std::exception& e) {
+    base::ReportBarrierException("sound-less recording", &e);
+  } catch (...) {
+    base::ReportBarrierException("sound-less recording", nullptr);
+  }
+  // Every stream, file, frame and the brackets were released while unwinding.
+  if (fileCreated && written == 0) ::DeleteFileW(thread.fileName.c_str());
+  Raise(OnError);
+  return 0;
+}
+
+}  // namespace scrcamNS

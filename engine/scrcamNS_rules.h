@@ -1,0 +1,47 @@
+// The sound-less recorder's two small rules, kept apart from the platform so they can be
+// checked on their own: which frame slot a pass lands in (and which slots were dropped), and
+// which frame sizes the compressor fit tries.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace scrcamNS {
+
+// Frame slots of one recording. A pass at elapsed time t lands in slot round(t / interval),
+// halves to the even neighbour; it is written only when the slot has advanced past the last
+// written one (so no two samples share a position), and the slots it skipped count as dropped.
+// The last slot starts at -1, so the first pass, at t near 0, writes slot 0.
+class FrameSchedule {
+ public:
+  explicit FrameSchedule(int intervalMs) : interval_(intervalMs < 1 ? 1 : intervalMs) {}
+
+  int SlotAt(uint32_t elapsedMs) const;
+  bool ShouldWrite(int slot) const { return slot > last_; }
+  // A frame was written at slot: counts the skipped slots and moves on.
+  void Written(int slot);
+
+  int last() const { return last_; }
+  int dropped() const { return dropped_; }
+
+ private:
+  int interval_;
+  int last_ = -1;
+  int dropped_ = 0;
+};
+
+// The size tried at one alignment: a side that is not a multiple of align grows to the next
+// multiple, or shrinks to the one below when growing would exceed the display's side.
+int FitSide(int side, int align, int displaySide);
+
+struct FitResult {
+  bool accepted = false;  // some alignment up to 8 was accepted
+  int width = 0, height = 0;
+};
+
+// Asks accepts() at the starting size, then at alignments 2, 4 and 8, and returns the first
+// size accepted (or not accepted, with the starting size).
+FitResult FitToCompressor(int width, int height, int displayWidth, int displayHeight,
+                          const std::function<bool(int width, int height)>& accepts);
+
+}  // namespace scrcamNS
