@@ -22,6 +22,7 @@
 #include "app/tray_icon.h"
 #include "base/unique.h"
 #include "base/window.h"
+#include "engine/scrcamNS.h"
 
 namespace app {
 
@@ -135,6 +136,8 @@ class TFrmMain : public base::Window {
   IniFile* Settings() const { return settings_.get(); }
   const std::wstring& ProgramFolder() const { return programFolder_; }
   DockLayout& RootLayout() { return layout_; }
+  // The sound-less recorder, created while the settings are loaded; nullptr before.
+  scrcamNS::TScreenCamNS* ScreenCamNS() const { return screenCamNS_.get(); }
   Panel* PanelOf(int id) const;
 
   // The fields of the window's state (named as the workflow names them).
@@ -199,6 +202,8 @@ class TFrmMain : public base::Window {
   HICON trayIconNormal_ = nullptr;  // shared icon from the resources; not destroyed
   base::UniqueIcon trayIconBlink_;
   std::unique_ptr<IniFile> settings_;
+  // Declared last, so it is destroyed first: its destructor waits for a recording to end.
+  std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
 };
 
 }  // namespace app

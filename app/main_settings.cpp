@@ -87,6 +87,9 @@ void TFrmMain::LoadSettings() {
     video->Relayout();
   }
 
+  screenCamNS_ = std::make_unique<scrcamNS::TScreenCamNS>(hwnd());
+  screenCamNS_->OnProgress = [](scrcamNS::TScreenCamNS&) {};  // nothing to show per frame
+
   settings_ = std::make_unique<IniFile>(programFolder_ + kSettingsFileName);
   const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
 
@@ -177,6 +180,8 @@ void TFrmMain::RefreshRecordingList() {
 
 void TFrmMain::ButtonStopRECClick() {
   base::GuardVoid("TFrmMain.ButtonStopRECClick", [&] {
+    // Only asks for the end; the recorder finishes its file on its own thread.
+    if (!RecordWithSound && screenCamNS_) screenCamNS_->StopRecording();
     const bool numbering = Button(id::BtnAutoSave)->tag() == 1;
     if (numbering) {
       LastRecName = FileName;
@@ -212,6 +217,13 @@ void TFrmMain::StopRecordingAndRestore() {
   });
 }
 
-void TFrmMain::StopRecordingForExit() {}
+void TFrmMain::StopRecordingForExit() {
+  if (!screenCamNS_) return;
+  screenCamNS_->StopRecording();
+  // The file is complete only when the recording thread has finished it; the settings are
+  // written and the window freed after that. Messages keep flowing meanwhile, so the thread's
+  // hand-overs to this thread still run.
+  while (screenCamNS_->HasRecordThread()) base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000);
+}
 
 }  // namespace app

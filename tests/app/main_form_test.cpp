@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <vfw.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "base/text.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
+#include "tests/support/pattern_window.h"
 
 namespace {
 
@@ -414,6 +418,94 @@ TEST_F(MainFormTest, EmptyFolderIsReportedAndTheRestLoads) {
   EXPECT_EQ(form_->ControlText(id::EdtRECPath), L"");
   EXPECT_EQ(Narrow(form_->Status()), Narrow(L"请选择一个合法的文件夹名称"));
   EXPECT_EQ(form_->ControlText(id::EdtREC), L"kept");
+}
+
+// --- closing during a recording ---
+
+int FindCompressor(const scrcamNS::TScreenCamNS& cam, DWORD fourcc) {
+  auto upper = [](DWORD code) {
+    DWORD out = 0;
+    for (int i = 0; i < 4; ++i) {
+      unsigned char c = static_cast<unsigned char>(code >> (8 * i));
+      if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+      out |= static_cast<DWORD>(c) << (8 * i);
+    }
+    return out;
+  };
+  for (int i = 0; i < cam.CompressorCount(); ++i)
+    if (upper(cam.Compressor(i).fccHandler) == upper(fourcc)) return i;
+  return -1;
+}
+
+// Positions of the file's video stream, or -1 when AVIFile cannot read it.
+LONG VideoLength(const std::wstring& path) {
+  ::AVIFileInit();
+  LONG length = -1;
+  PAVIFILE file = nullptr;
+  if (::AVIFileOpenW(&file, path.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr) == 0) {
+    PAVISTREAM stream = nullptr;
+    if (::AVIFileGetStream(file, &stream, streamtypeVIDEO, 0) == 0) {
+      length = ::AVIStreamLength(stream);
+      ::AVIStreamRelease(stream);
+    }
+    ::AVIFileRelease(file);
+  }
+  ::AVIFileExit();
+  return length;
+}
+
+// Puts the recorder on MRLE at 8 bits and starts it over the pattern; false when it is not
+// recording 3 frames in.
+bool StartPatternRecording(scrcamNS::TScreenCamNS& cam, HWND pattern, const std::wstring& path) {
+  cam.SetBitsPerPixel(8);
+  cam.RefreshCompressors();
+  const int index = FindCompressor(cam, mmioFOURCC('M', 'R', 'L', 'E'));
+  if (index < 0) return false;
+  cam.SetCompressorIndex(index);
+  cam.SetKeyFrameEvery(1);
+  cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern), path);
+  return base::PumpUntil([&] { return cam.FramesWritten() >= 3 || !cam.Recording(); }, 30000) && cam.Recording();
+}
+
+TEST_F(MainFormTest, TrayRightClickDuringARecordingStopsNothingLeftClickStops) {
+  testsupport::ScriptedPrompter prompter{{}, IDNO};
+  base::ScopedPrompter scoped(prompter);
+  Open();
+  testsupport::PatternWindow pattern;
+  ASSERT_TRUE(pattern.Show(RECT{100, 100, 420, 340}));
+  scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern.hwnd(), folder_ / L"tray.avi"));
+  ::SendMessageW(form_->hwnd(), app::WM_TRAYICON, 0, WM_RBUTTONDOWN);
+  EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
+  EXPECT_TRUE(cam->Recording()) << "a right click stopped the recording";
+  ::SendMessageW(form_->hwnd(), app::WM_TRAYICON, 0, WM_LBUTTONDOWN);
+  EXPECT_FALSE(cam->Recording()) << "a left click asks the recording to end";
+  EXPECT_TRUE(base::PumpUntil([&] { return !cam->HasRecordThread(); }, 30000));
+}
+
+// Closing the window mid-recording stops the recorder and waits for it before the settings
+// are written: the file is whole. With RECLUME_APP_OUT set the file stays there (with its frame
+// count beside it) for the shell test's ffprobe check.
+TEST_F(MainFormTest, ClosingDuringARecordingLeavesACompleteFile) {
+  testsupport::ScriptedPrompter prompter{{}, IDNO};
+  base::ScopedPrompter scoped(prompter);
+  Open();
+  testsupport::PatternWindow pattern;
+  ASSERT_TRUE(pattern.Show(RECT{100, 100, 420, 340}));
+  scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
+  ASSERT_NE(cam, nullptr) << "the settings load creates the recorder";
+  const char* out = std::getenv("RECLUME_APP_OUT");
+  const std::wstring folder = out ? base::Utf8ToWide(out) + L"\\" : folder_.path();
+  const std::wstring path = folder + L"exit_recording.avi";
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern.hwnd(), path)) << "no MRLE recording running";
+
+  ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(form_->hwnd(), nullptr) << "the window is destroyed";
+  EXPECT_FALSE(cam->HasRecordThread()) << "the close returned before the recording thread ended";
+  EXPECT_TRUE(apptest::FileExists(folder_ / L"defualt.ini"));
+  const int frames = cam->FramesWritten();
+  EXPECT_GE(VideoLength(path), frames) << "the file is not complete";
+  if (out) std::ofstream(std::string(out) + "\\exit_recording.frames") << frames;
 }
 
 }  // namespace
