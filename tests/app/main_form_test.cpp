@@ -467,14 +467,23 @@ bool StartPatternRecording(scrcamNS::TScreenCamNS& cam, HWND pattern, const std:
   return base::PumpUntil([&] { return cam.FramesWritten() >= 3 || !cam.Recording(); }, 30000) && cam.Recording();
 }
 
-TEST_F(MainFormTest, TrayRightClickDuringARecordingStopsNothingLeftClickStops) {
-  testsupport::ScriptedPrompter prompter{{}, IDNO};
-  base::ScopedPrompter scoped(prompter);
-  Open();
-  testsupport::PatternWindow pattern;
-  ASSERT_TRUE(pattern.Show(RECT{100, 100, 420, 340}));
+// The window over a pattern to record; no compressor question may block on a real box.
+class MainFormRecording : public MainFormTest {
+ protected:
+  void SetUp() override {
+    MainFormTest::SetUp();
+    Open();
+    ASSERT_TRUE(pattern_.Show(RECT{100, 100, 420, 340}));
+    ASSERT_NE(form_->ScreenCamNS(), nullptr) << "the settings load creates the recorder";
+  }
+  testsupport::ScriptedPrompter prompter_{{}, IDNO};
+  base::ScopedPrompter scoped_{prompter_};
+  testsupport::PatternWindow pattern_;
+};
+
+TEST_F(MainFormRecording, TrayRightClickStopsNothingLeftClickStops) {
   scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
-  ASSERT_TRUE(StartPatternRecording(*cam, pattern.hwnd(), folder_ / L"tray.avi"));
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), folder_ / L"tray.avi"));
   ::SendMessageW(form_->hwnd(), app::WM_TRAYICON, 0, WM_RBUTTONDOWN);
   EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
   EXPECT_TRUE(cam->Recording()) << "a right click stopped the recording";
@@ -486,18 +495,12 @@ TEST_F(MainFormTest, TrayRightClickDuringARecordingStopsNothingLeftClickStops) {
 // Closing the window mid-recording stops the recorder and waits for it before the settings
 // are written: the file is whole. With RECLUME_APP_OUT set the file stays there (with its frame
 // count beside it) for the shell test's ffprobe check.
-TEST_F(MainFormTest, ClosingDuringARecordingLeavesACompleteFile) {
-  testsupport::ScriptedPrompter prompter{{}, IDNO};
-  base::ScopedPrompter scoped(prompter);
-  Open();
-  testsupport::PatternWindow pattern;
-  ASSERT_TRUE(pattern.Show(RECT{100, 100, 420, 340}));
+TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
-  ASSERT_NE(cam, nullptr) << "the settings load creates the recorder";
   const char* out = std::getenv("RECLUME_APP_OUT");
   const std::wstring folder = out ? base::Utf8ToWide(out) + L"\\" : folder_.path();
   const std::wstring path = folder + L"exit_recording.avi";
-  ASSERT_TRUE(StartPatternRecording(*cam, pattern.hwnd(), path)) << "no MRLE recording running";
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), path)) << "no MRLE recording running";
 
   ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
   EXPECT_EQ(form_->hwnd(), nullptr) << "the window is destroyed";
