@@ -61,6 +61,11 @@ reclume_start_session() {
   fi
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
+  # A crashing program prints its backtrace and ends instead of waiting on a crash dialog.
+  if [ ! -f "$WINEPREFIX/.reclume-nocrashdialog" ]; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.reclume-nocrashdialog"
+  fi
   # Start Wine's services and desktop now, with no output handles of ours, so the helper
   # processes that outlive every program never hold a test's output pipe open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
