@@ -11,10 +11,12 @@
 #include <windowsx.h>
 
 #include "app/control_ids.h"
+#include "app/kv.h"
 #include "app/messages.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
+#include "base/showform.h"
 
 namespace app {
 
@@ -101,13 +103,9 @@ bool TFrmMain::Create() {
 }
 
 void TFrmMain::Show() {
-  if (!hwnd()) return;
-  ::BringWindowToTop(hwnd());
   // Under Wine the blend shows the window at once; the maximised show and the foreground
-  // request afterwards make the end state the same everywhere.
-  ::AnimateWindow(hwnd(), 500, AW_BLEND);
-  ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
-  ::SetForegroundWindow(hwnd());
+  // request that follow it make the end state the same everywhere.
+  if (hwnd()) base::ShowFormAnimated(hwnd(), SW_SHOWMAXIMIZED);
 }
 
 // --- building the regions ---
@@ -386,6 +384,7 @@ bool TFrmMain::ControlVisible(int controlId) const {
 void TFrmMain::FormCreate() {
   base::GuardVoid("TFrmMain.FormCreate", [&] {
     AddTrayIcon();
+    LoadLanguageTexts();
     ApplyTextsAndGlyphs();
     for (int shown : {id::BtnSartRec, id::BtnAreaScreenREC, id::BtnReplayRec, id::BtnStopRec, id::BtnOtherFun})
       SetControlVisible(shown, true);

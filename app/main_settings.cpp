@@ -6,42 +6,23 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <stdexcept>
+#include <vector>
+
+#include "app/allparam.h"
 #include "app/control_ids.h"
+#include "app/kv.h"
 #include "app/main_form.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
+#include "base/files.h"
+#include "base/folderdialog.h"
+#include "base/resources.h"
 #include "base/text.h"
 
 namespace app {
 
 namespace {
-
-// Placeholders until the shared text tables and folder routines are in.
-void NormalizeDirPath(std::wstring& path) {
-  size_t b = path.find_first_not_of(L" \t");
-  size_t e = path.find_last_not_of(L" \t");
-  if (b == std::wstring::npos) return;
-  path = path.substr(b, e - b + 1);
-  if (path.back() != L'\\') path += L'\\';
-}
-void GetFileList(const std::wstring& folder, const std::wstring& filter, std::vector<std::wstring>& list) {
-  WIN32_FIND_DATAW data{};
-  HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::wstring name = data.cFileName;
-    std::wstring upper = name;
-    ::CharUpperW(upper.data());
-    std::wstring f = filter;
-    ::CharUpperW(f.data());
-    if (upper.find(f) != std::wstring::npos) list.push_back(folder + name);
-  } while (::FindNextFileW(find, &data));
-  ::FindClose(find);
-}
-const std::wstring StrInvalidFolder = L"请选择一个合法的文件夹名称";
-const std::wstring StrAutoRecFile = L"自动生成录像文件";
-const std::wstring StrRecFile = L"生成录像文件";
 
 std::wstring Trimmed(const std::wstring& text) {
   const size_t b = text.find_first_not_of(L" \t\r\n");
@@ -60,23 +41,51 @@ void ForceDirectories(const std::wstring& folder) {
   ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
 }
 
-bool FolderExists(const std::wstring& folder) {
-  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 void TFrmMain::SetGlyph(int buttonId, const wchar_t* resourceName) {
   FlatButton* button = Button(buttonId);
   if (!button) return;
-  (void)resourceName;
-  button->GlyphChanged();
+  // A missing picture leaves the button as it was.
+  if (base::LoadGraphicFromRes(button->glyph(), resourceName, L"bmp")) button->GlyphChanged();
 }
 
 void TFrmMain::ApplyTextsAndGlyphs() {
   base::GuardVoid("TFrmMain.ApplyTextsAndGlyphs", [&] {
-    ::SetWindowTextW(hwnd(), L"QIV屏幕录像 v3.6 - ");
+    ::SetWindowTextW(hwnd(), base::Format(CaptionFormat, ProductName, static_cast<double>(SoftVersion)).c_str());
+
+    SetControlText(id::LblWithSound, StrWithSound);
+    SetHint(id::BtnSartRec, StrStartRecHint);
+    SetHint(id::EdtRECPath, StrPathEditHint);
+    SetHint(id::LbVideoList, StrListHint);
+
+    const std::pair<int, const std::wstring*> menuTexts[] = {
+        {id::MnRefresh, &StrMnRefresh},     {id::MnOpenREC, &StrMnOpen},
+        {id::MnDeleteREC, &StrMnDelete},    {id::MnUpdateRECName, &StrMnRename},
+        {id::MnDefaultOpenREC, &StrMnDefaultOpen}, {id::MnOpenCurDir, &StrMnOpenFolder}};
+    for (const auto& [item, text] : menuTexts)
+      ::ModifyMenuW(PmRecList(), item, MF_BYCOMMAND | MF_STRING, item, text->c_str());
+
+    HWND tabs = Control(id::PageControl1);
+    const std::wstring* tabTexts[] = {&StrTabRecording, &StrTabDemo};  // TabSheet1, TbDemo
+    for (int tab = 0; tab < 2; ++tab) {
+      TCITEMW item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = const_cast<wchar_t*>(tabTexts[tab]->c_str());
+      ::SendMessageW(tabs, TCM_SETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+    }
+
+    const std::pair<int, const wchar_t*> glyphs[] = {
+        {id::BtnSartRec, L"fs"},          {id::BtnAreaScreenREC, L"areascreencut"}, {id::BtnOtherFun, L"BtnOtherFun"},
+        {id::BtnOpenDir, L"opendir"},     {id::BtnSelectPath, L"selectpath"},       {id::BtnReplayRec, L"BtnReplayRec"},
+        {id::BtnStopRec, L"BtnStopRec"}};
+    for (const auto& [button, name] : glyphs) SetGlyph(button, name);
+
+    for (const auto& [picture, name] : {std::pair{id::ImgToolBar, L"toolbar"}, std::pair{id::ImgRectName, L"namesave"}}) {
+      auto it = pictures_.find(picture);
+      if (it != pictures_.end() && base::LoadJpegFromRes(it->second->picture(), name, L"jpg"))
+        it->second->PictureChanged();
+    }
   });
 }
 
@@ -94,10 +103,10 @@ void TFrmMain::LoadSettings() {
   const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
 
   RecordFolder = Trimmed(s.picPath);
-  NormalizeDirPath(RecordFolder);
+  base::NormalizeDirPath(RecordFolder);
   SetControlText(id::EdtRECPath, RecordFolder);
   try {
-    if (!FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+    if (!base::FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
   } catch (const std::exception&) {
     SetStatus(StrInvalidFolder);
   }
@@ -165,16 +174,18 @@ void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
 
 void TFrmMain::RefreshRecordingList() {
   base::GuardVoid("TFrmMain.RefreshRecordingList", [&] {
-    if (!FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+    if (!base::FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
     if (RecordFolder.empty()) return;
     std::vector<std::wstring> files;
-    GetFileList(RecordFolder, L"avi", files);
+    base::GetFileList(RecordFolder, L"avi", files);
     HWND list = Control(id::LbVideoList);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    if (files.empty()) return;
     for (const auto& path : files) {
       std::wstring name = path.substr(RecordFolder.size());
       ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
+    base::SortListByNumber(list);
   });
 }
 
@@ -191,7 +202,7 @@ void TFrmMain::ButtonStopRECClick() {
       LastRecName = ControlText(id::EdtREC);
     }
     RecordFolder = Trimmed(ControlText(id::EdtRECPath));
-    NormalizeDirPath(RecordFolder);
+    base::NormalizeDirPath(RecordFolder);
     RefreshRecordingList();
     if (numbering)
       SetStatus(base::Format(L"%s : %s%s.avi", StrAutoRecFile, RecordFolder, LastRecName));

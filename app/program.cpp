@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "app/allparam.h"
 #include "app/main_form.h"
 #include "app/uninstall_form.h"
 #include "base/barrier.h"
@@ -38,11 +39,19 @@ std::wstring FirstArgument(const wchar_t* commandLine) {
 
 bool IsUninstallMode(const wchar_t* commandLine) { return FirstArgument(commandLine) == L"uninstall"; }
 
+void SetProgramIdentity(bool uninstallMode) {
+  ProductName = kApplicationTitle;
+  ProductCode = L"QIVKV";
+  if (!uninstallMode) SoftVersion = 3.6f;
+}
+
 int RunProgram(const wchar_t* commandLine) {
   return base::Guard("program block", [&]() -> int {
     base::StartMainDispatcher();
     int code = 0;
-    if (IsUninstallMode(commandLine)) {
+    const bool uninstallMode = IsUninstallMode(commandLine);
+    SetProgramIdentity(uninstallMode);
+    if (uninstallMode) {
       // Neither the main window nor the version nor the settings file: only this window.
       TFrmUninstall uninstall(true);
       if (!uninstall.Create()) return 1;

@@ -12,6 +12,10 @@ std::wstring FirstArgument(const wchar_t* commandLine);
 // trimming); any further arguments do not matter.
 bool IsUninstallMode(const wchar_t* commandLine);
 
+// The product's identity as the program block sets it before any window exists: the title
+// "屏幕录像" and the code "QIVKV", and in the normal mode (only) the version 3.6.
+void SetProgramIdentity(bool uninstallMode);
+
 // Runs the program for commandLine (the whole line, program name first): the uninstall window,
 // or the main window faded in maximised; then the message loop until that window is closed.
 // Returns the exit code.

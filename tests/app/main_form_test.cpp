@@ -12,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "app/allparam.h"
 #include "app/control_ids.h"
+#include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/program.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/scratch.h"
@@ -49,6 +52,7 @@ BOOL RecordTrayCall(DWORD message, NOTIFYICONDATAW* data) {
 class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    app::SetProgramIdentity(false);
     gTrayCalls.clear();
     previousTray_ = app::SetNotifyIconFunction(&RecordTrayCall);
   }
@@ -122,6 +126,47 @@ TEST_F(MainFormTest, BlinkTimerAlternatesTheIconAndExitRemovesIt) {
   EXPECT_EQ(gTrayCalls[1].icon, form_->TrayIconBlink());
   EXPECT_EQ(gTrayCalls[2].icon, form_->TrayIconNormal());
   EXPECT_EQ(gTrayCalls[3].message, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST_F(MainFormTest, CaptionsHintsAndPicturesComeFromTheTablesAndResources) {
+  Open();
+  wchar_t caption[256] = {};
+  ::GetWindowTextW(form_->hwnd(), caption, 256);
+  EXPECT_EQ(Narrow(caption), Narrow(base::Format(app::CaptionFormat, L"QIVReclume", 3.6)));
+  EXPECT_EQ(Narrow(caption).rfind("QIVReclume v3.6 - ", 0), 0u) << Narrow(caption);
+  EXPECT_EQ(Narrow(form_->ControlText(id::LblWithSound)), Narrow(L"录像时带声音"));
+  EXPECT_EQ(Narrow(form_->Hint(id::BtnSartRec)), Narrow(app::StrStartRecHint));
+  EXPECT_EQ(Narrow(form_->Hint(id::EdtRECPath)), Narrow(app::StrPathEditHint));
+  EXPECT_EQ(Narrow(form_->Hint(id::LbVideoList)), Narrow(app::StrListHint));
+  EXPECT_EQ(form_->Hint(id::BtnReplayRec), L"Replay Record");
+  EXPECT_EQ(form_->Hint(id::BtnStopRec), L"Stop Record");
+
+  struct MenuText {
+    int item;
+    const std::wstring& text;
+  } menu[] = {{id::MnRefresh, app::StrMnRefresh},     {id::MnOpenREC, app::StrMnOpen},
+              {id::MnDeleteREC, app::StrMnDelete},    {id::MnUpdateRECName, app::StrMnRename},
+              {id::MnDefaultOpenREC, app::StrMnDefaultOpen}, {id::MnOpenCurDir, app::StrMnOpenFolder}};
+  for (const auto& m : menu) {
+    wchar_t text[64] = {};
+    ::GetMenuStringW(form_->PmRecList(), m.item, text, 64, MF_BYCOMMAND);
+    EXPECT_FALSE(m.text.empty());
+    EXPECT_EQ(Narrow(text), Narrow(m.text)) << "menu item " << m.item;
+  }
+  HWND tabs = form_->Control(id::PageControl1);
+  ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+  for (int tab = 0; tab < 2; ++tab) {
+    wchar_t text[64] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(Narrow(text), Narrow(tab == 0 ? app::StrTabRecording : app::StrTabDemo));
+  }
+  for (int b : {id::BtnSartRec, id::BtnAreaScreenREC, id::BtnOtherFun, id::BtnOpenDir, id::BtnSelectPath,
+                id::BtnReplayRec, id::BtnStopRec, id::CbSound, id::BtnAutoSave})
+    EXPECT_TRUE(form_->Button(b)->HasGlyph()) << "button " << b << " has no glyph";
 }
 
 TEST_F(MainFormTest, RegionsAreDockedOutsideIn) {

@@ -149,8 +149,10 @@ TEST(Startup, ArgumentTableSelectsTheWindow) {
       EXPECT_EQ(Narrow(WindowText(wnd)), Narrow(L"卸载QIV软件 - 屏幕录像"));
     } else {
       EXPECT_TRUE(::IsZoomed(wnd)) << "the main window is not maximised";
+      EXPECT_EQ(Narrow(WindowText(wnd)).rfind("QIVReclume v3.6 - ", 0), 0u) << Narrow(WindowText(wnd));
       // Maximised on the screen too: the window covers its monitor's work area.
-      MONITORINFO monitor{sizeof monitor};
+      MONITORINFO monitor{};
+      monitor.cbSize = sizeof monitor;
       ::GetMonitorInfoW(::MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor);
       RECT r{};
       ::GetWindowRect(wnd, &r);
