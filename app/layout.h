@@ -21,7 +21,7 @@ inline constexpr COLORREF kFormColor = RGB(0xF5, 0xFA, 0xFE);
 // A brush of kFormColor that lives for the whole run (class backgrounds, WM_CTLCOLOR*).
 HBRUSH FormBrush();
 
-// The spec of a child control of parent with a fixed id, at bounds (parent's client
+// The creation parameters of a child control of parent with a fixed id, at bounds (parent's client
 // coordinates); WS_CHILD | WS_CLIPSIBLINGS, plus WS_VISIBLE when visible, plus extraStyle.
 base::WindowSpec ChildSpec(HWND parent, int id, const RECT& bounds, bool visible, DWORD extraStyle = 0);
 
