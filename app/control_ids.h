@@ -94,6 +94,8 @@ inline constexpr int TimerFirstRun = 1;
 inline constexpr int TimerRun = 2;
 inline constexpr int TimerRefreshWB = 3;
 inline constexpr int TimerRECing = 4;
+// Polls for the end of a finishing recording's thread (50 ms, only while one finishes).
+inline constexpr int TimerRecordingEnd = 5;
 
 // --- TFrmUninstall ---
 inline constexpr int UninstallPanel1 = 3001;

@@ -11,8 +11,10 @@
 #include <windowsx.h>
 
 #include "app/control_ids.h"
+#include "app/hotkeyset.h"
 #include "app/kv.h"
 #include "app/messages.h"
+#include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
@@ -390,6 +392,14 @@ void TFrmMain::FormCreate() {
       SetControlVisible(shown, true);
     LayoutLeftBar();
     LoadSettings();
+    CreateRecordingRoad();
+    // The stop key is Esc without modifiers until the hotkey dialog changes it; it is not
+    // kept in the settings.
+    HotkeyText1.clear();
+    HotkeyText2.clear();
+    HotkeyText3 = L"Esc";
+    base::CreateBalloon();
+    base::ShowBalloonForControl(Control(id::BtnSartRec), L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0, 20);
     EnableTimer(id::TimerFirstRun, true);
   });
 }
@@ -483,6 +493,10 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (!destroying_) WMTrayIcon(lp);
     return 0;
   }
+  if (msg == WM_RECORDING_ENDED) {
+    if (road_ && !destroying_) road_->RecordingEnded();
+    return 0;
+  }
   return Default(msg, wp, lp);
 }
 
@@ -498,6 +512,17 @@ void TFrmMain::OnCommand(int commandId, int code) {
         break;
       case id::BtnStopRec:
         ButtonStopRECClick();
+        break;
+      case id::BtnSartRec:
+        BtnSartRecClick();
+        break;
+      case id::MnRectSet:
+      case id::BtnRectSet:
+        BtnRectSetClick();
+        break;
+      case id::MnHotKeySet:
+      case id::BtnHotKeySet:
+        BtnHotKeySetClick();
         break;
       case id::BtnOtherFun:
         BtnOtherFunClick();
@@ -523,6 +548,10 @@ void TFrmMain::OnTimer(UINT_PTR timerId) {
         break;
       case id::TimerRECing:
         TimerRECingTimer();
+        break;
+      case id::TimerRecordingEnd:
+        ::KillTimer(hwnd(), timerId);
+        if (road_) road_->RecordingEnded();
         break;
     }
   });

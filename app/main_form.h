@@ -18,6 +18,7 @@
 #include "app/flat_button.h"
 #include "app/layout.h"
 #include "app/picture_box.h"
+#include "app/recording_road.h"
 #include "app/settings.h"
 #include "app/tray_icon.h"
 #include "base/unique.h"
@@ -102,6 +103,13 @@ class TFrmMain : public base::Window {
   void StopRecordingAndRestore();
   void RestoreAfterRecording();
   void RefreshRecordingList();
+  // The full-screen record button, the recording options and the hotkey settings commands.
+  void BtnSartRecClick();
+  void BtnRectSetClick();
+  void BtnHotKeySetClick();
+  // The recording road (the steps of a recording without sound); nullptr before the settings
+  // have created the recorder.
+  RecordingRoad* Road() const { return road_.get(); }
 
   // --- timers ---
   void TimerFirstRunTimer();
@@ -176,6 +184,8 @@ class TFrmMain : public base::Window {
   void ShowMainWindow();
   void StopRecordingForExit();
   void SetGlyph(int buttonId, const wchar_t* resourceName);
+  void CreateRecordingRoad();
+  friend class MainRoadHost;
 
   MainFormOptions options_;
   std::wstring programFolder_;
@@ -202,6 +212,10 @@ class TFrmMain : public base::Window {
   HICON trayIconNormal_ = nullptr;  // shared icon from the resources; not destroyed
   base::UniqueIcon trayIconBlink_;
   std::unique_ptr<IniFile> settings_;
+  // The road and its two sides: the window as the host, the sound-less recorder behind it.
+  std::unique_ptr<RoadHost> roadHost_;
+  std::unique_ptr<RoadRecorder> roadRecorder_;
+  std::unique_ptr<RecordingRoad> road_;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
 };

@@ -13,6 +13,7 @@
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
+#include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/files.h"
@@ -166,8 +167,13 @@ void TFrmMain::ToggleAutoSave() {
 }
 
 void TFrmMain::CbSoundClick() {
-  SoundHintShown = true;
-  ToggleSound();
+  base::GuardVoid("TFrmMain.CbSoundClick", [&] {
+    if (!SoundHintShown) {
+      SoundHintShown = true;
+      base::ShowBalloonAtCursor(L"是否录制声音", L"录制声音将需要较大的资源，不带声音的录像体积更小，请根据需要选择");
+    }
+    ToggleSound();
+  });
 }
 
 void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
@@ -186,45 +192,6 @@ void TFrmMain::RefreshRecordingList() {
       ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
     base::SortListByNumber(list);
-  });
-}
-
-void TFrmMain::ButtonStopRECClick() {
-  base::GuardVoid("TFrmMain.ButtonStopRECClick", [&] {
-    // Only asks for the end; the recorder finishes its file on its own thread.
-    if (!RecordWithSound && screenCamNS_) screenCamNS_->StopRecording();
-    const bool numbering = Button(id::BtnAutoSave)->tag() == 1;
-    if (numbering) {
-      LastRecName = FileName;
-      const size_t ext = LastRecName.find(L".avi");
-      if (ext != std::wstring::npos) LastRecName.erase(ext, 4);
-    } else {
-      LastRecName = ControlText(id::EdtREC);
-    }
-    RecordFolder = Trimmed(ControlText(id::EdtRECPath));
-    base::NormalizeDirPath(RecordFolder);
-    RefreshRecordingList();
-    if (numbering)
-      SetStatus(base::Format(L"%s : %s%s.avi", StrAutoRecFile, RecordFolder, LastRecName));
-    else
-      SetStatus(base::Format(L"%s:%s%s.avi", StrRecFile, RecordFolder, LastRecName));
-    RestoreAfterRecording();
-    StopHotKeyRegistered = false;
-  });
-}
-
-void TFrmMain::RestoreAfterRecording() {
-  for (int region : {id::SbFileSelect, id::SbLeft, id::PnlHint, id::SbCenter, id::SbMain})
-    SetControlVisible(region, true);
-  EnableTimer(id::TimerRECing, false);
-}
-
-void TFrmMain::StopRecordingAndRestore() {
-  base::GuardVoid("TFrmMain.StopRecordingAndRestore", [&] {
-    ButtonStopRECClick();
-    ::ShowWindow(hwnd(), SW_RESTORE);
-    ::SetForegroundWindow(hwnd());
-    ::ShowWindow(hwnd(), SW_SHOW);
   });
 }
 

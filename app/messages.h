@@ -20,4 +20,9 @@ inline constexpr UINT WM_POPWIN_SHOW = 0x464;    // the recommendation tab was s
 inline constexpr UINT WM_POPWIN_CLOSED = 0x465;  // the recommendation tab was closed
 inline constexpr UINT WM_POPWIN_LOADED = 0x466;  // a demonstration page has loaded
 
+// The end of a sound-less recording: posted by the recorder's thread to the main window when
+// the frame loop has ended or the recording failed. wParam and lParam: unused (0). Nothing to
+// free. The file is complete once the recorder's thread has gone; the window checks for that.
+inline constexpr UINT WM_RECORDING_ENDED = WM_APP + 0x100;
+
 }  // namespace app

@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "base/dispatch.h"
+#include "tests/app/scratch.h"
 
 namespace testapp {
 
@@ -46,40 +46,19 @@ inline void WhenShown(std::function<HWND()> dialogOf, std::function<void(HWND)> 
   base::PostToMain([dialogOf, step] { step(dialogOf()); });
 }
 
-// A scratch folder under the temporary folder, removed with its files afterwards.
-class ScratchFolder {
+// A scratch folder with the few file helpers these tests need.
+class ScratchFolder : public apptest::ScratchFolder {
  public:
-  explicit ScratchFolder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + name + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-    std::filesystem::create_directories(path_, ec);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::wstring& path() const { return path_; }
-  void Touch(const std::wstring& name) const {
-    HANDLE h = ::CreateFileW((path_ + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-  }
-  bool Has(const std::wstring& name) const {
-    return ::GetFileAttributesW((path_ + name).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
+  void Touch(const std::wstring& name) const { apptest::WriteBytes(path() + name, std::string()); }
+  bool Has(const std::wstring& name) const { return apptest::FileExists(path() + name); }
   // The exact name a file has on disk (the letter case included), or empty.
   std::wstring StoredName(const std::wstring& name) const {
     WIN32_FIND_DATAW data{};
-    HANDLE find = ::FindFirstFileW((path_ + name).c_str(), &data);
+    HANDLE find = ::FindFirstFileW((path() + name).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return std::wstring();
     ::FindClose(find);
     return data.cFileName;
   }
-
- private:
-  std::wstring path_;
 };
 
 }  // namespace testapp

@@ -28,14 +28,14 @@ TEST(RecordPaths, NextAutoFileNameTakesMaxPlusOneAndNeverAnExistingName) {
   };
   int round = 0;
   for (const auto& c : cases) {
-    testapp::ScratchFolder folder(L"reclume_auto" + std::to_wstring(round++));
+    testapp::ScratchFolder folder;
     for (const auto& f : c.files) folder.Touch(f);
-    EXPECT_EQ(c.expected, app::NextAutoFileName(folder.path())) << "case " << round;
+    EXPECT_EQ(c.expected, app::NextAutoFileName(folder.path())) << "case " << round++;
   }
 }
 
 TEST(RecordPaths, FolderCheckNormalisesCreatesAndRefuses) {
-  testapp::ScratchFolder scratch(L"reclume_folder");
+  testapp::ScratchFolder scratch;
   // Created with every missing parent, blanks trimmed, one trailing backslash.
   auto check = app::PrepareRecordFolder(L"  " + scratch.path() + L"new\\\\sub  ");
   ASSERT_TRUE(check.ok()) << int(check.result);

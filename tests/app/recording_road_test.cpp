@@ -90,7 +90,7 @@ class Road : public testing::Test {
     host.log.clear();
   }
 
-  testapp::ScratchFolder folder{L"reclume_road"};
+  testapp::ScratchFolder folder;
   HostDouble host;
   RecorderDouble recorder{host.log};
   std::wstring recordFolder, fileName, targetPath, lastRecName;

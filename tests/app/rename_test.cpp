@@ -38,8 +38,8 @@ TEST(Rename, RulesTable) {
   };
   int round = 0;
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "case " << round);
-    testapp::ScratchFolder folder(L"reclume_rename" + std::to_wstring(round++));
+    SCOPED_TRACE(testing::Message() << "case " << round++);
+    testapp::ScratchFolder folder;
     folder.Touch(L"old.avi");
     folder.Touch(L"other.avi");
     EXPECT_EQ(c.outcome, app::RenameRecordingFile(folder.path(), L"old.avi", c.typed, L".avi"));
@@ -56,7 +56,7 @@ TEST(Rename, ExtensionIsAppendedOnlyWhenTheNameHasNone) {
 class RenameDialog : public testing::Test {
  protected:
   void SetUp() override { app::LoadLanguageTexts(); }
-  testapp::ScratchFolder folder_{L"reclume_rename_dialog"};
+  testapp::ScratchFolder folder_;
 };
 
 TEST_F(RenameDialog, ConfirmRenamesAndIsPresetToTheOldName) {
