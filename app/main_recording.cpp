@@ -56,6 +56,8 @@ class MainRoadHost : public RoadHost {
       form_.SetControlVisible(region, true);
   }
   void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) override {
+    // The stop that the window's destruction makes shows nothing: the window is going.
+    if (form_.destroying_) return;
     base::ShowBalloonForControl(form_.Control(id::LbVideoList), title, text, 2, 1, 20);
   }
   // The stop hotkey is registered through the screen camera, which is not part of this window
