@@ -88,7 +88,8 @@ std::unique_ptr<TFrmVersion> gFrmVersion;
 
 void ShowAboutBox(HWND owner) {
   base::GuardVoid("ShowAboutBox", [&] {
-    if (!gFrmVersion) {
+    // Made again when its window went with its owner.
+    if (!gFrmVersion || !gFrmVersion->hwnd()) {
       auto box = std::make_unique<TFrmVersion>();
       if (!box->Build(owner)) return;
       gFrmVersion = std::move(box);

@@ -156,7 +156,8 @@ std::unique_ptr<TFrmHotkeySet> gFrmHotkeySet;
 
 void ShowHotkeySettings(bool showConflictHint, HWND owner) {
   base::GuardVoid("ShowHotkeySettings", [&] {
-    if (!gFrmHotkeySet) {
+    // Made again when its window went with a window that owned it.
+    if (!gFrmHotkeySet || !gFrmHotkeySet->hwnd()) {
       auto dialog = std::make_unique<TFrmHotkeySet>();
       if (!dialog->Build()) return;
       gFrmHotkeySet = std::move(dialog);

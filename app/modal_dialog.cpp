@@ -74,7 +74,9 @@ int ModalDialog::RunModal(HWND owner) {
   ended_ = false;
   result_ = IDCANCEL;
   OnShowModal();
-  // Owned by owner while it runs, so it stays above it.
+  // Owned by owner while it runs, so it stays above it; the owner it had comes back after, so
+  // a window that opened it once does not take it along when that window is destroyed.
+  const LONG_PTR previousOwner = ::GetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT);
   if (owner) ::SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   const bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
   if (ownerWasEnabled) ::EnableWindow(owner, FALSE);
@@ -97,6 +99,7 @@ int ModalDialog::RunModal(HWND owner) {
   }
   if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
   if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
+  if (hwnd() && owner) ::SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, previousOwner);
   inModal_ = false;
   if (quit) ::PostQuitMessage(quitCode);
   return ended_ ? result_ : IDCANCEL;

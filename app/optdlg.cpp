@@ -224,7 +224,8 @@ int EditCameraOptions(CameraOptionsTarget& target, HWND owner) {
   return base::Guard(
       "EditCameraOptions",
       [&] {
-        if (!gOptionDlg) {
+        // Made again when its window went with its owner.
+        if (!gOptionDlg || !gOptionDlg->hwnd()) {
           INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
           ::InitCommonControlsEx(&controls);
           auto dialog = std::make_unique<TOptionDlg>();

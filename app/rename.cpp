@@ -107,7 +107,8 @@ bool RenameRecording(const std::wstring& folder, const std::wstring& oldName, co
   return base::Guard(
       "RenameRecording",
       [&] {
-        if (!gFrmReName) {
+        // Made again when its window went with a window that owned it.
+        if (!gFrmReName || !gFrmReName->hwnd()) {
           auto dialog = std::make_unique<TFrmReName>();
           if (!dialog->Build()) return false;
           gFrmReName = std::move(dialog);

@@ -130,6 +130,27 @@ TEST_F(HotkeyDialog, ConflictHintFollowsTheCall) {
   EXPECT_EQ(L"热键设置", testapp::TextOf(app::HotkeyDialogWindow()));
 }
 
+TEST_F(HotkeyDialog, OutlivesAWindowThatOpenedIt) {
+  HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(owner);
+  testapp::WhenShown(app::HotkeyDialogWindow, [](HWND dlg) {
+    Choose(dlg, id::CbHotkey1, 2);
+    testapp::Press(dlg, id::HotkeyBtnConfirm);
+  });
+  app::ShowHotkeySettings(false, owner);
+  EXPECT_TRUE(::IsWindowEnabled(owner)) << "the owner is enabled again";
+  HWND dialog = app::HotkeyDialogWindow();
+  ::DestroyWindow(owner);
+  EXPECT_TRUE(::IsWindow(dialog));
+  std::wstring shown;
+  Run(false, [&](HWND dlg) {
+    shown = testapp::ItemTextOf(dlg, id::CbHotkey1);
+    testapp::Press(dlg, id::HotkeyBtnClose);
+  });
+  EXPECT_EQ(L"Alt", shown);
+}
+
 TEST(HotkeyEntries, ListsAndMatching) {
   EXPECT_EQ(4u, app::HotkeyModifierEntries().size());
   ASSERT_EQ(37u, app::HotkeyKeyEntries().size());
