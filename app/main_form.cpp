@@ -1,7 +1,8 @@
 // The main window's construction and life cycle: the regions docked outside in, the left bar,
 // the path bar, the recordings and tab area, the menus, the timers, the notification-area
 // icon, and the window-level handlers (creation, resize, tray and hotkey messages, closing and
-// destruction). The settings and the stop work live in main_settings.cpp.
+// destruction). The settings live in main_settings.cpp, the recording road's handlers in
+// main_recording.cpp.
 //
 // Every handler runs behind its own exception guard: a failure ends that handler silently at
 // the point reached, and the user sees only the message boxes the program means to show.

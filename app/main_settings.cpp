@@ -1,8 +1,8 @@
 // The main window's settings and the state they drive: reading "defualt.ini" into the path
 // bar, the sound and numbering toggles and the recordings list while the window is created,
 // writing them back while it is destroyed; the two toggles themselves; the recordings list
-// refresh; the stop work that the tray icon, the stop button and the exit share; and the
-// captions and glyphs.
+// refresh; the wait for a recording at exit; and the captions and glyphs. The recording road's
+// handlers (start, stops, options and hotkey commands) live in main_recording.cpp.
 #include <windows.h>
 #include <shlobj.h>
 
