@@ -66,6 +66,16 @@ reclume_start_session() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.reclume-nocrashdialog"
   fi
+  # Chinese texts: the CJK font that setup installs stands in for the fonts Windows links
+  # to its UI faces for Chinese characters.
+  if [ ! -f "$WINEPREFIX/.reclume-cjkfont" ]; then
+    local face
+    for face in SimSun NSimSun "Microsoft YaHei" PMingLiU; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
+        </dev/null >/dev/null 2>&1
+    done
+    touch "$WINEPREFIX/.reclume-cjkfont"
+  fi
   # Start Wine's services and desktop now, with no output handles of ours, so the helper
   # processes that outlive every program never hold a test's output pipe open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true

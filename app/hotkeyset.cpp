@@ -1,0 +1,179 @@
+// The hotkey dialog: three editable drop-down boxes between the plus signs of its label, a
+// default button, confirm and close. The boxes keep what the user last chose, so the dialog
+// reopens with it. A typed text is matched to its entry without regard to case; a key box
+// whose text names no key keeps the key stored before, so the stop key is never empty.
+#include "app/hotkeyset.h"
+
+#include <memory>
+
+#include "app/dialog_ids.h"
+#include "app/modal_dialog.h"
+#include "app/record_paths.h"
+#include "base/barrier.h"
+
+namespace app {
+
+std::wstring HotkeyText1;
+std::wstring HotkeyText2;
+std::wstring HotkeyText3;
+
+const std::vector<std::wstring>& HotkeyModifierEntries() {
+  static const std::vector<std::wstring> entries{L"", L"Ctrl", L"Alt", L"Shift"};
+  return entries;
+}
+
+const std::vector<std::wstring>& HotkeyKeyEntries() {
+  static const std::vector<std::wstring> entries = [] {
+    std::vector<std::wstring> keys{L"Esc"};
+    for (wchar_t c = L'A'; c <= L'Z'; ++c) keys.push_back(std::wstring(1, c));
+    for (wchar_t c = L'1'; c <= L'9'; ++c) keys.push_back(std::wstring(1, c));
+    keys.push_back(L"0");
+    return keys;
+  }();
+  return entries;
+}
+
+int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring& text) {
+  const std::wstring wanted = TrimBlanks(text);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (::CompareStringOrdinal(entries[i].c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
+      return static_cast<int>(i);
+  return -1;
+}
+
+StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text2, const std::wstring& text3) {
+  auto flagOf = [](const std::wstring& name) -> UINT {
+    if (name == L"Ctrl") return MOD_CONTROL;
+    if (name == L"Alt") return MOD_ALT;
+    if (name == L"Shift") return MOD_SHIFT;
+    return 0;
+  };
+  const std::wstring first = TrimBlanks(text1), second = TrimBlanks(text2);
+  StopHotkey hotkey;
+  std::wstring text = first;
+  if (!second.empty()) text += L" + ";
+  text = TrimBlanks(text + second);
+  // The key is never empty: the stop key falls back to Esc.
+  const std::wstring key = text3.empty() ? std::wstring(L"Esc") : text3;
+  hotkey.text = text.empty() ? key : text + L" + " + key;
+  hotkey.modifiers = flagOf(first) | flagOf(second);
+  hotkey.key = key == L"Esc" ? VK_ESCAPE : static_cast<UINT>(key[0]);
+  return hotkey;
+}
+
+namespace {
+
+constexpr int kLabelLeft = 16;
+constexpr int kMinBoxWidth = 58;
+
+class TFrmHotkeySet : public ModalDialog {
+ public:
+  bool Build() {
+    if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 440, 130, nullptr)) return false;
+    // The label lies behind the boxes, which stand between its plus signs.
+    const std::wstring label = L"屏幕录像退回键                 +         +";
+    AddControl(L"STATIC", label, SS_LEFT, kLabelLeft, 24, 400, 20, id::HotkeyLabel1);
+    hint_ = AddControl(L"STATIC", L"此快捷键冲突，请修改", SS_LEFT, kLabelLeft, 56, 300, 18, id::LnlHint1);
+    ::ShowWindow(hint_, SW_HIDE);
+    const size_t plus1 = label.find(L'+'), plus2 = label.find(L'+', plus1 + 1);
+    const int textEnd = TextWidth(label.substr(0, label.find(L' ')));
+    const int plusWidth = TextWidth(L"+");
+    const int left[3] = {textEnd + 4, TextWidth(label.substr(0, plus1)) + plusWidth + 4,
+                         TextWidth(label.substr(0, plus2)) + plusWidth + 4};
+    const int right[3] = {TextWidth(label.substr(0, plus1)) - 4, TextWidth(label.substr(0, plus2)) - 4, left[2] + 64};
+    const DWORD box = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+    const int ids[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    for (int i = 0; i < 3; ++i) {
+      // A narrow font leaves little room between the plus signs: a box is never narrower than
+      // its longest entry needs.
+      const int width = right[i] - left[i] < kMinBoxWidth ? kMinBoxWidth : right[i] - left[i];
+      boxes_[i] = AddControl(L"COMBOBOX", L"", box, kLabelLeft + left[i], 20, width, 300, ids[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+      for (const auto& entry : EntriesOf(i))
+        ::SendMessageW(boxes_[i], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    AddControl(L"BUTTON", L"默认", BS_PUSHBUTTON | WS_TABSTOP, 150, 90, 76, 26, id::BtnDefaultSet);
+    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 236, 90, 76, 26, id::HotkeyBtnConfirm);
+    AddControl(L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 322, 90, 76, 26, id::HotkeyBtnClose);
+    SelectDefaults();
+    return true;
+  }
+
+  void SetConflictHint(bool shown) { ::ShowWindow(hint_, shown ? SW_SHOW : SW_HIDE); }
+
+ protected:
+  void OnCommand(int id, int code, HWND control) override {
+    if (code != BN_CLICKED) return;
+    if (id == id::BtnDefaultSet) {
+      SelectDefaults();
+    } else if (id == id::HotkeyBtnConfirm) {
+      base::GuardVoid("hotkey confirm", [&] { StoreTexts(); });
+      EndModal(IDOK);
+    } else {
+      ModalDialog::OnCommand(id, code, control);
+    }
+  }
+
+ private:
+  static const std::vector<std::wstring>& EntriesOf(int box) {
+    return box < 2 ? HotkeyModifierEntries() : HotkeyKeyEntries();
+  }
+
+  // Every box opens on its first entry: none, none, "Esc". Nothing is stored.
+  void SelectDefaults() {
+    for (HWND box : boxes_) ::SendMessageW(box, CB_SETCURSEL, 0, 0);
+  }
+
+  // The entry a box names now: its text (selected or typed) matched without regard to case.
+  int ChosenEntry(int box) const {
+    static constexpr int kIds[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    return FindHotkeyEntry(EntriesOf(box), ItemText(kIds[box]));
+  }
+
+  void StoreTexts() {
+    std::wstring* targets[3] = {&HotkeyText1, &HotkeyText2, &HotkeyText3};
+    for (int box = 0; box < 3; ++box) {
+      int entry = ChosenEntry(box);
+      if (box == 2 && entry < 0) {
+        // A key that names nothing keeps the stop key as it was (Esc when there was none).
+        entry = FindHotkeyEntry(HotkeyKeyEntries(), HotkeyText3);
+        if (entry < 0) entry = 0;
+      }
+      *targets[box] = entry >= 0 ? EntriesOf(box)[static_cast<size_t>(entry)] : std::wstring();
+      // The box shows what was stored, so the dialog reopens with it.
+      ::SendMessageW(boxes_[box], CB_SETCURSEL, entry >= 0 ? entry : 0, 0);
+    }
+  }
+
+  HWND hint_ = nullptr;
+  HWND boxes_[3]{};
+};
+
+std::unique_ptr<TFrmHotkeySet> gFrmHotkeySet;
+
+}  // namespace
+
+void ShowHotkeySettings(bool showConflictHint, HWND owner) {
+  base::GuardVoid("ShowHotkeySettings", [&] {
+    // Made again when its window went with a window that owned it.
+    if (!gFrmHotkeySet || !gFrmHotkeySet->hwnd()) {
+      auto dialog = std::make_unique<TFrmHotkeySet>();
+      if (!dialog->Build()) return;
+      gFrmHotkeySet = std::move(dialog);
+    }
+    gFrmHotkeySet->SetConflictHint(showConflictHint);
+    gFrmHotkeySet->RunModal(owner);
+  });
+}
+
+HWND HotkeyDialogWindow() { return gFrmHotkeySet ? gFrmHotkeySet->hwnd() : nullptr; }
+
+void ReleaseHotkeySettings() {
+  gFrmHotkeySet.reset();
+  HotkeyText1.clear();
+  HotkeyText2.clear();
+  HotkeyText3.clear();
+}
+
+}  // namespace app

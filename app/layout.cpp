@@ -1,0 +1,262 @@
+// Docking layout, container panels and splitters for the program's forms. Each form builds its
+// regions as panels and docks them outside in; a panel re-applies its layout on every
+// WM_SIZE, so a resize flows down through the nested regions by itself.
+#include "app/layout.h"
+
+#include <algorithm>
+#include <string>
+
+#include "base/unique.h"
+
+namespace app {
+
+HBRUSH FormBrush() {
+  // Created once and never freed: class backgrounds and WM_CTLCOLOR answers use it until the
+  // process ends.
+  static HBRUSH brush = ::CreateSolidBrush(kFormColor);
+  return brush;
+}
+
+base::WindowSpec ChildSpec(HWND parent, int id, const RECT& bounds, bool visible, DWORD extraStyle) {
+  base::WindowSpec spec;
+  spec.style = WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0) | extraStyle;
+  spec.x = bounds.left;
+  spec.y = bounds.top;
+  spec.width = bounds.right - bounds.left;
+  spec.height = bounds.bottom - bounds.top;
+  spec.parent = parent;
+  spec.id = static_cast<UINT_PTR>(id);
+  return spec;
+}
+
+namespace {
+
+bool HasVisibleStyle(HWND wnd) {
+  return (::GetWindowLongW(wnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+}  // namespace
+
+void DockLayout::Add(HWND wnd, Dock dock, int size) { items_.push_back({wnd, dock, size}); }
+
+bool DockLayout::SetSize(HWND wnd, int size) {
+  for (auto& item : items_)
+    if (item.wnd == wnd) {
+      item.size = std::max(0, size);
+      return true;
+    }
+  return false;
+}
+
+int DockLayout::Size(HWND wnd) const {
+  for (const auto& item : items_)
+    if (item.wnd == wnd) return item.size;
+  return -1;
+}
+
+bool DockLayout::SetDock(HWND wnd, Dock dock, int size) {
+  for (auto& item : items_)
+    if (item.wnd == wnd) {
+      item.dock = dock;
+      if (dock != Dock::Client) item.size = size;
+      return true;
+    }
+  return false;
+}
+
+template <class F>
+RECT DockLayout::Walk(const RECT& area, F&& place) const {
+  RECT left = area;
+  // Edge items take their slice in order; client items share what the edges leave.
+  for (const auto& item : items_) {
+    if (item.dock == Dock::Client || !HasVisibleStyle(item.wnd)) continue;
+    RECT r = left;
+    switch (item.dock) {
+      case Dock::Top:
+        r.bottom = std::min(left.bottom, left.top + item.size);
+        left.top = r.bottom;
+        break;
+      case Dock::Bottom:
+        r.top = std::max(left.top, left.bottom - item.size);
+        left.bottom = r.top;
+        break;
+      case Dock::Left:
+        r.right = std::min(left.right, left.left + item.size);
+        left.left = r.right;
+        break;
+      case Dock::Right:
+        r.left = std::max(left.left, left.right - item.size);
+        left.right = r.left;
+        break;
+      case Dock::Client:
+        break;
+    }
+    place(item, r);
+  }
+  for (const auto& item : items_)
+    if (item.dock == Dock::Client && HasVisibleStyle(item.wnd)) place(item, left);
+  return left;
+}
+
+bool DockLayout::Placement(const RECT& area, HWND wnd, RECT& placed) const {
+  bool found = false;
+  placed = RECT{};
+  Walk(area, [&](const Item& item, const RECT& r) {
+    if (item.wnd == wnd) {
+      placed = r;
+      found = true;
+    }
+  });
+  return found;
+}
+
+RECT DockLayout::Remaining(const RECT& area) const {
+  return Walk(area, [](const Item&, const RECT&) {});
+}
+
+void DockLayout::Apply(const RECT& area) const {
+  Walk(area, [](const Item& item, const RECT& r) {
+    RECT now{};
+    ::GetWindowRect(item.wnd, &now);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(item.wnd), reinterpret_cast<POINT*>(&now), 2);
+    if (!::EqualRect(&now, &r))
+      ::SetWindowPos(item.wnd, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+}
+
+void DockLayout::Apply(HWND parent) const {
+  RECT area{};
+  ::GetClientRect(parent, &area);
+  Apply(area);
+}
+
+// --- Panel ---
+
+bool Panel::Create(HWND parent, int id, bool visible, const wchar_t* className) {
+  base::WindowClass cls;
+  cls.name = className;
+  cls.background = FormBrush();
+  return base::Window::Create(cls, ChildSpec(parent, id, RECT{}, visible, WS_CLIPCHILDREN));
+}
+
+void Panel::Relayout() const {
+  if (hwnd()) layout_.Apply(hwnd());
+}
+
+LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SIZE:
+      Relayout();
+      return 0;
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wp);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
+    case WM_SETTEXT: {
+      LRESULT r = Default(msg, wp, lp);
+      ::InvalidateRect(hwnd(), nullptr, TRUE);
+      return r;
+    }
+    case WM_PAINT: {
+      base::PaintDC dc(hwnd());
+      const int length = ::GetWindowTextLengthW(hwnd());
+      if (length > 0) {
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        text.resize(static_cast<size_t>(::GetWindowTextW(hwnd(), text.data(), length + 1)));
+        RECT r{};
+        ::GetClientRect(hwnd(), &r);
+        r.left += 8;
+        base::SelectGuard select(dc.get(), font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
+        ::SetBkMode(dc.get(), TRANSPARENT);
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &r,
+                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+      }
+      return 0;
+    }
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CONTEXTMENU:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+      if (HWND parent = ::GetParent(hwnd())) return ::SendMessageW(parent, msg, wp, lp);
+      break;
+  }
+  return Default(msg, wp, lp);
+}
+
+// --- Splitter ---
+
+bool Splitter::Create(HWND parent, int id, DockLayout& layout, HWND target, Dock side) {
+  layout_ = &layout;
+  target_ = target;
+  side_ = side;
+  const bool vertical = side == Dock::Left || side == Dock::Right;
+  base::WindowClass cls;
+  cls.name = vertical ? L"TSplitterWE" : L"TSplitterNS";
+  cls.background = FormBrush();
+  cls.cursor = vertical ? IDC_SIZEWE : IDC_SIZENS;
+  if (!base::Window::Create(cls, ChildSpec(parent, id, RECT{}, true))) return false;
+  layout.Add(hwnd(), side, kThickness);
+  return true;
+}
+
+int Splitter::MoveBy(int delta) {
+  if (!layout_ || !hwnd()) return -1;
+  HWND parent = ::GetParent(hwnd());
+  RECT area{};
+  ::GetClientRect(parent, &area);
+  const int size = layout_->Size(target_);
+  const int grow = (side_ == Dock::Left || side_ == Dock::Top) ? delta : -delta;
+  RECT rest = layout_->Remaining(area);
+  const bool vertical = side_ == Dock::Left || side_ == Dock::Right;
+  const int room = vertical ? Width(rest) : Height(rest);
+  // The target may take what the client items have beyond their own minimum.
+  const int most = std::max(kMinSize, size + room - kMinSize);
+  const int next = std::clamp(size + grow, kMinSize, most);
+  layout_->SetSize(target_, next);
+  layout_->Apply(parent);
+  return next;
+}
+
+LRESULT Splitter::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  const bool vertical = side_ == Dock::Left || side_ == Dock::Right;
+  switch (msg) {
+    case WM_LBUTTONDOWN: {
+      dragging_ = true;
+      ::SetCapture(hwnd());
+      ::GetCursorPos(&dragStart_);
+      startSize_ = layout_ ? layout_->Size(target_) : 0;
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (dragging_ && layout_) {
+        POINT now{};
+        ::GetCursorPos(&now);
+        const int moved = vertical ? now.x - dragStart_.x : now.y - dragStart_.y;
+        // Measured from the drag's start, so clamping never accumulates an error.
+        layout_->SetSize(target_, startSize_);
+        MoveBy(moved);
+      }
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (dragging_) {
+        dragging_ = false;
+        if (msg == WM_LBUTTONUP) ::ReleaseCapture();
+      }
+      return 0;
+  }
+  return Default(msg, wp, lp);
+}
+
+}  // namespace app

@@ -1,0 +1,223 @@
+// TFrmMain, the program's main window: its regions and controls, menus, timers, the
+// notification-area icon, the settings file it reads when it is created and writes when it is
+// destroyed, and its window-level handlers.
+//
+// The main thread creates, drives and destroys it. The recorders' threads never call it; the
+// two flags below are the only state they read.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/flat_button.h"
+#include "app/layout.h"
+#include "app/picture_box.h"
+#include "app/recording_road.h"
+#include "app/settings.h"
+#include "app/tray_icon.h"
+#include "base/unique.h"
+#include "base/window.h"
+#include "engine/scrcamNS.h"
+
+namespace app {
+
+class TFrmMain;
+
+// The main window of a normal run (set by the program block), or nullptr.
+extern TFrmMain* FrmMain;
+// The current or next recording runs through the screen camera (with sound). Written on the
+// main thread, read by the camera's hotkey window.
+extern std::atomic<bool> RecordWithSound;
+// The stop hotkey was registered for the current recording.
+extern std::atomic<bool> StopHotKeyRegistered;
+
+// The application's title: the caption of its message boxes.
+inline constexpr const wchar_t* kApplicationTitle = L"屏幕录像";
+// The tip of the notification-area icon.
+inline constexpr const wchar_t* kTrayTip = L"鼠标左键双击此处可以停止屏幕录像";
+inline constexpr int kDesignWidth = 935;
+inline constexpr int kDesignHeight = 651;
+
+struct MenuTraits {
+  using Handle = HMENU;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+using UniqueMenu = base::Unique<MenuTraits>;
+
+struct ImageListTraits {
+  using Handle = HIMAGELIST;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::ImageList_Destroy(h); }
+};
+using UniqueImageList = base::Unique<ImageListTraits>;
+
+struct MainFormOptions {
+  // Where "defualt.ini" lives and what the recording folder defaults to, ending with "\";
+  // empty: the program file's folder.
+  std::wstring programFolder;
+  // Posts WM_QUIT when the window is destroyed (the program's main form ends the run).
+  bool quitOnDestroy = false;
+};
+
+class TFrmMain : public base::Window {
+ public:
+  explicit TFrmMain(MainFormOptions options = {});
+  ~TFrmMain() override;
+
+  // Creates the window hidden and runs FormCreate. False when the window could not be made.
+  bool Create();
+  // The fade-in, then shown maximised (its state from the first show on) and brought to the
+  // front.
+  void Show();
+
+  // --- window-level handlers ---
+  void FormCreate();
+  void FormDestroy();
+  bool FormCloseQuery() const { return true; }
+  void FormResize();
+  void AddTrayIcon();
+  void ApplyTextsAndGlyphs();
+  void LayoutLeftBar();
+  void WMTrayIcon(LPARAM mouseMessage);
+  void WMHotKey(WPARAM hotkeyId);
+  void BtnOtherFunClick();
+  void OpenApplicationPath1Click();
+
+  // --- settings file ---
+  void LoadSettings();
+  void SaveSettings();
+
+  // --- the parts of the recording workflow the life cycle needs ---
+  void ToggleSound();
+  void ToggleAutoSave();
+  void CbSoundClick();
+  void BtnAutoSaveClick();
+  void ButtonStopRECClick();
+  void StopRecordingAndRestore();
+  void RestoreAfterRecording();
+  void RefreshRecordingList();
+  // The full-screen record button, the recording options and the hotkey settings commands.
+  void BtnSartRecClick();
+  void BtnRectSetClick();
+  void BtnHotKeySetClick();
+  // The recording road (the steps of a recording without sound); nullptr before the settings
+  // have created the recorder.
+  RecordingRoad* Road() const { return road_.get(); }
+
+  // --- timers ---
+  void TimerFirstRunTimer();
+  void TimerRunTimer();
+  void TimerRECingTimer();
+  void EnableTimer(int timerId, bool on);
+  bool TimerEnabled(int timerId) const;
+
+  // --- access for the other parts of the window and for tests ---
+  // Any control, panel or picture of the window by its id (control_ids.h), or nullptr.
+  HWND Control(int id) const;
+  // A flat button by its id; nullptr when there is none.
+  FlatButton* Button(int id) const;
+  std::wstring ControlText(int id) const;
+  void SetControlText(int id, const std::wstring& text);
+  // The hint (tooltip text) of a control.
+  std::wstring Hint(int id) const;
+  void SetHint(int id, const std::wstring& hint);
+  void SetControlVisible(int id, bool visible);
+  bool ControlVisible(int id) const;  // its own WS_VISIBLE bit
+  // The status line's text.
+  void SetStatus(const std::wstring& text) { SetControlText(id::PnlHint, text); }
+  std::wstring Status() const { return ControlText(id::PnlHint); }
+
+  HMENU MnOtherFunButton() const { return mnOtherFunButton_.get(); }
+  HMENU PmApp() const { return pmApp_.get(); }
+  HMENU PmRecList() const { return pmRecList_.get(); }
+  HMENU PopupMenu1() const { return popupMenu1_.get(); }
+  const TrayIcon& TrayData() const { return trayData_; }
+  HICON TrayIconNormal() const { return trayIconNormal_; }
+  HICON TrayIconBlink() const { return trayIconBlink_.get(); }
+  IniFile* Settings() const { return settings_.get(); }
+  const std::wstring& ProgramFolder() const { return programFolder_; }
+  DockLayout& RootLayout() { return layout_; }
+  // The sound-less recorder, created while the settings are loaded; nullptr before.
+  scrcamNS::TScreenCamNS* ScreenCamNS() const { return screenCamNS_.get(); }
+  Panel* PanelOf(int id) const;
+
+  // The fields of the window's state (named as the workflow names them).
+  int RunTicks = 0;
+  bool SaveBalloonShown = false;
+  bool SoundHintShown = false;
+  int VideoWidth = 0;
+  int VideoHeight = 0;
+  bool StopInProgress = false;
+  int StoredRandomNum = 0;
+  std::wstring RecordFolder;  // ends with "\"
+  std::wstring FileName;
+  std::wstring TargetPath;
+  bool SplitCancel = false;
+  std::wstring LastRecName;
+  std::wstring PicFolder;
+
+ protected:
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void BuildRegions();
+  void BuildLeftBar();
+  void BuildPathBar();
+  void BuildCenter();
+  void BuildMenus();
+  Panel& AddPanel(HWND parent, int id, bool visible = true, const wchar_t* className = L"TPanel");
+  PictureBox& AddPicture(HWND parent, int id, const RECT& bounds, bool visible = true);
+  FlatButton& AddButton(HWND parent, int id, const RECT& bounds, const std::wstring& caption, bool visible);
+  HWND AddChild(HWND parent, int id, const wchar_t* className, DWORD style, DWORD exStyle, const RECT& bounds,
+                const wchar_t* text = L"");
+  void Register(int id, HWND wnd);
+  void OnCommand(int id, int code);
+  void OnTimer(UINT_PTR timerId);
+  void ShowContextMenu(HWND source, POINT screen);
+  void ShowMainWindow();
+  void StopRecordingForExit();
+  void SetGlyph(int buttonId, const wchar_t* resourceName);
+  void CreateRecordingRoad();
+  friend class MainRoadHost;
+
+  MainFormOptions options_;
+  std::wstring programFolder_;
+  bool created_ = false;
+  bool closing_ = false;
+  bool destroying_ = false;
+  bool formDestroyed_ = false;
+
+  base::UniqueFont font_;
+  DockLayout layout_;
+  std::map<int, HWND> controls_;
+  std::map<int, std::unique_ptr<Panel>> panels_;
+  std::map<int, std::unique_ptr<PictureBox>> pictures_;
+  std::map<int, std::unique_ptr<FlatButton>> buttons_;
+  std::map<int, std::unique_ptr<Splitter>> splitters_;
+  std::map<int, std::wstring> hints_;
+  base::UniqueWindow hintWindow_;  // the tooltip for controls other than flat buttons
+
+  UniqueMenu mnOtherFunButton_, pmApp_, pmRecList_, pmPicList_, pmHelp_, popupMenu1_;
+  UniqueImageList imageList1_;
+  std::map<int, bool> timers_;
+
+  TrayIcon trayData_;
+  HICON trayIconNormal_ = nullptr;  // shared icon from the resources; not destroyed
+  base::UniqueIcon trayIconBlink_;
+  std::unique_ptr<IniFile> settings_;
+  // The road and its two sides: the window as the host, the sound-less recorder behind it.
+  std::unique_ptr<RoadHost> roadHost_;
+  std::unique_ptr<RoadRecorder> roadRecorder_;
+  std::unique_ptr<RecordingRoad> road_;
+  // Declared last, so it is destroyed first: its destructor waits for a recording to end.
+  std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
+};
+
+}  // namespace app

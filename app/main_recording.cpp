@@ -1,0 +1,114 @@
+// The main window's side of the recording road: the window as the road's host (its edits,
+// toggles, tray icon, status line and balloons), the sound-less recorder behind it, and the
+// window's handlers that hand their work to the road. The road itself (recording_road.cpp)
+// decides the order of the steps.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/control_ids.h"
+#include "app/kv.h"
+#include "app/main_form.h"
+#include "app/messages.h"
+#include "app/soundless_recorder.h"
+#include "base/balloon.h"
+#include "base/barrier.h"
+#include "base/seams.h"
+
+namespace app {
+
+namespace {
+
+constexpr UINT kEndCheckMs = 50;
+
+}  // namespace
+
+class MainRoadHost : public RoadHost {
+ public:
+  explicit MainRoadHost(TFrmMain& form) : form_(form) {}
+
+  HWND Window() override { return form_.hwnd(); }
+  std::wstring PathText() override { return form_.ControlText(id::EdtRECPath); }
+  std::wstring NameText() override { return form_.ControlText(id::EdtREC); }
+  bool AutoNumbering() override { return Tag(id::BtnAutoSave) == 1; }
+  bool WithSound() override { return Tag(id::CbSound) == 1; }
+  void Message(const std::wstring& text) override {
+    base::ShowMessage(form_.hwnd(), text, kApplicationTitle, MB_OK);
+  }
+  void FocusPath() override { ::SetFocus(form_.Control(id::EdtRECPath)); }
+  void FocusName() override { ::SetFocus(form_.Control(id::EdtREC)); }
+  void MinimizeApp() override { ::ShowWindow(form_.hwnd(), SW_MINIMIZE); }
+  void HideWindow() override { ::ShowWindow(form_.hwnd(), SW_HIDE); }
+  void RestoreWindow() override {
+    ::ShowWindow(form_.hwnd(), SW_RESTORE);
+    ::SetForegroundWindow(form_.hwnd());
+    ::ShowWindow(form_.hwnd(), SW_SHOW);
+  }
+  void SetBlinking(bool on) override {
+    form_.EnableTimer(id::TimerRECing, on);
+    // Stopped, the tray shows the program's own icon again, whatever the last blink left.
+    if (!on && form_.trayData_.icon() != form_.trayIconNormal_) form_.trayData_.SetIcon(form_.trayIconNormal_);
+  }
+  void RefreshRecordingList() override { form_.RefreshRecordingList(); }
+  void SetStatus(const std::wstring& text) override { form_.SetStatus(text); }
+  void ShowRecordingRegions() override {
+    for (int region : {id::SbFileSelect, id::SbLeft, id::PnlHint, id::SbCenter, id::SbMain})
+      form_.SetControlVisible(region, true);
+  }
+  void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) override {
+    // The stop that the window's destruction makes shows nothing: the window is going.
+    if (form_.destroying_) return;
+    base::ShowBalloonForControl(form_.Control(id::LbVideoList), title, text, 2, 1, 20);
+  }
+  // The stop hotkey is registered through the screen camera, which is not part of this window
+  // yet: no key is registered, and the recording is stopped from the tray icon.
+  HotkeyResult RegisterStopHotkey(const StopHotkey&) override { return HotkeyResult::Unavailable; }
+  void UnregisterStopHotkey() override {}
+  void ScheduleEndCheck() override {
+    ::SetTimer(form_.hwnd(), static_cast<UINT_PTR>(id::TimerRecordingEnd), kEndCheckMs, nullptr);
+  }
+
+ private:
+  int Tag(int buttonId) const {
+    FlatButton* button = form_.Button(buttonId);
+    return button ? button->tag() : 0;
+  }
+
+  TFrmMain& form_;
+};
+
+void TFrmMain::CreateRecordingRoad() {
+  if (road_ || !screenCamNS_) return;
+  roadHost_ = std::make_unique<MainRoadHost>(*this);
+  roadRecorder_ = std::make_unique<SoundlessRecorder>(*screenCamNS_, hwnd(), WM_RECORDING_ENDED);
+  road_ = std::make_unique<RecordingRoad>(
+      *roadHost_, *roadRecorder_,
+      RoadFields{RecordFolder, FileName, TargetPath, LastRecName, SaveBalloonShown, SplitCancel}, RecordWithSound,
+      StopHotKeyRegistered);
+}
+
+void TFrmMain::BtnSartRecClick() {
+  if (road_) road_->BtnSartRecClick();
+}
+
+void TFrmMain::BtnRectSetClick() {
+  if (road_) road_->BtnRectSetClick();
+}
+
+void TFrmMain::BtnHotKeySetClick() {
+  if (road_) road_->BtnHotKeySetClick();
+}
+
+void TFrmMain::ButtonStopRECClick() {
+  if (road_) road_->ButtonStopRECClick();
+}
+
+void TFrmMain::RestoreAfterRecording() {
+  if (road_) road_->RestoreAfterRecording(false);
+}
+
+void TFrmMain::StopRecordingAndRestore() {
+  if (road_) road_->StopRecordingAndRestore();
+}
+
+}  // namespace app

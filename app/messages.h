@@ -1,0 +1,28 @@
+// Every private window message of the main window, with its payload.
+//
+// The values are fixed: the notification-area icon's callback and the web pop-up panel's
+// notices are part of the program's outside face, and other processes' tools (and the tests)
+// send them by number.
+#pragma once
+
+#include <windows.h>
+
+namespace app {
+
+// The notification-area icon's callback (WM_USER + 1), sent by the shell to the main window.
+// wParam: the icon's uID (always 0). lParam: the mouse message over the icon (WM_LBUTTONDOWN,
+// WM_RBUTTONDOWN, WM_MOUSEMOVE, ...). Nothing to free.
+inline constexpr UINT WM_TRAYICON = 0x401;
+
+// The web pop-up panel's notices, posted by the panel to the main window on the main thread.
+// wParam and lParam: unused (0). Nothing to free.
+inline constexpr UINT WM_POPWIN_SHOW = 0x464;    // the recommendation tab was shown
+inline constexpr UINT WM_POPWIN_CLOSED = 0x465;  // the recommendation tab was closed
+inline constexpr UINT WM_POPWIN_LOADED = 0x466;  // a demonstration page has loaded
+
+// The end of a sound-less recording: posted by the recorder's thread to the main window when
+// the frame loop has ended or the recording failed. wParam and lParam: unused (0). Nothing to
+// free. The file is complete once the recorder's thread has gone; the window checks for that.
+inline constexpr UINT WM_RECORDING_ENDED = WM_APP + 0x100;
+
+}  // namespace app

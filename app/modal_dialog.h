@@ -1,0 +1,59 @@
+// The base of the small dialogs built in code: a top-level window with child controls that is
+// created once, hidden when it closes, and shown modally over its owner with its own message
+// loop (Tab, Enter and Esc work as in a dialog: Enter and Esc arrive as IDOK and IDCANCEL).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/unique.h"
+#include "base/window.h"
+
+namespace app {
+
+class ModalDialog : public base::Window {
+ public:
+  // Shows the dialog over owner (disabled meanwhile) and dispatches messages until EndModal
+  // or the close box; returns the result (IDCANCEL for the close box). A WM_QUIT that arrives
+  // meanwhile ends the dialog with IDCANCEL and is posted again for the caller's loop.
+  int RunModal(HWND owner);
+  // Ends a running modal loop with result and hides the dialog.
+  void EndModal(int result);
+  bool InModal() const { return inModal_; }
+
+  // A child control of the dialog.
+  HWND Item(int id) const { return ::GetDlgItem(hwnd(), id); }
+  std::wstring ItemText(int id) const;
+
+ protected:
+  // Creates the top-level window (client size width x height, centred on the work area) with
+  // the dialog font; false when it could not be made.
+  bool CreateDialogWindow(const wchar_t* className, const std::wstring& caption, int width, int height,
+                          HWND owner, const wchar_t* fontFace = L"Tahoma", int fontHeight = -12);
+  // Adds a child control with the dialog font.
+  HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
+                  DWORD exStyle = 0);
+  HFONT DialogFont() const { return font_.get(); }
+  // Paints the dialog and its labels on colour instead of the button face.
+  void SetBackground(COLORREF colour);
+  // The width of text in the dialog font.
+  int TextWidth(const std::wstring& text) const;
+
+  // WM_COMMAND from a control; the default ends the dialog on IDOK and IDCANCEL.
+  virtual void OnCommand(int id, int code, HWND control);
+  // Called before the dialog is shown by RunModal.
+  virtual void OnShowModal() {}
+
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  base::UniqueFont font_;
+  base::UniqueBrush background_;
+  COLORREF backgroundColour_ = 0;
+  bool inModal_ = false;
+  bool ended_ = false;
+  int result_ = IDCANCEL;
+};
+
+}  // namespace app

@@ -1,0 +1,76 @@
+// The program block: sets the product's identity, creates the uninstall window or the main
+// window as the run's main form, and runs the message loop on the main thread until that
+// window has been destroyed.
+#include "app/program.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/allparam.h"
+#include "app/main_form.h"
+#include "app/uninstall_form.h"
+#include "base/barrier.h"
+#include "base/dispatch.h"
+
+namespace app {
+
+namespace {
+
+int MessageLoop() {
+  MSG msg{};
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+std::wstring FirstArgument(const wchar_t* commandLine) {
+  if (!commandLine || !*commandLine) return {};
+  int count = 0;
+  LPWSTR* args = ::CommandLineToArgvW(commandLine, &count);
+  if (!args) return {};
+  std::wstring first = count > 1 ? args[1] : L"";
+  ::LocalFree(args);
+  return first;
+}
+
+bool IsUninstallMode(const wchar_t* commandLine) { return FirstArgument(commandLine) == L"uninstall"; }
+
+void SetProgramIdentity(bool uninstallMode) {
+  ProductName = kApplicationTitle;
+  ProductCode = L"QIVKV";
+  if (!uninstallMode) SoftVersion = 3.6f;
+}
+
+int RunProgram(const wchar_t* commandLine) {
+  return base::Guard("program block", [&]() -> int {
+    base::StartMainDispatcher();
+    int code = 0;
+    const bool uninstallMode = IsUninstallMode(commandLine);
+    SetProgramIdentity(uninstallMode);
+    if (uninstallMode) {
+      // Neither the main window nor the version nor the settings file: only this window.
+      TFrmUninstall uninstall(true);
+      if (!uninstall.Create()) return 1;
+      ::ShowWindow(uninstall.hwnd(), SW_SHOWNORMAL);
+      ::SetForegroundWindow(uninstall.hwnd());
+      code = MessageLoop();
+    } else {
+      MainFormOptions options;
+      options.quitOnDestroy = true;
+      TFrmMain main(options);
+      FrmMain = &main;
+      if (!main.Create()) return 1;
+      main.Show();
+      code = MessageLoop();
+      FrmMain = nullptr;
+    }
+    base::StopMainDispatcher();
+    return code;
+  }, 1);
+}
+
+}  // namespace app

@@ -1,0 +1,56 @@
+// Where a recording goes: the recording folder check, the next free automatic number and the
+// rules for a typed recording name. Pure of windows: the main window shows the messages these
+// answers call for and moves the focus.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+// The drive part of a folder: "Q:" for "Q:\rec\", "\\srv\share" for a network path, empty when
+// the folder starts with neither.
+std::wstring DrivePartOf(const std::wstring& folder);
+
+// True when Drive (trimmed) plus "\" is one of the system's logical drive roots, compared in
+// upper case. A network share or an empty text is no drive.
+bool DriveExists(const std::wstring& drive);
+
+// The outcome of checking the recording folder's text.
+struct RecordFolderCheck {
+  enum class Result {
+    Ok,            // folder holds the normalised folder, which now exists
+    DriveMissing,  // drive holds the missing drive part (possibly empty)
+    Invalid,       // the folder is not usable (bad characters, a file in the way, no access)
+  };
+  Result result = Result::Invalid;
+  std::wstring folder;
+  std::wstring drive;
+  bool ok() const { return result == Result::Ok; }
+};
+
+// Normalises text (trimmed, one trailing "\"), checks its drive and creates the folder with
+// every missing parent.
+RecordFolderCheck PrepareRecordFolder(const std::wstring& text);
+
+// The file name of the next automatic recording in folder (which ends with "\" and exists):
+// one more than the largest number N among the folder's "N.avi" files, and while a file or
+// folder of that name exists in any letter case, the number after it. Only the exact
+// lower-case ".avi" counts as the extension: "7.AVI" holds no number.
+std::wstring NextAutoFileName(const std::wstring& folder);
+
+// True when a typed recording name may be used as a file name: not empty after trimming the
+// blanks, and free of \ / : * ? " < > | and control characters.
+bool IsUsableRecordName(const std::wstring& typed);
+
+// The file name of a typed recording: typed (as typed, or trimmed of blanks when trimBlanks)
+// followed by ".avi"; empty when the name is not usable.
+std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks);
+
+// True for the characters no file or folder name may hold: \ / : * ? " < > | and control
+// characters.
+bool IsForbiddenNameChar(wchar_t c);
+
+// The blank-trimmed copy of text (blanks: spaces and control characters).
+std::wstring TrimBlanks(const std::wstring& text);
+
+}  // namespace app

@@ -1,0 +1,124 @@
+// The main window's road of a recording without sound: the target checks, the full-screen
+// start, the stops and the end of the recording. The window and the recorder are reached
+// through the two small interfaces below, so the order of the steps can be followed with
+// doubles; TFrmMain implements the host and hands in the sound-less recorder.
+//
+// Main thread only. The recorder's own thread reports the end of a recording by posting to
+// the main thread, which then calls RecordingEnded.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "app/hotkeyset.h"
+
+namespace app {
+
+class RoadRecorder {
+ public:
+  virtual ~RoadRecorder() = default;
+  // Starts recording the work area of window's monitor into path, with the corner brackets
+  // shown; does nothing while a recording runs or a previous one still finishes its file.
+  virtual void StartFullScreen(HWND window, const std::wstring& path) = 0;
+  // Asks the running recording to end; returns at once.
+  virtual void Stop() = 0;
+  // A recording runs.
+  virtual bool Recording() = 0;
+  // The recording's thread still exists (it may be finishing its file).
+  virtual bool Finishing() = 0;
+  // The current or last recording reported a failure.
+  virtual bool Failed() = 0;
+  // Refreshes the compressor list and shows the options dialog over owner.
+  virtual void EditOptions(HWND owner) = 0;
+};
+
+class RoadHost {
+ public:
+  virtual ~RoadHost() = default;
+  virtual HWND Window() = 0;
+  virtual std::wstring PathText() = 0;  // the recording folder's edit
+  virtual std::wstring NameText() = 0;  // the recording name's edit
+  virtual bool AutoNumbering() = 0;
+  virtual bool WithSound() = 0;
+  virtual void Message(const std::wstring& text) = 0;
+  virtual void FocusPath() = 0;
+  virtual void FocusName() = 0;
+  virtual void MinimizeApp() = 0;
+  virtual void HideWindow() = 0;
+  // Normal state, in front, shown.
+  virtual void RestoreWindow() = 0;
+  // On: the tray icon blinks every second. Off: the timer stops and the normal icon is back.
+  virtual void SetBlinking(bool on) = 0;
+  virtual void RefreshRecordingList() = 0;
+  virtual void SetStatus(const std::wstring& text) = 0;
+  // The path bar, the left bar, the status line and the centre are shown again.
+  virtual void ShowRecordingRegions() = 0;
+  // The balloon that points at the recordings list.
+  virtual void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) = 0;
+  enum class HotkeyResult { Registered, Failed, Unavailable };
+  virtual HotkeyResult RegisterStopHotkey(const StopHotkey& hotkey) = 0;
+  virtual void UnregisterStopHotkey() = 0;
+  // Asks for RecordingEnded to be called again shortly (the file is not finished yet).
+  virtual void ScheduleEndCheck() = 0;
+};
+
+// The window's fields the road reads and writes (they belong to the window; other parts of
+// it use them too).
+struct RoadFields {
+  std::wstring& recordFolder;  // ends with "\"
+  std::wstring& fileName;
+  std::wstring& targetPath;
+  std::wstring& lastRecName;
+  bool& saveBalloonShown;
+  bool& splitCancel;
+};
+
+// Texts of the road's messages and balloons.
+inline constexpr const wchar_t* kEnterScreenRecName = L"请输入要屏幕录像名称。";
+inline constexpr const wchar_t* kSavedBalloonTitleFmt = L"屏幕录像已保存为%s";
+inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动消失，也可鼠标直接点击消失";
+
+class RecordingRoad {
+ public:
+  RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadFields fields, std::atomic<bool>& recordWithSound,
+                std::atomic<bool>& stopHotKeyRegistered);
+
+  // The full-screen record button.
+  void BtnSartRecClick();
+  // The stop button, the tray icon's left click and the window's destruction.
+  void ButtonStopRECClick();
+  void RestoreAfterRecording(bool recordingWasRunning);
+  // A stop key or a hotkey message: stop, then bring the window back.
+  void StopRecordingAndRestore();
+  // The recording options command (the sound-less options while sound is off).
+  void BtnRectSetClick();
+  // The hotkey settings command.
+  void BtnHotKeySetClick();
+  // The recorder's thread has ended its frame loop (posted to the main thread).
+  void RecordingEnded();
+
+  // The recording folder, checked and created; empty (after its message) when unusable.
+  std::wstring GetRecordPath();
+  // The next free number's full path in the recording folder (FileName gets its name).
+  std::wstring NextAutoFileName();
+  // The target of a with-sound start: true when TargetPath is set.
+  bool BuildTargetPath();
+
+  // A recording started by this road has not been seen to end yet.
+  bool Running() const { return running_; }
+
+ private:
+  void MinimizeForRecording();
+
+  RoadHost& host_;
+  RoadRecorder& recorder_;
+  RoadFields fields_;
+  std::atomic<bool>& recordWithSound_;
+  std::atomic<bool>& stopHotKeyRegistered_;
+  bool running_ = false;
+  bool hotkeyOurs_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,192 @@
+// The sound-less recorder's options dialog over a recorder double: the scales, what OK stores
+// and Cancel keeps, the compressor buttons and a key-frame period that is not a number.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/dialog_ids.h"
+#include "app/optdlg.h"
+#include "dialog_driver.h"
+#include "tests/support/doubles.h"
+
+namespace {
+
+namespace id = app::id;
+
+struct FakeCamera : app::CameraOptionsTarget {
+  std::vector<std::wstring> names{L"Alpha codec", L"Beta codec"};
+  int index = -1, quality = 6550, keyFrames = 5, interval = 100, rate = 10;
+  int writes = 0;
+  std::vector<int> aboutCalls;
+
+  int CompressorCount() override { return static_cast<int>(names.size()); }
+  std::wstring CompressorDescription(int i) override { return names[static_cast<size_t>(i)]; }
+  void CompressorAbout(BYTE i, HWND) override { aboutCalls.push_back(i); }
+  void CompressorConfigure(BYTE, HWND) override {}
+  void CompressorFeatures(BYTE i, bool& hasAbout, bool& hasConfigure) override {
+    hasAbout = i < names.size() && i == 0;
+    hasConfigure = i < names.size() && i == 1;
+  }
+  int CompressorIndex() override { return index; }
+  void SetCompressorIndex(int v) override { index = v, ++writes; }
+  int Quality() override { return quality; }
+  void SetQuality(int v) override { quality = v, ++writes; }
+  int KeyFrameEvery() override { return keyFrames; }
+  void SetKeyFrameEvery(int v) override { keyFrames = v, ++writes; }
+  int CaptureInterval() override { return interval; }
+  void SetCaptureInterval(int v) override { interval = v, ++writes; }
+  int FrameRate() override { return rate; }
+  void SetFrameRate(int v) override { rate = v, ++writes; }
+};
+
+int Pos(HWND dlg, int bar) { return static_cast<int>(::SendMessageW(::GetDlgItem(dlg, bar), TBM_GETPOS, 0, 0)); }
+void SetPos(HWND dlg, int bar, int pos) { ::SendMessageW(::GetDlgItem(dlg, bar), TBM_SETPOS, TRUE, pos); }
+int Selected(HWND dlg) {
+  return static_cast<int>(::SendMessageW(::GetDlgItem(dlg, id::ComboBoxCompressor), CB_GETCURSEL, 0, 0));
+}
+
+TEST(OptionScales, Table) {
+  EXPECT_EQ(419, app::IntervalToPosition(100));
+  EXPECT_EQ(100, app::PositionToInterval(419));
+  EXPECT_EQ(1, app::PositionToInterval(1));
+  EXPECT_EQ(60000, app::PositionToInterval(1000));
+  EXPECT_EQ(628, app::IntervalToPosition(1000));
+  EXPECT_EQ(997, app::PositionToInterval(628));
+  EXPECT_EQ(1, app::IntervalToPosition(0));
+  EXPECT_EQ(1000, app::IntervalToPosition(10000000));
+  EXPECT_EQ(183, app::RateToPosition(10));
+  EXPECT_EQ(10, app::PositionToRate(183));
+  EXPECT_EQ(1, app::PositionToRate(1));
+  EXPECT_EQ(50, app::PositionToRate(1000));
+  EXPECT_EQ(999, app::RateToPosition(50));
+  EXPECT_EQ(50, app::PositionToRate(999));
+  EXPECT_EQ(1, app::RateToPosition(1));
+  EXPECT_EQ(66, app::QualityToPosition(6550));  // 65.5 goes to the even 66
+  EXPECT_EQ(6600, app::PositionToQuality(66));
+  EXPECT_EQ(100, app::QualityToPosition(2000000000));
+}
+
+TEST(OptionDialog, OpensOnTheRecorderValuesAndOkStoresThemBack) {
+  FakeCamera camera;
+  int positions[3] = {};
+  std::wstring labels[3];
+  int selected = -2;
+  bool aboutEnabled = false, configEnabled = true;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    positions[0] = Pos(dlg, id::TrackBarRecord);
+    positions[1] = Pos(dlg, id::TrackBarPlayback);
+    positions[2] = Pos(dlg, id::TrackBarQuality);
+    labels[0] = testapp::ItemTextOf(dlg, id::LabelmspFrecord);
+    labels[1] = testapp::ItemTextOf(dlg, id::LabelFPSPlayback);
+    labels[2] = testapp::ItemTextOf(dlg, id::LabelQuality);
+    selected = Selected(dlg);
+    aboutEnabled = ::IsWindowEnabled(::GetDlgItem(dlg, id::ButtonAbout));
+    configEnabled = ::IsWindowEnabled(::GetDlgItem(dlg, id::ButtonConfig));
+    testapp::Press(dlg, id::BitBtn1);
+  });
+  EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+  EXPECT_EQ(419, positions[0]);
+  EXPECT_EQ(183, positions[1]);
+  EXPECT_EQ(66, positions[2]);
+  EXPECT_EQ(L"100 ms", labels[0]);
+  EXPECT_EQ(L"10 fps", labels[1]);
+  EXPECT_EQ(L"66", labels[2]);
+  EXPECT_EQ(0, selected);
+  EXPECT_TRUE(aboutEnabled);
+  EXPECT_FALSE(configEnabled);
+  EXPECT_EQ(0, camera.index);
+  EXPECT_EQ(6600, camera.quality);
+  EXPECT_EQ(5, camera.keyFrames);
+  EXPECT_EQ(100, camera.interval);
+  EXPECT_EQ(10, camera.rate);
+}
+
+TEST(OptionDialog, EditedValuesReachTheRecorderOnlyOnOk) {
+  FakeCamera camera;
+  camera.index = 1;
+  int selected = -2;
+  auto edit = [&](HWND dlg) {
+    selected = Selected(dlg);
+    ::SendMessageW(::GetDlgItem(dlg, id::ComboBoxCompressor), CB_SETCURSEL, 0, 0);
+    SetPos(dlg, id::TrackBarRecord, 1000);
+    SetPos(dlg, id::TrackBarPlayback, 1);
+    SetPos(dlg, id::TrackBarQuality, 100);
+    testapp::SetText(dlg, id::EditKeyFrames, L"1");
+  };
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    edit(dlg);
+    testapp::Press(dlg, id::BitBtn2);
+  });
+  EXPECT_EQ(IDCANCEL, app::EditCameraOptions(camera, nullptr));
+  EXPECT_EQ(0, camera.writes) << "cancel writes nothing";
+  EXPECT_EQ(1, selected) << "the compressor in use stays chosen";
+
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) { ::PostMessageW(dlg, WM_CLOSE, 0, 0); });
+  EXPECT_EQ(IDCANCEL, app::EditCameraOptions(camera, nullptr));
+  EXPECT_EQ(0, camera.writes) << "the close box writes nothing";
+
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    edit(dlg);
+    testapp::Press(dlg, id::BitBtn1);
+  });
+  EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+  EXPECT_EQ(0, camera.index);
+  EXPECT_EQ(60000, camera.interval);
+  EXPECT_EQ(1, camera.rate);
+  EXPECT_EQ(10000, camera.quality);
+  EXPECT_EQ(1, camera.keyFrames);
+}
+
+TEST(OptionDialog, KeyFramesThatAreNoNumberKeepTheDialogOpen) {
+  FakeCamera camera;
+  testsupport::ScriptedPrompter prompter;
+  base::ScopedPrompter installed(prompter);
+  bool stillOpen = false;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    testapp::SetText(dlg, id::EditKeyFrames, L"5x");
+    SetPos(dlg, id::TrackBarQuality, 10);
+    testapp::Press(dlg, id::BitBtn1);
+    stillOpen = ::IsWindowVisible(dlg) != FALSE;
+    testapp::SetText(dlg, id::EditKeyFrames, L"-2");
+    testapp::Press(dlg, id::BitBtn1);
+    testapp::SetText(dlg, id::EditKeyFrames, L" 12 ");
+    testapp::Press(dlg, id::BitBtn1);
+  });
+  EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(2u, prompter.asked().size());
+  EXPECT_EQ(12, camera.keyFrames);
+  EXPECT_EQ(1000, camera.quality);
+}
+
+TEST(OptionDialog, CompressorButtonsFollowTheChoiceAndAnEmptyListStoresNone) {
+  FakeCamera camera;
+  bool about = true, config = false;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    HWND combo = ::GetDlgItem(dlg, id::ComboBoxCompressor);
+    ::SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    ::SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id::ComboBoxCompressor, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    about = ::IsWindowEnabled(::GetDlgItem(dlg, id::ButtonAbout));
+    config = ::IsWindowEnabled(::GetDlgItem(dlg, id::ButtonConfig));
+    testapp::Press(dlg, id::BitBtn2);
+  });
+  app::EditCameraOptions(camera, nullptr);
+  EXPECT_FALSE(about);
+  EXPECT_TRUE(config);
+
+  camera.names.clear();
+  camera.index = 3;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    about = ::IsWindowEnabled(::GetDlgItem(dlg, id::ButtonAbout));
+    testapp::Press(dlg, id::BitBtn1);
+  });
+  EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+  EXPECT_FALSE(about);
+  EXPECT_EQ(-1, camera.index);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The recording target rules: the next free number, the folder and drive checks, and which
+// typed names may become a file name.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/record_paths.h"
+#include "base/text.h"
+#include "dialog_driver.h"
+
+namespace {
+
+bool DriveLetterMissing(wchar_t letter) { return !(::GetLogicalDrives() & (1u << (letter - L'A'))); }
+
+TEST(RecordPaths, NextAutoFileNameTakesMaxPlusOneAndNeverAnExistingName) {
+  struct Case {
+    std::vector<std::wstring> files;
+    std::wstring expected;
+  } cases[] = {
+      {{}, L"1.avi"},
+      {{L"9.avi", L"10.avi"}, L"11.avi"},
+      {{L"1.avi", L"3.avi", L"REC.avi", L"7.AVI"}, L"4.avi"},
+      {{L"1.AVI"}, L"2.avi"},
+      {{L"2.avi", L"3.AVI"}, L"4.avi"},
+      {{L"5.avi.avi", L"notes.txt", L"x5.avi"}, L"6.avi"},
+  };
+  int round = 0;
+  for (const auto& c : cases) {
+    testapp::ScratchFolder folder;
+    for (const auto& f : c.files) folder.Touch(f);
+    EXPECT_EQ(c.expected, app::NextAutoFileName(folder.path())) << "case " << round++;
+  }
+}
+
+TEST(RecordPaths, FolderCheckNormalisesCreatesAndRefuses) {
+  testapp::ScratchFolder scratch;
+  // Created with every missing parent, blanks trimmed, one trailing backslash.
+  auto check = app::PrepareRecordFolder(L"  " + scratch.path() + L"new\\\\sub  ");
+  ASSERT_TRUE(check.ok()) << int(check.result);
+  EXPECT_EQ(scratch.path() + L"new\\sub\\", check.folder);
+  EXPECT_TRUE(scratch.Has(L"new\\sub"));
+  // An existing folder is fine as it is.
+  EXPECT_TRUE(app::PrepareRecordFolder(scratch.path()).ok());
+
+  scratch.Touch(L"afile");
+  const std::wstring invalid[] = {scratch.path() + L"afile\\rec", scratch.path() + L"a*b", scratch.path() + L"a?b",
+                                  scratch.path().substr(0, 2) + L"relative"};
+  for (const auto& text : invalid)
+    EXPECT_EQ(app::RecordFolderCheck::Result::Invalid, app::PrepareRecordFolder(text).result) << base::WideToUtf8(text);
+  EXPECT_FALSE(scratch.Has(L"a*b"));
+}
+
+TEST(RecordPaths, MissingDrivesAreNamedInTheAnswer) {
+  if (!DriveLetterMissing(L'Q')) GTEST_SKIP() << "this machine has a Q: drive";
+  auto check = app::PrepareRecordFolder(L"Q:\\rec\\");
+  EXPECT_EQ(app::RecordFolderCheck::Result::DriveMissing, check.result);
+  EXPECT_EQ(L"Q:", check.drive);
+  check = app::PrepareRecordFolder(L"rec");
+  EXPECT_EQ(app::RecordFolderCheck::Result::DriveMissing, check.result);
+  EXPECT_EQ(L"", check.drive);
+  check = app::PrepareRecordFolder(L"\\\\server\\share\\rec");
+  EXPECT_EQ(app::RecordFolderCheck::Result::DriveMissing, check.result);
+  EXPECT_EQ(L"\\\\server\\share", check.drive);
+
+  EXPECT_TRUE(app::DriveExists(L"c:"));
+  EXPECT_TRUE(app::DriveExists(L" C: "));
+  EXPECT_FALSE(app::DriveExists(L"Q:"));
+  EXPECT_FALSE(app::DriveExists(L""));
+  EXPECT_FALSE(app::DriveExists(L"C"));
+}
+
+TEST(RecordPaths, TypedNamesKeepOrLoseTheirBlanksAndRefuseBadCharacters) {
+  struct Case {
+    std::wstring typed;
+    bool trim;
+    std::wstring expected;
+  } cases[] = {
+      {L" my clip ", false, L" my clip .avi"},
+      {L" my clip ", true, L"my clip.avi"},
+      {L"录像", false, L"录像.avi"},
+      {L"", false, L""},
+      {L"   ", true, L""},
+      {L"a\\b", false, L""},
+      {L"a/b", false, L""},
+      {L"c:clip", false, L""},
+      {L"x*", false, L""},
+      {L"what?", false, L""},
+      {L"say \"hi\"", false, L""},
+      {L"<in>", false, L""},
+      {L"a|b", false, L""},
+      {L"tab\there", true, L""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected, app::TypedRecordFileName(c.typed, c.trim)) << "typed [" << base::WideToUtf8(c.typed) << "]";
+}
+
+TEST(RecordPaths, DrivePartTable) {
+  EXPECT_EQ(L"Q:", app::DrivePartOf(L"Q:\\rec\\"));
+  EXPECT_EQ(L"c:", app::DrivePartOf(L"c:"));
+  EXPECT_EQ(L"", app::DrivePartOf(L"rec\\"));
+  EXPECT_EQ(L"", app::DrivePartOf(L"1:\\rec\\"));
+  EXPECT_EQ(L"\\\\srv\\share", app::DrivePartOf(L"\\\\srv\\share\\rec\\"));
+}
+
+}  // namespace
