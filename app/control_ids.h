@@ -65,6 +65,16 @@ inline constexpr int PageControl1 = 1219;
 inline constexpr int SplB1 = 1220;
 inline constexpr int PnlPic = 1221;
 
+// --- TFrmMain: the playback tab ---
+inline constexpr int TabSheet1 = 1250;
+inline constexpr int SbVideoScreen = 1251;
+inline constexpr int PnlScreen = 1252;
+inline constexpr int PnlVideoControl = 1253;
+inline constexpr int BtnPlay = 1254;
+inline constexpr int BtnPause = 1255;
+inline constexpr int BtnStop = 1256;
+inline constexpr int FullScreenBtn = 1257;
+
 // --- TFrmMain: menu commands ---
 // MnOtherFunButton, the other-functions button's menu.
 inline constexpr int MnOpenAREC = 2001;

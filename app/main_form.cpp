@@ -252,7 +252,7 @@ void TFrmMain::BuildCenter() {
   Panel& videoLeft = AddPanel(video.hwnd(), id::SbVideoLeft, true, L"TScrollBox");
   video.layout().Add(videoLeft.hwnd(), Dock::Left, 121);
   HWND list = AddChild(videoLeft.hwnd(), id::LbVideoList, L"LISTBOX",
-                       WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
+                       WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, WS_EX_CLIENTEDGE,
                        {0, 0, 121, 100});
   videoLeft.layout().Add(list, Dock::Client);
   auto splL2 = std::make_unique<Splitter>();
@@ -271,6 +271,7 @@ void TFrmMain::BuildCenter() {
   item.pszText = const_cast<wchar_t*>(L"");
   ::SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));  // TabSheet1: playback
   ::SendMessageW(tabs, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));  // TbDemo: demonstration
+  BuildPlaybackTab(tabs);
 }
 
 void TFrmMain::BuildMenus() {
@@ -473,6 +474,20 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
           ShowContextMenu(reinterpret_cast<HWND>(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         });
       return 0;
+    case WM_KEYDOWN:
+      // Keys reach the window itself only while none of its controls has the focus.
+      if (!destroying_)
+        base::GuardVoid("TFrmMain.KeyDown", [&] {
+          FormShortCut(wp);
+          FormKeyDown(wp);
+        });
+      return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lp);
+      if (!destroying_ && header->code == TCN_SELCHANGE && header->hwndFrom == Control(id::PageControl1))
+        SetControlVisible(id::TabSheet1, ::SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0) == 0);
+      return 0;
+    }
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
       ::SetBkColor(dc, kFormColor);
@@ -503,6 +518,7 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TFrmMain::OnCommand(int commandId, int code) {
   base::GuardVoid("TFrmMain.OnCommand", [&] {
+    if (OnRecordingsCommand(commandId, code)) return;
     if (code != BN_CLICKED && code != 0) return;  // edits' and lists' notifications are not commands
     switch (commandId) {
       case id::CbSound:
@@ -530,9 +546,6 @@ void TFrmMain::OnCommand(int commandId, int code) {
         break;
       case id::OpenApplicationPath1:
         OpenApplicationPath1Click();
-        break;
-      case id::MnRefresh:
-        RefreshRecordingList();
         break;
     }
   });

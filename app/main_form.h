@@ -19,6 +19,8 @@
 #include "app/layout.h"
 #include "app/picture_box.h"
 #include "app/recording_road.h"
+#include "app/player.h"
+#include "app/recordings.h"
 #include "app/settings.h"
 #include "app/tray_icon.h"
 #include "base/unique.h"
@@ -111,6 +113,38 @@ class TFrmMain : public base::Window {
   // have created the recorder.
   RecordingRoad* Road() const { return road_.get(); }
 
+  // --- the recordings list and playback (main_playback.cpp) ---
+  // The path bar.
+  void SpeedButton4Click();
+  void EdtRECPathKeyDown(WPARAM key);
+  void EdtRECPathExit();
+  void BtnOpenDirClick();
+  // The list.
+  void LbVideoListClick();
+  void LbVideoListKeyDown(WPARAM key);
+  void MnDeleteRECClick();
+  void MnUpdateRECNameClick();
+  void BtnDefaultOpenClick();
+  // Playback.
+  void BtnReplayRecClick();
+  void BtnOpenARECClick();
+  void BtnPlayClick();
+  void BtnPauseClick();
+  void BtnStopClick();
+  // The full-screen view.
+  void BtnFullScreenClick();
+  void FormKeyDown(WPARAM key);
+  void SbVideoScreenDblClick();
+  void FormShortCut(WPARAM key);
+  // Used by the other parts of the window.
+  void PlayFile(const std::wstring& path);
+  void ClosePlayer();
+  void ReleasePlayer();
+  void ShowPlaybackTab();
+  void SetFullScreenView(bool on);
+  RecordingList& Recordings() { return recordings_; }
+  Playback& Player() { return playback_; }
+
   // --- timers ---
   void TimerFirstRunTimer();
   void TimerRunTimer();
@@ -186,6 +220,12 @@ class TFrmMain : public base::Window {
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
   friend class MainRoadHost;
+  void BuildPlaybackTab(HWND tabs);
+  bool OnRecordingsCommand(int id, int code);
+  // The recording folder, checked and made (with the road's messages); empty when unusable.
+  std::wstring CheckedRecordFolder();
+  static LRESULT CALLBACK PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
+                                               DWORD_PTR self);
 
   MainFormOptions options_;
   std::wstring programFolder_;
@@ -216,6 +256,10 @@ class TFrmMain : public base::Window {
   std::unique_ptr<RoadHost> roadHost_;
   std::unique_ptr<RoadRecorder> roadRecorder_;
   std::unique_ptr<RecordingRoad> road_;
+  RecordingList recordings_;
+  Playback playback_;
+  base::UniqueFont listFont_;
+  std::wstring openDialogFolder_;  // where "open a recording" starts, once a folder was chosen
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
 };

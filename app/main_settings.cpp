@@ -179,20 +179,7 @@ void TFrmMain::CbSoundClick() {
 void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
 
 void TFrmMain::RefreshRecordingList() {
-  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] {
-    if (!base::FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
-    if (RecordFolder.empty()) return;
-    std::vector<std::wstring> files;
-    base::GetFileList(RecordFolder, L"avi", files);
-    HWND list = Control(id::LbVideoList);
-    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    if (files.empty()) return;
-    for (const auto& path : files) {
-      std::wstring name = path.substr(RecordFolder.size());
-      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    }
-    base::SortListByNumber(list);
-  });
+  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] { recordings_.Refresh(RecordFolder); });
 }
 
 void TFrmMain::StopRecordingForExit() {

@@ -8,6 +8,10 @@
 #include "app/player.h"
 
 #include <digitalv.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace app {
 
@@ -15,6 +19,36 @@ namespace {
 
 DWORD Send(MCIDEVICEID device, UINT message, DWORD_PTR flags, void* params) noexcept {
   return ::mciSendCommandW(device, message, flags, reinterpret_cast<DWORD_PTR>(params));
+}
+
+// Waits for h, handling only messages sent from other threads meanwhile (the device's play
+// thread shows and paints the display window, which belongs to this thread); posted messages
+// stay queued, so no handler runs in the middle of a stop.
+void WaitHandlingSentMessages(HANDLE h, DWORD timeoutMs) noexcept {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= timeoutMs) return;
+    const DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+    if (r != WAIT_OBJECT_0 + 1) return;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+// A stopped play ends within a frame; a thread that takes longer is no play thread.
+constexpr DWORD kPlayThreadJoinMs = 3000;
+
+std::vector<DWORD> ThreadsOfThisProcess() {
+  std::vector<DWORD> ids;
+  base::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot) return ids;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  const DWORD self = ::GetCurrentProcessId();
+  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry))
+    if (entry.th32OwnerProcessID == self) ids.push_back(entry.th32ThreadID);
+  return ids;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -55,6 +89,7 @@ bool MciPlayer::Open(const std::wstring& path, HWND display) {
 
 void MciPlayer::Close() noexcept {
   if (device_ == 0) return;
+  Stop();
   MCI_GENERIC_PARMS close{};
   Send(device_, MCI_CLOSE, MCI_WAIT, &close);
   device_ = 0;
@@ -75,8 +110,17 @@ std::optional<DWORD> MciPlayer::Length() const noexcept { return Status(MCI_STAT
 
 bool MciPlayer::IsPlaying() const noexcept { return Mode() == MCI_MODE_PLAY; }
 
+void MciPlayer::JoinPlayThread() noexcept {
+  if (!playThread_) return;
+  WaitHandlingSentMessages(playThread_.get(), kPlayThreadJoinMs);
+  playThread_.reset();
+}
+
 bool MciPlayer::Play() noexcept {
   if (device_ == 0) return false;
+  if (Mode() == MCI_MODE_PLAY) return true;
+  // A pause has ended the previous play; its thread is gone or about to be.
+  JoinPlayThread();
   // A device stopped at its last frame would play nothing: a second play starts over.
   const auto position = Position();
   const auto length = Length();
@@ -84,8 +128,17 @@ bool MciPlayer::Play() noexcept {
     MCI_SEEK_PARMS seek{};
     Send(device_, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &seek);
   }
+  // The device plays on a thread it starts inside the play command: found as the one new thread
+  // of the process, so Stop and Close can wait for it.
+  const std::vector<DWORD> before = ThreadsOfThisProcess();
   MCI_DGV_PLAY_PARMS play{};
-  return Send(device_, MCI_PLAY, 0, &play) == 0;
+  if (Send(device_, MCI_PLAY, 0, &play) != 0) return false;
+  for (DWORD threadId : ThreadsOfThisProcess()) {
+    if (std::find(before.begin(), before.end(), threadId) != before.end()) continue;
+    playThread_.reset(::OpenThread(SYNCHRONIZE, FALSE, threadId));
+    break;
+  }
+  return true;
 }
 
 bool MciPlayer::Pause() noexcept {
@@ -97,7 +150,9 @@ bool MciPlayer::Pause() noexcept {
 bool MciPlayer::Stop() noexcept {
   if (device_ == 0) return false;
   MCI_GENERIC_PARMS stop{};
-  return Send(device_, MCI_STOP, MCI_WAIT, &stop) == 0;
+  const bool stopped = Send(device_, MCI_STOP, MCI_WAIT, &stop) == 0;
+  JoinPlayThread();
+  return stopped;
 }
 
 std::optional<RECT> MciPlayer::DisplayRect() const noexcept {

@@ -12,10 +12,18 @@
 #include <optional>
 #include <string>
 
+#include "base/unique.h"
+
 namespace app {
 
 // One open-or-closed MCI digital-video device. The device holds its file open (it cannot be
 // renamed or deleted meanwhile) until Close or destruction.
+//
+// The device plays on a thread of its own, which still touches the device for a moment after a
+// stop has returned; a close at that moment frees what it touches. The player finds that thread
+// when it starts a play, and Stop and Close wait for it to end before they go on. (A waiting
+// play on a thread of the player's own is no way out: a device answers only the thread that
+// opened it.)
 class MciPlayer {
  public:
   MciPlayer() = default;
@@ -51,8 +59,11 @@ class MciPlayer {
 
  private:
   std::optional<DWORD> Status(DWORD item) const noexcept;
+  // Waits for the play thread to end (the device has stopped, paused or reached its end).
+  void JoinPlayThread() noexcept;
 
   MCIDEVICEID device_ = 0;
+  base::UniqueHandle playThread_;
   std::wstring fileName_;
 };
 

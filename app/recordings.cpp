@@ -128,9 +128,8 @@ int DeleteSelectedRecordings(RecordingList& list, const std::function<void()>& c
   return deleted;
 }
 
-DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& folder, const std::wstring& fileName) {
+DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& fileName, const std::wstring& path) {
   if (IsBlankText(fileName)) return DefaultOpenResult::NoFile;
-  const std::wstring path = folder + fileName;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return DefaultOpenResult::Missing;
   return ShellOpen(owner, L"open", path) ? DefaultOpenResult::Opened : DefaultOpenResult::Refused;

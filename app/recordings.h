@@ -76,6 +76,7 @@ enum class DefaultOpenResult {
   Opened,    // the shell took it
   Refused,   // the shell refused it (no program for the type, ...)
 };
-DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& folder, const std::wstring& fileName);
+// fileName: the chosen recording's name; path: its full path.
+DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& fileName, const std::wstring& path);
 
 }  // namespace app

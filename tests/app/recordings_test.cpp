@@ -240,16 +240,16 @@ TEST(DefaultPlayer, OpensOnlyAnExistingChosenFile) {
   RecordingShellOpener opener;
   app::ScopedShellOpener installed(opener);
   using R = app::DefaultOpenResult;
-  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"  "), R::NoFile);
-  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"9.avi"), R::Missing);
-  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"dir.avi"), R::Missing);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"  ", folder.path() + L"  "), R::NoFile);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"9.avi", folder.path() + L"9.avi"), R::Missing);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"dir.avi", folder.path() + L"dir.avi"), R::Missing);
   EXPECT_TRUE(opener.calls.empty());
-  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"2.avi"), R::Opened);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"2.avi", folder.path() + L"2.avi"), R::Opened);
   ASSERT_EQ(opener.calls.size(), 1u);
   EXPECT_EQ(opener.calls[0], L"open " + folder.path() + L"2.avi");
   EXPECT_EQ(opener.lastShow, SW_SHOWNORMAL);
   opener.answer = false;
-  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, folder.path(), L"2.avi"), R::Refused);
+  EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"2.avi", folder.path() + L"2.avi"), R::Refused);
 }
 
 }  // namespace

@@ -1,0 +1,441 @@
+// The main window's recordings list and playback: the path bar's handlers, the list with its
+// keys and menu, the playback tab with the embedded player and its buttons, the full-screen
+// view and the Esc key.
+//
+// The list (app/recordings.h) remembers the folder it was filled from; every list action takes
+// its files from there, so a folder typed into the path edit but not yet listed is never
+// touched. The player (app/player.h) draws into PnlScreen, a child of the playback area
+// SbVideoScreen. Every handler is guarded: a failure ends it silently where it was.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <array>
+
+#include "app/allparam.h"
+#include "app/control_ids.h"
+#include "app/kv.h"
+#include "app/main_form.h"
+#include "app/rename.h"
+#include "app/shell_opener.h"
+#include "base/barrier.h"
+#include "base/files.h"
+#include "base/folderdialog.h"
+#include "base/seams.h"
+#include "base/text.h"
+
+namespace app {
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x7E03;
+constexpr int kControlBarHeight = 35;
+
+// The regions the full-screen view hides, and shows again when it ends.
+constexpr std::array kFrameRegions = {id::PnlBottom, id::SbLeft,  id::SbFileSelect, id::SbVideoLeft,
+                                      id::ImgRight,  id::ImgLeft, id::SplB1,        id::SplL2,
+                                      id::PnlTop};
+
+std::wstring Trimmed(const std::wstring& text) {
+  size_t first = 0, last = text.size();
+  while (first < last && text[first] <= L' ') ++first;
+  while (last > first && text[last - 1] <= L' ') --last;
+  return text.substr(first, last - first);
+}
+
+std::wstring NormalizedFolder(const std::wstring& text) {
+  std::wstring folder = Trimmed(text);
+  base::NormalizeDirPath(folder);
+  return folder;
+}
+
+}  // namespace
+
+// --- building the playback tab ---
+
+void TFrmMain::BuildPlaybackTab(HWND tabs) {
+  // The page lies inside the tab control, which passes its children's commands on (below).
+  Panel& sheet = AddPanel(tabs, id::TabSheet1);
+  Panel& controlBar = AddPanel(sheet.hwnd(), id::PnlVideoControl, false);
+  sheet.layout().Add(controlBar.hwnd(), Dock::Bottom, kControlBarHeight);
+  Panel& area = AddPanel(sheet.hwnd(), id::SbVideoScreen, true, L"TScrollBox");
+  sheet.layout().Add(area.hwnd(), Dock::Client);
+  Panel& screen = AddPanel(area.hwnd(), id::PnlScreen, false, L"TScrollBox");
+
+  struct ButtonSpec {
+    int id;
+    const wchar_t* caption;
+    const wchar_t* hint;
+  };
+  const ButtonSpec buttons[] = {{id::BtnPlay, L"播放", L"播放录像"},
+                                {id::BtnPause, L"暂停", L"暂停录像播放"},
+                                {id::BtnStop, L"停止", L"停止录像播放"},
+                                {id::FullScreenBtn, L"全屏", L"全屏显示录像"}};
+  int x = 8;
+  for (const auto& b : buttons) {
+    AddButton(controlBar.hwnd(), b.id, {x, 5, x + 60, 30}, b.caption, true).SetHint(b.hint);
+    x += 66;
+  }
+
+  playback_.Attach(screen.hwnd(), area.hwnd());
+  for (HWND wnd : {tabs, area.hwnd(), screen.hwnd(), Control(id::EdtRECPath), Control(id::EdtREC),
+                   Control(id::LbVideoList)})
+    if (wnd) ::SetWindowSubclass(wnd, PlaybackSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  HWND list = Control(id::LbVideoList);
+  recordings_.Attach(list);
+  listFont_.reset(::CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
+  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
+}
+
+// One subclass for the controls whose keys and mouse the Part gives to the window: the keys of
+// the path edit, the name edit and the list (Esc anywhere restores the frame), the double click
+// on the playback area, and the tab control, which places its page and passes the page's
+// commands on to its parent.
+LRESULT CALLBACK TFrmMain::PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  auto* form = reinterpret_cast<TFrmMain*>(self);
+  const int controlId = ::GetDlgCtrlID(wnd);
+  switch (msg) {
+    case WM_KEYDOWN:
+      if (controlId == id::EdtRECPath || controlId == id::EdtREC || controlId == id::LbVideoList ||
+          controlId == id::PageControl1) {
+        base::GuardVoid("TFrmMain.ControlKeyDown", [&] {
+          form->FormShortCut(wp);
+          if (controlId == id::EdtRECPath) form->EdtRECPathKeyDown(wp);
+          if (controlId == id::LbVideoList) form->LbVideoListKeyDown(wp);
+        });
+        if (controlId == id::EdtRECPath && wp == VK_RETURN) return 0;
+      }
+      break;
+    case WM_CHAR:
+      // Enter in the path edit is a command, not a character: no beep.
+      if (controlId == id::EdtRECPath && wp == L'\r') return 0;
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (controlId == id::SbVideoScreen || controlId == id::PnlScreen) {
+        base::GuardVoid("TFrmMain.SbVideoScreenDblClick", [&] { form->SbVideoScreenDblClick(); });
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+      if (controlId == id::PageControl1 && reinterpret_cast<HWND>(lp) != wnd)
+        if (msg != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lp)->hwndFrom != wnd)
+          return ::SendMessageW(::GetParent(wnd), msg, wp, lp);
+      break;
+    case WM_SIZE:
+      if (controlId == id::PageControl1) {
+        const LRESULT result = ::DefSubclassProc(wnd, msg, wp, lp);
+        RECT page{};
+        ::GetClientRect(wnd, &page);
+        ::SendMessageW(wnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+        if (HWND sheet = form->Control(id::TabSheet1))
+          ::SetWindowPos(sheet, HWND_TOP, page.left, page.top, page.right - page.left, page.bottom - page.top,
+                         SWP_NOACTIVATE);
+        return result;
+      }
+      break;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(wnd, PlaybackSubclassProc, kSubclassId);
+      break;
+  }
+  return ::DefSubclassProc(wnd, msg, wp, lp);
+}
+
+bool TFrmMain::OnRecordingsCommand(int commandId, int code) {
+  if (commandId == id::LbVideoList) {
+    if (code == LBN_SELCHANGE) LbVideoListClick();
+    if (code == LBN_DBLCLK) BtnReplayRecClick();
+    return true;
+  }
+  if (commandId == id::EdtRECPath) {
+    if (code == EN_KILLFOCUS) EdtRECPathExit();
+    return true;
+  }
+  if (code != BN_CLICKED) return false;
+  switch (commandId) {
+    case id::BtnSelectPath:
+      SpeedButton4Click();
+      return true;
+    case id::BtnOpenDir:
+    case id::MnOpenCurDir:
+      BtnOpenDirClick();
+      return true;
+    case id::MnRefresh:
+      RefreshRecordingList();
+      return true;
+    case id::MnOpenREC:  // listed in the menu, but it has nothing to do
+      return true;
+    case id::MnDeleteREC:
+    case id::MnDeleteREC2:
+    case id::SpeedButton5:
+      MnDeleteRECClick();
+      return true;
+    case id::MnUpdateRECName:
+    case id::MnUpdateRECName2:
+    case id::BtnAlterName:
+      MnUpdateRECNameClick();
+      return true;
+    case id::MnDefaultOpenREC:
+    case id::MnDefaultOpen:
+    case id::BtnDefaultOpen:
+      BtnDefaultOpenClick();
+      return true;
+    case id::BtnReplayRec:
+      BtnReplayRecClick();
+      return true;
+    case id::MnOpenAREC:
+    case id::SpeedButton7:
+      BtnOpenARECClick();
+      return true;
+    case id::BtnPlay:
+      BtnPlayClick();
+      return true;
+    case id::BtnPause:
+      BtnPauseClick();
+      return true;
+    case id::BtnStop:
+      BtnStopClick();
+      return true;
+    case id::FullScreenBtn:
+    case id::MnFullScreen:
+    case id::BtnFullScreen:
+      BtnFullScreenClick();
+      return true;
+  }
+  return false;
+}
+
+// --- the path bar ---
+
+void TFrmMain::SpeedButton4Click() {
+  base::GuardVoid("TFrmMain.SpeedButton4Click", [&] {
+    std::wstring folder = base::SelectFolder(ControlText(id::EdtRECPath), hwnd());
+    if (folder.empty()) return;
+    base::NormalizeDirPath(folder);
+    RecordFolder = folder;
+    SetControlText(id::EdtRECPath, folder);
+    openDialogFolder_ = folder;
+    RefreshRecordingList();
+  });
+}
+
+void TFrmMain::EdtRECPathKeyDown(WPARAM key) {
+  if (key != VK_RETURN) return;
+  base::GuardVoid("TFrmMain.EdtRECPathKeyDown", [&] {
+    RecordFolder = NormalizedFolder(ControlText(id::EdtRECPath));
+    // The refresh makes the folder when it does not exist yet: a new sub-folder's name and Enter.
+    RefreshRecordingList();
+    SetStatus(base::Format(L"%s:%s", StrCurrentPath, RecordFolder));
+  });
+}
+
+void TFrmMain::EdtRECPathExit() {
+  base::GuardVoid("TFrmMain.EdtRECPathExit", [&] {
+    // The folder of the next recording; the list, and the file its actions use, stay as they are
+    // until the list is refreshed.
+    RecordFolder = NormalizedFolder(ControlText(id::EdtRECPath));
+    SetStatus(base::Format(L"%s:%s", StrCurrentPath, RecordFolder));
+  });
+}
+
+void TFrmMain::BtnOpenDirClick() {
+  base::GuardVoid("TFrmMain.BtnOpenDirClick", [&] {
+    const std::wstring folder = CheckedRecordFolder();
+    if (!folder.empty()) ShellOpen(hwnd(), L"explore", folder);
+  });
+}
+
+std::wstring TFrmMain::CheckedRecordFolder() {
+  // The recording road checks the drive and makes the folder, with its own messages.
+  return road_ ? road_->GetRecordPath() : std::wstring();
+}
+
+// --- the list ---
+
+void TFrmMain::LbVideoListClick() {
+  base::GuardVoid("TFrmMain.LbVideoListClick", [&] {
+    ShowPlaybackTab();
+    if (const auto current = recordings_.Current()) {
+      FileName = *current;
+      TargetPath = recordings_.PathOf(FileName);
+      SetStatus(base::Format(StrCurrentFileFmt, TargetPath));
+    } else {
+      base::ShowMessage(hwnd(), StrSelectRecording, kApplicationTitle, MB_OK);
+      ::SetFocus(Control(id::LbVideoList));
+    }
+  });
+}
+
+void TFrmMain::LbVideoListKeyDown(WPARAM key) {
+  if (key == VK_DELETE) MnDeleteRECClick();
+  if (key == VK_F5) RefreshRecordingList();
+}
+
+void TFrmMain::MnDeleteRECClick() {
+  base::GuardVoid("TFrmMain.MnDeleteRECClick", [&] {
+    DeleteSelectedRecordings(recordings_, [&] { ClosePlayer(); });
+    ::InvalidateRect(Control(id::SbVideoScreen), nullptr, TRUE);
+    SetControlVisible(id::PnlVideoControl, false);
+  });
+}
+
+void TFrmMain::MnUpdateRECNameClick() {
+  base::GuardVoid("TFrmMain.MnUpdateRECNameClick", [&] {
+    // The player lets go of the file first; the dialog's rule renames it once, to the completed
+    // name, so the recording keeps its extension.
+    RenameCurrentRecording(
+        recordings_, [&] { ClosePlayer(); },
+        [&](const std::wstring& folder, const std::wstring& name, const std::wstring& extension) {
+          return RenameRecording(folder, name, extension, hwnd());
+        });
+  });
+}
+
+void TFrmMain::BtnDefaultOpenClick() {
+  base::GuardVoid("TFrmMain.BtnDefaultOpenClick", [&] {
+    SetControlVisible(id::PnlScreen, true);
+    switch (OpenInDefaultPlayer(hwnd(), FileName, TargetPath)) {
+      case DefaultOpenResult::NoFile:
+        base::ShowMessage(hwnd(), StrSelectVideoInList, kApplicationTitle, MB_OK);
+        break;
+      case DefaultOpenResult::Missing:
+        base::ShowMessage(hwnd(), base::Format(L"%s ：%s", StrVideoFileMissing, TargetPath), kApplicationTitle,
+                          MB_OK);
+        break;
+      case DefaultOpenResult::Opened:
+      case DefaultOpenResult::Refused:
+        break;
+    }
+  });
+}
+
+// --- playback ---
+
+void TFrmMain::BtnReplayRecClick() {
+  base::GuardVoid("TFrmMain.BtnReplayRecClick", [&] {
+    ShowPlaybackTab();
+    SetControlVisible(id::PnlScreen, true);
+    if (recordings_.Count() == 0) {
+      SetStatus(StrNoRecordingFiles);
+      base::ShowMessage(hwnd(), StrNoRecordingFiles, kApplicationTitle, MB_OK);
+      return;
+    }
+    const auto current = recordings_.Current();
+    if (!current) {
+      SetStatus(StrSelectRecordingDot);
+      base::ShowMessage(hwnd(), StrSelectRecordingDot, kApplicationTitle, MB_OK);
+      ::SetFocus(Control(id::LbVideoList));
+      return;
+    }
+    FileName = *current;
+    TargetPath = recordings_.PathOf(FileName);
+    PlayFile(TargetPath);
+    SetStatus(base::Format(StrStartPlayingFmt, TargetPath));
+    SetControlVisible(id::PnlVideoControl, true);
+  });
+}
+
+void TFrmMain::BtnOpenARECClick() {
+  base::GuardVoid("TFrmMain.BtnOpenARECClick", [&] {
+    const std::wstring folder = CheckedRecordFolder();
+    if (folder.empty()) return;
+    SetControlVisible(id::PnlScreen, true);
+    std::wstring start = openDialogFolder_.empty() ? folder : openDialogFolder_;
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = start.c_str();
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (::GetOpenFileNameW(&ofn)) PlayFile(file);
+  });
+}
+
+void TFrmMain::BtnPlayClick() {
+  base::GuardVoid("TFrmMain.BtnPlayClick", [&] {
+    if (playback_.player().Mode()) {
+      playback_.player().Play();
+      return;
+    }
+    const auto current = recordings_.Current();
+    if (!current) return;
+    FileName = *current;
+    TargetPath = recordings_.PathOf(FileName);
+    PlayFile(TargetPath);
+  });
+}
+
+void TFrmMain::BtnPauseClick() { playback_.player().Pause(); }
+void TFrmMain::BtnStopClick() { playback_.player().Stop(); }
+
+void TFrmMain::PlayFile(const std::wstring& path) {
+  base::GuardVoid("TFrmMain.PlayFile", [&] {
+    if (!playback_.PlayFile(path) && !playback_.player().IsOpen()) return;
+    VideoWidth = playback_.VideoSize().cx;
+    VideoHeight = playback_.VideoSize().cy;
+  });
+}
+
+void TFrmMain::ClosePlayer() { playback_.ClosePlayer(); }
+void TFrmMain::ReleasePlayer() { playback_.ReleasePlayer(); }
+
+void TFrmMain::ShowPlaybackTab() {
+  HWND tabs = Control(id::PageControl1);
+  if (!tabs) return;
+  ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
+  SetControlVisible(id::TabSheet1, true);
+}
+
+// --- the full-screen view ---
+
+void TFrmMain::SetFullScreenView(bool on) {
+  base::GuardVoid("TFrmMain.SetFullScreenView", [&] {
+    SetControlVisible(id::PnlScreen, on);
+    SetStatus(base::Format(StrCurrentFileFmt, TargetPath));
+    for (int region : kFrameRegions) SetControlVisible(region, !on);
+    if (on) SetControlVisible(id::PnlPic, false);
+    ::ShowWindow(hwnd(), on ? SW_MAXIMIZE : SW_RESTORE);
+    // After the window has its new size: the video is stretched over the playback area, or back
+    // at its own size.
+    playback_.SetStretched(on);
+  });
+}
+
+void TFrmMain::BtnFullScreenClick() {
+  FlatButton* toggle = Button(id::FullScreenBtn);
+  if (!toggle) return;
+  const bool on = toggle->tag() == 0;
+  toggle->SetTag(on ? 1 : 0);
+  SetFullScreenView(on);
+}
+
+void TFrmMain::FormKeyDown(WPARAM key) {
+  if (key == VK_ESCAPE) SbVideoScreenDblClick();
+}
+
+void TFrmMain::SbVideoScreenDblClick() {
+  if (FlatButton* toggle = Button(id::FullScreenBtn)) toggle->SetTag(0);
+  SetFullScreenView(false);
+}
+
+void TFrmMain::FormShortCut(WPARAM key) {
+  if (key != VK_ESCAPE) return;
+  base::GuardVoid("TFrmMain.FormShortCut", [&] {
+    for (int region : {id::PnlTop, id::PnlBottom, id::SbLeft, id::SbFileSelect}) SetControlVisible(region, true);
+    const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
+    if (!(style & WS_THICKFRAME)) {
+      ::SetWindowLongPtrW(hwnd(), GWL_STYLE, style | WS_THICKFRAME);
+      ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+    for (int region : {id::SbVideoLeft, id::ImgRight, id::ImgLeft, id::SplB1, id::SplL2})
+      SetControlVisible(region, true);
+    ::ShowWindow(hwnd(), SW_RESTORE);
+    ::SetWindowTextW(hwnd(), base::Format(L"%s%1.1f", ProductName, static_cast<double>(SoftVersion)).c_str());
+  });
+}
+
+}  // namespace app
