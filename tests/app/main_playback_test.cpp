@@ -17,9 +17,12 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/program.h"
+#include "app/dialog_ids.h"
+#include "app/rename.h"
 #include "app/shell_opener.h"
 #include "base/dispatch.h"
 #include "base/text.h"
+#include "tests/app/dialog_driver.h"
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
@@ -293,6 +296,53 @@ TEST_F(MainPlaybackTest, MessagesForAnEmptyListAndTheDefaultPlayer) {
   ASSERT_EQ(opener.calls.size(), 2u);
   EXPECT_EQ(Narrow(opener.calls[0]), Narrow(L"open " + folder_ / L"5.avi"));
   EXPECT_EQ(Narrow(opener.calls[1]), Narrow(L"explore " + folder_.path()));
+}
+
+// The rename command through the real rename dialog: the player lets go of a replayed
+// recording first, the name gets its extension, and a refused name changes nothing.
+TEST_F(MainPlaybackTest, RenameThroughTheDialog) {
+  struct Case {
+    const wchar_t* typed;      // nullptr: the dialog is closed
+    const wchar_t* expected;   // the file's name afterwards
+    size_t messages;
+  };
+  const Case cases[] = {
+      {L"holiday", L"holiday.avi", 0},  // held by the player, extension added
+      {L"2", L"1.avi", 1},              // an existing target: refused, reported
+      {nullptr, L"1.avi", 0},           // closed: nothing changes
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << round++);
+    apptest::TempFolder folder;
+    ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"1.avi", 32, 32, 40, 10));
+    ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"2.avi", 32, 32, 4, 10));
+    testsupport::ScriptedPrompter prompter;
+    base::ScopedPrompter installed(prompter);
+    Open(true);
+    form_->SetControlText(id::EdtRECPath, folder.path());
+    Key(id::EdtRECPath, VK_RETURN);
+    FocusEntry(L"1.avi");
+    Click(id::BtnReplayRec);
+    ASSERT_TRUE(form_->Player().player().IsOpen());
+    testapp::WhenShown(app::RenameDialogWindow, [&](HWND dlg) {
+      if (c.typed) {
+        testapp::SetText(dlg, app::id::EdtName, c.typed);
+        testapp::Press(dlg, app::id::RenameBtnConfirm);
+      } else {
+        testapp::Press(dlg, app::id::RenameBtnClose);
+      }
+    });
+    Command(id::MnUpdateRECName);
+    EXPECT_FALSE(form_->Player().player().IsOpen());
+    EXPECT_TRUE(apptest::Exists(folder.path() + c.expected)) << Narrow(c.expected);
+    EXPECT_TRUE(apptest::Exists(folder.path() + L"2.avi"));
+    EXPECT_EQ(prompter.asked().size(), c.messages);
+    Names expected{c.expected, L"2.avi"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listed(), expected);
+    form_.reset();
+  }
 }
 
 }  // namespace
