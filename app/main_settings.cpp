@@ -37,9 +37,7 @@ std::wstring Trimmed(const std::wstring& text) {
 void ForceDirectories(const std::wstring& folder) {
   if (Trimmed(folder).empty()) throw std::invalid_argument("empty folder name");
   if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-  std::wstring path = folder;
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+  base::CreateFolderTree(folder);
 }
 
 }  // namespace

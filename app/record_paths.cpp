@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/folderdialog.h"
 
 namespace app {
 
@@ -19,22 +20,6 @@ bool IsBlank(wchar_t c) { return c <= L' '; }
 std::wstring UpperCased(std::wstring s) {
   if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
   return s;
-}
-
-bool IsExistingFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates folder ("X:\a\b\") and every missing parent; true when it exists afterwards.
-bool CreateFolderTree(const std::wstring& folder) {
-  // Component by component after the root "X:\": CreateDirectoryW makes one level only.
-  for (size_t end = folder.find(L'\\', 3); end != std::wstring::npos; end = folder.find(L'\\', end + 1)) {
-    const std::wstring level = folder.substr(0, end);
-    if (IsExistingFolder(level)) continue;
-    if (!::CreateDirectoryW(level.c_str(), nullptr) && !IsExistingFolder(level)) return false;
-  }
-  return IsExistingFolder(folder);
 }
 
 // The number a listed name stands for: its name with every ".avi" removed, when the rest is
@@ -105,7 +90,7 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text) {
   if (check.folder.size() < 3 || check.folder[2] != L'\\') return check;
   for (size_t i = 3; i < check.folder.size(); ++i)
     if (check.folder[i] != L'\\' && IsForbiddenNameChar(check.folder[i])) return check;
-  if (CreateFolderTree(check.folder)) check.result = RecordFolderCheck::Result::Ok;
+  if (base::CreateFolderTree(check.folder)) check.result = RecordFolderCheck::Result::Ok;
   return check;
 }
 

@@ -8,15 +8,11 @@
 
 #include "app/shell_opener.h"
 #include "base/files.h"
+#include "base/folderdialog.h"
 
 namespace app {
 
 namespace {
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool IsBlankText(const std::wstring& text) {
   for (wchar_t c : text)
@@ -26,18 +22,8 @@ bool IsBlankText(const std::wstring& text) {
 
 }  // namespace
 
-bool CreateFolderTree(const std::wstring& folder) {
-  if (IsBlankText(folder)) return false;
-  if (IsFolder(folder)) return true;
-  std::wstring path = folder;
-  // The shell wants no trailing separator, except on a drive root.
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-  return IsFolder(folder);
-}
-
 bool RecordingList::Refresh(const std::wstring& folder) {
-  if (!CreateFolderTree(folder)) return false;
+  if (!base::CreateFolderTree(folder)) return false;
   std::vector<std::wstring> files;
   base::GetFileList(folder, L"avi", files);
   std::vector<std::wstring> names;

@@ -47,9 +47,6 @@ class RecordingList {
   std::wstring folder_;
 };
 
-// Creates folder and every missing parent; true when it exists as a folder afterwards.
-bool CreateFolderTree(const std::wstring& folder);
-
 // Deletes folder + name for each name, asking nothing; a file that cannot be deleted stays.
 // Returns how many were deleted.
 int DeleteRecordingFiles(const std::wstring& folder, const std::vector<std::wstring>& names);

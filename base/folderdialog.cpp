@@ -50,6 +50,18 @@ bool FolderExists(const std::wstring& path) noexcept {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool CreateFolderTree(const std::wstring& folder) noexcept {
+  if (folder.find_first_not_of(L" \t\r\n") == std::wstring::npos) return false;
+  if (FolderExists(folder)) return true;
+  return Guard("CreateFolderTree", [&] {
+    std::wstring path = folder;
+    // The shell wants no trailing separator, except on a drive root.
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return FolderExists(folder);
+  }, false);
+}
+
 std::wstring SelectFolder(const std::wstring& folder, HWND owner) noexcept {
   return Guard("SelectFolder", [&]() -> std::wstring {
     const std::wstring title = FolderExists(folder) ? folder : std::wstring(kDriveRoot);

@@ -22,4 +22,8 @@ std::wstring SelectFolder(const std::wstring& folder, HWND owner = nullptr) noex
 // True when path names an existing folder.
 bool FolderExists(const std::wstring& path) noexcept;
 
+// Creates folder with every missing parent (a blank name names no folder); true when it
+// exists afterwards.
+bool CreateFolderTree(const std::wstring& folder) noexcept;
+
 }  // namespace base
