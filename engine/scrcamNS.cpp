@@ -22,6 +22,7 @@
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
 #include "engine/scrcamNS_rules.h"
+#include "engine/vfw_handles.h"
 
 namespace scrcamNS {
 
@@ -39,25 +40,9 @@ const wchar_t kCreateFailed[] = L"创建视频文件时出错";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
 const wchar_t kCaptionErrorEn[] = L"Error";
 
-struct HicTraits {
-  using Handle = HIC;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::ICClose(h); }
-};
-using UniqueHic = base::Unique<HicTraits>;
-
-struct AviFileTraits {
-  using Handle = PAVIFILE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::AVIFileRelease(h); }
-};
-struct AviStreamTraits {
-  using Handle = PAVISTREAM;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::AVIStreamRelease(h); }
-};
-using UniqueAviFile = base::Unique<AviFileTraits>;
-using UniqueAviStream = base::Unique<AviStreamTraits>;
+using engine::UniqueAviFile;
+using engine::UniqueAviStream;
+using engine::UniqueHic;
 
 // AVIFileInit / AVIFileExit for the span of one attempt.
 class AviLibrary {

@@ -8,21 +8,14 @@
 
 #include "base/text.h"
 #include "base/unique.h"
+#include "engine/vfw_handles.h"
 
 namespace apptest {
 
 namespace {
 
-struct AviFileTraits {
-  using Handle = PAVIFILE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::AVIFileRelease(h); }
-};
-struct AviStreamTraits {
-  using Handle = PAVISTREAM;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::AVIStreamRelease(h); }
-};
+using engine::AviFileTraits;
+using engine::AviStreamTraits;
 
 // AVIFileInit / AVIFileExit for one write.
 struct AviLibrary {
