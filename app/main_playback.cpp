@@ -35,15 +35,8 @@ constexpr std::array kFrameRegions = {id::PnlBottom, id::SbLeft,  id::SbFileSele
                                       id::ImgRight,  id::ImgLeft, id::SplB1,        id::SplL2,
                                       id::PnlTop};
 
-std::wstring Trimmed(const std::wstring& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}
-
 std::wstring NormalizedFolder(const std::wstring& text) {
-  std::wstring folder = Trimmed(text);
+  std::wstring folder = base::Trim(text);
   base::NormalizeDirPath(folder);
   return folder;
 }
@@ -87,7 +80,7 @@ void TFrmMain::BuildPlaybackTab(HWND tabs) {
   ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
 }
 
-// One subclass for the controls whose keys and mouse the Part gives to the window: the keys of
+// One subclass for the controls whose keys and mouse belong to the window's own handlers: the keys of
 // the path edit, the name edit and the list (Esc anywhere restores the frame), the double click
 // on the playback area, and the tab control, which places its page and passes the page's
 // commands on to its parent.

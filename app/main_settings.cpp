@@ -17,7 +17,6 @@
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/files.h"
-#include "base/folderdialog.h"
 #include "base/resources.h"
 #include "base/text.h"
 
@@ -25,17 +24,10 @@ namespace app {
 
 namespace {
 
-std::wstring Trimmed(const std::wstring& text) {
-  const size_t b = text.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return {};
-  const size_t e = text.find_last_not_of(L" \t\r\n");
-  return text.substr(b, e - b + 1);
-}
-
 // Creates folder with every missing parent. An empty name is an error (it names no folder);
 // any other failure (a missing drive, a refused folder) leaves things as they are.
 void ForceDirectories(const std::wstring& folder) {
-  if (Trimmed(folder).empty()) throw std::invalid_argument("empty folder name");
+  if (base::TrimView(folder).empty()) throw std::invalid_argument("empty folder name");
   if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
   base::CreateFolderTree(folder);
 }
@@ -101,7 +93,7 @@ void TFrmMain::LoadSettings() {
   settings_ = std::make_unique<IniFile>(programFolder_ + kSettingsFileName);
   const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
 
-  RecordFolder = Trimmed(s.picPath);
+  RecordFolder = base::Trim(s.picPath);
   base::NormalizeDirPath(RecordFolder);
   SetControlText(id::EdtRECPath, RecordFolder);
   try {

@@ -50,7 +50,4 @@ std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks);
 // characters.
 bool IsForbiddenNameChar(wchar_t c);
 
-// The blank-trimmed copy of text (blanks: spaces and control characters).
-std::wstring TrimBlanks(const std::wstring& text);
-
 }  // namespace app

@@ -140,7 +140,7 @@ void RecordingRoad::ButtonStopRECClick() {
     } else {
       fields_.lastRecName = host_.NameText();
     }
-    fields_.recordFolder = TrimBlanks(host_.PathText());
+    fields_.recordFolder = base::Trim(host_.PathText());
     base::NormalizeDirPath(fields_.recordFolder);
     host_.RefreshRecordingList();
     if (host_.AutoNumbering())

@@ -1,5 +1,5 @@
-// Folder-path normalising, leading-number keys and sorting, and flat folder listings on a real
-// folder.
+// Folder-path normalising, leading-number keys and sorting, and folder creation and flat folder
+// listings on a real folder.
 #include "base/files.h"
 
 #include <gtest/gtest.h>
@@ -169,6 +169,30 @@ class TempFolder {
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
   std::sort(v.begin(), v.end());
   return v;
+}
+
+TEST(CreateFolderTree, MakesEveryMissingParentAndRefusesWhatIsNoFolder) {
+  TempFolder folder;
+  folder.AddFile(L"file");
+  const std::wstring& f = folder.path();
+  struct Case {
+    std::wstring folder;
+    bool created;
+  };
+  const Case cases[] = {
+      {f + L"a\\b\\c\\", true},
+      {f + L"录像\\屏幕", true},
+      {f, true},                     // exists already
+      {f + L"file\\sub", false},     // a file stands in the way
+      {f + L"bad|name\\", false},
+      {L"", false},
+      {L"  \t", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(base::CreateFolderTree(c.folder), c.created) << "folder [" << Show(c.folder) << "]";
+    EXPECT_EQ(base::FolderExists(c.folder), c.created) << "folder [" << Show(c.folder) << "]";
+  }
+  EXPECT_FALSE(base::FolderExists(f + L"file")) << "a file is no folder";
 }
 
 TEST(GetFileList, ListsMatchingFilesDirectlyInTheFolder) {
