@@ -93,11 +93,11 @@ void TFrmMain::LoadSettings() {
   settings_ = std::make_unique<IniFile>(programFolder_ + kSettingsFileName);
   const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
 
-  RecordFolder = base::Trim(s.picPath);
-  base::NormalizeDirPath(RecordFolder);
-  SetControlText(id::EdtRECPath, RecordFolder);
+  recordFolder_ = base::Trim(s.picPath);
+  base::NormalizeDirPath(recordFolder_);
+  SetControlText(id::EdtRECPath, recordFolder_);
   try {
-    if (!base::FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+    if (!base::FolderExists(recordFolder_)) ForceDirectories(recordFolder_);
   } catch (const std::exception&) {
     SetStatus(StrInvalidFolder);
   }
@@ -114,7 +114,7 @@ void TFrmMain::LoadSettings() {
   ::CheckMenuItem(PopupMenu1(), id::PmPicAutoSave, MF_BYCOMMAND | (s.autoSaveToPath ? MF_CHECKED : MF_UNCHECKED));
   ToggleAutoSave();
 
-  StoredRandomNum = s.curRandomNum;
+  storedRandomNum_ = s.curRandomNum;
   AutoRunFlag = s.autoRun;
   ::CheckMenuItem(PopupMenu1(), id::PmAutoRun, MF_BYCOMMAND | (AutoRunFlag ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -158,8 +158,8 @@ void TFrmMain::ToggleAutoSave() {
 
 void TFrmMain::CbSoundClick() {
   base::GuardVoid("TFrmMain.CbSoundClick", [&] {
-    if (!SoundHintShown) {
-      SoundHintShown = true;
+    if (!soundHintShown_) {
+      soundHintShown_ = true;
       base::ShowBalloonAtCursor(L"是否录制声音", L"录制声音将需要较大的资源，不带声音的录像体积更小，请根据需要选择");
     }
     ToggleSound();
@@ -169,7 +169,7 @@ void TFrmMain::CbSoundClick() {
 void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
 
 void TFrmMain::RefreshRecordingList() {
-  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] { recordings_.Refresh(RecordFolder); });
+  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] { recordings_.Refresh(recordFolder_); });
 }
 
 void TFrmMain::StopRecordingForExit() {

@@ -101,15 +101,24 @@ std::wstring NextAutoFileName(const std::wstring& folder) {
   }
 }
 
-bool IsUsableRecordName(const std::wstring& typed) {
-  if (base::Trim(typed).empty()) return false;
+RecordName CheckRecordName(const std::wstring& typed) {
+  const std::wstring name = base::Trim(typed);
+  if (name.empty()) return RecordName::Empty;
   for (wchar_t c : typed)
-    if (IsForbiddenNameChar(c)) return false;
-  return true;
+    if (IsForbiddenNameChar(c)) return RecordName::Invalid;
+  // "CON.avi" is the console, not a file: the system takes a device name whatever extension
+  // follows it.
+  const std::wstring upper = UpperCased(name);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (upper == device) return RecordName::Invalid;
+  if (upper.size() == 4 && (upper.compare(0, 3, L"COM") == 0 || upper.compare(0, 3, L"LPT") == 0) &&
+      upper[3] >= L'1' && upper[3] <= L'9')
+    return RecordName::Invalid;
+  return RecordName::Usable;
 }
 
 std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks) {
-  if (!IsUsableRecordName(typed)) return std::wstring();
+  if (CheckRecordName(typed) != RecordName::Usable) return std::wstring();
   return (trimBlanks ? base::Trim(typed) : typed) + L".avi";
 }
 

@@ -47,6 +47,20 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
+bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera) {
+  camera.SetBitsPerPixel(8);
+  camera.RefreshCompressors();
+  for (int i = 0; i < camera.CompressorCount(); ++i) {
+    const DWORD handler = camera.Compressor(i).fccHandler;
+    if (handler == mmioFOURCC('M', 'R', 'L', 'E') || handler == mmioFOURCC('m', 'r', 'l', 'e')) {
+      camera.SetCompressorIndex(i);
+      camera.SetKeyFrameEvery(1);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps) {
   AviLibrary library;
   ::DeleteFileW(path.c_str());

@@ -1,12 +1,19 @@
 // Small real recordings for the playback tests: 8-bit MRLE AVI files written through AVIFile,
-// every frame a key frame (the only way the installed RLE compressor compresses).
+// every frame a key frame (the only way the installed RLE compressor compresses), and the
+// sound-less recorder set up to record the same way.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "engine/scrcamNS.h"
+
 namespace apptest {
+
+// Puts the sound-less recorder on the installed MRLE compressor at 8 bits, a key frame every
+// frame: the one way it records on a true-colour display here. False when MRLE is not listed.
+bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera);
 
 // Writes an MRLE video of width x height with frames frames at fps frames a second; each frame
 // is a solid pure colour. False when any AVIFile step fails.
