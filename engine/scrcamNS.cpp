@@ -9,8 +9,6 @@
 // hold a weak reference to the recorder and do nothing once it is gone.
 #include "engine/scrcamNS.h"
 
-#include <process.h>
-
 #include <cwctype>
 #include <stdexcept>
 
@@ -18,6 +16,7 @@
 #include "base/dispatch.h"
 #include "base/main_call.h"
 #include "base/seams.h"
+#include "base/thread.h"
 #include "base/unique.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
@@ -149,7 +148,7 @@ struct TScreenCamNS::TRecordAVIThread {
   ICINFO compressor{};
 
   base::UniqueHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set by a stop
-  base::UniqueHandle handle;
+  base::Thread worker;
 
   COLORREF flashColor = kIdleColor;
   RECT placement{};                // left, top, width, height of the next bracket placement
@@ -180,7 +179,7 @@ TScreenCamNS::~TScreenCamNS() {
   if (thread_) {
     // Pumping, so the thread's last main-thread calls are not left waiting; they give up
     // anyway because the stop event is set.
-    base::WaitPumping(thread_->handle.get(), INFINITE);
+    thread_->worker.Join();
     thread_.reset();
   }
   flashWindow_.reset();
@@ -261,7 +260,7 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
   if (thread_) {
     // A previous thread that is still finishing its file keeps the recorder; one that has
     // ended but whose end was not handled yet is reaped here.
-    if (::WaitForSingleObject(thread_->handle.get(), 0) != WAIT_OBJECT_0) return;
+    if (!thread_->worker.Ended()) return;
     thread_.reset();
   }
   static uint64_t nextSerial = 0;
@@ -285,17 +284,15 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
     return;
   }
   // Created suspended, so the recorder's fields are all in place before the thread runs.
-  unsigned id = 0;
-  auto h = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &TScreenCamNS::ThreadEntry, thread.get(),
-                                                     CREATE_SUSPENDED, &id));
-  if (!h) {
+  TRecordAVIThread* state = thread.get();
+  if (!thread->worker.Start("sound-less record thread", [state] { ThreadEntry(state); },
+                            base::Thread::Begin::Suspended)) {
     Raise(OnError);
     return;
   }
-  thread->handle.reset(h);
   thread_ = std::move(thread);
   recording_ = true;
-  ::ResumeThread(h);
+  thread_->worker.Resume();
 }
 
 void TScreenCamNS::StopRecording() {
@@ -303,8 +300,7 @@ void TScreenCamNS::StopRecording() {
   if (thread_) ::SetEvent(thread_->stop.get());
 }
 
-unsigned __stdcall TScreenCamNS::ThreadEntry(void* param) {
-  auto* thread = static_cast<TRecordAVIThread*>(param);
+void TScreenCamNS::ThreadEntry(TRecordAVIThread* thread) {
   TScreenCamNS* camera = thread->camera;
   base::GuardVoid("sound-less record thread", [&] { camera->Execute(*thread); });
   // The end is handled on the main thread; the closure checks that the recorder still exists.
@@ -316,13 +312,12 @@ unsigned __stdcall TScreenCamNS::ThreadEntry(void* param) {
       if (cam->thread_ && cam->thread_->serial == serial) cam->RecordThreadTerminated(cam->thread_.get());
     }
   });
-  return 0;
 }
 
 void TScreenCamNS::RecordThreadTerminated(TRecordAVIThread* ended) {
   if (thread_.get() != ended) return;
   // The thread posted this as its last act; let it return before its state goes.
-  ::WaitForSingleObject(thread_->handle.get(), INFINITE);
+  thread_->worker.Join(INFINITE, base::Pump::SentOnly);
   recording_ = false;
   thread_.reset();
 }
