@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/short_names.h"
 
 namespace app {
 
@@ -77,7 +78,11 @@ bool MciPlayer::Open(const std::wstring& path, HWND display) {
   Close();
   // The structure takes writable pointers; MCI only reads them.
   std::wstring type = L"avivideo";
-  std::wstring element = path;
+  // The device reads the file through the multimedia file functions, which take no path with
+  // characters outside ASCII here: such a file is opened by its short name.
+  const std::optional<std::wstring> name = base::MultimediaNameForReading(path);
+  if (!name) return false;
+  std::wstring element = *name;
   MCI_DGV_OPEN_PARMSW open{};
   open.lpstrDeviceType = type.data();
   open.lpstrElementName = element.data();

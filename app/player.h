@@ -31,7 +31,8 @@ inline constexpr wchar_t kAviDeviceModule[] = L"mciavi32.dll";
 bool IsAviDevicePlayThread(DWORD threadId);
 
 // One open-or-closed MCI digital-video device. The device holds its file open (it cannot be
-// renamed or deleted meanwhile) until Close or destruction.
+// renamed or deleted meanwhile) until Close or destruction. A path with characters outside
+// ASCII is opened by its short name.
 class MciPlayer {
  public:
   MciPlayer() = default;

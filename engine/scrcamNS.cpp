@@ -17,6 +17,7 @@
 #include "base/main_call.h"
 #include "base/seams.h"
 #include "base/thread.h"
+#include "base/short_names.h"
 #include "base/unique.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
@@ -38,6 +39,8 @@ const wchar_t kCaptionNotice[] = L"注意";
 const wchar_t kCreateFailed[] = L"创建视频文件时出错";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
 const wchar_t kCaptionErrorEn[] = L"Error";
+// Written in the temporary folder when the target's path cannot be handed to AVIFile.
+const wchar_t kTemporaryName[] = L"qivnstmp.avi";
 
 using engine::UniqueAviFile;
 using engine::UniqueAviStream;
@@ -464,13 +467,15 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     }
 
     // 7. The file and its streams, released (compressed stream first) before any question.
+    base::MultimediaTarget target(thread.fileName, kTemporaryName);
     {
       AviLibrary library;
       UniqueAviFile file;
       UniqueAviStream stream;
       UniqueAviStream compressed;
       if (!failed) {
-        failed = ::AVIFileOpenW(file.put(), thread.fileName.c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
+        failed = target.Name().empty() ||
+                 ::AVIFileOpenW(file.put(), target.Name().c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
         fileCreated = !failed;
       }
       if (!failed) {
@@ -554,7 +559,15 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     hider.Hide();
 
     // A file that never received a frame cannot be played: it goes.
-    if (failed && fileCreated && written == 0) ::DeleteFileW(thread.fileName.c_str());
+    if (failed && fileCreated && written == 0) {
+      target.Discard();
+    } else if (fileCreated && !target.Commit()) {
+      // The recording is whole in the temporary file; only its move failed. No retry may
+      // write over it.
+      Raise(OnError);
+      base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
+      return 0;
+    }
 
     // 12. Failure questions.
     if (!failed) return 1;

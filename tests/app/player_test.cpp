@@ -235,4 +235,19 @@ TEST_F(PlayerTest, OnlyTheDevicesOwnThreadIsWaitedFor) {
   ours.clear();  // joined
 }
 
+// A recording with a Chinese name in a Chinese folder plays (through its short name), and the
+// player reports and releases it under its own name.
+TEST_F(PlayerTest, PlaysARecordingWithAChineseNameInAChineseFolder) {
+  const std::wstring folder = folder_.path() + L"录像文件夹\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring path = folder + L"录像测试.avi";
+  ASSERT_TRUE(::MoveFileW(first_.c_str(), path.c_str()));
+  ASSERT_TRUE(playback_.PlayFile(path));
+  EXPECT_EQ(playback_.player().FileName(), path);
+  EXPECT_EQ(playback_.VideoSize().cx, 96);
+  EXPECT_TRUE(WaitForMode(playback_.player(), MCI_MODE_PLAY));
+  playback_.ClosePlayer();
+  EXPECT_TRUE(IsReleased(path));
+}
+
 }  // namespace

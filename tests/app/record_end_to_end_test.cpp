@@ -20,6 +20,7 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/recording_form.h"
 #include "tests/app/scratch.h"
 
 namespace {
@@ -45,11 +46,8 @@ TEST(RecordEndToEnd, FullScreenWithoutSoundFromTheMainWindow) {
   app::MainFormOptions options;
   options.programFolder = program.path();
   app::TFrmMain form(options);
-  ASSERT_TRUE(form.Create());
-  form.Show();
-  form.SetControlText(id::EdtRECPath, folder);
-  if (form.Button(id::BtnAutoSave)->tag() != 1) form.BtnAutoSaveClick();
-  if (form.Button(id::CbSound)->tag() != 0) form.ToggleSound();
+  testapp::PrepareRecordingForm(form, folder, L"");
+  if (HasFatalFailure()) return;
   scrcamNS::TScreenCamNS* camera = form.ScreenCamNS();
   ASSERT_TRUE(camera);
 
