@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <vfw.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -542,9 +541,8 @@ TEST_F(MainFormRecording, TrayRightClickStopsNothingLeftClickStops) {
 // count beside it) for the shell test's ffprobe check.
 TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
-  const char* out = std::getenv("RECLUME_APP_OUT");
-  const std::wstring folder = out ? base::Utf8ToWide(out) + L"\\" : folder_.path();
-  const std::wstring path = folder + L"exit_recording.avi";
+  const ScratchFolder output(L"RECLUME_APP_OUT");
+  const std::wstring path = output / L"exit_recording.avi";
   ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), path)) << "no MRLE recording running";
 
   ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
@@ -553,7 +551,7 @@ TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   EXPECT_TRUE(apptest::FileExists(folder_ / L"defualt.ini"));
   const int frames = cam->FramesWritten();
   EXPECT_GE(VideoLength(path), frames) << "the file is not complete";
-  if (out) std::ofstream(std::string(out) + "\\exit_recording.frames") << frames;
+  if (output.kept()) std::ofstream(Narrow(output / L"exit_recording.frames")) << frames;
 }
 
 // While the close waits for the recording thread, the user's input is thrown away: a Delete

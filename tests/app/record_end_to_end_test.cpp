@@ -17,7 +17,6 @@
 #include "app/optdlg.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
-#include "base/files.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/recording_form.h"
@@ -35,11 +34,10 @@ int ScreenDepth() {
 }
 
 TEST(RecordEndToEnd, FullScreenWithoutSoundFromTheMainWindow) {
-  wchar_t out[MAX_PATH] = {};
-  if (!::GetEnvironmentVariableW(L"RECLUME_E2E_FOLDER", out, MAX_PATH)) GTEST_SKIP() << "run by record_8bit.test.sh";
+  const apptest::ScratchFolder kept(L"RECLUME_E2E_FOLDER");
+  if (!kept.kept()) GTEST_SKIP() << "run by record_8bit.test.sh";
   ASSERT_EQ(8, ScreenDepth()) << "the display must be 8 bits deep";
-  std::wstring folder = out;
-  base::NormalizeDirPath(folder);
+  const std::wstring folder = kept.path();
 
   app::LoadLanguageTexts();
   apptest::ScratchFolder program;
