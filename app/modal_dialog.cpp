@@ -86,7 +86,7 @@ int ModalDialog::RunModal(HWND owner) {
   ::SetForegroundWindow(hwnd());
 
   base::RunModalLoop([&] { return ended_ || !hwnd(); },
-                     [&](const MSG& msg) { return ::IsDialogMessageW(hwnd(), const_cast<MSG*>(&msg)) != FALSE; });
+                     [&](MSG& msg) { return ::IsDialogMessageW(hwnd(), &msg) != FALSE; });
   if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
   if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
   if (hwnd() && owner) ::SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, previousOwner);

@@ -176,7 +176,7 @@ void PumpPending() {
   state.Serve();
 }
 
-bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(const MSG&)>& take) {
+bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(MSG&)>& take) {
   MSG msg;
   while (!ended()) {
     const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);

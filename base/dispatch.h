@@ -49,6 +49,6 @@ void PumpPending();
 // dialog's IsDialogMessageW, an overlay's Esc key), which returns true when it has handled it;
 // the rest are translated and dispatched. A WM_QUIT ends the loop and is posted again for the
 // outer loop: the result is then false.
-bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(const MSG&)>& take = {});
+bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(MSG&)>& take = {});
 
 }  // namespace base

@@ -71,7 +71,7 @@ void ShowOverlay(HWND wnd) {
 
 int RunOverlayModal(const int& result) {
   bool cancelled = false;
-  const bool ran = base::RunModalLoop([&] { return result != 0 || cancelled; }, [&](const MSG& msg) {
+  const bool ran = base::RunModalLoop([&] { return result != 0 || cancelled; }, [&](MSG& msg) {
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
       cancelled = true;
       return true;

@@ -158,7 +158,7 @@ TEST(ModalLoop, OffersEachMessageToTakeAndEndsWhenAsked) {
   ::PostMessageW(wnd, kEnd, 0, 0);
   ::PostMessageW(wnd, kPosted, 0, 0);  // after the end: left for the outer loop
   int offered = 0;
-  EXPECT_TRUE(base::RunModalLoop([] { return gCounts.ended; }, [&](const MSG& msg) {
+  EXPECT_TRUE(base::RunModalLoop([] { return gCounts.ended; }, [&](MSG& msg) {
     ++offered;
     return msg.message == kTaken;
   }));
