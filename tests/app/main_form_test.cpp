@@ -7,7 +7,6 @@
 #include <commctrl.h>
 #include <vfw.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -542,9 +541,8 @@ TEST_F(MainFormRecording, TrayRightClickStopsNothingLeftClickStops) {
 // count beside it) for the shell test's ffprobe check.
 TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
-  const char* out = std::getenv("RECLUME_APP_OUT");
-  const std::wstring folder = out ? base::Utf8ToWide(out) + L"\\" : folder_.path();
-  const std::wstring path = folder + L"exit_recording.avi";
+  const ScratchFolder output(L"RECLUME_APP_OUT");
+  const std::wstring path = output / L"exit_recording.avi";
   ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), path)) << "no MRLE recording running";
 
   ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
@@ -553,7 +551,30 @@ TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   EXPECT_TRUE(apptest::FileExists(folder_ / L"defualt.ini"));
   const int frames = cam->FramesWritten();
   EXPECT_GE(VideoLength(path), frames) << "the file is not complete";
-  if (out) std::ofstream(std::string(out) + "\\exit_recording.frames") << frames;
+  if (output.kept()) std::ofstream(Narrow(output / L"exit_recording.frames")) << frames;
+}
+
+// While the close waits for the recording thread, the user's input is thrown away: a Delete
+// key that reaches the recordings list then must not delete the selected recording.
+TEST_F(MainFormRecording, ClosingRefusesListCommandsWhileItWaits) {
+  ASSERT_TRUE(apptest::WriteBytes(folder_ / L"keep.avi", "RIFF"));
+  HWND list = form_->Control(id::LbVideoList);
+  ::SendMessageW(list, WM_KEYDOWN, VK_F5, 0);
+  const LRESULT at = ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(L"keep.avi"));
+  ASSERT_NE(at, LB_ERR) << "the file is not listed";
+  ::SendMessageW(list, LB_SETSEL, TRUE, at);
+  ::SendMessageW(list, LB_SETCARETINDEX, at, FALSE);
+
+  scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), folder_ / L"closing.avi")) << "no MRLE recording running";
+  // Queued before the close, so the close's wait is the first to see them.
+  ::PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  ::PostMessageW(list, WM_KEYUP, VK_DELETE, 0);
+  ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(form_->hwnd(), nullptr) << "the window is destroyed";
+  EXPECT_TRUE(apptest::FileExists(folder_ / L"keep.avi")) << "a list command ran while the program was closing";
+  EXPECT_TRUE(apptest::FileExists(folder_ / L"closing.avi"));
 }
 
 }  // namespace

@@ -19,19 +19,6 @@ bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera);
 // is a solid pure colour. False when any AVIFile step fails.
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps);
 
-// A folder for one test under the temporary folder (ending with "\"), removed with its files.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
-
 bool Exists(const std::wstring& path);
 bool TouchFile(const std::wstring& path);
 
