@@ -18,8 +18,11 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "base/balloon.h"
 #include "base/dispatch.h"
+#include "base/resources.h"
 #include "base/text.h"
+#include "tests/app/glyphs.h"
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
@@ -281,6 +284,101 @@ TEST_F(MainFormTest, ResizeFollowsTheWindowWidth) {
     EXPECT_EQ(bg.right - bg.left, w - 400) << "window width " << w;
     EXPECT_EQ(path.right - path.left, w - 420) << "window width " << w;
   }
+}
+
+// The path bar at the window sizes it meets (maximised on this screen, on 1920 x 1080 and on
+// 1024 x 768, the design size, narrower): every control lies whole inside the bar, none
+// covers another, the toolbar picture has its own size and the name edit its full width.
+TEST_F(MainFormTest, PathBarHoldsEveryControlWholeAtEverySize) {
+  WriteUnicodeSettings(folder_ / L"defualt.ini", L"autoSaveToPath=0\r\nPicName=会议记录\r\n");
+  Open();
+  form_->Show();
+  base::UniqueBitmap toolbar;
+  ASSERT_TRUE(base::LoadJpegFromRes(toolbar, L"toolbar", L"jpg"));
+  BITMAP picture{};
+  ::GetObjectW(toolbar.get(), sizeof picture, &picture);
+  struct Size {
+    const char* name;
+    int width, height;  // 0: maximised on this screen
+  } sizes[] = {{"maximised here", 0, 0},      {"maximised on 1920x1080", 1928, 1088},
+               {"maximised on 1024x768", 1032, 776}, {"design size", app::kDesignWidth, app::kDesignHeight},
+               {"narrow", 800, 600}};
+  const int controls[] = {id::EdtRECPath, id::BtnSelectPath, id::BtnOpenDir, id::BtnAutoSave, id::ImgRectName,
+                          id::EdtREC};
+  for (const Size& size : sizes) {
+    if (size.width == 0) {
+      ::ShowWindow(form_->hwnd(), SW_MAXIMIZE);
+    } else {
+      ::ShowWindow(form_->hwnd(), SW_RESTORE);
+      ::SetWindowPos(form_->hwnd(), nullptr, 0, 0, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT bar{};
+    ::GetClientRect(form_->Control(id::SbFileSelect), &bar);
+    auto whole = [&](int controlId) {
+      RECT r = LocalRectOf(controlId), inside{};
+      return ::IntersectRect(&inside, &r, &bar) && ::EqualRect(&inside, &r);
+    };
+    for (int c : controls) {
+      EXPECT_TRUE(form_->ControlVisible(c)) << size.name << ": control " << c;
+      EXPECT_TRUE(whole(c)) << size.name << ": control " << c << " at " << Show(LocalRectOf(c))
+                            << " is cut by the bar " << Show(bar);
+      for (int other : controls) {
+        RECT a = LocalRectOf(c), b = LocalRectOf(other), both{};
+        if (c < other) {
+          EXPECT_FALSE(::IntersectRect(&both, &a, &b))
+              << size.name << ": " << c << " " << Show(a) << " overlaps " << other << " " << Show(b);
+        }
+      }
+    }
+    const RECT tool = LocalRectOf(id::ImgToolBar), name = LocalRectOf(id::EdtREC);
+    EXPECT_TRUE(whole(id::ImgToolBar)) << size.name << ": toolbar at " << Show(tool) << ", bar " << Show(bar);
+    EXPECT_EQ(tool.right - tool.left, picture.bmWidth) << size.name;
+    EXPECT_EQ(tool.bottom - tool.top, picture.bmHeight) << size.name;
+    EXPECT_EQ(name.right - name.left, 230) << size.name << ": the name edit";
+  }
+}
+
+// Both tab captions show as text on the screen, at every colour depth (at 8 bits the visual
+// style drew the second one as a black box): cut out of the screen, their characters have as
+// many shapes as distinct characters.
+TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
+  Open();
+  form_->Show();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
+  // Drawn where the window believes it is: restored (a maximised window without a window
+  // manager keeps its normal size on the screen).
+  ::ShowWindow(form_->hwnd(), SW_RESTORE);
+  ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
+  HWND tabs = form_->Control(id::PageControl1);
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(tabs, WM_GETFONT, 0, 0));
+  std::string boxed;
+  const bool shown = base::PumpUntil(
+      [&] {
+        boxed.clear();
+        for (int tab = 0; tab < 2; ++tab) {
+          wchar_t caption[64] = {};
+          TCITEMW item{};
+          item.mask = TCIF_TEXT;
+          item.pszText = caption;
+          item.cchTextMax = 64;
+          ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+          RECT r{};
+          ::SendMessageW(tabs, TCM_GETITEMRECT, tab, reinterpret_cast<LPARAM>(&r));
+          ::MapWindowPoints(tabs, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+          const std::wstring text = caption;
+          const testapp::InkPicture drawn = testapp::RenderText(font, text);
+          // The caption is centred in its tab.
+          const int left = r.left + (r.right - r.left - (drawn.width - 4)) / 2;
+          const RECT cut{left, r.top + 2, left + drawn.width - 4, r.bottom - 1};
+          const testapp::ShapeCount got = testapp::CountCjkShapes(testapp::CaptureScreen(cut), font, text);
+          if (got.characters == 0 || got.shapes != got.characters)
+            boxed += "tab " + std::to_string(tab) + " \"" + Narrow(text) + "\": " + std::to_string(got.shapes) +
+                     " shapes for " + std::to_string(got.characters) + " characters; ";
+        }
+        return boxed.empty();
+      },
+      3000);
+  EXPECT_TRUE(shown) << boxed;
 }
 
 TEST_F(MainFormTest, OtherFunctionsMenuInOrder) {
