@@ -94,6 +94,16 @@ class MainFormTest : public ::testing::Test {
   app::NotifyIconFunction previousTray_ = nullptr;
 };
 
+std::wstring TabCaption(HWND tabs, int tab) {
+  wchar_t text[64] = {};
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = text;
+  item.cchTextMax = 64;
+  ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 std::string Show(const RECT& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
          std::to_string(r.bottom) + ")";
@@ -159,15 +169,8 @@ TEST_F(MainFormTest, CaptionsHintsAndPicturesComeFromTheTablesAndResources) {
   }
   HWND tabs = form_->Control(id::PageControl1);
   ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
-  for (int tab = 0; tab < 2; ++tab) {
-    wchar_t text[64] = {};
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 64;
-    ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(Narrow(text), Narrow(tab == 0 ? app::StrTabRecording : app::StrTabDemo));
-  }
+  for (int tab = 0; tab < 2; ++tab)
+    EXPECT_EQ(Narrow(TabCaption(tabs, tab)), Narrow(tab == 0 ? app::StrTabRecording : app::StrTabDemo));
   for (int b : {id::BtnSartRec, id::BtnAreaScreenREC, id::BtnOtherFun, id::BtnOpenDir, id::BtnSelectPath,
                 id::BtnReplayRec, id::BtnStopRec, id::CbSound, id::BtnAutoSave})
     EXPECT_TRUE(form_->Button(b)->HasGlyph()) << "button " << b << " has no glyph";
@@ -356,16 +359,10 @@ TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
       [&] {
         boxed.clear();
         for (int tab = 0; tab < 2; ++tab) {
-          wchar_t caption[64] = {};
-          TCITEMW item{};
-          item.mask = TCIF_TEXT;
-          item.pszText = caption;
-          item.cchTextMax = 64;
-          ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
           RECT r{};
           ::SendMessageW(tabs, TCM_GETITEMRECT, tab, reinterpret_cast<LPARAM>(&r));
           ::MapWindowPoints(tabs, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
-          const std::wstring text = caption;
+          const std::wstring text = TabCaption(tabs, tab);
           const testapp::InkPicture drawn = testapp::RenderText(font, text);
           // The caption is centred in its tab.
           const int left = r.left + (r.right - r.left - (drawn.width - 4)) / 2;
