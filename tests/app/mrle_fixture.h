@@ -11,6 +11,10 @@ namespace apptest {
 // Writes an MRLE video of width x height with frames frames at fps frames a second; each frame
 // is a solid pure colour. False when any AVIFile step fails.
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps);
+// The same frames at 8 or 32 bits through another installed compressor, with a key frame every
+// keyFrameEvery frames.
+bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames, int fps, DWORD codec,
+                     int keyFrameEvery, int bits);
 
 // A folder for one test under the temporary folder (ending with "\"), removed with its files.
 class TempFolder {
