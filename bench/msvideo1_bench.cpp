@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "bench/bench_timing.h"
 #include "codec/msvideo1.h"
 
 namespace {
@@ -21,36 +22,13 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1080, kRuns = 5, kRounds = 15;
 constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * 4;
 
-double NowMs() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER c;
-  ::QueryPerformanceCounter(&c);
-  return double(c.QuadPart) * 1000.0 / double(freq.QuadPart);
-}
-
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
 
-void* (*volatile gCopy)(void*, const void*, size_t) = std::memcpy;
-
 // A cold copy: six source/target pairs (100 MB) cycled, so none is in the cache.
-double ColdCopyMs() {
-  std::vector<std::vector<uint8_t>> from(6, std::vector<uint8_t>(kFrameBytes, 0x5A)), to(6, std::vector<uint8_t>(kFrameBytes));
-  for (int p = 0; p < 6; ++p) gCopy(to[p].data(), from[p].data(), kFrameBytes);
-  std::vector<double> times;
-  for (int i = 0; i < 24; ++i) {
-    double start = NowMs();
-    gCopy(to[i % 6].data(), from[i % 6].data(), kFrameBytes);
-    times.push_back(NowMs() - start);
-  }
-  return Median(times);
-}
+double ColdCopyMs() { return bench::MemcpyMs(kFrameBytes, 24, 6); }
 
 // A 32-bit bottom-up DIB section to draw frames on.
 class Surface {
@@ -173,19 +151,19 @@ int Child() {
     // Every frame differs from the last (the desktop moves by a row): delta frames that code
     // nearly every block.
     const std::vector<uint8_t>& next = i % 2 ? desktop : scrolled;
-    double start = NowMs();
+    double start = bench::NowMsPrecise();
     encoder.Encode(PictureOf(next), 6550, false, out.data(), out.size());
-    changing.push_back(NowMs() - start);
-    start = NowMs();
+    changing.push_back(bench::NowMsPrecise() - start);
+    start = bench::NowMsPrecise();
     encoder.Encode(PictureOf(next), 6550, false, out.data(), out.size());
-    unchanged.push_back(NowMs() - start);
+    unchanged.push_back(bench::NowMsPrecise() - start);
   }
   std::printf("changing_x %.2f\nunchanged_x %.2f\n", Median(changing) / copy, Median(unchanged) / copy);
   std::vector<double> key;
   for (int i = 0; i < kRounds; ++i) {  // every block coded
-    double start = NowMs();
+    double start = bench::NowMsPrecise();
     encoder.Encode(PictureOf(i % 2 ? desktop : scrolled), 6550, true, out.data(), out.size());
-    key.push_back(NowMs() - start);
+    key.push_back(bench::NowMsPrecise() - start);
   }
   std::printf("key_frame_x %.2f\n", Median(key) / copy);
 
@@ -195,10 +173,10 @@ int Child() {
   std::vector<uint8_t> picture(kFrameBytes);
   std::vector<double> decode;
   for (int i = 0; i < kRounds; ++i) {
-    double start = NowMs();
+    double start = bench::NowMsPrecise();
     decoder.Decode(out.data(), keySize);
     decoder.Convert(picture.data(), kWidth * 4, 32);
-    decode.push_back(NowMs() - start);
+    decode.push_back(bench::NowMsPrecise() - start);
   }
   std::printf("decompress_x %.2f\n", Median(decode) / copy);
 

@@ -133,17 +133,21 @@ uint32_t ThresholdForQuality(int quality) {
   return 16 * loss * loss / 1000000;
 }
 
+void Shape::Set(int w, int h, bool isPalettised, const std::vector<Rgb>& colours) {
+  width = w;
+  height = h;
+  blocksWide = w / 4;
+  blocksHigh = h / 4;
+  palettised = isPalettised;
+  palette = colours;
+  palette.resize(256, Rgb{0, 0, 0, 0});
+}
+
 // --- the coder ---
 
 void Encoder::Begin(int width, int height, bool palettised, const std::vector<Rgb>& palette) {
-  width_ = width;
-  height_ = height;
-  blocksWide_ = width / 4;
-  blocksHigh_ = height / 4;
-  palettised_ = palettised;
-  palette_ = palette;
-  palette_.resize(256, Rgb{0, 0, 0, 0});
-  size_t values = size_t(blocksWide_) * size_t(blocksHigh_) * 16;
+  shape_.Set(width, height, palettised, palette);
+  const size_t values = shape_.blocks() * 16;
   previous_.assign(values, 0);
   shown_.assign(values, 0);
   havePrevious_ = false;
@@ -155,8 +159,8 @@ size_t Encoder::Encode16(Load load, uint32_t threshold, bool keyFrame, uint8_t* 
   size_t run = 0;
   uint16_t px[16];
   size_t block = 0;
-  for (int by = 0; by < blocksHigh_; ++by) {
-    for (int bx = 0; bx < blocksWide_; ++bx, ++block) {
+  for (int by = 0; by < shape_.blocksHigh; ++by) {
+    for (int bx = 0; bx < shape_.blocksWide; ++bx, ++block) {
       load(bx, by, px);
       uint16_t* prev = &previous_[block * 16];
       uint16_t* shown = &shown_[block * 16];
@@ -247,7 +251,7 @@ size_t Encoder::Encode8(const Picture& in, uint32_t threshold, bool keyFrame, ui
   uint16_t px[16];
   size_t block = 0;
   auto distance = [&](uint16_t i, uint16_t j) {
-    const Rgb &p = palette_[i & 255], &q = palette_[j & 255];
+    const Rgb &p = shape_.palette[i & 255], &q = shape_.palette[j & 255];
     int dr = (p.r >> 3) - (q.r >> 3), dg = (p.g >> 3) - (q.g >> 3), db = (p.b >> 3) - (q.b >> 3);
     return uint32_t(dr * dr + dg * dg + db * db);
   };
@@ -284,8 +288,8 @@ size_t Encoder::Encode8(const Picture& in, uint32_t threshold, bool keyFrame, ui
     }
     return s;
   };
-  for (int by = 0; by < blocksHigh_; ++by) {
-    for (int bx = 0; bx < blocksWide_; ++bx, ++block) {
+  for (int by = 0; by < shape_.blocksHigh; ++by) {
+    for (int bx = 0; bx < shape_.blocksWide; ++bx, ++block) {
       for (int y = 0; y < 4; ++y) {
         const uint8_t* row = in.bottom + (by * 4 + y) * in.stride + bx * 4;
         for (int x = 0; x < 4; ++x) px[y * 4 + x] = row[x];
@@ -364,8 +368,8 @@ size_t Encoder::Encode8(const Picture& in, uint32_t threshold, bool keyFrame, ui
 }
 
 size_t Encoder::Encode(const Picture& in, int quality, bool keyFrame, uint8_t* out, size_t capacity) {
-  if (in.width != width_ || in.height != height_ || !in.bottom || !out ||
-      capacity < MaxFrameBytes(width_, height_, palettised_) || (in.layout == Layout::Pal8) != palettised_)
+  if (in.width != shape_.width || in.height != shape_.height || !in.bottom || !out ||
+      capacity < MaxFrameBytes(shape_.width, shape_.height, shape_.palettised) || (in.layout == Layout::Pal8) != shape_.palettised)
     return 0;
   counts_ = Counts{};
   keyFrame = keyFrame || !havePrevious_;
@@ -423,20 +427,14 @@ size_t Encoder::Encode(const Picture& in, int quality, bool keyFrame, uint8_t* o
 // --- the decoder ---
 
 void Decoder::Begin(int width, int height, bool palettised, const std::vector<Rgb>& palette) {
-  width_ = width;
-  height_ = height;
-  blocksWide_ = width / 4;
-  blocksHigh_ = height / 4;
-  palettised_ = palettised;
-  palette_ = palette;
-  palette_.resize(256, Rgb{0, 0, 0, 0});
+  shape_.Set(width, height, palettised, palette);
   picture_.assign(size_t(width) * size_t(height), 0);
 }
 
 bool Decoder::Decode(const uint8_t* data, size_t size) {
-  const size_t blocks = size_t(blocksWide_) * size_t(blocksHigh_);
+  const size_t blocks = shape_.blocks();
   size_t block = 0, pos = 0;
-  const size_t colourBytes = palettised_ ? 1 : 2;
+  const size_t colourBytes = shape_.palettised ? 1 : 2;
   while (block < blocks) {
     if (pos > size || size - pos < 2) return false;
     const uint8_t lo = data[pos], hi = data[pos + 1];
@@ -453,7 +451,7 @@ bool Decoder::Decode(const uint8_t* data, size_t size) {
     if (hi < 0x80) {
       mask = (uint32_t(hi) << 8) | lo;
       if (size - pos < 2 * colourBytes) return false;
-      if (palettised_) {
+      if (shape_.palettised) {
         colour[0] = data[pos];
         colour[1] = data[pos + 1];
         colours = 2;
@@ -462,30 +460,30 @@ bool Decoder::Decode(const uint8_t* data, size_t size) {
         colour[1] = Get16(data + pos + 2);
         colours = colour[0] & 0x8000 ? 8 : 2;
       }
-    } else if (palettised_ && hi >= 0x90) {
+    } else if (shape_.palettised && hi >= 0x90) {
       mask = (uint32_t(hi) << 8) | lo;
       colours = 8;
     } else {
-      colour[0] = palettised_ ? lo : uint16_t(((hi << 8) | lo) & 0x7FFF);
+      colour[0] = shape_.palettised ? lo : uint16_t(((hi << 8) | lo) & 0x7FFF);
     }
     if (colours == 8) {
       if (size - pos < 8 * colourBytes) return false;
       for (int i = 0; i < 8; ++i)
-        colour[i] = palettised_ ? data[pos + i] : uint16_t(Get16(data + pos + 2 * i) & 0x7FFF);
+        colour[i] = shape_.palettised ? data[pos + i] : uint16_t(Get16(data + pos + 2 * i) & 0x7FFF);
       pos += 8 * colourBytes;
     } else if (colours == 2) {
-      colour[0] &= palettised_ ? 0xFF : 0x7FFF;
-      colour[1] &= palettised_ ? 0xFF : 0x7FFF;
+      colour[0] &= shape_.palettised ? 0xFF : 0x7FFF;
+      colour[1] &= shape_.palettised ? 0xFF : 0x7FFF;
       pos += 2 * colourBytes;
     }
-    const int bx = int(block % size_t(blocksWide_)), by = int(block / size_t(blocksWide_));
-    uint16_t* base = picture_.data() + size_t(by) * 4 * size_t(width_) + size_t(bx) * 4;
+    const int bx = int(block % size_t(shape_.blocksWide)), by = int(block / size_t(shape_.blocksWide));
+    uint16_t* base = picture_.data() + size_t(by) * 4 * size_t(shape_.width) + size_t(bx) * 4;
     if (colours == 1) {
       const uint64_t four = 0x0001000100010001ull * colour[0];
-      for (int y = 0; y < 4; ++y) std::memcpy(base + size_t(y) * size_t(width_), &four, 8);
+      for (int y = 0; y < 4; ++y) std::memcpy(base + size_t(y) * size_t(shape_.width), &four, 8);
     } else {
       for (int y = 0; y < 4; ++y) {
-        uint16_t* row = base + size_t(y) * size_t(width_);
+        uint16_t* row = base + size_t(y) * size_t(shape_.width);
         for (int x = 0; x < 4; ++x) {
           const int pair = colours == 8 ? ((y & 2) << 1) + (x & 2) : 0;
           row[x] = colour[pair + (((mask >> (y * 4 + x)) & 1) ? 0 : 1)];
@@ -498,12 +496,12 @@ bool Decoder::Decode(const uint8_t* data, size_t size) {
 }
 
 bool Decoder::Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) const {
-  if (!bottom || (bitsPerPixel == 8 && !palettised_)) return false;
+  if (!bottom || (bitsPerPixel == 8 && !shape_.palettised)) return false;
   if (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return false;
   // Expansion tables from the stored value to 8-bit B, G, R.
   auto rgb = [&](uint16_t v, uint8_t& r, uint8_t& g, uint8_t& b) {
-    if (palettised_) {
-      const Rgb& p = palette_[v & 255];
+    if (shape_.palettised) {
+      const Rgb& p = shape_.palette[v & 255];
       r = p.r, g = p.g, b = p.b;
     } else {
       r = uint8_t((R5(v) << 3) | (R5(v) >> 2));
@@ -511,19 +509,19 @@ bool Decoder::Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) 
       b = uint8_t((B5(v) << 3) | (B5(v) >> 2));
     }
   };
-  for (int y = 0; y < height_; ++y) {
-    const uint16_t* src = picture_.data() + size_t(y) * size_t(width_);
+  for (int y = 0; y < shape_.height; ++y) {
+    const uint16_t* src = picture_.data() + size_t(y) * size_t(shape_.width);
     uint8_t* dst = bottom + y * stride;
     switch (bitsPerPixel) {
       case 8:
-        for (int x = 0; x < width_; ++x) dst[x] = uint8_t(src[x]);
+        for (int x = 0; x < shape_.width; ++x) dst[x] = uint8_t(src[x]);
         break;
       case 16:
-        if (!palettised_) {
-          std::memcpy(dst, src, size_t(width_) * 2);
+        if (!shape_.palettised) {
+          std::memcpy(dst, src, size_t(shape_.width) * 2);
         } else {
-          for (int x = 0; x < width_; ++x) {
-            const Rgb& p = palette_[src[x] & 255];
+          for (int x = 0; x < shape_.width; ++x) {
+            const Rgb& p = shape_.palette[src[x] & 255];
             uint16_t v = Pack555(p.r >> 3, p.g >> 3, p.b >> 3);
             dst[2 * x] = uint8_t(v);
             dst[2 * x + 1] = uint8_t(v >> 8);
@@ -531,28 +529,28 @@ bool Decoder::Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) 
         }
         break;
       case 24:
-        for (int x = 0; x < width_; ++x) rgb(src[x], dst[3 * x + 2], dst[3 * x + 1], dst[3 * x]);
+        for (int x = 0; x < shape_.width; ++x) rgb(src[x], dst[3 * x + 2], dst[3 * x + 1], dst[3 * x]);
         break;
       case 32:
-        if (!palettised_) {
+        if (!shape_.palettised) {
           // The common case of the player: a table-free expansion of each word.
           int x = 0;
 #if defined(__SSE2__)
-          for (; x + 8 <= width_; x += 8) {
+          for (; x + 8 <= shape_.width; x += 8) {
             const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
             const __m128i zero = _mm_setzero_si128();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), Rgb555To32(_mm_unpacklo_epi16(words, zero)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x + 16), Rgb555To32(_mm_unpackhi_epi16(words, zero)));
           }
 #endif
-          for (; x < width_; ++x) {
+          for (; x < shape_.width; ++x) {
             uint32_t v = src[x];
             uint32_t c = ((v & 0x7C00) << 9) | ((v & 0x03E0) << 6) | ((v & 0x001F) << 3);
             c |= (c >> 5) & 0x070707;
             std::memcpy(dst + 4 * x, &c, 4);
           }
         } else {
-          for (int x = 0; x < width_; ++x) {
+          for (int x = 0; x < shape_.width; ++x) {
             rgb(src[x], dst[4 * x + 2], dst[4 * x + 1], dst[4 * x]);
             dst[4 * x + 3] = 0;
           }

@@ -42,6 +42,16 @@ struct Rgb {
 inline constexpr int kMinSize = 4;
 inline constexpr int kMaxSize = 16384;
 
+// The frame a coder or decoder works on: its size in pixels and blocks, its form and, for the
+// 8-bit form, its colour table (always 256 entries).
+struct Shape {
+  int width = 0, height = 0, blocksWide = 0, blocksHigh = 0;
+  bool palettised = false;
+  std::vector<Rgb> palette;
+  void Set(int w, int h, bool isPalettised, const std::vector<Rgb>& colours);
+  size_t blocks() const { return size_t(blocksWide) * size_t(blocksHigh); }
+};
+
 // Bytes one coded frame can take at most (every block with eight colours).
 size_t MaxFrameBytes(int width, int height, bool palettised);
 // Error threshold for a block of 16 pixels at a quality of 0..10000 (10000: exact blocks only),
@@ -68,10 +78,8 @@ class Encoder {
   size_t Encode16(Load load, uint32_t threshold, bool keyFrame, uint8_t* out);
   size_t Encode8(const Picture& in, uint32_t threshold, bool keyFrame, uint8_t* out);
 
-  int width_ = 0, height_ = 0, blocksWide_ = 0, blocksHigh_ = 0;
-  bool palettised_ = false;
+  Shape shape_;
   bool havePrevious_ = false;
-  std::vector<Rgb> palette_;
   std::vector<uint16_t> previous_;  // last input, per block (16 values), 555 or index
   std::vector<uint16_t> shown_;     // what the decoder shows, per block
   Counts counts_;
@@ -89,13 +97,11 @@ class Decoder {
   // bitsPerPixel 8 (palettised only), 16 (RGB555), 24 or 32. Uncoded edges are black.
   bool Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) const;
 
-  int width() const { return width_; }
-  int height() const { return height_; }
+  int width() const { return shape_.width; }
+  int height() const { return shape_.height; }
 
  private:
-  int width_ = 0, height_ = 0, blocksWide_ = 0, blocksHigh_ = 0;
-  bool palettised_ = false;
-  std::vector<Rgb> palette_;
+  Shape shape_;
   std::vector<uint16_t> picture_;  // width_ x height_, bottom row first
 };
 
