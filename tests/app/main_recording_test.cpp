@@ -20,6 +20,7 @@
 #include "tests/app/dialog_driver.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
+#include "tests/support/passthrough_codec.h"
 
 namespace {
 
@@ -78,9 +79,12 @@ TEST_F(MainRecording, AStartThatFailsItsChecksLeavesTheWindowAsItWas) {
   EXPECT_FALSE(form_->ScreenCamNS()->Recording());
 }
 
-// The default compressor cannot compress here: the recording fails, says so, and the end
-// brings the window back with the normal icon; a stop afterwards shows no saved balloon.
+// The default compressor made to refuse every format (a refusing compressor installed in this
+// process in its place): the recording fails, says so, and the end brings the window back with
+// the normal icon; a stop afterwards shows no saved balloon.
 TEST_F(MainRecording, AFailedRecordingBringsTheWindowBackWithoutASavedBalloon) {
+  testsupport::ScopedPassThrough refusingDefault({.refuseAll = true}, scrcamNS::kDefaultCodec);
+  ASSERT_TRUE(refusingDefault.ok());
   scrcamNS::TScreenCamNS* camera = form_->ScreenCamNS();
   camera->SetCompressorIndex(-1);
   form_->Button(id::BtnSartRec)->Click();

@@ -7,12 +7,14 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 
 namespace testsupport {
 namespace {
 
 std::mutex gMutex;
 std::map<DWORD, PassThroughOptions> gOptions;  // per installed FOURCC (upper case); guarded by gMutex
+std::set<DWORD> gInstalled;                    // FOURCCs installed by this process; guarded by gMutex
 std::atomic<int> gFrames{0};
 
 DWORD Upper(DWORD fourcc) {
@@ -157,17 +159,23 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
 
 }  // namespace
 
+// ICRemove of a code this process did not install removes the machine's own driver for it
+// (its Drivers32 entry), so only codes installed here are ever removed.
 bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
-  {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gOptions[Upper(fourcc)] = options;
-  }
+  std::lock_guard<std::mutex> lock(gMutex);
+  gOptions[Upper(fourcc)] = options;
   gFrames = 0;
-  ICRemove(ICTYPE_VIDEO, fourcc, 0);
-  return ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION) != FALSE;
+  if (gInstalled.count(Upper(fourcc))) return true;  // installed: the new options apply
+  if (!ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION))
+    return false;
+  gInstalled.insert(Upper(fourcc));
+  return true;
 }
 
-void RemovePassThrough(DWORD fourcc) { ICRemove(ICTYPE_VIDEO, fourcc, 0); }
+void RemovePassThrough(DWORD fourcc) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  if (gInstalled.erase(Upper(fourcc))) ICRemove(ICTYPE_VIDEO, fourcc, 0);
+}
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
 
