@@ -98,7 +98,7 @@ reclume_install_codec() {
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32' /v vidc.msvc /t REG_SZ \
     /d reclume_msvc.dll /f </dev/null >/dev/null 2>&1 || { echo "session: cannot register the msvc driver" >&2; return 1; }
   if [ -f "$ini" ]; then sed -i 's/^\(vidc\.msvc=\)/;\1/I' "$ini"; fi
-  wineserver -w
+  timeout 120 wineserver -w || true
 }
 
 reclume_stop_session() {

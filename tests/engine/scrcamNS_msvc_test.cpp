@@ -39,6 +39,14 @@ TEST_P(ScrCamNSDefaultCodec, RecordsThePatternWithTheDefaults) {
   cam.SetBitsPerPixel(bits);
   ASSERT_EQ(cam.CompressorIndex(), -1);
   ASSERT_EQ(cam.KeyFrameEvery(), 5);
+  // The options dialog's list offers the default compressor at this depth too, once.
+  cam.RefreshCompressors();
+  const int listed = FindCompressor(cam, scrcamNS::kDefaultCodec);
+  ASSERT_GE(listed, 0);
+  EXPECT_STREQ(cam.Compressor(listed).szDescription, L"Reclume MS Video 1 compressor");
+  int count = 0;
+  for (int i = 0; i < cam.CompressorCount(); ++i) count += FindCompressor(cam, cam.Compressor(i).fccHandler) == listed;
+  EXPECT_EQ(count, 1);
   const std::wstring path = folder_.Path(L"msvc" + std::to_wstring(bits) + L".avi");
   cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
   // About 2 s at the default 10 frames a second: key frames and delta frames.
