@@ -8,8 +8,8 @@
 
 #include "app/dialog_ids.h"
 #include "app/modal_dialog.h"
-#include "app/record_paths.h"
 #include "base/barrier.h"
+#include "base/text.h"
 
 namespace app {
 
@@ -34,7 +34,7 @@ const std::vector<std::wstring>& HotkeyKeyEntries() {
 }
 
 int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring& text) {
-  const std::wstring wanted = TrimBlanks(text);
+  const std::wstring wanted = base::Trim(text);
   for (size_t i = 0; i < entries.size(); ++i)
     if (::CompareStringOrdinal(entries[i].c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
       return static_cast<int>(i);
@@ -48,11 +48,11 @@ StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text
     if (name == L"Shift") return MOD_SHIFT;
     return 0;
   };
-  const std::wstring first = TrimBlanks(text1), second = TrimBlanks(text2);
+  const std::wstring first = base::Trim(text1), second = base::Trim(text2);
   StopHotkey hotkey;
   std::wstring text = first;
   if (!second.empty()) text += L" + ";
-  text = TrimBlanks(text + second);
+  text = base::Trim(text + second);
   // The key is never empty: the stop key falls back to Esc.
   const std::wstring key = text3.empty() ? std::wstring(L"Esc") : text3;
   hotkey.text = text.empty() ? key : text + L" + " + key;

@@ -108,7 +108,10 @@ bool TFrmMain::Create() {
 void TFrmMain::Show() {
   // Under Wine the blend shows the window at once; the maximised show and the foreground
   // request that follow it make the end state the same everywhere.
-  if (hwnd()) base::ShowFormAnimated(hwnd(), SW_SHOWMAXIMIZED);
+  if (!hwnd()) return;
+  base::ShowFormAnimated(hwnd(), SW_SHOWMAXIMIZED);
+  // The start-up balloon points at the record button of the window as it is now laid out.
+  ShowPendingBalloon();
 }
 
 // --- building the regions ---
@@ -401,7 +404,8 @@ void TFrmMain::FormCreate() {
     HotkeyText2.clear();
     HotkeyText3 = L"Esc";
     base::CreateBalloon();
-    base::ShowBalloonForControl(Control(id::BtnSartRec), L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0, 20);
+    // The window is still hidden at its design size: the balloon is placed once it is shown.
+    ShowBalloonWhenShown({id::BtnSartRec, L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0});
     EnableTimer(id::TimerFirstRun, true);
   });
 }
@@ -458,7 +462,11 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       layout_.Apply(hwnd());
       if (created_) FormResize();
+      if (wp != SIZE_MINIMIZED && pendingBalloon_) ::PostMessageW(hwnd(), WM_SHOW_PENDING_BALLOON, 0, 0);
       return 0;
+    case WM_SHOWWINDOW:
+      if (wp && pendingBalloon_) ::PostMessageW(hwnd(), WM_SHOW_PENDING_BALLOON, 0, 0);
+      return Default(msg, wp, lp);
     case WM_COMMAND:
       if (!destroying_) OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -507,6 +515,10 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (msg == WM_TRAYICON) {
     if (!destroying_) WMTrayIcon(lp);
+    return 0;
+  }
+  if (msg == WM_SHOW_PENDING_BALLOON) {
+    if (!destroying_) base::GuardVoid("TFrmMain.ShowPendingBalloon", [&] { ShowPendingBalloon(); });
     return 0;
   }
   if (msg == WM_RECORDING_ENDED) {
@@ -598,12 +610,12 @@ void TFrmMain::TimerRunTimer() {
   // Past the end the bar starts again from the beginning.
   if (::SendMessageW(progress, PBM_GETPOS, 0, 0) >= 100) ::SendMessageW(progress, PBM_SETPOS, 0, 0);
   ::SendMessageW(progress, PBM_STEPIT, 0, 0);
-  ++RunTicks;
-  if (RunTicks > 30) {
+  ++runTicks_;
+  if (runTicks_ > 30) {
     EnableTimer(id::TimerRun, false);
     SetControlVisible(id::ProgressBar1, false);
     SetStatus(L"");
-  } else if (RunTicks > 15) {
+  } else if (runTicks_ > 15) {
     SetStatus(L"正在获取QIV软件云服务器的最新版本...");
   }
 }
@@ -613,7 +625,23 @@ void TFrmMain::TimerRECingTimer() {
 }
 
 void TFrmMain::ShowMainWindow() {
+  // A window minimised from the maximised state is restored maximised.
   ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
+}
+
+void TFrmMain::ShowBalloonWhenShown(PendingBalloon balloon) {
+  pendingBalloon_ = std::move(balloon);
+  ShowPendingBalloon();
+}
+
+void TFrmMain::ShowPendingBalloon() {
+  // A minimised or hidden window has no place on the screen to point at (a minimised one
+  // stands at -32000): the balloon waits for the window's next show or restore.
+  if (!pendingBalloon_ || !::IsWindowVisible(hwnd()) || ::IsIconic(hwnd())) return;
+  const PendingBalloon balloon = std::move(*pendingBalloon_);
+  pendingBalloon_.reset();
+  base::ShowBalloonForControl(Control(balloon.control), balloon.title, balloon.text, balloon.hAnchor,
+                              balloon.vAnchor, 20);
 }
 
 void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {
@@ -633,7 +661,7 @@ void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {
 
 void TFrmMain::WMHotKey(WPARAM hotkeyId) {
   base::GuardVoid("TFrmMain.WMHotKey", [&] {
-    if (StopInProgress) return;
+    if (road_ && road_->StopInProgress()) return;
     if (hotkeyId == 1)
       StopRecordingAndRestore();
     else

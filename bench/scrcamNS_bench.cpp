@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <vfw.h>
 
-#include <process.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/thread.h"
 #include "bench/bench_timing.h"
 #include "base/main_call.h"
 #include "base/seams.h"
@@ -82,8 +82,8 @@ void CaptureCost(flashwnd::TFlashingWnd& wnd) {
       args.wnd = &wnd;
       // The grab runs on a worker, as in a recording; the main thread pumps so the bracket
       // paints it asks for can run.
-      base::UniqueHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, GrabThread, &args, 0, nullptr)));
-      base::WaitPumping(thread.get(), INFINITE);
+      base::Thread grab;
+      if (grab.Start("grab bench", [&args] { GrabThread(&args); })) grab.Join();
       std::printf("  %2d bits, brackets %-3s: %7.2f ms = %6.1f x memcpy (%6.1f x from the cache)\n", bits,
                   brackets ? "on" : "off", args.msPerFrame, args.msPerFrame / copy, args.msPerFrame / warm);
     }

@@ -1,9 +1,8 @@
-// Fixture recordings and folders for the recordings-list and playback tests.
+// Fixture recordings for the recordings-list and playback tests.
 #include "tests/app/mrle_fixture.h"
 
 #include <vfw.h>
 
-#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -27,26 +26,21 @@ struct AviLibrary {
 // Pure colours survive the 8-bit palette exactly.
 constexpr RGBQUAD kPalette[4] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {255, 255, 255, 0}};
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  base::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(folder + name + L"\\");
-      } else {
-        ::SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW((folder + name).c_str());
-      }
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  find.reset();
-  ::RemoveDirectoryW(folder.c_str());
-}
-
 }  // namespace
+
+bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera) {
+  camera.SetBitsPerPixel(8);
+  camera.RefreshCompressors();
+  for (int i = 0; i < camera.CompressorCount(); ++i) {
+    const DWORD handler = camera.Compressor(i).fccHandler;
+    if (handler == mmioFOURCC('M', 'R', 'L', 'E') || handler == mmioFOURCC('m', 'r', 'l', 'e')) {
+      camera.SetCompressorIndex(i);
+      camera.SetKeyFrameEvery(1);
+      return true;
+    }
+  }
+  return false;
+}
 
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps) {
   return WriteFixtureAvi(path, width, height, frames, fps, mmioFOURCC('M', 'R', 'L', 'E'), 1, 8);
@@ -112,17 +106,6 @@ bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames
   }
   return true;
 }
-
-TempFolder::TempFolder() {
-  static std::atomic<int> counter{0};
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  path_ = base::Format(L"%sreclume_rec_%u_%u_%d\\", temp, ::GetCurrentProcessId(), ::GetTickCount(), ++counter);
-  RemoveTree(path_);
-  ::CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
