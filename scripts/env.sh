@@ -59,6 +59,7 @@ reclume_start_session() {
       if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
     done
   fi
+  reclume_install_codec
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
   # A crashing program prints its backtrace and ends instead of waiting on a crash dialog.
@@ -99,6 +100,24 @@ reclume_start_session() {
   # processes that outlive every program never hold a test's output pipe open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+}
+
+# The MS Video 1 compressor driver of codec/ is this machine's 'msvc' video driver (Wine's own
+# only decompresses): copied into the prefix's system folder and registered in Drivers32, with
+# the system.ini line of the built-in one commented out so the driver is listed once. Redone
+# whenever the built DLL differs from the installed one. Runs before the persistent wineserver
+# starts: the registry reaches the prefix's files only when a server ends by itself.
+reclume_install_codec() {
+  local dll=$build/bin/reclume_msvc.dll sys=$WINEPREFIX/drive_c/windows/system32
+  local ini=$WINEPREFIX/drive_c/windows/system.ini
+  [ -f "$dll" ] || return 0
+  if cmp -s "$dll" "$sys/reclume_msvc.dll" &&
+    grep -qix '"vidc.msvc"="reclume_msvc.dll"' "$WINEPREFIX/system.reg"; then return 0; fi
+  cp "$dll" "$sys/reclume_msvc.dll"
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32' /v vidc.msvc /t REG_SZ \
+    /d reclume_msvc.dll /f </dev/null >/dev/null 2>&1 || { echo "session: cannot register the msvc driver" >&2; return 1; }
+  if [ -f "$ini" ]; then sed -i 's/^\(vidc\.msvc=\)/;\1/I' "$ini"; fi
+  timeout 120 wineserver -w || true
 }
 
 reclume_stop_session() {

@@ -123,6 +123,23 @@ TEST_F(PlayerTest, PlayFileShowsTheVideoAtItsOwnSizeInTheTopLeftCorner) {
       << std::hex << "colour 0x" << ScreenColourAt(area_.surface(), 20, 10);
 }
 
+// Recordings of the machine's MS Video 1 driver (the default compressor) play the same way, in
+// its 8-bit and 16-bit forms, with delta frames between the key frames.
+TEST_F(PlayerTest, PlaysMsVideo1Recordings) {
+  for (int bits : {8, 32}) {
+    SCOPED_TRACE(testing::Message() << bits << "-bit frames");
+    const std::wstring path = folder_.path() + L"msvc" + std::to_wstring(bits) + L".avi";
+    ASSERT_TRUE(apptest::WriteFixtureAvi(path, 96, 64, 40, 10, mmioFOURCC('M', 'S', 'V', 'C'), 5, bits));
+    ASSERT_TRUE(playback_.PlayFile(path));
+    EXPECT_EQ(playback_.VideoSize().cx, 96);
+    EXPECT_EQ(playback_.VideoSize().cy, 64);
+    EXPECT_TRUE(WaitForMode(playback_.player(), MCI_MODE_PLAY)) << "mode " << playback_.player().Mode().value_or(0);
+    EXPECT_TRUE(base::PumpUntil([&] { return IsFixtureColour(ScreenColourAt(area_.surface(), 20, 50)); }, 15000))
+        << std::hex << "colour 0x" << ScreenColourAt(area_.surface(), 20, 50);
+    playback_.ReleasePlayer();
+  }
+}
+
 TEST_F(PlayerTest, FullScreenStretchesOverTheAreaAndComesBackToTheVideoSize) {
   ASSERT_TRUE(playback_.PlayFile(second_));
   playback_.SetStretched(true);

@@ -98,7 +98,9 @@ COLORREF DecodedPixel(const std::wstring& path, LONG position, int x, int y) {
       color = RGB(q[2], q[1], q[0]);
     } else if (bits == 16) {
       WORD v = static_cast<WORD>(p[2 * x] | p[2 * x + 1] << 8);
-      color = RGB((v >> 10 & 31) << 3, (v >> 5 & 31) << 3, (v & 31) << 3);
+      // Full-range expansion of each 5-bit channel, so pure colours read as pure.
+      auto expand = [](int c) { return (c << 3) | (c >> 2); };
+      color = RGB(expand(v >> 10 & 31), expand(v >> 5 & 31), expand(v & 31));
     }
   }
   ::AVIStreamGetFrameClose(getter);
