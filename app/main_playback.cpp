@@ -390,7 +390,12 @@ void TFrmMain::SetFullScreenView(bool on) {
     SetControlVisible(id::PnlScreen, on);
     SetStatus(base::Format(StrCurrentFileFmt, targetPath_));
     for (int region : kFrameRegions) SetControlVisible(region, !on);
-    if (on) SetControlVisible(id::PnlPic, false);
+    // The picture panel comes back with the frame when it was open (its close button's tag).
+    const FlatButton* picClose = Button(id::BtnClosePICPan);
+    if (on)
+      SetControlVisible(id::PnlPic, false);
+    else if (picClose && picClose->tag() == 2)
+      SetControlVisible(id::PnlPic, true);
     ::ShowWindow(hwnd(), on ? SW_MAXIMIZE : SW_RESTORE);
     // After the window has its new size: the video is stretched over the playback area, or back
     // at its own size.
