@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <psapi.h>
 #include <vfw.h>
 
 #include <algorithm>
@@ -106,13 +105,6 @@ bool WriteHeaderOnlyCopy(const std::wstring& from, const std::wstring& to) {
   const std::string bytes = apptest::ReadBytes(from);
   const size_t movi = bytes.find("movi");
   return movi != std::string::npos && apptest::WriteBytes(to, bytes.substr(0, movi + 4));
-}
-
-SIZE_T PagefileBytes() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PagefileUsage;
 }
 
 // --- the split itself ---
@@ -307,18 +299,6 @@ TEST_F(AviSplitTest, AQuitTakenByThePumpEndsTheSplitAndIsPostedAgain) {
   MSG msg{};
   ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 7u);
-}
-
-TEST_F(AviSplitTest, ThreeHundredVgaFramesRaisePrivateBytesFarLessThanABitmapPerPicture) {
-  ASSERT_TRUE(apptest::WriteMrleAvi(Path(L"rec.avi"), 640, 480, 300, 25));
-  // A bitmap per entry would hold 300 x 640 x 480 x 3 bytes, about 270 MB.
-  const SIZE_T before = PagefileBytes();
-  const app::SplitResult result = Split(L"rec.avi");
-  const SIZE_T after = PagefileBytes();
-  EXPECT_EQ(result.end, End::Completed);
-  EXPECT_EQ(result.written, 300);
-  const double grownMb = (static_cast<double>(after) - static_cast<double>(before)) / (1024.0 * 1024.0);
-  EXPECT_LT(grownMb, 40.0) << "private bytes grew by " << grownMb << " MB";
 }
 
 // --- files made by ffmpeg in the shell test ---
