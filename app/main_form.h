@@ -269,6 +269,7 @@ class TFrmMain : public base::Window {
   // The recording folder, checked and made (with the road's messages); empty when unusable.
   std::wstring CheckedRecordFolder();
   void BuildPicturePanel(HWND panel);
+  void ApplyPicturePanelTexts();
   bool OnPicturesCommand(int id, int code);
   void ShowPicturePanel();
   void SetPreview(base::UniqueBitmap picture);

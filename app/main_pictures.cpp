@@ -128,11 +128,12 @@ void TFrmMain::BuildPicturePanel(HWND panel) {
     const wchar_t* hint;
     bool visible;
   };
+  // The captions come from the text tables once they are loaded (ApplyPicturePanelTexts).
   const std::wstring none;
   const std::wstring close = L"×";
-  const ButtonSpec specs[] = {{id::BtnLoadPics, StrAddPicturesMenu, L"加入多个图片", true},
-                              {id::SpeedButton13, StrRemovePictures, L"删除多个图片", true},
-                              {id::BtnCreateAVI, StrCreateAVI, L"保存为.AVI文件并预览", true},
+  const ButtonSpec specs[] = {{id::BtnLoadPics, none, L"加入多个图片", true},
+                              {id::SpeedButton13, none, L"删除多个图片", true},
+                              {id::BtnCreateAVI, none, L"保存为.AVI文件并预览", true},
                               {id::BtnClosePICPan, close, L"", true},
                               {id::SpeedButton14, none, L"图片上移", false},
                               {id::BtnPicMoveDown, none, L"图片下移", false},
@@ -167,6 +168,13 @@ void TFrmMain::BuildPicturePanel(HWND panel) {
                         {0, 0, 400, kLabelHeight}, L"   当前图片");
   box.layout().Add(label, Dock::Top, kLabelHeight);
   AddPicture(box.hwnd(), id::BitmapImage, {0, kLabelHeight, 0, kLabelHeight});
+}
+
+void TFrmMain::ApplyPicturePanelTexts() {
+  const std::pair<int, const std::wstring*> captions[] = {
+      {id::BtnLoadPics, &StrAddPicturesMenu}, {id::SpeedButton13, &StrRemovePictures}, {id::BtnCreateAVI, &StrCreateAVI}};
+  for (const auto& [button, text] : captions)
+    if (FlatButton* b = Button(button)) b->SetCaption(*text);
 }
 
 bool TFrmMain::OnPicturesCommand(int commandId, int code) {
