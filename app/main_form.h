@@ -266,6 +266,8 @@ class TFrmMain : public base::Window {
   friend class MainRoadHost;
   void BuildPlaybackTab(HWND tabs);
   bool OnRecordingsCommand(int id, int code);
+  // The system open dialog for an AVI file, starting in startFolder; empty when cancelled.
+  std::wstring ChooseRecordingFile(const std::wstring& startFolder);
   // The recording folder, checked and made (with the road's messages); empty when unusable.
   std::wstring CheckedRecordFolder();
   void BuildPicturePanel(HWND panel);

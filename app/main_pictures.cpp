@@ -184,38 +184,23 @@ bool TFrmMain::OnPicturesCommand(int commandId, int code) {
     return true;
   }
   if (code != BN_CLICKED && code != 0) return false;
-  switch (commandId) {
-    case id::MnAVIToPIC:
-    case id::BtnAVIToPIC:
-      BtnAVIToPICClick();
+  // A hidden button and the menu item that share an action go to the same handler.
+  struct Route {
+    int id;
+    void (TFrmMain::*handler)();
+  };
+  static constexpr Route kRoutes[] = {
+      {id::MnAVIToPIC, &TFrmMain::BtnAVIToPICClick},      {id::BtnAVIToPIC, &TFrmMain::BtnAVIToPICClick},
+      {id::MnCreateAVI, &TFrmMain::BtnCreateAVIClick},    {id::BtnPicToAVI, &TFrmMain::BtnCreateAVIClick},
+      {id::BtnCreateAVI, &TFrmMain::BtnCreateAVIClick},   {id::BtnLoadPics, &TFrmMain::BtnLoadPicsClick},
+      {id::SpeedButton13, &TFrmMain::SpeedButton13Click}, {id::SpeedButton14, &TFrmMain::SpeedButton14Click},
+      {id::BtnPicMoveDown, &TFrmMain::BtnPicMoveDownClick}, {id::BtnPicSort, &TFrmMain::BtnPicSortClick},
+      {id::MnOpenPicPath, &TFrmMain::MnOpenPicPathClick}, {id::BtnClosePICPan, &TFrmMain::BtnClosePICPanClick}};
+  for (const Route& route : kRoutes)
+    if (route.id == commandId) {
+      (this->*route.handler)();
       return true;
-    case id::MnCreateAVI:
-    case id::BtnPicToAVI:
-    case id::BtnCreateAVI:
-      BtnCreateAVIClick();
-      return true;
-    case id::BtnLoadPics:
-      BtnLoadPicsClick();
-      return true;
-    case id::SpeedButton13:
-      SpeedButton13Click();
-      return true;
-    case id::SpeedButton14:
-      SpeedButton14Click();
-      return true;
-    case id::BtnPicMoveDown:
-      BtnPicMoveDownClick();
-      return true;
-    case id::BtnPicSort:
-      BtnPicSortClick();
-      return true;
-    case id::MnOpenPicPath:
-      MnOpenPicPathClick();
-      return true;
-    case id::BtnClosePICPan:
-      BtnClosePICPanClick();
-      return true;
-  }
+    }
   return false;
 }
 
@@ -248,16 +233,8 @@ void TFrmMain::BtnAVIToPICClick() {
     ShowPicturePanel();
     const std::wstring folder = CheckedRecordFolder();
     if (folder.empty()) return;
-    wchar_t file[MAX_PATH] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = folder.c_str();
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&ofn)) return;
+    const std::wstring file = ChooseRecordingFile(folder);
+    if (file.empty()) return;
     picFolder_ = FolderOf(file);
     base::NormalizeDirPath(picFolder_);
     SetControlText(id::EdtRECPath, picFolder_);

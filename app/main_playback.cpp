@@ -334,18 +334,22 @@ void TFrmMain::BtnOpenARECClick() {
     const std::wstring folder = CheckedRecordFolder();
     if (folder.empty()) return;
     SetControlVisible(id::PnlScreen, true);
-    std::wstring start = openDialogFolder_.empty() ? folder : openDialogFolder_;
-    wchar_t file[MAX_PATH] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = start.c_str();
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (::GetOpenFileNameW(&ofn)) PlayFile(file);
+    const std::wstring file = ChooseRecordingFile(openDialogFolder_.empty() ? folder : openDialogFolder_);
+    if (!file.empty()) PlayFile(file);
   });
+}
+
+std::wstring TFrmMain::ChooseRecordingFile(const std::wstring& startFolder) {
+  wchar_t file[MAX_PATH] = {};
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd();
+  ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = startFolder.c_str();
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  return ::GetOpenFileNameW(&ofn) ? std::wstring(file) : std::wstring();
 }
 
 void TFrmMain::BtnPlayClick() {

@@ -28,14 +28,16 @@
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/mrle_fixture.h"
+#include "tests/app/picture_files.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 #include "tests/support/passthrough_codec.h"
 
 namespace {
 
-namespace id = app::id;
 using Names = std::vector<std::wstring>;
+using testapp::FilesIn;
+using testapp::FrameNames;
 using End = app::SplitResult::End;
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
@@ -57,26 +59,6 @@ class RecordingView : public app::SplitView {
   Names statuses, names, paths, messages;
   std::vector<SIZE> shown;
 };
-
-// The files directly in folder, sorted.
-Names FilesIn(const std::wstring& folder) {
-  Names names;
-  WIN32_FIND_DATAW data{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-  } while (::FindNextFileW(find, &data));
-  ::FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Names FrameNames(int first, int last) {
-  Names names;
-  for (int i = first; i <= last; ++i) names.push_back(app::PictureName(i));
-  return names;
-}
 
 // The BMP file's header fields the tests check: bits per pixel, width, height (signed).
 struct BmpShape {
@@ -271,6 +253,17 @@ TEST_F(AviSplitTest, AfterASplitTheRecordingCanBeRenamedAndDeleted) {
   ASSERT_EQ(Split(L"rec.avi").end, End::Completed);
   EXPECT_TRUE(::MoveFileW(Path(L"rec.avi").c_str(), Path(L"renamed.avi").c_str())) << ::GetLastError();
   EXPECT_TRUE(::DeleteFileW(Path(L"renamed.avi").c_str())) << ::GetLastError();
+}
+
+TEST_F(AviSplitTest, ARecordingInAChineseFolderSplitsIntoItsImgFolder) {
+  // The multimedia functions take no Chinese path under this code page: the split opens the
+  // file by its short name.
+  ASSERT_TRUE(apptest::WriteMrleAvi(Path(L"rec.avi"), 16, 16, 2, 10));
+  ASSERT_TRUE(::CreateDirectoryW(Path(L"屏幕录像").c_str(), nullptr));
+  ASSERT_TRUE(::MoveFileW(Path(L"rec.avi").c_str(), Path(L"屏幕录像\\第一段.avi").c_str()));
+  EXPECT_EQ(Split(L"屏幕录像\\第一段.avi").end, End::Completed);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(FilesIn(Path(L"屏幕录像\\img")), FrameNames(1, 2));
 }
 
 TEST_F(AviSplitTest, TheCancelFlagIsClearedWhenTheSplitBeginsAndTakenBetweenFrames) {

@@ -24,7 +24,9 @@
 #include "base/seams.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/form_doubles.h"
 #include "tests/app/mrle_fixture.h"
+#include "tests/app/picture_files.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 
@@ -32,38 +34,13 @@ namespace {
 
 namespace id = app::id;
 using Names = std::vector<std::wstring>;
+using testapp::FilesIn;
+using testapp::FrameNames;
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
-BOOL IgnoreTrayCall(DWORD, NOTIFYICONDATAW*) { return TRUE; }
-
-class RecordingShellOpener : public app::ShellOpener {
- public:
-  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int) override {
-    calls.push_back(verb + L" " + target);
-    return true;
-  }
-  Names calls;
-};
-
-Names FilesIn(const std::wstring& folder) {
-  Names names;
-  WIN32_FIND_DATAW data{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-  } while (::FindNextFileW(find, &data));
-  ::FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Names FrameNames(int first, int last) {
-  Names names;
-  for (int i = first; i <= last; ++i) names.push_back(app::PictureName(i));
-  return names;
-}
+using testapp::IgnoreTrayCall;
+using testapp::RecordingShellOpener;
 
 BOOL CALLBACK FindDialog(HWND wnd, LPARAM out) {
   wchar_t cls[32] = {};
