@@ -136,6 +136,9 @@ class TWaveAudioIO {
   void FreeBuffers();
   void RemoveFromList(WAVEHDR* header);
 
+  // Open holds the lock for its whole work: taking it waits until the open is done, with no
+  // spinning and no wait on another thread while holding anything.
+  void WaitWhileOpening() { TakeLock(); }
   bool CreateCallback();
   void DestroyCallback();
   bool DispatchWaveMessage(UINT msg, LPARAM param);

@@ -125,7 +125,8 @@ bool TWaveAudioIn::Open() {
 
 bool TWaveAudioIn::Close() {
   if (closing_) return false;
-  auto lock = TakeLock();  // an Open in progress holds it until it is done
+  if (opening_) WaitWhileOpening();
+  auto lock = TakeLock();
   if (closing_ || !Active()) return false;
   const HWAVEIN handle = handle_;
   if (!handle) return false;

@@ -14,19 +14,8 @@ trap cleanup EXIT
 cd "$dir"
 tests="$RECLUME_BIN/audio_tests.exe"
 
-fail=0
-check() {  # what got expected
-  if [ "$2" != "$3" ]; then echo "$1: got $2, expected $3"; fail=1; else echo "$1: $2"; fi
-}
-near() {  # what got expected tolerance
-  if awk -v g="$2" -v e="$3" -v t="$4" 'BEGIN { exit !(g - e <= t && e - g <= t) }'; then
-    echo "$1: $2 (expected $3 +- $4)"
-  else
-    echo "$1: got $2, expected $3 +- $4"; fail=1
-  fi
-}
+. "$RECLUME_SRC/tests/audio/shell_checks.sh"
 fact() { sed -n "s/^$2 //p" "$1"; }
-probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of default=nw=1:nk=1 "$1"; }
 u32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
 u16() { od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '; }
 now_ms() { date +%s%3N; }

@@ -316,6 +316,33 @@ TEST_F(WaveIn, LifeCycleInThreadAndWindowMode) {
   }
 }
 
+// Paused before the recording: the device opens but does not start until Resume, and the head
+// gap counts from the Resume.
+TEST_F(WaveIn, PausedBeforeTheOpenStartsAtResume) {
+  TempDir dir;
+  EventLog log;
+  TStockAudioRecorder rec;
+  rec.SetAsync(true);
+  rec.SetBufferLength(100);
+  log.Attach(rec);
+  std::atomic<int> pauses{0}, resumes{0};
+  rec.OnPause = [&](TWaveAudioIO*) { ++pauses; };
+  rec.OnResume = [&](TWaveAudioIO*) { ++resumes; };
+  EXPECT_TRUE(rec.Pause());
+  EXPECT_FALSE(rec.Pause());
+  ASSERT_TRUE(rec.RecordToFile(dir.File(L"paused.wav")));
+  ASSERT_TRUE(Eventually([&] { return log.activates == 1; }, 3000));
+  ::Sleep(2500);
+  EXPECT_EQ(log.levels.load(), 0) << "buffers while paused";
+  EXPECT_EQ(rec.HeadGapMs(), -1);
+  EXPECT_TRUE(rec.Resume());
+  EXPECT_TRUE(Eventually([&] { return log.levels >= 2; }, 5000));
+  EXPECT_GE(rec.HeadGapMs(), 0);
+  EXPECT_LT(rec.HeadGapMs(), 2500) << "counted from the Resume";
+  EXPECT_EQ(pauses.load(), 1);
+  EXPECT_EQ(resumes.load(), 1);
+}
+
 // A level handler that throws once: one report through the main thread's prompter, the
 // recording goes on and the wave keeps every buffer.
 TEST_F(WaveIn, HandlerExceptionIsReportedOnTheMainThread) {
