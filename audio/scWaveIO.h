@@ -9,6 +9,8 @@
 // recorder's writes) run under it on the callback thread (Async) or on the opening thread while
 // it dispatches messages (window mode). The rule for every handler: it never waits for, or
 // sends to, a thread that may call Stop, Pause, Resume or destroy the component; it may post.
+// In window mode the component is opened, closed and destroyed on one thread, the one that
+// owns its window; its notifications run only while that thread dispatches messages.
 //
 // Errors. A failed device call goes through CheckMMResult: OnError when assigned, else an
 // EWaveAudioSysError with the platform's text. An exception that leaves a notification handler
