@@ -72,6 +72,13 @@ struct EventLog {
   }
 };
 
+// Thread mode with short buffers, and the log attached.
+void Prepare(TWaveAudioIn& rec, EventLog& log, uint16_t bufferMs = 100) {
+  rec.SetAsync(true);
+  rec.SetBufferLength(bufferMs);
+  log.Attach(rec);
+}
+
 // Polls cond while pumping this thread's messages.
 bool Eventually(const std::function<bool()>& cond, DWORD limitMs) { return base::PumpUntil(cond, limitMs); }
 
@@ -257,9 +264,7 @@ TEST_F(WaveIn, FullStreamGivesOneReportAndAValidWave) {
   LimitedStream limited(kLimit);
   {
     TStockAudioRecorder rec;
-    rec.SetAsync(true);
-    rec.SetBufferLength(100);  // 1600 bytes a buffer at 8 kHz mono 16-bit
-    log.Attach(rec);
+    Prepare(rec, log);  // 1600 bytes a buffer at 8 kHz mono 16-bit
     ASSERT_TRUE(rec.RecordToStream(&limited, soReference));
     ASSERT_TRUE(Eventually([&] { return rec.WriteFailed(); }, 8000)) << "the stream never filled";
     // A few more buffers arrive and are not appended.
@@ -322,9 +327,7 @@ TEST_F(WaveIn, PausedBeforeTheOpenStartsAtResume) {
   TempDir dir;
   EventLog log;
   TStockAudioRecorder rec;
-  rec.SetAsync(true);
-  rec.SetBufferLength(100);
-  log.Attach(rec);
+  Prepare(rec, log);
   std::atomic<int> pauses{0}, resumes{0};
   rec.OnPause = [&](TWaveAudioIO*) { ++pauses; };
   rec.OnResume = [&](TWaveAudioIO*) { ++resumes; };
@@ -400,9 +403,7 @@ TEST_F(WaveIn, SecondRecordingFinishesTheFirst) {
   TempDir dir;
   EventLog log;
   TStockAudioRecorder rec;
-  rec.SetAsync(true);
-  rec.SetBufferLength(100);
-  log.Attach(rec);
+  Prepare(rec, log);
   ASSERT_TRUE(rec.RecordToFile(dir.File(L"a.wav")));
   ASSERT_TRUE(Eventually([&] { return log.levels >= 2; }, 6000));
   ASSERT_TRUE(rec.RecordToFile(dir.File(L"b.wav")));
@@ -482,9 +483,8 @@ TEST_F(WaveIn, ShortSoak) {
   int32_t gap = -1;
   {
     TStockAudioRecorder rec;
-    rec.SetAsync(true);
+    Prepare(rec, log, 1000);
     rec.SetPCMFormat(Stereo16bit48000Hz);
-    log.Attach(rec);
     const int64_t start = WallMs();
     ASSERT_TRUE(rec.RecordToFile(path));
     ::Sleep(5000);
