@@ -177,8 +177,10 @@ void TFrmMain::StopRecordingForExit() {
   screenCamNS_->StopRecording();
   // The file is complete only when the recording thread has finished it; the settings are
   // written and the window freed after that. Messages keep flowing meanwhile, so the thread's
-  // hand-overs to this thread still run.
-  while (screenCamNS_->HasRecordThread()) base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000);
+  // hand-overs to this thread still run, but input is thrown away: the program is closing, and
+  // no list command (delete, rename) may start now.
+  while (screenCamNS_->HasRecordThread())
+    base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000, base::Pump::NoInput);
 }
 
 }  // namespace app

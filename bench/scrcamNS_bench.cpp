@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <vfw.h>
 
-#include <process.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +18,8 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/thread.h"
+#include "bench/bench_timing.h"
 #include "base/main_call.h"
 #include "base/seams.h"
 #include "base/unique.h"
@@ -29,31 +30,10 @@
 
 namespace {
 
+using bench::MemcpyMs;
+using bench::NowMsPrecise;
+
 constexpr int kWidth = 1920, kHeight = 1080;
-
-double NowMsPrecise() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER c;
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-// Called through a volatile pointer, so the compiler cannot drop copies whose result is unused.
-void* (*volatile gCopy)(void*, const void*, size_t) = std::memcpy;
-
-// Mean ms of one memcpy of `bytes`, cycling through `pairs` source/target pairs: one pair stays
-// in the processor's cache, six (over 100 MB at full size) do not.
-double MemcpyMs(size_t bytes, int rounds, int pairs) {
-  std::vector<std::vector<BYTE>> from(pairs, std::vector<BYTE>(bytes, 0x5A)), to(pairs, std::vector<BYTE>(bytes));
-  for (int p = 0; p < pairs; ++p) gCopy(to[p].data(), from[p].data(), bytes);  // touch every page first
-  double start = NowMsPrecise();
-  for (int i = 0; i < rounds; ++i) gCopy(to[i % pairs].data(), from[i % pairs].data(), bytes);
-  return (NowMsPrecise() - start) / rounds;
-}
 
 struct GrabArgs {
   int bits = 32;
@@ -102,8 +82,8 @@ void CaptureCost(flashwnd::TFlashingWnd& wnd) {
       args.wnd = &wnd;
       // The grab runs on a worker, as in a recording; the main thread pumps so the bracket
       // paints it asks for can run.
-      base::UniqueHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, GrabThread, &args, 0, nullptr)));
-      base::WaitPumping(thread.get(), INFINITE);
+      base::Thread grab;
+      if (grab.Start("grab bench", [&args] { GrabThread(&args); })) grab.Join();
       std::printf("  %2d bits, brackets %-3s: %7.2f ms = %6.1f x memcpy (%6.1f x from the cache)\n", bits,
                   brackets ? "on" : "off", args.msPerFrame, args.msPerFrame / copy, args.msPerFrame / warm);
     }

@@ -136,7 +136,7 @@ class TScreenCamNS {
   struct TRecordAVIThread;
   friend struct TRecordAVIThread;
 
-  static unsigned __stdcall ThreadEntry(void* param);
+  static void ThreadEntry(TRecordAVIThread* thread);
   void Execute(TRecordAVIThread& thread);
   int RecordToFile(TRecordAVIThread& thread);
   engine::PackedFrame CaptureFrame(TRecordAVIThread& thread, int left, int top, int width, int height);

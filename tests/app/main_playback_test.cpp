@@ -318,7 +318,7 @@ TEST_F(MainPlaybackTest, RenameThroughTheDialog) {
   int round = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << round++);
-    apptest::TempFolder folder;
+    apptest::ScratchFolder folder;
     ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"1.avi", 32, 32, 40, 10));
     ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"2.avi", 32, 32, 4, 10));
     testsupport::ScriptedPrompter prompter;

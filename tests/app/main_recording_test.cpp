@@ -25,6 +25,7 @@
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
+#include "tests/support/passthrough_codec.h"
 
 namespace {
 
@@ -159,9 +160,12 @@ TEST_F(MainRecording, AStartThatFailsItsChecksLeavesTheWindowAsItWas) {
   if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
 }
 
-// The default compressor cannot compress here: the recording fails, says so, and the end
-// brings the window back with the normal icon; a stop afterwards shows no saved balloon.
+// The default compressor made to refuse every format (a refusing compressor installed in this
+// process in its place): the recording fails, says so, and the end brings the window back with
+// the normal icon; a stop afterwards shows no saved balloon.
 TEST_F(MainRecording, AFailedRecordingBringsTheWindowBackWithoutASavedBalloon) {
+  testsupport::ScopedPassThrough refusingDefault({.refuseAll = true}, scrcamNS::kDefaultCodec);
+  ASSERT_TRUE(refusingDefault.ok());
   scrcamNS::TScreenCamNS* camera = form_->ScreenCamNS();
   camera->SetCompressorIndex(-1);
   form_->Button(id::BtnSartRec)->Click();

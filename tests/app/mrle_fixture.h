@@ -12,25 +12,16 @@
 namespace apptest {
 
 // Puts the sound-less recorder on the installed MRLE compressor at 8 bits, a key frame every
-// frame: the one way it records on a true-colour display here. False when MRLE is not listed.
+// frame. False when MRLE is not listed.
 bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera);
 
 // Writes an MRLE video of width x height with frames frames at fps frames a second; each frame
 // is a solid pure colour. False when any AVIFile step fails.
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps);
-
-// A folder for one test under the temporary folder (ending with "\"), removed with its files.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
+// The same frames at 8 or 32 bits through another installed compressor, with a key frame every
+// keyFrameEvery frames.
+bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames, int fps, DWORD codec,
+                     int keyFrameEvery, int bits);
 
 bool Exists(const std::wstring& path);
 bool TouchFile(const std::wstring& path);

@@ -4,7 +4,7 @@
 # up to the kill and a prompt Free; with no server at all the open fails at once. The test
 # program (WaveInScripted.*) records and writes its facts; sox and ffprobe check the files here.
 set -eu
-dir=$(mktemp -d)
+dir=$(mktemp -d "$RECLUME_BUILD/wave_in.XXXXXX")
 pids=""
 cleanup() {
   for p in $pids; do kill "$p" 2>/dev/null || true; done
@@ -12,7 +12,18 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$dir"
-tests="$RECLUME_BIN/audio_tests.exe"
+RECLUME_AUDIO_OUT=$(winepath -w "$dir")
+export RECLUME_AUDIO_OUT
+# Runs one WaveInScripted case (extra environment first); its output goes to a log, shown when
+# the case did not pass. Fails (and sets fail) then, also when run in the background.
+run_case() {
+  case_name=$1; shift
+  if ! env "$@" wine "$RECLUME_BIN/audio_tests.exe" --gtest_filter="WaveInScripted.$case_name" \
+        >"$dir/$case_name.log" 2>&1 </dev/null ||
+     ! grep -q "\[  PASSED  \] 1 test" "$dir/$case_name.log"; then
+    cat "$dir/$case_name.log"; echo "$case_name: the test program failed"; fail=1; return 1
+  fi
+}
 
 . "$RECLUME_SRC/tests/audio/shell_checks.sh"
 fact() { sed -n "s/^$2 //p" "$1"; }
@@ -34,7 +45,7 @@ sox -n -r 44100 -c 2 tone.wav synth 40 sine 1000 vol 0.5
 paplay --device=rec tone.wav & pids="$pids $!"
 sleep 0.5
 touch wave-in-tones
-wine "$tests" --gtest_filter=WaveInScripted.TonesInFiveFormats || fail=1
+run_case TonesInFiveFormats || true
 rm -f wave-in-tones
 for p in $pids; do kill "$p" 2>/dev/null || true; done
 pids=""
@@ -71,7 +82,7 @@ done
 echo "== beep"
 sox -n -r 44100 -c 2 beep-sound.wav synth 0.3 sine 1000 vol 0.5
 touch wave-in-beep
-wine "$tests" --gtest_filter=WaveInScripted.BeepAfterThreeSeconds & prog=$!
+run_case BeepAfterThreeSeconds & prog=$!
 i=0
 while [ ! -s beep-start.txt ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
 start=$(fact beep-start.txt start)
@@ -103,7 +114,7 @@ pids="$pids $server"
 i=0
 while ! PULSE_SERVER=unix:$dir/pulse2/native pactl info >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 touch wave-in-kill
-PULSE_SERVER=unix:$dir/pulse2/native wine "$tests" --gtest_filter=WaveInScripted.ServerKilledMidRecording & prog=$!
+run_case ServerKilledMidRecording PULSE_SERVER=unix:$dir/pulse2/native & prog=$!
 i=0
 while [ ! -s kill-ready.txt ] && [ $i -lt 300 ]; do sleep 0.05; i=$((i + 1)); done
 sleep 1
@@ -126,5 +137,5 @@ fi
 # ---- no server anywhere
 echo "== no server"
 touch wave-in-noserver
-PULSE_SERVER=unix:$dir/nowhere/native wine "$tests" --gtest_filter=WaveInScripted.NoServer || fail=1
+run_case NoServer PULSE_SERVER=unix:$dir/nowhere/native || true
 exit $fail

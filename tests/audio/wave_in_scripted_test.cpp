@@ -1,7 +1,8 @@
 // The test program's half of wave_in.test.sh: the script plays sound into the null sink (or
 // starts and kills a sound server of its own) while these cases record; the script then checks
-// the files with sox and ffprobe against the facts written here. Each case runs only when the
-// script left its marker file in the current folder.
+// the files with sox and ffprobe against the facts written here. The files are exchanged in
+// the folder the script names in RECLUME_AUDIO_OUT; each case runs only when the script left
+// its marker file there.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,14 +13,17 @@
 #include "base/dispatch.h"
 #include "tests/audio/wave_in_util.h"
 #include "tests/audio/wave_test_util.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace audio;
 using namespace wavetest;
 
 namespace {
 
-#define NEEDS_SCRIPT(marker) \
-  if (!FileExists(marker)) GTEST_SKIP() << "run by wave_in.test.sh"
+// True when the script shares the folder and left the case's marker in it.
+bool ScriptLeft(const testsupport::ScratchFolder& folder, const wchar_t* marker) {
+  return folder.kept() && FileExists(folder / marker);
+}
 
 // Records errors and the wall time of the open report.
 struct Watch {
@@ -42,10 +46,11 @@ std::string Str(int64_t v) { return std::to_string(v); }
 
 // ~3 s of a playing 1000 Hz tone in five formats; the script checks each file.
 TEST(WaveInScripted, TonesInFiveFormats) {
-  NEEDS_SCRIPT(L"wave-in-tones");
+  testsupport::ScratchFolder folder(L"RECLUME_AUDIO_OUT");
+  if (!ScriptLeft(folder, L"wave-in-tones")) GTEST_SKIP() << "run by wave_in.test.sh";
   for (int pcm : {1, 3, 8, 16, 20}) {
     SCOPED_TRACE(pcm);
-    const std::wstring name = L"tone-" + std::to_wstring(pcm) + L".wav";
+    const std::wstring name = folder / L"tone-" + std::to_wstring(pcm) + L".wav";
     Watch watch;
     int64_t wall = 0;
     int32_t gap = -1;
@@ -64,13 +69,14 @@ TEST(WaveInScripted, TonesInFiveFormats) {
     }
     EXPECT_TRUE(OpensExclusively(name)) << "the file is closed once the recorder is gone";
     EXPECT_EQ(watch.errors.load(), 0);
-    WriteFacts(L"tone-" + std::to_wstring(pcm) + L".txt", {{"wall", Str(wall)}, {"gap", Str(gap)}});
+    WriteFacts(folder / L"tone-" + std::to_wstring(pcm) + L".txt", {{"wall", Str(wall)}, {"gap", Str(gap)}});
   }
 }
 
 // The script launches a beep 3.0 s after the start written here.
 TEST(WaveInScripted, BeepAfterThreeSeconds) {
-  NEEDS_SCRIPT(L"wave-in-beep");
+  testsupport::ScratchFolder folder(L"RECLUME_AUDIO_OUT");
+  if (!ScriptLeft(folder, L"wave-in-beep")) GTEST_SKIP() << "run by wave_in.test.sh";
   Watch watch;
   int32_t gap = -1;
   {
@@ -79,22 +85,23 @@ TEST(WaveInScripted, BeepAfterThreeSeconds) {
     rec.SetBufferLength(250);
     rec.SetPCMFormat(Mono16bit44100Hz);
     watch.Attach(rec);
-    ASSERT_TRUE(rec.RecordToFile(L"beep.wav"));
+    ASSERT_TRUE(rec.RecordToFile(folder / L"beep.wav"));
     ASSERT_TRUE(base::PumpUntil([&] { return watch.activatedAt != 0; }, 5000));
-    WriteFacts(L"beep-start.txt", {{"start", Str(watch.activatedAt)}});
-    ASSERT_TRUE(WaitForFile(L"beep-done", 20000)) << "the script did not play the beep";
+    WriteFacts(folder / L"beep-start.txt", {{"start", Str(watch.activatedAt)}});
+    ASSERT_TRUE(WaitForFile(folder / L"beep-done", 20000)) << "the script did not play the beep";
     ::Sleep(500);
     rec.Stop();
     rec.WaitUntilClosed();
     gap = rec.HeadGapMs();
   }
   EXPECT_EQ(watch.errors.load(), 0);
-  WriteFacts(L"beep-facts.txt", {{"gap", Str(gap)}});
+  WriteFacts(folder / L"beep-facts.txt", {{"gap", Str(gap)}});
 }
 
 // The script kills the sound server this case records from.
 TEST(WaveInScripted, ServerKilledMidRecording) {
-  NEEDS_SCRIPT(L"wave-in-kill");
+  testsupport::ScratchFolder folder(L"RECLUME_AUDIO_OUT");
+  if (!ScriptLeft(folder, L"wave-in-kill")) GTEST_SKIP() << "run by wave_in.test.sh";
   Watch watch;
   int32_t gap = -1;
   DWORD stopTook = 0;
@@ -103,10 +110,10 @@ TEST(WaveInScripted, ServerKilledMidRecording) {
     rec->SetAsync(true);
     rec->SetBufferLength(200);
     watch.Attach(*rec);
-    ASSERT_TRUE(rec->RecordToFile(L"killed.wav"));
+    ASSERT_TRUE(rec->RecordToFile(folder / L"killed.wav"));
     ASSERT_TRUE(base::PumpUntil([&] { return watch.levels >= 3; }, 8000));
-    WriteFacts(L"kill-ready.txt", {{"start", Str(watch.activatedAt)}});
-    ASSERT_TRUE(WaitForFile(L"killed", 20000)) << "the script did not kill the server";
+    WriteFacts(folder / L"kill-ready.txt", {{"start", Str(watch.activatedAt)}});
+    ASSERT_TRUE(WaitForFile(folder / L"killed", 20000)) << "the script did not kill the server";
     ::Sleep(1000);
     const DWORD t0 = ::GetTickCount();
     rec->Stop();
@@ -117,19 +124,20 @@ TEST(WaveInScripted, ServerKilledMidRecording) {
   EXPECT_LE(stopTook, 2000u) << "Free after the stop";
   EXPECT_EQ(watch.errors.load(), 1);
   EXPECT_EQ(watch.lastError.load(), MMSYSERR_ERROR);
-  EXPECT_TRUE(OpensExclusively(L"killed.wav"));
-  WriteFacts(L"kill-facts.txt", {{"gap", Str(gap)}});
+  EXPECT_TRUE(OpensExclusively(folder / L"killed.wav"));
+  WriteFacts(folder / L"kill-facts.txt", {{"gap", Str(gap)}});
 }
 
 // No sound server anywhere: the open fails with code 2 within a second.
 TEST(WaveInScripted, NoServer) {
-  NEEDS_SCRIPT(L"wave-in-noserver");
+  testsupport::ScratchFolder folder(L"RECLUME_AUDIO_OUT");
+  if (!ScriptLeft(folder, L"wave-in-noserver")) GTEST_SKIP() << "run by wave_in.test.sh";
   Watch watch;
   TStockAudioRecorder rec;
   rec.SetAsync(true);
   watch.Attach(rec);
   const DWORD t0 = ::GetTickCount();
-  EXPECT_FALSE(rec.RecordToFile(L"noserver.wav"));
+  EXPECT_FALSE(rec.RecordToFile(folder / L"noserver.wav"));
   EXPECT_LE(::GetTickCount() - t0, 1000u);
   EXPECT_EQ(rec.LastError(), MMSYSERR_BADDEVICEID);
   EXPECT_EQ(watch.errors.load(), 1);

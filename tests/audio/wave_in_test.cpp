@@ -16,6 +16,7 @@
 #include "tests/audio/wave_in_util.h"
 #include "tests/audio/wave_test_util.h"
 #include "tests/support/doubles.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace audio;
 using namespace wavetest;
@@ -133,7 +134,7 @@ class WaveIn : public ::testing::Test {
 }  // namespace
 
 TEST_F(WaveIn, WrongStateTextsAndSecondStop) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   TStockAudioRecorder rec;
   rec.SetAsync(true);
   rec.SetBufferLength(100);
@@ -146,7 +147,7 @@ TEST_F(WaveIn, WrongStateTextsAndSecondStop) {
   }
   EXPECT_THROW(rec.SetPCMFormat(TPCMFormat(21)), std::out_of_range);
 
-  ASSERT_TRUE(rec.RecordToFile(dir.File(L"a.wav")));
+  ASSERT_TRUE(rec.RecordToFile(dir / L"a.wav"));
   EXPECT_TRUE(rec.Active()) << "Active from the moment Open returns";
   EXPECT_NO_THROW(rec.SetPCMFormat(Mono16bit8000Hz)) << "the same format while open";
   try {
@@ -170,7 +171,7 @@ TEST_F(WaveIn, WrongStateTextsAndSecondStop) {
 
 // Each bad input gives one clear report and leaves a valid wave (or no file) behind.
 TEST_F(WaveIn, BadInputTable) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   struct Case {
     const char* name;
     bool withOnError;
@@ -197,7 +198,7 @@ TEST_F(WaveIn, BadInputTable) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::wstring path = dir.File(L"bad" + std::to_wstring(n++) + L".wav");
+    const std::wstring path = dir / L"bad" + std::to_wstring(n++) + L".wav";
     EventLog log;
     {
       ProbeRecorder rec;
@@ -234,11 +235,11 @@ TEST_F(WaveIn, BadInputTable) {
 }
 
 TEST_F(WaveIn, MissingFolderRaisesTheCreateErrorOnly) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   EventLog log;
   TStockAudioRecorder rec;
   log.Attach(rec);
-  EXPECT_THROW(rec.RecordToFile(dir.File(L"no such folder\\a.wav")), EFCreateError);
+  EXPECT_THROW(rec.RecordToFile(dir / L"no such folder\\a.wav"), EFCreateError);
   EXPECT_EQ(log.errors.load(), 0);
   EXPECT_FALSE(rec.Active());
 }
@@ -286,13 +287,13 @@ TEST_F(WaveIn, LifeCycleInThreadAndWindowMode) {
   enum Mode { kThread, kWindowPumped, kWindowNoLoop };
   for (Mode mode : {kThread, kWindowPumped, kWindowNoLoop}) {
     SCOPED_TRACE(mode == kThread ? "thread" : mode == kWindowPumped ? "window, pumped" : "window, no loop");
-    TempDir dir;
+    testsupport::ScratchFolder dir;
     EventLog log;
     TStockAudioRecorder rec;
     rec.SetAsync(mode == kThread);
     rec.SetBufferLength(50);
     log.Attach(rec);
-    ASSERT_TRUE(rec.RecordToFile(dir.File(L"cycle.wav")));
+    ASSERT_TRUE(rec.RecordToFile(dir / L"cycle.wav"));
     EXPECT_TRUE(rec.Active());
     rec.SetAsync(!rec.Async());
     EXPECT_EQ(rec.Async(), mode == kThread) << "Async does not change while Active";
@@ -317,14 +318,14 @@ TEST_F(WaveIn, LifeCycleInThreadAndWindowMode) {
     else
       EXPECT_EQ(log.eventThread.load(), self) << "events run on the opening thread";
     EXPECT_FALSE(log.foreignThread.load()) << "events came from more than one thread";
-    EXPECT_TRUE(OpensExclusively(dir.File(L"cycle.wav")));
+    EXPECT_TRUE(OpensExclusively(dir / L"cycle.wav"));
   }
 }
 
 // Paused before the recording: the device opens but does not start until Resume, and the head
 // gap counts from the Resume.
 TEST_F(WaveIn, PausedBeforeTheOpenStartsAtResume) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   EventLog log;
   TStockAudioRecorder rec;
   Prepare(rec, log);
@@ -333,7 +334,7 @@ TEST_F(WaveIn, PausedBeforeTheOpenStartsAtResume) {
   rec.OnResume = [&](TWaveAudioIO*) { ++resumes; };
   EXPECT_TRUE(rec.Pause());
   EXPECT_FALSE(rec.Pause());
-  ASSERT_TRUE(rec.RecordToFile(dir.File(L"paused.wav")));
+  ASSERT_TRUE(rec.RecordToFile(dir / L"paused.wav"));
   ASSERT_TRUE(Eventually([&] { return log.activates == 1; }, 3000));
   ::Sleep(2500);
   EXPECT_EQ(log.levels.load(), 0) << "buffers while paused";
@@ -351,7 +352,7 @@ TEST_F(WaveIn, PausedBeforeTheOpenStartsAtResume) {
 TEST_F(WaveIn, HandlerExceptionIsReportedOnTheMainThread) {
   expectReports_ = true;
   auto& prompter = prompter_;
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   std::atomic<int> levels{0};
   std::atomic<bool> thrown{false};
   {
@@ -362,26 +363,26 @@ TEST_F(WaveIn, HandlerExceptionIsReportedOnTheMainThread) {
       ++levels;
       if (!thrown.exchange(true)) throw std::runtime_error("level handler failed");
     };
-    ASSERT_TRUE(rec.RecordToFile(dir.File(L"throw.wav")));
+    ASSERT_TRUE(rec.RecordToFile(dir / L"throw.wav"));
     EXPECT_TRUE(Eventually([&] { return prompter.asked().size() == 1 && levels >= 4; }, 8000));
     EXPECT_TRUE(rec.Active()) << "the recording goes on";
   }
   Eventually([] { return false; }, 200);
   ASSERT_EQ(prompter.asked().size(), 1u);
   EXPECT_EQ(prompter.asked()[0].text, L"level handler failed");
-  TWaveStreamAdapter wave(new TFileStream(dir.File(L"throw.wav"), fmOpenRead), soOwned);
+  TWaveStreamAdapter wave(new TFileStream(dir / L"throw.wav", fmOpenRead), soOwned);
   ASSERT_TRUE(wave.Valid());
   // Every delivered buffer is in the wave (the closing one may be shorter), the first too.
   EXPECT_GE(wave.DataSize(), uint32_t(levels - 2) * 1600u);
 }
 
 TEST_F(WaveIn, ThirtyRecordStopDestroyCycles) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   std::atomic<int> valid{0};
   const bool finished = FinishesWithin(
       [&] {
         for (int i = 0; i < 30; ++i) {
-          const std::wstring path = dir.File(L"c" + std::to_wstring(i) + L".wav");
+          const std::wstring path = dir / L"c" + std::to_wstring(i) + L".wav";
           {
             TStockAudioRecorder rec;
             rec.SetAsync(true);
@@ -400,16 +401,16 @@ TEST_F(WaveIn, ThirtyRecordStopDestroyCycles) {
 
 // RecordToFile B while A records: A is complete and closed before B's file is started.
 TEST_F(WaveIn, SecondRecordingFinishesTheFirst) {
-  TempDir dir;
+  testsupport::ScratchFolder dir;
   EventLog log;
   TStockAudioRecorder rec;
   Prepare(rec, log);
-  ASSERT_TRUE(rec.RecordToFile(dir.File(L"a.wav")));
+  ASSERT_TRUE(rec.RecordToFile(dir / L"a.wav"));
   ASSERT_TRUE(Eventually([&] { return log.levels >= 2; }, 6000));
-  ASSERT_TRUE(rec.RecordToFile(dir.File(L"b.wav")));
-  EXPECT_TRUE(OpensExclusively(dir.File(L"a.wav")));
+  ASSERT_TRUE(rec.RecordToFile(dir / L"b.wav"));
+  EXPECT_TRUE(OpensExclusively(dir / L"a.wav"));
   {
-    TWaveStreamAdapter a(new TFileStream(dir.File(L"a.wav"), fmOpenRead), soOwned);
+    TWaveStreamAdapter a(new TFileStream(dir / L"a.wav", fmOpenRead), soOwned);
     EXPECT_TRUE(a.Valid());
     EXPECT_GE(a.DataSize(), 1600u);
   }
@@ -422,7 +423,7 @@ TEST_F(WaveIn, SecondRecordingFinishesTheFirst) {
 TEST_F(WaveIn, DeviceThatNeverReportsTheCloseIsDestroyedWithinTheBound) {
   for (bool async : {true, false}) {
     SCOPED_TRACE(async ? "thread" : "window");
-    TempDir dir;
+    testsupport::ScratchFolder dir;
     EventLog log;
     DWORD took = 0;
     {
@@ -430,7 +431,7 @@ TEST_F(WaveIn, DeviceThatNeverReportsTheCloseIsDestroyedWithinTheBound) {
       rec->SetAsync(async);
       rec->SetBufferLength(100);
       log.Attach(*rec);
-      ASSERT_TRUE(rec->RecordToFile(dir.File(L"stuck.wav")));
+      ASSERT_TRUE(rec->RecordToFile(dir / L"stuck.wav"));
       ASSERT_TRUE(Eventually([&] { return log.levels >= 2; }, 6000));
       rec->swallowClose = true;
       const DWORD start = ::GetTickCount();
@@ -442,8 +443,8 @@ TEST_F(WaveIn, DeviceThatNeverReportsTheCloseIsDestroyedWithinTheBound) {
     EXPECT_EQ(log.errors.load(), 1);
     ASSERT_EQ(log.errorCodes.size(), 1u);
     EXPECT_EQ(log.errorCodes[0], MMSYSERR_ERROR);
-    EXPECT_TRUE(OpensExclusively(dir.File(L"stuck.wav")));
-    TWaveStreamAdapter wave(new TFileStream(dir.File(L"stuck.wav"), fmOpenRead), soOwned);
+    EXPECT_TRUE(OpensExclusively(dir / L"stuck.wav"));
+    TWaveStreamAdapter wave(new TFileStream(dir / L"stuck.wav", fmOpenRead), soOwned);
     EXPECT_TRUE(wave.Valid());
     EXPECT_GE(wave.DataSize(), 1600u);
   }
@@ -474,8 +475,8 @@ TEST_F(WaveIn, DeviceQueries) {
 // The soak's short form: 20 s at 48 kHz stereo 16-bit; the wave plus the head gap is the wall
 // time, and from second 5 on neither handles nor commit grow.
 TEST_F(WaveIn, ShortSoak) {
-  TempDir dir;
-  const std::wstring path = dir.File(L"soak.wav");
+  testsupport::ScratchFolder dir;
+  const std::wstring path = dir / L"soak.wav";
   EventLog log;
   int64_t wall = 0;
   long handlesAt5 = 0, handlesAtEnd = 0;
