@@ -14,14 +14,17 @@ std::mutex gMutex;
 PassThroughOptions gOptions;  // guarded by gMutex
 std::atomic<int> gFrames{0};
 
-PassThroughOptions Options() {
+// Read in place under the lock: the compressor runs on every frame, and the tests that count
+// what a recording allocates per frame count its allocations too.
+int FailAtFrame() {
   std::lock_guard<std::mutex> lock(gMutex);
-  return gOptions;
+  return gOptions.failAtFrame;
 }
 
 bool Accepts(const BITMAPINFOHEADER* in) {
   if (!in) return false;
-  PassThroughOptions o = Options();
+  std::lock_guard<std::mutex> lock(gMutex);
+  const PassThroughOptions& o = gOptions;
   if (o.refuseAll) return false;
   if (in->biCompression != BI_RGB) return false;
   if (std::find(o.bitDepths.begin(), o.bitDepths.end(), in->biBitCount) == o.bitDepths.end()) return false;
@@ -125,7 +128,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
     case ICM_COMPRESS: {
       auto* c = reinterpret_cast<ICCOMPRESS*>(lp1);
       if (!c || !c->lpbiInput || !c->lpbiOutput || !c->lpInput || !c->lpOutput) return ICERR_BADPARAM;
-      int fail = Options().failAtFrame;
+      int fail = FailAtFrame();
       int n = gFrames.fetch_add(1);
       if (fail >= 0 && n >= fail) return ICERR_ERROR;
       DWORD size = ImageSize(c->lpbiInput);
