@@ -11,7 +11,7 @@
 namespace testsupport {
 namespace {
 
-std::atomic<long> gDcs{0}, gGdi{0}, gGlobals{0}, gEvents{0}, gHeap{0};
+std::atomic<long> gDcs{0}, gGdi{0}, gGlobals{0}, gEvents{0}, gHeap{0}, gGdiReleased{0};
 
 // One patched import: where its slot is, what it held, what it holds now.
 struct Hook {
@@ -37,6 +37,9 @@ HRGN(WINAPI* oCreateRectRgn)(int, int, int, int);
 HGLOBAL(WINAPI* oGlobalAlloc)(UINT, SIZE_T);
 HANDLE(WINAPI* oCreateEventW)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR);
 HANDLE(WINAPI* oCreateEventA)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR);
+BOOL(WINAPI* oDeleteDC)(HDC);
+int(WINAPI* oReleaseDC)(HWND, HDC);
+BOOL(WINAPI* oDeleteObject)(HGDIOBJ);
 void*(__cdecl* oMalloc)(size_t);
 void*(__cdecl* oCalloc)(size_t, size_t);
 void*(__cdecl* oRealloc)(void*, size_t);
@@ -58,6 +61,9 @@ HRGN WINAPI wCreateRectRgn(int l, int t, int r, int b) { ++gGdi; return oCreateR
 HGLOBAL WINAPI wGlobalAlloc(UINT f, SIZE_T n) { ++gGlobals; return oGlobalAlloc(f, n); }
 HANDLE WINAPI wCreateEventW(LPSECURITY_ATTRIBUTES a, BOOL m, BOOL s, LPCWSTR n) { ++gEvents; return oCreateEventW(a, m, s, n); }
 HANDLE WINAPI wCreateEventA(LPSECURITY_ATTRIBUTES a, BOOL m, BOOL s, LPCSTR n) { ++gEvents; return oCreateEventA(a, m, s, n); }
+BOOL WINAPI wDeleteDC(HDC dc) { ++gGdiReleased; return oDeleteDC(dc); }
+int WINAPI wReleaseDC(HWND w, HDC dc) { ++gGdiReleased; return oReleaseDC(w, dc); }
+BOOL WINAPI wDeleteObject(HGDIOBJ o) { ++gGdiReleased; return oDeleteObject(o); }
 void* __cdecl wMalloc(size_t n) { ++gHeap; return oMalloc(n); }
 void* __cdecl wCalloc(size_t n, size_t s) { ++gHeap; return oCalloc(n, s); }
 void* __cdecl wRealloc(void* p, size_t n) { ++gHeap; return oRealloc(p, n); }
@@ -71,6 +77,8 @@ Hook gHooks[] = {
     HOOK("gdi32.dll", CreateSolidBrush),     HOOK("gdi32.dll", CreatePen),
     HOOK("gdi32.dll", CreateRectRgn),        HOOK("kernel32.dll", GlobalAlloc),
     HOOK("kernel32.dll", CreateEventW),      HOOK("kernel32.dll", CreateEventA),
+    HOOK("gdi32.dll", DeleteDC),             HOOK("user32.dll", ReleaseDC),
+    HOOK("gdi32.dll", DeleteObject),
     Hook{"msvcrt.dll", "malloc", reinterpret_cast<void*>(&wMalloc), reinterpret_cast<void**>(&oMalloc)},
     Hook{"msvcrt.dll", "calloc", reinterpret_cast<void*>(&wCalloc), reinterpret_cast<void**>(&oCalloc)},
     Hook{"msvcrt.dll", "realloc", reinterpret_cast<void*>(&wRealloc), reinterpret_cast<void**>(&oRealloc)},
@@ -108,7 +116,7 @@ void WriteSlot(void** slot, void* value) {
 }  // namespace
 
 ObjectCounters::ObjectCounters() {
-  gDcs = gGdi = gGlobals = gEvents = gHeap = 0;
+  gDcs = gGdi = gGlobals = gEvents = gHeap = gGdiReleased = 0;
   ok_ = true;
   for (Hook& h : gHooks) {
     h.slot = FindSlot(h.dll, h.name);
@@ -132,7 +140,7 @@ ObjectCounters::~ObjectCounters() {
 }
 
 ObjectCounts ObjectCounters::Now() {
-  return {gDcs.load(), gGdi.load(), gGlobals.load(), gEvents.load(), gHeap.load()};
+  return {gDcs.load(), gGdi.load(), gGlobals.load(), gEvents.load(), gHeap.load(), gGdiReleased.load()};
 }
 
 }  // namespace testsupport

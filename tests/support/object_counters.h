@@ -17,9 +17,14 @@ struct ObjectCounts {
   long globals = 0;     // GlobalAlloc
   long events = 0;      // CreateEventW, CreateEventA
   long heap = 0;        // malloc, calloc, realloc (new and every container allocate through them)
+  long gdiReleased = 0;  // DeleteDC, ReleaseDC, DeleteObject
+  // Made, whatever kind (releases not counted).
   long total() const { return dcs + gdiObjects + globals + events + heap; }
+  // Device contexts and GDI objects made and not (yet) released.
+  long gdiBalance() const { return dcs + gdiObjects - gdiReleased; }
   ObjectCounts operator-(const ObjectCounts& o) const {
-    return {dcs - o.dcs, gdiObjects - o.gdiObjects, globals - o.globals, events - o.events, heap - o.heap};
+    return {dcs - o.dcs,       gdiObjects - o.gdiObjects, globals - o.globals,
+            events - o.events, heap - o.heap,             gdiReleased - o.gdiReleased};
   }
 };
 
