@@ -61,7 +61,7 @@ void QuarterPixels(const TBitmap& src, TBitmap& dst, bool counterClockwise, int 
 }
 
 template <int B>
-void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+__attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
   const int w = src.Width(), h = src.Height();
   for (int ty = 0; ty < h; ty += kTile) {
     const int yEnd = std::min(ty + kTile, h);
@@ -89,6 +89,21 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
       }
     }
   }
+}
+
+// The 32-bit block transposes compiled a second time for AVX2, in their VEX forms: legacy SSE
+// code after the wide kernels pays for the upper register halves they leave behind (see
+// scEffects_simd.cpp).
+__attribute__((target("avx2"))) void QuarterTurn32Vex(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+  QuarterTurnBody<4>(src, dst, counterClockwise);
+}
+
+template <int B>
+void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+  if (B == 4 && simd::UseWideKernels())
+    QuarterTurn32Vex(src, dst, counterClockwise);
+  else
+    QuarterTurnBody<B>(src, dst, counterClockwise);
 }
 
 template <int B>
