@@ -3,10 +3,15 @@
 //
 // Ownership and threads: the recorder lives on the main thread and owns the corner-bracket
 // window and the record-thread state. The record thread reads its own snapshot of the
-// settings, writes the figures through atomics, and reaches the bracket window only through
-// main-thread calls that give up once the recording is being stopped, so a main thread that
-// waits for the thread (the destructor) never deadlocks. Closures posted to the main thread
-// hold a weak reference to the recorder and do nothing once it is gone.
+// settings, writes the figures through atomics, and reaches the bracket window in two ways:
+// once per recording (placing and showing it) through a main-thread call that gives up once
+// the recording is being stopped, so a main thread that waits for the thread (the destructor)
+// never deadlocks; and on every grab through the window's posted requests, which never wait.
+// Closures posted to the main thread hold the weak token the thread took when its recording
+// started, and do nothing once the recorder is gone.
+//
+// The frame loop makes nothing: the grab's contexts, bitmap and frame, the bracket painter
+// and the loop's steps are all made before it starts.
 #include "engine/scrcamNS.h"
 
 #include <process.h>

@@ -190,7 +190,8 @@ class TScreenCamNS {
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
   std::shared_ptr<flashwnd::TFlashingWnd> flashWindow_;
   // Closures posted to the main thread hold a weak reference: once the recorder is gone
-  // they do nothing.
+  // they do nothing. Main thread only: a recording thread gets its own weak copy when it is
+  // made, and never reads this one (the destructor resets it while the thread may still run).
   std::shared_ptr<TScreenCamNS*> alive_;
 };
 
