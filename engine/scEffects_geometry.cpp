@@ -60,7 +60,7 @@ void QuarterPixels(const TBitmap& src, TBitmap& dst, bool counterClockwise, int 
   }
 }
 
-template <int B>
+template <int B, bool Stream = false>
 __attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
   const int w = src.Width(), h = src.Height();
   for (int ty = 0; ty < h; ty += kTile) {
@@ -80,7 +80,7 @@ __attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, T
             out[k] = counterClockwise ? dst.ScanLine(w - 1 - x - k) + ty * 4 : dst.ScanLine(x + k) + (h - 4 - ty) * 4;
           const uint8_t* block = src.ScanLine(ty) + x * 4;
           for (int y = ty; y < y4; y += 4, block += 4 * stride) {
-            simd::QuarterBlock32(block, stride, out, counterClockwise);
+            simd::QuarterBlock32<Stream>(block, stride, out, counterClockwise);
             for (int k = 0; k < 4; ++k) out[k] += counterClockwise ? 16 : -16;
           }
         }
@@ -95,7 +95,15 @@ __attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, T
 // code after the wide kernels pays for the upper register halves they leave behind (see
 // scEffects_simd.cpp).
 __attribute__((target("avx2"))) void QuarterTurn32Vex(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
-  QuarterTurnBody<4>(src, dst, counterClockwise);
+  // The blocks land on 16-byte boundaries when the rows do and the height is a multiple of 4.
+  const bool aligned = reinterpret_cast<uintptr_t>(dst.ScanLine(0)) % 16 == 0 && dst.Stride() % 16 == 0 &&
+                       src.Height() % 4 == 0;
+  if (aligned) {
+    QuarterTurnBody<4, true>(src, dst, counterClockwise);
+    _mm_sfence();
+  } else {
+    QuarterTurnBody<4>(src, dst, counterClockwise);
+  }
 }
 
 template <int B>
