@@ -131,11 +131,17 @@ class FixedArea : public scrcamNS::AreaSource {
 };
 
 // Pads each pass to `share` of the interval (busy, as real work would be), measures how far
-// each written frame's grab was from its slot's time, and samples the object counts.
+// each written frame's grab was from its slot's time and how long each pass's own work took
+// (grab, cursor, brackets, compression and write), and samples the object counts.
 class Probe : public scrcamNS::TScreenCamNS::PassProbe {
  public:
-  Probe(scrcamNS::TScreenCamNS& cam, int interval, double share) : cam_(cam), interval_(interval), share_(share) {}
+  Probe(scrcamNS::TScreenCamNS& cam, int interval, double share, size_t capacity)
+      : cam_(cam), interval_(interval), share_(share) {
+    work.reserve(capacity);  // nothing allocated while the recording runs
+  }
   void Grabbed(uint32_t elapsed, int slot, bool written) override {
+    if (work.size() < work.capacity())
+      work.push_back(static_cast<double>(::timeGetTime() - cam_.StartTime() - elapsed) / interval_);
     if (written) worst = std::max(worst, std::abs(static_cast<double>(slot) * interval_ - elapsed));
     const int n = ++passes;
     if (n == 3) first = testsupport::ObjectCounters::Now();
@@ -147,6 +153,7 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
     }
   }
   double worst = 0;
+  std::vector<double> work;  // each pass's work in intervals
   std::atomic<int> passes{0};
   testsupport::ObjectCounts first, last;
 
@@ -182,7 +189,7 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
   const int interval = (1000 + fps / 2) / fps;
   cam.SetCaptureInterval(interval);
   cam.SetFrameRate(fps);
-  Probe probe(cam, interval, padPercent / 100.0);
+  Probe probe(cam, interval, padPercent / 100.0, static_cast<size_t>(seconds) * fps * 2 + 64);
   cam.SetPassProbe(&probe);
   std::atomic<int> errors{0};
   cam.OnError = [&](scrcamNS::TScreenCamNS&) { ++errors; };
@@ -202,6 +209,13 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
   figures["worst_error_slots"] = probe.worst / interval;
   figures["objects_per_frame"] = passes > 3 ? static_cast<double>((probe.last - probe.first).total()) / (passes - 3) : 0;
   figures["errors"] = errors.load();
+  // How often the work alone (before any padding) did not fit 85 % of the interval.
+  std::vector<double> work = probe.work;
+  std::sort(work.begin(), work.end());
+  if (!work.empty()) {
+    figures["work_median_pct"] = 100 * work[work.size() / 2];
+    figures["work_p99_pct"] = 100 * work[work.size() * 99 / 100];
+  }
   bench::WriteFigures(out, figures);
   return 0;
 }
@@ -239,11 +253,11 @@ long HandleCount() {
   return -1;
 }
 
-void Sample(bench::Figures& figures, const char* at) {
+void Sample(bench::Figures& figures, const std::string& at) {
   PROCESS_MEMORY_COUNTERS mem{};
   mem.cb = sizeof mem;
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &mem, sizeof mem);
-  const std::string suffix = std::string("_") + at;
+  const std::string suffix = "_" + at;
   figures["rss_mb" + suffix] = mem.WorkingSetSize / 1048576.0;
   figures["private_mb" + suffix] = mem.PagefileUsage / 1048576.0;
   figures["handles" + suffix] = HandleCount();
@@ -259,12 +273,15 @@ int SoakChild(int seconds, const wchar_t* out) {
   const std::wstring path = TempAvi(L"reclume_bench_soak");
   bench::Figures figures;
   cam.StartRecording(std::make_shared<FixedArea>(RECT{0, 0, ScreenWidth(), ScreenHeight()}), path);
+  // Samples every 30 s (and at the end), so a one-time step tells itself from a steady climb.
   const DWORD start = ::GetTickCount();
-  const DWORD early = static_cast<DWORD>(std::min(seconds, 30)) * 1000, end = static_cast<DWORD>(seconds) * 1000;
-  base::PumpUntil([&] { return !cam.Recording(); }, early);
-  Sample(figures, "early");
-  base::PumpUntil([&] { return !cam.Recording() || ::GetTickCount() - start >= end; }, end);
-  Sample(figures, "late");
+  int samples = 0;
+  for (int at = 30; samples == 0 || at - 30 < seconds; at += 30) {
+    const DWORD until = static_cast<DWORD>(std::min(at, seconds)) * 1000;
+    base::PumpUntil([&] { return !cam.Recording() || ::GetTickCount() - start >= until; }, until);
+    Sample(figures, std::to_string(std::min(at, seconds)));
+    ++samples;
+  }
   figures["dropped_pct"] = 100.0 * cam.FramesDropped() / (cam.FrameIndex() + 1);
   cam.StopRecording();
   base::PumpUntil([&] { return !cam.HasRecordThread(); }, 60000);
@@ -315,8 +332,8 @@ void PassTable(int processes) {
 
 void RecordTable(int repeats, int seconds) {
   std::printf("the recorder, 8 bits through MRLE, %d recordings of %d s per row\n", repeats, seconds);
-  std::printf("  %-36s %5s %10s %12s %18s %12s\n", "area, rate, work", "slots", "dropped %", "worst run %",
-              "worst |err| slots", "objects/pass");
+  std::printf("  %-36s %5s %10s %12s %18s %12s %18s\n", "area, rate, work", "slots", "dropped %", "worst run %",
+              "worst |err| slots", "objects/pass", "work % med / p99");
   for (bool full : {false, true}) {
     for (int fps : {10, 30}) {
       for (int pad : {0, 85}) {
@@ -334,8 +351,10 @@ void RecordTable(int repeats, int seconds) {
         const bench::Spread slots = bench::SpreadOf(all, "slots"), dropped = bench::SpreadOf(all, "dropped_pct"),
                             error = bench::SpreadOf(all, "worst_error_slots"),
                             objects = bench::SpreadOf(all, "objects_per_frame");
-        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f%s\n", label, slots.median, dropped.median, dropped.max,
-                    error.max, objects.max, bench::SpreadOf(all, "errors").max > 0 ? "  (a recording failed)" : "");
+        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f%s\n", label, slots.median, dropped.median,
+                    dropped.max, error.max, objects.max, bench::SpreadOf(all, "work_median_pct").median,
+                    bench::SpreadOf(all, "work_p99_pct").max,
+                    bench::SpreadOf(all, "errors").max > 0 ? "  (a recording failed)" : "");
       }
     }
   }
@@ -349,10 +368,14 @@ void SoakTable(int seconds) {
     return;
   }
   const bench::Figures& f = all[0];
-  std::printf("  %-24s %12s %12s\n", "", "at 30 s", "at the end");
-  for (const char* name : {"rss_mb", "private_mb", "handles", "gdi_balance"})
-    std::printf("  %-24s %12.1f %12.1f\n", name, f.at(std::string(name) + "_early"), f.at(std::string(name) + "_late"));
-  std::printf("  %-24s %12.2f\n", "dropped %", f.at("dropped_pct"));
+  std::printf("  %8s %10s %12s %10s %12s\n", "at s", "rss MB", "private MB", "handles", "GDI balance");
+  for (int at = 30; at - 30 < seconds; at += 30) {
+    const std::string t = std::to_string(std::min(at, seconds));
+    if (!f.count("rss_mb_" + t)) continue;
+    std::printf("  %8s %10.1f %12.1f %10.0f %12.0f\n", t.c_str(), f.at("rss_mb_" + t), f.at("private_mb_" + t),
+                f.at("handles_" + t), f.at("gdi_balance_" + t));
+  }
+  std::printf("  dropped slots %.2f %%\n", f.at("dropped_pct"));
 }
 
 }  // namespace
