@@ -8,8 +8,8 @@
 
 #include "app/dialog_ids.h"
 #include "app/modal_dialog.h"
-#include "app/record_paths.h"
 #include "base/barrier.h"
+#include "base/text.h"
 
 namespace app {
 
@@ -34,7 +34,7 @@ const std::vector<std::wstring>& HotkeyKeyEntries() {
 }
 
 int FindHotkeyEntry(const std::vector<std::wstring>& entries, const std::wstring& text) {
-  const std::wstring wanted = TrimBlanks(text);
+  const std::wstring wanted = base::Trim(text);
   for (size_t i = 0; i < entries.size(); ++i)
     if (::CompareStringOrdinal(entries[i].c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
       return static_cast<int>(i);
@@ -48,11 +48,11 @@ StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text
     if (name == L"Shift") return MOD_SHIFT;
     return 0;
   };
-  const std::wstring first = TrimBlanks(text1), second = TrimBlanks(text2);
+  const std::wstring first = base::Trim(text1), second = base::Trim(text2);
   StopHotkey hotkey;
   std::wstring text = first;
   if (!second.empty()) text += L" + ";
-  text = TrimBlanks(text + second);
+  text = base::Trim(text + second);
   // The key is never empty: the stop key falls back to Esc.
   const std::wstring key = text3.empty() ? std::wstring(L"Esc") : text3;
   hotkey.text = text.empty() ? key : text + L" + " + key;
@@ -64,30 +64,26 @@ StopHotkey ComposeStopHotkey(const std::wstring& text1, const std::wstring& text
 namespace {
 
 constexpr int kLabelLeft = 16;
-constexpr int kMinBoxWidth = 58;
+constexpr int kLabelTop = 24;
+constexpr int kBoxWidth = 64;  // the longest entry ("Shift") and the drop-down arrow
+constexpr int kPlusRoom = 20;  // between two boxes, for a plus sign
 
 class TFrmHotkeySet : public ModalDialog {
  public:
   bool Build() {
     if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 440, 130, nullptr)) return false;
-    // The label lies behind the boxes, which stand between its plus signs.
-    const std::wstring label = L"屏幕录像退回键                 +         +";
-    AddControl(L"STATIC", label, SS_LEFT, kLabelLeft, 24, 400, 20, id::HotkeyLabel1);
+    // The label lies behind the boxes, which stand between its plus signs. Its blanks are
+    // narrower than a box in most fonts, so it is drawn here: its words at its left, each plus
+    // sign centred in the room left for it between two boxes.
+    label_ = AddControl(L"STATIC", kLabel, SS_OWNERDRAW, kLabelLeft, kLabelTop, 400, 20, id::HotkeyLabel1);
     hint_ = AddControl(L"STATIC", L"此快捷键冲突，请修改", SS_LEFT, kLabelLeft, 56, 300, 18, id::LnlHint1);
     ::ShowWindow(hint_, SW_HIDE);
-    const size_t plus1 = label.find(L'+'), plus2 = label.find(L'+', plus1 + 1);
-    const int textEnd = TextWidth(label.substr(0, label.find(L' ')));
-    const int plusWidth = TextWidth(L"+");
-    const int left[3] = {textEnd + 4, TextWidth(label.substr(0, plus1)) + plusWidth + 4,
-                         TextWidth(label.substr(0, plus2)) + plusWidth + 4};
-    const int right[3] = {TextWidth(label.substr(0, plus1)) - 4, TextWidth(label.substr(0, plus2)) - 4, left[2] + 64};
     const DWORD box = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
     const int ids[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    int x = kLabelLeft + TextWidth(LabelWords()) + 8;
     for (int i = 0; i < 3; ++i) {
-      // A narrow font leaves little room between the plus signs: a box is never narrower than
-      // its longest entry needs.
-      const int width = right[i] - left[i] < kMinBoxWidth ? kMinBoxWidth : right[i] - left[i];
-      boxes_[i] = AddControl(L"COMBOBOX", L"", box, kLabelLeft + left[i], 20, width, 300, ids[i]);
+      boxes_[i] = AddControl(L"COMBOBOX", L"", box, x, kLabelTop - 4, kBoxWidth, 300, ids[i]);
+      x += kBoxWidth + kPlusRoom;
     }
     for (int i = 0; i < 3; ++i) {
       for (const auto& entry : EntriesOf(i))
@@ -103,6 +99,14 @@ class TFrmHotkeySet : public ModalDialog {
   void SetConflictHint(bool shown) { ::ShowWindow(hint_, shown ? SW_SHOW : SW_HIDE); }
 
  protected:
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_DRAWITEM && wp == static_cast<WPARAM>(id::HotkeyLabel1)) {
+      DrawLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+      return TRUE;
+    }
+    return ModalDialog::OnMessage(msg, wp, lp);
+  }
+
   void OnCommand(int id, int code, HWND control) override {
     if (code != BN_CLICKED) return;
     if (id == id::BtnDefaultSet) {
@@ -116,6 +120,37 @@ class TFrmHotkeySet : public ModalDialog {
   }
 
  private:
+  static constexpr const wchar_t* kLabel = L"屏幕录像退回键                 +         +";
+  static std::wstring LabelWords() {
+    const std::wstring label = kLabel;
+    return label.substr(0, label.find(L' '));
+  }
+
+  // The label's words, and a plus sign centred between each two boxes; the boxes' own places
+  // are left alone.
+  void DrawLabel(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    const int saved = ::SaveDC(dc);
+    RECT boxInLabel[3]{};
+    for (int i = 0; i < 3; ++i) {
+      ::GetWindowRect(boxes_[i], &boxInLabel[i]);
+      ::MapWindowPoints(HWND_DESKTOP, label_, reinterpret_cast<POINT*>(&boxInLabel[i]), 2);
+      ::ExcludeClipRect(dc, boxInLabel[i].left, boxInLabel[i].top, boxInLabel[i].right, boxInLabel[i].bottom);
+    }
+    ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+    if (HFONT font = DialogFont()) ::SelectObject(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    const std::wstring words = LabelWords();
+    RECT r = item.rcItem;
+    ::DrawTextW(dc, words.c_str(), static_cast<int>(words.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    for (int i = 0; i < 2; ++i) {
+      RECT room{boxInLabel[i].right, item.rcItem.top, boxInLabel[i + 1].left, item.rcItem.bottom};
+      ::DrawTextW(dc, L"+", 1, &room, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    ::RestoreDC(dc, saved);
+  }
+
   static const std::vector<std::wstring>& EntriesOf(int box) {
     return box < 2 ? HotkeyModifierEntries() : HotkeyKeyEntries();
   }
@@ -146,6 +181,7 @@ class TFrmHotkeySet : public ModalDialog {
     }
   }
 
+  HWND label_ = nullptr;
   HWND hint_ = nullptr;
   HWND boxes_[3]{};
 };

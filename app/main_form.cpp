@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 
 #include <shellapi.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include "app/control_ids.h"
@@ -33,6 +34,10 @@ constexpr int kLeftBarWidth = 140;
 constexpr int kLeftBarButtonWidth = 130;
 constexpr int kLeftBarButtonHeight = 40;
 constexpr int kPathBarRightPart = 400;  // ImgTopBG takes the window's width less this
+constexpr int kPathBarHeight = 70;
+constexpr int kPathRowHeight = 22;      // the path and name edits
+constexpr int kToolBarWidth = 360;      // the toolbar picture's own size, 360 x 70
+constexpr int kNameEditWidth = 230;
 
 struct TimerSpec {
   int id;
@@ -55,6 +60,12 @@ HICON LoadProgramIcon(int size) {
   if (HICON icon = static_cast<HICON>(::LoadImageW(self, L"MAINICON", IMAGE_ICON, size, size, LR_SHARED)))
     return icon;
   return ::LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+// A display of 8 bits or less per pixel, drawn through a palette.
+bool PaletteDisplay() {
+  base::WindowDC screen(nullptr);
+  return screen && ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES) <= 8;
 }
 
 BOOL CALLBACK SetFontOf(HWND child, LPARAM font) {
@@ -108,7 +119,10 @@ bool TFrmMain::Create() {
 void TFrmMain::Show() {
   // Under Wine the blend shows the window at once; the maximised show and the foreground
   // request that follow it make the end state the same everywhere.
-  if (hwnd()) base::ShowFormAnimated(hwnd(), SW_SHOWMAXIMIZED);
+  if (!hwnd()) return;
+  base::ShowFormAnimated(hwnd(), SW_SHOWMAXIMIZED);
+  // The start-up balloon points at the record button of the window as it is now laid out.
+  ShowPendingBalloon();
 }
 
 // --- building the regions ---
@@ -177,7 +191,7 @@ void TFrmMain::BuildRegions() {
   Panel& main = AddPanel(hwnd(), id::SbMain, true, L"TScrollBox");
   layout_.Add(main.hwnd(), Dock::Client);
   Panel& fileSelect = AddPanel(main.hwnd(), id::SbFileSelect, true, L"TScrollBox");
-  main.layout().Add(fileSelect.hwnd(), Dock::Top, 70);
+  main.layout().Add(fileSelect.hwnd(), Dock::Top, kPathBarHeight);
   BuildPathBar();
 
   Panel& hint = AddPanel(main.hwnd(), id::PnlHint);
@@ -234,7 +248,7 @@ void TFrmMain::BuildPathBar() {
   AddChild(bar, id::EdtREC, L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {0, 7, 200, 29});
   AddPicture(bar, id::ImgRectName, {0, 7, 70, 29});
   AddPicture(bar, id::Image25, {10, 36, 210, 62});
-  AddPicture(bar, id::ImgToolBar, {0, 34, 360, 70});
+  AddPicture(bar, id::ImgToolBar, {0, 0, kToolBarWidth, kPathBarHeight});
   AddPicture(bar, id::ImgTopBG, {0, 0, 520, 70});
 }
 
@@ -266,6 +280,10 @@ void TFrmMain::BuildCenter() {
   HWND tabs = AddChild(sbVideo.hwnd(), id::PageControl1, WC_TABCONTROLW, WS_VISIBLE | WS_CLIPCHILDREN, 0,
                        {0, 0, 200, 100});
   sbVideo.layout().Add(tabs, Dock::Client);
+  // The visual style draws the tabs from bitmaps with an alpha channel, which a palette display
+  // shows as black: the second tab's caption was a black box. There the tabs are drawn the
+  // classic way (an empty theme name would be refused; a blank one matches no theme).
+  if (PaletteDisplay()) ::SetWindowTheme(tabs, L" ", L" ");
   TCITEMW item{};
   item.mask = TCIF_TEXT;
   item.pszText = const_cast<wchar_t*>(L"");
@@ -401,7 +419,8 @@ void TFrmMain::FormCreate() {
     HotkeyText2.clear();
     HotkeyText3 = L"Esc";
     base::CreateBalloon();
-    base::ShowBalloonForControl(Control(id::BtnSartRec), L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0, 20);
+    // The window is still hidden at its design size: the balloon is placed once it is shown.
+    ShowBalloonWhenShown({id::BtnSartRec, L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0});
     EnableTimer(id::TimerFirstRun, true);
   });
 }
@@ -458,7 +477,11 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       layout_.Apply(hwnd());
       if (created_) FormResize();
+      if (wp != SIZE_MINIMIZED && pendingBalloon_) ::PostMessageW(hwnd(), WM_SHOW_PENDING_BALLOON, 0, 0);
       return 0;
+    case WM_SHOWWINDOW:
+      if (wp && pendingBalloon_) ::PostMessageW(hwnd(), WM_SHOW_PENDING_BALLOON, 0, 0);
+      return Default(msg, wp, lp);
     case WM_COMMAND:
       if (!destroying_) OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -507,6 +530,10 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (msg == WM_TRAYICON) {
     if (!destroying_) WMTrayIcon(lp);
+    return 0;
+  }
+  if (msg == WM_SHOW_PENDING_BALLOON) {
+    if (!destroying_) base::GuardVoid("TFrmMain.ShowPendingBalloon", [&] { ShowPendingBalloon(); });
     return 0;
   }
   if (msg == WM_RECORDING_ENDED) {
@@ -598,12 +625,12 @@ void TFrmMain::TimerRunTimer() {
   // Past the end the bar starts again from the beginning.
   if (::SendMessageW(progress, PBM_GETPOS, 0, 0) >= 100) ::SendMessageW(progress, PBM_SETPOS, 0, 0);
   ::SendMessageW(progress, PBM_STEPIT, 0, 0);
-  ++RunTicks;
-  if (RunTicks > 30) {
+  ++runTicks_;
+  if (runTicks_ > 30) {
     EnableTimer(id::TimerRun, false);
     SetControlVisible(id::ProgressBar1, false);
     SetStatus(L"");
-  } else if (RunTicks > 15) {
+  } else if (runTicks_ > 15) {
     SetStatus(L"正在获取QIV软件云服务器的最新版本...");
   }
 }
@@ -613,7 +640,23 @@ void TFrmMain::TimerRECingTimer() {
 }
 
 void TFrmMain::ShowMainWindow() {
+  // A window minimised from the maximised state is restored maximised.
   ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
+}
+
+void TFrmMain::ShowBalloonWhenShown(PendingBalloon balloon) {
+  pendingBalloon_ = std::move(balloon);
+  ShowPendingBalloon();
+}
+
+void TFrmMain::ShowPendingBalloon() {
+  // A minimised or hidden window has no place on the screen to point at (a minimised one
+  // stands at -32000): the balloon waits for the window's next show or restore.
+  if (!pendingBalloon_ || !::IsWindowVisible(hwnd()) || ::IsIconic(hwnd())) return;
+  const PendingBalloon balloon = std::move(*pendingBalloon_);
+  pendingBalloon_.reset();
+  base::ShowBalloonForControl(Control(balloon.control), balloon.title, balloon.text, balloon.hAnchor,
+                              balloon.vAnchor, 20);
 }
 
 void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {
@@ -633,7 +676,7 @@ void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {
 
 void TFrmMain::WMHotKey(WPARAM hotkeyId) {
   base::GuardVoid("TFrmMain.WMHotKey", [&] {
-    if (StopInProgress) return;
+    if (road_ && road_->StopInProgress()) return;
     if (hotkeyId == 1)
       StopRecordingAndRestore();
     else
@@ -646,26 +689,26 @@ void TFrmMain::FormResize() {
     RECT window{};
     ::GetWindowRect(hwnd(), &window);
     const int bgWidth = (window.right - window.left) - kPathBarRightPart;
+    RECT bar{};
+    ::GetClientRect(Control(id::SbFileSelect), &bar);
     auto place = [](HWND wnd, int x, int y, int w, int h) {
       ::SetWindowPos(wnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    auto height = [](HWND wnd) {
-      RECT r{};
-      ::GetWindowRect(wnd, &r);
-      return r.bottom - r.top;
-    };
     HWND bg = Control(id::ImgTopBG);
-    place(bg, 0, 0, bgWidth, height(bg));
-    HWND path = Control(id::EdtRECPath);
-    place(path, 10, 8, bgWidth - 20, height(path));
-    // The right part of the path bar follows the background's right edge.
-    const int x = bgWidth;
-    place(Control(id::BtnSelectPath), x + 4, 6, 24, 24);
-    place(Control(id::BtnOpenDir), x + 32, 6, 24, 24);
-    place(Control(id::BtnAutoSave), x + 62, 8, 20, 20);
-    place(Control(id::ImgRectName), x + 86, 7, 70, 22);
-    place(Control(id::EdtREC), x + 160, 7, kPathBarRightPart - 170, 22);
-    place(Control(id::ImgToolBar), x + 4, 34, 360, 36);
+    place(bg, 0, 0, bgWidth, kPathBarHeight);
+    const int pathWidth = bgWidth - 20;
+    place(Control(id::EdtRECPath), 10, 8, pathWidth, kPathRowHeight);
+    // The folder buttons follow the path edit. The toolbar picture, whole, is the background
+    // of the bar's right end, and the name row stands on its lower half, right-aligned: the
+    // bar is narrower than the window by the left bar and the frame, so a right part laid out
+    // from the path edit's end would run past the bar's edge.
+    place(Control(id::BtnSelectPath), 10 + pathWidth + 4, 7, 24, 24);
+    place(Control(id::BtnOpenDir), 10 + pathWidth + 32, 7, 24, 24);
+    place(Control(id::ImgToolBar), bar.right - kToolBarWidth, 0, kToolBarWidth, kPathBarHeight);
+    const int nameRight = bar.right - 8, nameTop = 40;
+    place(Control(id::EdtREC), nameRight - kNameEditWidth, nameTop, kNameEditWidth, kPathRowHeight);
+    place(Control(id::ImgRectName), nameRight - kNameEditWidth - 74, nameTop, 70, kPathRowHeight);
+    place(Control(id::BtnAutoSave), nameRight - kNameEditWidth - 98, nameTop + 1, 20, 20);
   });
 }
 

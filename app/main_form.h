@@ -3,7 +3,8 @@
 // destroyed, and its window-level handlers.
 //
 // The main thread creates, drives and destroys it. The recorders' threads never call it; the
-// two flags below are the only state they read.
+// two flags below are the only state they read. Its own state is private: the recording road
+// keeps each recording's record, the playback part the file chosen in the list.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/control_ids.h"
@@ -103,6 +105,8 @@ class TFrmMain : public base::Window {
   void BtnAutoSaveClick();
   void ButtonStopRECClick();
   void StopRecordingAndRestore();
+  // The tool window's stop (and its closing).
+  void StopFromToolWindow();
   void RestoreAfterRecording();
   void RefreshRecordingList();
   // The full-screen record button, the recording options and the hotkey settings commands.
@@ -182,20 +186,17 @@ class TFrmMain : public base::Window {
   scrcamNS::TScreenCamNS* ScreenCamNS() const { return screenCamNS_.get(); }
   Panel* PanelOf(int id) const;
 
-  // The fields of the window's state (named as the workflow names them).
-  int RunTicks = 0;
-  bool SaveBalloonShown = false;
-  bool SoundHintShown = false;
-  int VideoWidth = 0;
-  int VideoHeight = 0;
-  bool StopInProgress = false;
-  int StoredRandomNum = 0;
-  std::wstring RecordFolder;  // ends with "\"
-  std::wstring FileName;
-  std::wstring TargetPath;
-  bool SplitCancel = false;
-  std::wstring LastRecName;
-  std::wstring PicFolder;
+  // The window's state, read-only from outside.
+  int RunTicks() const { return runTicks_; }
+  int StoredRandomNum() const { return storedRandomNum_; }
+  // The recording folder the list shows, ending with "\".
+  const std::wstring& RecordFolder() const { return recordFolder_; }
+  // The current file: the one last chosen in the list, replayed or recorded, and its path.
+  const std::wstring& FileName() const { return fileName_; }
+  const std::wstring& TargetPath() const { return targetPath_; }
+  // The display size of the file last opened in the player.
+  int VideoWidth() const { return videoWidth_; }
+  int VideoHeight() const { return videoHeight_; }
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -215,7 +216,18 @@ class TFrmMain : public base::Window {
   void OnCommand(int id, int code);
   void OnTimer(UINT_PTR timerId);
   void ShowContextMenu(HWND source, POINT screen);
+  // Shown again as it was before it was minimised or hidden (maximised stays maximised).
   void ShowMainWindow();
+  // A balloon shown once the window is on the screen and laid out: at once when it is, else
+  // when it is next shown. A later one replaces one still waiting.
+  struct PendingBalloon {
+    int control;
+    std::wstring title;
+    std::wstring text;
+    BYTE hAnchor, vAnchor;
+  };
+  void ShowBalloonWhenShown(PendingBalloon balloon);
+  void ShowPendingBalloon();
   void StopRecordingForExit();
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
@@ -226,6 +238,16 @@ class TFrmMain : public base::Window {
   std::wstring CheckedRecordFolder();
   static LRESULT CALLBACK PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
                                                DWORD_PTR self);
+
+  int runTicks_ = 0;
+  bool soundHintShown_ = false;
+  int videoWidth_ = 0;
+  int videoHeight_ = 0;
+  int storedRandomNum_ = 0;
+  std::wstring recordFolder_;  // ends with "\"
+  std::wstring fileName_;
+  std::wstring targetPath_;
+  std::optional<PendingBalloon> pendingBalloon_;
 
   MainFormOptions options_;
   std::wstring programFolder_;

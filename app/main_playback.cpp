@@ -35,15 +35,8 @@ constexpr std::array kFrameRegions = {id::PnlBottom, id::SbLeft,  id::SbFileSele
                                       id::ImgRight,  id::ImgLeft, id::SplB1,        id::SplL2,
                                       id::PnlTop};
 
-std::wstring Trimmed(const std::wstring& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}
-
 std::wstring NormalizedFolder(const std::wstring& text) {
-  std::wstring folder = Trimmed(text);
+  std::wstring folder = base::Trim(text);
   base::NormalizeDirPath(folder);
   return folder;
 }
@@ -87,7 +80,7 @@ void TFrmMain::BuildPlaybackTab(HWND tabs) {
   ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
 }
 
-// One subclass for the controls whose keys and mouse the Part gives to the window: the keys of
+// One subclass for the controls whose keys and mouse belong to the window's own handlers: the keys of
 // the path edit, the name edit and the list (Esc anywhere restores the frame), the double click
 // on the playback area, and the tab control, which places its page and passes the page's
 // commands on to its parent.
@@ -213,7 +206,7 @@ void TFrmMain::SpeedButton4Click() {
     std::wstring folder = base::SelectFolder(ControlText(id::EdtRECPath), hwnd());
     if (folder.empty()) return;
     base::NormalizeDirPath(folder);
-    RecordFolder = folder;
+    recordFolder_ = folder;
     SetControlText(id::EdtRECPath, folder);
     openDialogFolder_ = folder;
     RefreshRecordingList();
@@ -223,10 +216,10 @@ void TFrmMain::SpeedButton4Click() {
 void TFrmMain::EdtRECPathKeyDown(WPARAM key) {
   if (key != VK_RETURN) return;
   base::GuardVoid("TFrmMain.EdtRECPathKeyDown", [&] {
-    RecordFolder = NormalizedFolder(ControlText(id::EdtRECPath));
+    recordFolder_ = NormalizedFolder(ControlText(id::EdtRECPath));
     // The refresh makes the folder when it does not exist yet: a new sub-folder's name and Enter.
     RefreshRecordingList();
-    SetStatus(base::Format(L"%s:%s", StrCurrentPath, RecordFolder));
+    SetStatus(base::Format(L"%s:%s", StrCurrentPath, recordFolder_));
   });
 }
 
@@ -234,8 +227,8 @@ void TFrmMain::EdtRECPathExit() {
   base::GuardVoid("TFrmMain.EdtRECPathExit", [&] {
     // The folder of the next recording; the list, and the file its actions use, stay as they are
     // until the list is refreshed.
-    RecordFolder = NormalizedFolder(ControlText(id::EdtRECPath));
-    SetStatus(base::Format(L"%s:%s", StrCurrentPath, RecordFolder));
+    recordFolder_ = NormalizedFolder(ControlText(id::EdtRECPath));
+    SetStatus(base::Format(L"%s:%s", StrCurrentPath, recordFolder_));
   });
 }
 
@@ -257,9 +250,9 @@ void TFrmMain::LbVideoListClick() {
   base::GuardVoid("TFrmMain.LbVideoListClick", [&] {
     ShowPlaybackTab();
     if (const auto current = recordings_.Current()) {
-      FileName = *current;
-      TargetPath = recordings_.PathOf(FileName);
-      SetStatus(base::Format(StrCurrentFileFmt, TargetPath));
+      fileName_ = *current;
+      targetPath_ = recordings_.PathOf(fileName_);
+      SetStatus(base::Format(StrCurrentFileFmt, targetPath_));
     } else {
       base::ShowMessage(hwnd(), StrSelectRecording, kApplicationTitle, MB_OK);
       ::SetFocus(Control(id::LbVideoList));
@@ -295,12 +288,12 @@ void TFrmMain::MnUpdateRECNameClick() {
 void TFrmMain::BtnDefaultOpenClick() {
   base::GuardVoid("TFrmMain.BtnDefaultOpenClick", [&] {
     SetControlVisible(id::PnlScreen, true);
-    switch (OpenInDefaultPlayer(hwnd(), FileName, TargetPath)) {
+    switch (OpenInDefaultPlayer(hwnd(), fileName_, targetPath_)) {
       case DefaultOpenResult::NoFile:
         base::ShowMessage(hwnd(), StrSelectVideoInList, kApplicationTitle, MB_OK);
         break;
       case DefaultOpenResult::Missing:
-        base::ShowMessage(hwnd(), base::Format(L"%s ：%s", StrVideoFileMissing, TargetPath), kApplicationTitle,
+        base::ShowMessage(hwnd(), base::Format(L"%s ：%s", StrVideoFileMissing, targetPath_), kApplicationTitle,
                           MB_OK);
         break;
       case DefaultOpenResult::Opened:
@@ -328,10 +321,10 @@ void TFrmMain::BtnReplayRecClick() {
       ::SetFocus(Control(id::LbVideoList));
       return;
     }
-    FileName = *current;
-    TargetPath = recordings_.PathOf(FileName);
-    PlayFile(TargetPath);
-    SetStatus(base::Format(StrStartPlayingFmt, TargetPath));
+    fileName_ = *current;
+    targetPath_ = recordings_.PathOf(fileName_);
+    PlayFile(targetPath_);
+    SetStatus(base::Format(StrStartPlayingFmt, targetPath_));
     SetControlVisible(id::PnlVideoControl, true);
   });
 }
@@ -363,9 +356,9 @@ void TFrmMain::BtnPlayClick() {
     }
     const auto current = recordings_.Current();
     if (!current) return;
-    FileName = *current;
-    TargetPath = recordings_.PathOf(FileName);
-    PlayFile(TargetPath);
+    fileName_ = *current;
+    targetPath_ = recordings_.PathOf(fileName_);
+    PlayFile(targetPath_);
   });
 }
 
@@ -375,8 +368,8 @@ void TFrmMain::BtnStopClick() { playback_.player().Stop(); }
 void TFrmMain::PlayFile(const std::wstring& path) {
   base::GuardVoid("TFrmMain.PlayFile", [&] {
     if (!playback_.PlayFile(path) && !playback_.player().IsOpen()) return;
-    VideoWidth = playback_.VideoSize().cx;
-    VideoHeight = playback_.VideoSize().cy;
+    videoWidth_ = playback_.VideoSize().cx;
+    videoHeight_ = playback_.VideoSize().cy;
   });
 }
 
@@ -395,7 +388,7 @@ void TFrmMain::ShowPlaybackTab() {
 void TFrmMain::SetFullScreenView(bool on) {
   base::GuardVoid("TFrmMain.SetFullScreenView", [&] {
     SetControlVisible(id::PnlScreen, on);
-    SetStatus(base::Format(StrCurrentFileFmt, TargetPath));
+    SetStatus(base::Format(StrCurrentFileFmt, targetPath_));
     for (int region : kFrameRegions) SetControlVisible(region, !on);
     if (on) SetControlVisible(id::PnlPic, false);
     ::ShowWindow(hwnd(), on ? SW_MAXIMIZE : SW_RESTORE);

@@ -11,7 +11,6 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/soundless_recorder.h"
-#include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/seams.h"
 
@@ -39,18 +38,33 @@ class MainRoadHost : public RoadHost {
   void FocusName() override { ::SetFocus(form_.Control(id::EdtREC)); }
   void MinimizeApp() override { ::ShowWindow(form_.hwnd(), SW_MINIMIZE); }
   void HideWindow() override { ::ShowWindow(form_.hwnd(), SW_HIDE); }
-  void RestoreWindow() override {
-    ::ShowWindow(form_.hwnd(), SW_RESTORE);
+  void ShowWindowAgain() override {
+    form_.ShowMainWindow();
     ::SetForegroundWindow(form_.hwnd());
-    ::ShowWindow(form_.hwnd(), SW_SHOW);
+  }
+  void RestoreWindow() override {
+    HWND wnd = form_.hwnd();
+    ::ShowWindow(wnd, SW_RESTORE);
+    // A window minimised while maximised is restored to the maximised state: once more to
+    // the normal one.
+    if (::IsZoomed(wnd)) ::ShowWindow(wnd, SW_RESTORE);
+    ::SetForegroundWindow(wnd);
+    ::ShowWindow(wnd, SW_SHOW);
   }
   void SetBlinking(bool on) override {
     form_.EnableTimer(id::TimerRECing, on);
     // Stopped, the tray shows the program's own icon again, whatever the last blink left.
     if (!on && form_.trayData_.icon() != form_.trayIconNormal_) form_.trayData_.SetIcon(form_.trayIconNormal_);
   }
-  void RefreshRecordingList() override { form_.RefreshRecordingList(); }
+  void RefreshRecordingList(const std::wstring& folder) override {
+    form_.recordFolder_ = folder;
+    form_.RefreshRecordingList();
+  }
   void SetStatus(const std::wstring& text) override { form_.SetStatus(text); }
+  void SetCurrentFile(const std::wstring& folder, const std::wstring& fileName) override {
+    form_.fileName_ = fileName;
+    form_.targetPath_ = folder + fileName;
+  }
   void ShowRecordingRegions() override {
     for (int region : {id::SbFileSelect, id::SbLeft, id::PnlHint, id::SbCenter, id::SbMain})
       form_.SetControlVisible(region, true);
@@ -58,7 +72,9 @@ class MainRoadHost : public RoadHost {
   void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) override {
     // The stop that the window's destruction makes shows nothing: the window is going.
     if (form_.destroying_) return;
-    base::ShowBalloonForControl(form_.Control(id::LbVideoList), title, text, 2, 1, 20);
+    // A stop from the tray runs while the window is still minimised: the balloon waits until
+    // the list it points at is on the screen.
+    form_.ShowBalloonWhenShown({id::LbVideoList, title, text, 2, 1});
   }
   // The stop hotkey is registered through the screen camera, which is not part of this window
   // yet: no key is registered, and the recording is stopped from the tray icon.
@@ -81,10 +97,7 @@ void TFrmMain::CreateRecordingRoad() {
   if (road_ || !screenCamNS_) return;
   roadHost_ = std::make_unique<MainRoadHost>(*this);
   roadRecorder_ = std::make_unique<SoundlessRecorder>(*screenCamNS_, hwnd(), WM_RECORDING_ENDED);
-  road_ = std::make_unique<RecordingRoad>(
-      *roadHost_, *roadRecorder_,
-      RoadFields{RecordFolder, FileName, TargetPath, LastRecName, SaveBalloonShown, SplitCancel}, RecordWithSound,
-      StopHotKeyRegistered);
+  road_ = std::make_unique<RecordingRoad>(*roadHost_, *roadRecorder_, RecordWithSound, StopHotKeyRegistered);
 }
 
 void TFrmMain::BtnSartRecClick() {
@@ -109,6 +122,10 @@ void TFrmMain::RestoreAfterRecording() {
 
 void TFrmMain::StopRecordingAndRestore() {
   if (road_) road_->StopRecordingAndRestore();
+}
+
+void TFrmMain::StopFromToolWindow() {
+  if (road_) road_->StopFromToolWindow();
 }
 
 }  // namespace app

@@ -17,7 +17,6 @@
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/files.h"
-#include "base/folderdialog.h"
 #include "base/resources.h"
 #include "base/text.h"
 
@@ -25,17 +24,10 @@ namespace app {
 
 namespace {
 
-std::wstring Trimmed(const std::wstring& text) {
-  const size_t b = text.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return {};
-  const size_t e = text.find_last_not_of(L" \t\r\n");
-  return text.substr(b, e - b + 1);
-}
-
 // Creates folder with every missing parent. An empty name is an error (it names no folder);
 // any other failure (a missing drive, a refused folder) leaves things as they are.
 void ForceDirectories(const std::wstring& folder) {
-  if (Trimmed(folder).empty()) throw std::invalid_argument("empty folder name");
+  if (base::TrimView(folder).empty()) throw std::invalid_argument("empty folder name");
   if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
   base::CreateFolderTree(folder);
 }
@@ -101,11 +93,11 @@ void TFrmMain::LoadSettings() {
   settings_ = std::make_unique<IniFile>(programFolder_ + kSettingsFileName);
   const RecorderSettings s = ReadRecorderSettings(*settings_, programFolder_);
 
-  RecordFolder = Trimmed(s.picPath);
-  base::NormalizeDirPath(RecordFolder);
-  SetControlText(id::EdtRECPath, RecordFolder);
+  recordFolder_ = base::Trim(s.picPath);
+  base::NormalizeDirPath(recordFolder_);
+  SetControlText(id::EdtRECPath, recordFolder_);
   try {
-    if (!base::FolderExists(RecordFolder)) ForceDirectories(RecordFolder);
+    if (!base::FolderExists(recordFolder_)) ForceDirectories(recordFolder_);
   } catch (const std::exception&) {
     SetStatus(StrInvalidFolder);
   }
@@ -122,7 +114,7 @@ void TFrmMain::LoadSettings() {
   ::CheckMenuItem(PopupMenu1(), id::PmPicAutoSave, MF_BYCOMMAND | (s.autoSaveToPath ? MF_CHECKED : MF_UNCHECKED));
   ToggleAutoSave();
 
-  StoredRandomNum = s.curRandomNum;
+  storedRandomNum_ = s.curRandomNum;
   AutoRunFlag = s.autoRun;
   ::CheckMenuItem(PopupMenu1(), id::PmAutoRun, MF_BYCOMMAND | (AutoRunFlag ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -166,8 +158,8 @@ void TFrmMain::ToggleAutoSave() {
 
 void TFrmMain::CbSoundClick() {
   base::GuardVoid("TFrmMain.CbSoundClick", [&] {
-    if (!SoundHintShown) {
-      SoundHintShown = true;
+    if (!soundHintShown_) {
+      soundHintShown_ = true;
       base::ShowBalloonAtCursor(L"是否录制声音", L"录制声音将需要较大的资源，不带声音的录像体积更小，请根据需要选择");
     }
     ToggleSound();
@@ -177,7 +169,7 @@ void TFrmMain::CbSoundClick() {
 void TFrmMain::BtnAutoSaveClick() { ToggleAutoSave(); }
 
 void TFrmMain::RefreshRecordingList() {
-  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] { recordings_.Refresh(RecordFolder); });
+  base::GuardVoid("TFrmMain.RefreshRecordingList", [&] { recordings_.Refresh(recordFolder_); });
 }
 
 void TFrmMain::StopRecordingForExit() {
@@ -185,8 +177,10 @@ void TFrmMain::StopRecordingForExit() {
   screenCamNS_->StopRecording();
   // The file is complete only when the recording thread has finished it; the settings are
   // written and the window freed after that. Messages keep flowing meanwhile, so the thread's
-  // hand-overs to this thread still run.
-  while (screenCamNS_->HasRecordThread()) base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000);
+  // hand-overs to this thread still run, but input is thrown away: the program is closing, and
+  // no list command (delete, rename) may start now.
+  while (screenCamNS_->HasRecordThread())
+    base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000, base::Pump::NoInput);
 }
 
 }  // namespace app

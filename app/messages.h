@@ -25,4 +25,9 @@ inline constexpr UINT WM_POPWIN_LOADED = 0x466;  // a demonstration page has loa
 // free. The file is complete once the recorder's thread has gone; the window checks for that.
 inline constexpr UINT WM_RECORDING_ENDED = WM_APP + 0x100;
 
+// A balloon waits for the main window to be on the screen: posted by the window to itself when
+// it is shown or restored, so the balloon is placed after the window has its final size.
+// wParam and lParam: unused (0). Nothing to free; the balloon's texts stay with the window.
+inline constexpr UINT WM_SHOW_PENDING_BALLOON = WM_APP + 0x101;
+
 }  // namespace app

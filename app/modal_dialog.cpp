@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "base/dispatch.h"
+
 namespace app {
 
 std::wstring ModalDialog::ItemText(int id) const {
@@ -83,25 +85,12 @@ int ModalDialog::RunModal(HWND owner) {
   ::ShowWindow(hwnd(), SW_SHOW);
   ::SetForegroundWindow(hwnd());
 
-  bool quit = false;
-  int quitCode = 0;
-  MSG msg;
-  while (!ended_ && hwnd()) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      quit = got == 0;
-      quitCode = static_cast<int>(msg.wParam);
-      break;
-    }
-    if (::IsDialogMessageW(hwnd(), &msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
+  base::RunModalLoop([&] { return ended_ || !hwnd(); },
+                     [&](MSG& msg) { return ::IsDialogMessageW(hwnd(), &msg) != FALSE; });
   if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
   if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
   if (hwnd() && owner) ::SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, previousOwner);
   inModal_ = false;
-  if (quit) ::PostQuitMessage(quitCode);
   return ended_ ? result_ : IDCANCEL;
 }
 

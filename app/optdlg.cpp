@@ -13,7 +13,6 @@
 #include "app/dialog_ids.h"
 #include "app/kv.h"
 #include "app/modal_dialog.h"
-#include "app/record_paths.h"
 #include "base/barrier.h"
 #include "base/rounding.h"
 #include "base/seams.h"
@@ -31,7 +30,7 @@ int Clamp(long long value, int low, int high) {
 
 // A whole number written in decimal (blanks around it allowed); false for anything else.
 bool ParseWholeNumber(const std::wstring& text, int& value) {
-  const std::wstring t = TrimBlanks(text);
+  const std::wstring t = base::Trim(text);
   size_t i = 0;
   bool negative = false;
   if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) negative = t[i++] == L'-';

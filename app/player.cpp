@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/dispatch.h"
+#include "base/short_names.h"
+
 namespace app {
 
 namespace {
@@ -21,23 +24,11 @@ DWORD Send(MCIDEVICEID device, UINT message, DWORD_PTR flags, void* params) noex
   return ::mciSendCommandW(device, message, flags, reinterpret_cast<DWORD_PTR>(params));
 }
 
-// Waits for h, handling only messages sent from other threads meanwhile (the device's play
-// thread shows and paints the display window, which belongs to this thread); posted messages
-// stay queued, so no handler runs in the middle of a stop.
-void WaitHandlingSentMessages(HANDLE h, DWORD timeoutMs) noexcept {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= timeoutMs) return;
-    const DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
-    if (r != WAIT_OBJECT_0 + 1) return;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
-
-// A stopped play ends within a frame; a thread that takes longer is no play thread.
+// A stopped play ends within a frame; the wait for the play thread gives up after this.
 constexpr DWORD kPlayThreadJoinMs = 3000;
+
+// NtQueryInformationThread's class for a thread's start address.
+constexpr int kThreadQuerySetWin32StartAddress = 9;
 
 std::vector<DWORD> ThreadsOfThisProcess() {
   std::vector<DWORD> ids;
@@ -51,6 +42,24 @@ std::vector<DWORD> ThreadsOfThisProcess() {
   return ids;
 }
 
+// The module whose code a thread started in; nullptr when it cannot be told.
+HMODULE StartModuleOf(DWORD threadId) {
+  using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryThread>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+  if (!query) return nullptr;
+  base::UniqueHandle thread(::OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId));
+  if (!thread) return nullptr;
+  void* start = nullptr;
+  if (query(thread.get(), kThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr) != 0 || !start)
+    return nullptr;
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<const wchar_t*>(start), &module))
+    return nullptr;
+  return module;
+}
+
 bool FileExists(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -58,13 +67,22 @@ bool FileExists(const std::wstring& path) {
 
 }  // namespace
 
+bool IsAviDevicePlayThread(DWORD threadId) {
+  const HMODULE device = ::GetModuleHandleW(kAviDeviceModule);
+  return device && StartModuleOf(threadId) == device;
+}
+
 MciPlayer::~MciPlayer() { Close(); }
 
 bool MciPlayer::Open(const std::wstring& path, HWND display) {
   Close();
   // The structure takes writable pointers; MCI only reads them.
   std::wstring type = L"avivideo";
-  std::wstring element = path;
+  // The device reads the file through the multimedia file functions, which take no path with
+  // characters outside ASCII here: such a file is opened by its short name.
+  const std::optional<std::wstring> name = base::MultimediaNameForReading(path);
+  if (!name) return false;
+  std::wstring element = *name;
   MCI_DGV_OPEN_PARMSW open{};
   open.lpstrDeviceType = type.data();
   open.lpstrElementName = element.data();
@@ -112,8 +130,12 @@ bool MciPlayer::IsPlaying() const noexcept { return Mode() == MCI_MODE_PLAY; }
 
 void MciPlayer::JoinPlayThread() noexcept {
   if (!playThread_) return;
-  WaitHandlingSentMessages(playThread_.get(), kPlayThreadJoinMs);
+  // Only messages sent from other threads are handled meanwhile (the play thread shows and
+  // paints the display window, which belongs to this thread); posted messages stay queued, so
+  // no handler runs in the middle of a stop.
+  base::WaitPumping(playThread_.get(), kPlayThreadJoinMs, base::Pump::SentOnly);
   playThread_.reset();
+  playThreadId_ = 0;
 }
 
 bool MciPlayer::Play() noexcept {
@@ -128,14 +150,16 @@ bool MciPlayer::Play() noexcept {
     MCI_SEEK_PARMS seek{};
     Send(device_, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &seek);
   }
-  // The device plays on a thread it starts inside the play command: found as the one new thread
-  // of the process, so Stop and Close can wait for it.
+  // The device's play thread is the thread that appeared during the play command and started
+  // in the device's own code; a thread of ours started at the same moment is no such thread.
   const std::vector<DWORD> before = ThreadsOfThisProcess();
   MCI_DGV_PLAY_PARMS play{};
   if (Send(device_, MCI_PLAY, 0, &play) != 0) return false;
   for (DWORD threadId : ThreadsOfThisProcess()) {
     if (std::find(before.begin(), before.end(), threadId) != before.end()) continue;
+    if (!IsAviDevicePlayThread(threadId)) continue;
     playThread_.reset(::OpenThread(SYNCHRONIZE, FALSE, threadId));
+    playThreadId_ = playThread_ ? threadId : 0;
     break;
   }
   return true;

@@ -16,14 +16,23 @@
 
 namespace app {
 
-// One open-or-closed MCI digital-video device. The device holds its file open (it cannot be
-// renamed or deleted meanwhile) until Close or destruction.
+// The module of the "avivideo" device.
+inline constexpr wchar_t kAviDeviceModule[] = L"mciavi32.dll";
+
+// The workaround for Wine's AVI device crash: the device plays on a thread it makes inside the
+// play command, and that thread still draws for a moment after a stop has returned; a close at
+// that moment frees what it draws with, and the process crashes. So the player finds that
+// thread when it starts a play, and Stop and Close wait for it to end (at most 3 s) before they
+// go on. The thread is known by two marks: it appeared during the play command, and it
+// started in the device's own module. (A waiting play on a thread of the player's own is no
+// way out: a device answers only the thread that opened it.)
 //
-// The device plays on a thread of its own, which still touches the device for a moment after a
-// stop has returned; a close at that moment frees what it touches. The player finds that thread
-// when it starts a play, and Stop and Close wait for it to end before they go on. (A waiting
-// play on a thread of the player's own is no way out: a device answers only the thread that
-// opened it.)
+// True when the thread of this process with this id started in the AVI device's module.
+bool IsAviDevicePlayThread(DWORD threadId);
+
+// One open-or-closed MCI digital-video device. The device holds its file open (it cannot be
+// renamed or deleted meanwhile) until Close or destruction. A path with characters outside
+// ASCII is opened by its short name.
 class MciPlayer {
  public:
   MciPlayer() = default;
@@ -57,6 +66,9 @@ class MciPlayer {
   std::optional<DWORD> Position() const noexcept;
   std::optional<DWORD> Length() const noexcept;
 
+  // The device's play thread found by the last Play while it has not been waited for (0: none).
+  DWORD PlayThreadId() const noexcept { return playThreadId_; }
+
  private:
   std::optional<DWORD> Status(DWORD item) const noexcept;
   // Waits for the play thread to end (the device has stopped, paused or reached its end).
@@ -64,6 +76,7 @@ class MciPlayer {
 
   MCIDEVICEID device_ = 0;
   base::UniqueHandle playThread_;
+  DWORD playThreadId_ = 0;
   std::wstring fileName_;
 };
 

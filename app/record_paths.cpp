@@ -9,13 +9,11 @@
 #include <vector>
 
 #include "base/files.h"
-#include "base/folderdialog.h"
+#include "base/text.h"
 
 namespace app {
 
 namespace {
-
-bool IsBlank(wchar_t c) { return c <= L' '; }
 
 std::wstring UpperCased(std::wstring s) {
   if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
@@ -42,13 +40,6 @@ bool IsForbiddenNameChar(wchar_t c) {
          c == L'<' || c == L'>' || c == L'|';
 }
 
-std::wstring TrimBlanks(const std::wstring& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && IsBlank(text[first])) ++first;
-  while (last > first && IsBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 std::wstring DrivePartOf(const std::wstring& folder) {
   if (folder.size() >= 2 && folder[1] == L':' &&
       ((folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z')))
@@ -64,7 +55,7 @@ std::wstring DrivePartOf(const std::wstring& folder) {
 }
 
 bool DriveExists(const std::wstring& drive) {
-  const std::wstring wanted = UpperCased(TrimBlanks(drive) + L"\\");
+  const std::wstring wanted = UpperCased(base::Trim(drive) + L"\\");
   const DWORD needed = ::GetLogicalDriveStringsW(0, nullptr);
   if (needed == 0) return false;
   std::vector<wchar_t> roots(needed + 1, L'\0');
@@ -79,7 +70,7 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text) {
   RecordFolderCheck check;
   check.folder = text;
   base::NormalizeDirPath(check.folder);
-  check.folder = TrimBlanks(check.folder);
+  check.folder = base::Trim(check.folder);
   check.drive = DrivePartOf(check.folder);
   if (!DriveExists(check.drive)) {
     check.result = RecordFolderCheck::Result::DriveMissing;
@@ -110,16 +101,25 @@ std::wstring NextAutoFileName(const std::wstring& folder) {
   }
 }
 
-bool IsUsableRecordName(const std::wstring& typed) {
-  if (TrimBlanks(typed).empty()) return false;
+RecordName CheckRecordName(const std::wstring& typed) {
+  const std::wstring name = base::Trim(typed);
+  if (name.empty()) return RecordName::Empty;
   for (wchar_t c : typed)
-    if (IsForbiddenNameChar(c)) return false;
-  return true;
+    if (IsForbiddenNameChar(c)) return RecordName::Invalid;
+  // "CON.avi" is the console, not a file: the system takes a device name whatever extension
+  // follows it.
+  const std::wstring upper = UpperCased(name);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (upper == device) return RecordName::Invalid;
+  if (upper.size() == 4 && (upper.compare(0, 3, L"COM") == 0 || upper.compare(0, 3, L"LPT") == 0) &&
+      upper[3] >= L'1' && upper[3] <= L'9')
+    return RecordName::Invalid;
+  return RecordName::Usable;
 }
 
 std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks) {
-  if (!IsUsableRecordName(typed)) return std::wstring();
-  return (trimBlanks ? TrimBlanks(typed) : typed) + L".avi";
+  if (CheckRecordName(typed) != RecordName::Usable) return std::wstring();
+  return (trimBlanks ? base::Trim(typed) : typed) + L".avi";
 }
 
 }  // namespace app

@@ -38,9 +38,14 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text);
 // lower-case ".avi" counts as the extension: "7.AVI" holds no number.
 std::wstring NextAutoFileName(const std::wstring& folder);
 
-// True when a typed recording name may be used as a file name: not empty after trimming the
-// blanks, and free of \ / : * ? " < > | and control characters.
-bool IsUsableRecordName(const std::wstring& typed);
+// What a typed recording name is worth as a file name.
+enum class RecordName {
+  Usable,
+  Empty,    // nothing but blanks
+  Invalid,  // holds \ / : * ? " < > | or a control character, or names a device (CON, NUL,
+            // COM1, ...) that the system would open in place of a file
+};
+RecordName CheckRecordName(const std::wstring& typed);
 
 // The file name of a typed recording: typed (as typed, or trimmed of blanks when trimBlanks)
 // followed by ".avi"; empty when the name is not usable.
@@ -49,8 +54,5 @@ std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks);
 // True for the characters no file or folder name may hold: \ / : * ? " < > | and control
 // characters.
 bool IsForbiddenNameChar(wchar_t c);
-
-// The blank-trimmed copy of text (blanks: spaces and control characters).
-std::wstring TrimBlanks(const std::wstring& text);
 
 }  // namespace app

@@ -1,7 +1,8 @@
 // The steps of a recording without sound, in the order the window takes them. Every check of
 // a start (folder, drive, name) runs before anything changes on the screen: a start that
 // fails shows its message over the window as it was, and leaves nothing registered and nothing
-// blinking. The window is minimised and the tray icon blinks only once the recorder runs.
+// blinking. The window is minimised and the tray icon blinks only once the recorder runs, and
+// only then does the start's record become the recording that the stop reports.
 #include "app/recording_road.h"
 
 #include "app/kv.h"
@@ -13,17 +14,15 @@
 
 namespace app {
 
-RecordingRoad::RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadFields fields,
-                             std::atomic<bool>& recordWithSound, std::atomic<bool>& stopHotKeyRegistered)
+RecordingRoad::RecordingRoad(RoadHost& host, RoadRecorder& recorder, std::atomic<bool>& recordWithSound,
+                             std::atomic<bool>& stopHotKeyRegistered)
     : host_(host),
       recorder_(recorder),
-      fields_(fields),
       recordWithSound_(recordWithSound),
       stopHotKeyRegistered_(stopHotKeyRegistered) {}
 
 std::wstring RecordingRoad::GetRecordPath() {
   const RecordFolderCheck check = PrepareRecordFolder(host_.PathText());
-  fields_.recordFolder = check.folder;
   switch (check.result) {
     case RecordFolderCheck::Result::Ok:
       return check.folder;
@@ -38,31 +37,42 @@ std::wstring RecordingRoad::GetRecordPath() {
   return std::wstring();
 }
 
-std::wstring RecordingRoad::NextAutoFileName() {
-  const std::wstring folder = GetRecordPath();
-  if (folder.empty()) return std::wstring();
-  fields_.fileName = app::NextAutoFileName(folder);
-  return folder + fields_.fileName;
+std::wstring RecordingRoad::PathEditFolder() {
+  std::wstring folder = base::Trim(host_.PathText());
+  base::NormalizeDirPath(folder);
+  return folder;
 }
 
-bool RecordingRoad::BuildTargetPath() {
-  fields_.recordFolder = GetRecordPath();
-  if (fields_.recordFolder.empty()) return false;
+std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound) {
+  RecordingRecord record;
+  record.withSound = withSound;
+  record.folder = GetRecordPath();
+  if (record.folder.empty()) return std::nullopt;
   if (host_.AutoNumbering()) {
-    fields_.fileName = app::NextAutoFileName(fields_.recordFolder);
-    fields_.targetPath = fields_.recordFolder + fields_.fileName;
-    return true;
+    record.fileName = NextAutoFileName(record.folder);
+  } else {
+    const std::wstring typed = host_.NameText();
+    switch (CheckRecordName(typed)) {
+      case RecordName::Usable:
+        break;
+      case RecordName::Empty:
+        // The with-sound start says its own word about a target it could not build.
+        if (!withSound) host_.Message(kEnterScreenRecName);
+        host_.FocusName();
+        return std::nullopt;
+      case RecordName::Invalid:
+        host_.Message(base::Format(kInvalidRecNameFmt, base::Trim(typed)));
+        host_.FocusName();
+        return std::nullopt;
+    }
+    // Without sound the typed name keeps its blanks; with sound it loses them.
+    record.fileName = TypedRecordFileName(typed, withSound);
   }
-  // With sound the typed name loses its blanks.
-  const std::wstring name = TypedRecordFileName(host_.NameText(), true);
-  if (name.empty()) {
-    host_.FocusName();
-    return false;
-  }
-  fields_.fileName = name;
-  fields_.targetPath = fields_.recordFolder + name;
-  return true;
+  record.target = record.folder + record.fileName;
+  return record;
 }
+
+std::optional<RecordingRecord> RecordingRoad::BuildTargetPath() { return NewRecord(true); }
 
 void RecordingRoad::MinimizeForRecording() {
   host_.MinimizeApp();
@@ -76,27 +86,11 @@ void RecordingRoad::BtnSartRecClick() {
     if (recorder_.Recording() || recorder_.Finishing()) return;
 
     // 1. The target, before anything changes on the screen.
-    const std::wstring folder = GetRecordPath();
-    if (folder.empty()) return;
-    std::wstring fileName;
-    if (host_.AutoNumbering()) {
-      fileName = app::NextAutoFileName(folder);
-    } else {
-      // Without sound the typed name keeps its blanks.
-      fileName = TypedRecordFileName(host_.NameText(), false);
-      if (fileName.empty()) {
-        host_.Message(kEnterScreenRecName);
-        host_.FocusName();
-        return;
-      }
-    }
-    fields_.recordFolder = folder;
-    fields_.fileName = fileName;
-    fields_.targetPath = folder + fileName;
+    std::optional<RecordingRecord> record = NewRecord(false);
+    if (!record) return;
 
     // 2. The stop key. A conflict opens the hotkey dialog; the recording starts all the same.
     recordWithSound_ = false;
-    fields_.splitCancel = true;
     hotkeyOurs_ = false;
     switch (host_.RegisterStopHotkey(ComposeStopHotkey(HotkeyText1, HotkeyText2, HotkeyText3))) {
       case RoadHost::HotkeyResult::Registered:
@@ -111,15 +105,18 @@ void RecordingRoad::BtnSartRecClick() {
         break;
     }
 
-    // 3. The recorder; only a recording that really runs minimises the window.
-    recorder_.StartFullScreen(host_.Window(), fields_.targetPath);
+    // 3. The recorder; only a recording that really runs minimises the window and becomes the
+    // recording the stop reports.
+    recorder_.StartFullScreen(host_.Window(), record->target);
     if (!recorder_.Recording()) {
       if (hotkeyOurs_) host_.UnregisterStopHotkey();
       hotkeyOurs_ = false;
       stopHotKeyRegistered_ = false;
       return;
     }
+    record_ = std::move(record);
     running_ = true;
+    host_.SetCurrentFile(record_->folder, record_->fileName);
     MinimizeForRecording();
     host_.HideWindow();
   });
@@ -133,20 +130,19 @@ void RecordingRoad::ButtonStopRECClick() {
       wasRecording = recorder_.Recording() && !recorder_.Failed();
       recorder_.Stop();
     }
-    if (host_.AutoNumbering()) {
-      fields_.lastRecName = fields_.fileName;
-      const size_t extension = fields_.lastRecName.find(L".avi");
-      if (extension != std::wstring::npos) fields_.lastRecName.erase(extension, 4);
-    } else {
-      fields_.lastRecName = host_.NameText();
-    }
-    fields_.recordFolder = TrimBlanks(host_.PathText());
-    base::NormalizeDirPath(fields_.recordFolder);
-    host_.RefreshRecordingList();
-    if (host_.AutoNumbering())
-      host_.SetStatus(base::Format(L"%s : %s%s.avi", StrAutoRecFile, fields_.recordFolder, fields_.lastRecName));
+    const std::wstring folder = PathEditFolder();
+    host_.RefreshRecordingList(folder);
+    // The status line names the recording that was made. Before any recording of this run it
+    // names what the path bar would make: the folder and the typed name (no number yet).
+    std::wstring made;
+    if (record_)
+      made = record_->target;
     else
-      host_.SetStatus(base::Format(L"%s:%s%s.avi", StrRecFile, fields_.recordFolder, fields_.lastRecName));
+      made = folder + (host_.AutoNumbering() ? std::wstring() : host_.NameText()) + L".avi";
+    if (host_.AutoNumbering())
+      host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
+    else
+      host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
     RestoreAfterRecording(wasRecording);
     // A stop key registered for this recording is given back with it.
     if (hotkeyOurs_) host_.UnregisterStopHotkey();
@@ -158,9 +154,9 @@ void RecordingRoad::ButtonStopRECClick() {
 void RecordingRoad::RestoreAfterRecording(bool recordingWasRunning) {
   host_.ShowRecordingRegions();
   host_.SetBlinking(false);
-  if (recordingWasRunning && !fields_.saveBalloonShown) {
-    fields_.saveBalloonShown = true;
-    host_.ShowSavedBalloon(base::Format(kSavedBalloonTitleFmt, fields_.targetPath), kBalloonHideHint);
+  if (recordingWasRunning && record_ && !saveBalloonShown_) {
+    saveBalloonShown_ = true;
+    host_.ShowSavedBalloon(base::Format(kSavedBalloonTitleFmt, record_->target), kBalloonHideHint);
   }
 }
 
@@ -169,6 +165,18 @@ void RecordingRoad::StopRecordingAndRestore() {
     ButtonStopRECClick();
     host_.RestoreWindow();
   });
+}
+
+void RecordingRoad::StopFromToolWindow() {
+  // The with-sound stop belongs to the screen camera's road, not built here.
+  if (host_.WithSound()) return;
+  // Cleared however the stop ends: a stop key pressed meanwhile is not a second stop.
+  stopInProgress_ = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{stopInProgress_};
+  StopRecordingAndRestore();
 }
 
 void RecordingRoad::RecordingEnded() {
@@ -184,8 +192,8 @@ void RecordingRoad::RecordingEnded() {
     hotkeyOurs_ = false;
     stopHotKeyRegistered_ = false;
     host_.SetBlinking(false);
-    host_.RefreshRecordingList();
-    host_.RestoreWindow();
+    host_.RefreshRecordingList(PathEditFolder());
+    host_.ShowWindowAgain();
   });
 }
 

@@ -3,6 +3,10 @@
 // through the two small interfaces below, so the order of the steps can be followed with
 // doubles; TFrmMain implements the host and hands in the sound-less recorder.
 //
+// Each recording has its own record (RecordingRecord), made when it starts and read when it
+// stops: what the user clicks, plays or types in the meantime never changes what the stop
+// reports.
+//
 // Main thread only. The recorder's own thread reports the end of a recording by posting to
 // the main thread, which then calls RecordingEnded.
 #pragma once
@@ -10,6 +14,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 #include "app/hotkeyset.h"
@@ -47,15 +52,23 @@ class RoadHost {
   virtual void FocusName() = 0;
   virtual void MinimizeApp() = 0;
   virtual void HideWindow() = 0;
-  // Normal state, in front, shown.
+  // Shown again in the state it had before the recording (maximised stays maximised), in
+  // front.
+  virtual void ShowWindowAgain() = 0;
+  // Shown in the normal (not maximised) state, in front.
   virtual void RestoreWindow() = 0;
   // On: the tray icon blinks every second. Off: the timer stops and the normal icon is back.
   virtual void SetBlinking(bool on) = 0;
-  virtual void RefreshRecordingList() = 0;
+  // The list shows the recordings of folder (ending with "\"), which becomes the window's
+  // recording folder.
+  virtual void RefreshRecordingList(const std::wstring& folder) = 0;
   virtual void SetStatus(const std::wstring& text) = 0;
+  // A recording started into folder + fileName: it is the window's current file (the one the
+  // default player opens) until another is chosen.
+  virtual void SetCurrentFile(const std::wstring& folder, const std::wstring& fileName) = 0;
   // The path bar, the left bar, the status line and the centre are shown again.
   virtual void ShowRecordingRegions() = 0;
-  // The balloon that points at the recordings list.
+  // The balloon that points at the recordings list, once the window is shown.
   virtual void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) = 0;
   enum class HotkeyResult { Registered, Failed, Unavailable };
   virtual HotkeyResult RegisterStopHotkey(const StopHotkey& hotkey) = 0;
@@ -64,25 +77,25 @@ class RoadHost {
   virtual void ScheduleEndCheck() = 0;
 };
 
-// The window's fields the road reads and writes (they belong to the window; other parts of
-// it use them too).
-struct RoadFields {
-  std::wstring& recordFolder;  // ends with "\"
-  std::wstring& fileName;
-  std::wstring& targetPath;
-  std::wstring& lastRecName;
-  bool& saveBalloonShown;
-  bool& splitCancel;
+// One recording, as it was started.
+struct RecordingRecord {
+  std::wstring folder;    // ends with "\"
+  std::wstring fileName;  // the name in folder, with its ".avi"
+  std::wstring target;    // folder + fileName
+  bool withSound = false;
 };
 
 // Texts of the road's messages and balloons.
 inline constexpr const wchar_t* kEnterScreenRecName = L"请输入要屏幕录像名称。";
+// A typed name the file system would not take: the name (trimmed) in its %s.
+inline constexpr const wchar_t* kInvalidRecNameFmt =
+    L"录像名称“%s”不合法：名称中不能含有 \\ / : * ? \" < > | 等字符，也不能是 CON、NUL 等设备名。";
 inline constexpr const wchar_t* kSavedBalloonTitleFmt = L"屏幕录像已保存为%s";
 inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动消失，也可鼠标直接点击消失";
 
 class RecordingRoad {
  public:
-  RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadFields fields, std::atomic<bool>& recordWithSound,
+  RecordingRoad(RoadHost& host, RoadRecorder& recorder, std::atomic<bool>& recordWithSound,
                 std::atomic<bool>& stopHotKeyRegistered);
 
   // The full-screen record button.
@@ -90,8 +103,10 @@ class RecordingRoad {
   // The stop button, the tray icon's left click and the window's destruction.
   void ButtonStopRECClick();
   void RestoreAfterRecording(bool recordingWasRunning);
-  // A stop key or a hotkey message: stop, then bring the window back.
+  // A stop key or a hotkey message: stop, then bring the window back in the normal state.
   void StopRecordingAndRestore();
+  // The tool window's stop button (and its closing).
+  void StopFromToolWindow();
   // The recording options command (the sound-less options while sound is off).
   void BtnRectSetClick();
   // The hotkey settings command.
@@ -101,24 +116,34 @@ class RecordingRoad {
 
   // The recording folder, checked and created; empty (after its message) when unusable.
   std::wstring GetRecordPath();
-  // The next free number's full path in the recording folder (FileName gets its name).
-  std::wstring NextAutoFileName();
-  // The target of a with-sound start: true when TargetPath is set.
-  bool BuildTargetPath();
+  // The record of a with-sound start (the typed name loses its blanks); none (after the
+  // folder's or the name's message, if any) when the target cannot be built.
+  std::optional<RecordingRecord> BuildTargetPath();
 
   // A recording started by this road has not been seen to end yet.
   bool Running() const { return running_; }
+  // The record of the current or last recording of this run.
+  const std::optional<RecordingRecord>& LastRecording() const { return record_; }
+  // The saved-recording balloon was shown in this run.
+  bool SaveBalloonShown() const { return saveBalloonShown_; }
+  // A stop from the tool window is running.
+  bool StopInProgress() const { return stopInProgress_; }
 
  private:
+  // The record of a new recording from the path bar; none after its message.
+  std::optional<RecordingRecord> NewRecord(bool withSound);
   void MinimizeForRecording();
+  std::wstring PathEditFolder();
 
   RoadHost& host_;
   RoadRecorder& recorder_;
-  RoadFields fields_;
   std::atomic<bool>& recordWithSound_;
   std::atomic<bool>& stopHotKeyRegistered_;
+  std::optional<RecordingRecord> record_;
   bool running_ = false;
   bool hotkeyOurs_ = false;
+  bool saveBalloonShown_ = false;
+  bool stopInProgress_ = false;
 };
 
 }  // namespace app

@@ -8,7 +8,6 @@
 
 #include "app/shell_opener.h"
 #include "base/files.h"
-#include "base/folderdialog.h"
 
 namespace app {
 

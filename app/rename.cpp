@@ -70,14 +70,14 @@ std::unique_ptr<TFrmReName> gFrmReName;
 }  // namespace
 
 std::wstring RenameTargetPath(const std::wstring& folder, const std::wstring& newName, const std::wstring& extension) {
-  const std::wstring name = TrimBlanks(newName);
+  const std::wstring name = base::Trim(newName);
   const bool hasExtension = name.find(L'.') != std::wstring::npos;
   return folder + name + (hasExtension ? std::wstring() : extension);
 }
 
 RenameOutcome RenameRecordingFile(const std::wstring& folder, const std::wstring& oldName,
                                   const std::wstring& newName, const std::wstring& extension) {
-  const std::wstring name = TrimBlanks(newName);
+  const std::wstring name = base::Trim(newName);
   if (name.empty()) return RenameOutcome::Cancelled;
   if (!IsUsableFileName(name)) return RenameOutcome::InvalidName;
   const std::wstring oldPath = folder + oldName;
@@ -118,7 +118,7 @@ bool RenameRecording(const std::wstring& folder, const std::wstring& oldName, co
         const std::wstring target = RenameTargetPath(folder, typed, extension);
         switch (outcome) {
           case RenameOutcome::InvalidName:
-            base::ShowMessage(owner, base::Format(StrIllegalPathFmt, TrimBlanks(typed)), kMessageCaption, MB_OK);
+            base::ShowMessage(owner, base::Format(StrIllegalPathFmt, base::Trim(typed)), kMessageCaption, MB_OK);
             break;
           case RenameOutcome::TargetExists:
             base::ShowMessage(owner, base::Format(L"文件%s已存在，没有更改名称。", target), kMessageCaption, MB_OK);

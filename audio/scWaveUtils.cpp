@@ -16,6 +16,8 @@
 
 #include "audio/riff_walker.h"
 #include "base/barrier.h"
+#include "base/dispatch.h"
+#include "base/unique.h"
 #include "base/text.h"
 
 namespace audio {
@@ -440,28 +442,12 @@ DWORD WaitWithMessages(HANDLE handle, DWORD timeoutMs) {
       handle = duplicate;
     }
   }
-  for (;;) {
-    const DWORD start = ::GetTickCount();
-    const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs, QS_ALLINPUT);
-    if (result != WAIT_OBJECT_0 + 1) return result;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        // Put it back for the caller's message loop.
-        ::PostQuitMessage(int(msg.wParam));
-        return result;
-      }
-      const bool keyboard = msg.message >= WM_KEYFIRST && msg.message <= 0x108;
-      const bool mouse = msg.message >= WM_MOUSEFIRST && msg.message <= 0x20A;
-      if (keyboard || mouse) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (timeoutMs != INFINITE) {
-      const DWORD spent = ::GetTickCount() - start;
-      timeoutMs = spent >= timeoutMs ? 0 : timeoutMs - spent;
-    }
+  switch (base::WaitPumping(handle, timeoutMs, base::Pump::NoInput)) {
+    case base::WaitResult::Signalled: return WAIT_OBJECT_0;
+    case base::WaitResult::Timeout: return WAIT_TIMEOUT;
+    case base::WaitResult::Failed: break;
   }
+  return WAIT_FAILED;
 }
 
 }  // namespace audio

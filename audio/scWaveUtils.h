@@ -140,9 +140,10 @@ bool ConvertWaveData(const WAVEFORMATEX* srcFormat, const void* srcData, uint32_
                      std::vector<uint8_t>& dstData, const WAVEFORMATEX* dstFormat);
 
 // Waits for handle (or the pseudo-handle of this thread or process) while dispatching this
-// thread's messages; keyboard and mouse input is thrown away meanwhile. Returns the wait's
-// result. A WM_QUIT taken from the queue ends the wait at once with WAIT_OBJECT_0 + 1 and is
-// posted again, so the caller's message loop still sees it.
+// thread's messages; keyboard and mouse input is thrown away meanwhile. Returns WAIT_OBJECT_0,
+// WAIT_TIMEOUT or WAIT_FAILED. A WM_QUIT taken from the queue does not end the wait (a caller
+// that waits again in a loop would spin on it); it is posted again for the caller's message
+// loop when the wait returns.
 DWORD WaitWithMessages(HANDLE handle, DWORD timeoutMs);
 
 // ---- exceptions

@@ -8,6 +8,7 @@
 #include "base/barrier.h"
 #include "base/resources.h"
 #include "base/rounding.h"
+#include "base/text.h"
 
 namespace base {
 
@@ -24,13 +25,6 @@ constexpr int kIconLeft = 10, kIconTop = 10, kIconSize = 16;
 constexpr int kTopTailShift = 20;
 
 std::unique_ptr<TBalloon> gActiveBalloon;
-
-std::wstring Trimmed(const std::wstring& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}
 
 // Draws bitmap at (x, y), its bottom-left pixel's colour transparent (as the balloon's
 // pictures are drawn on the tooltip colour).
@@ -305,7 +299,7 @@ void ShowBalloon(int x, int y, const std::wstring& title, const std::wstring& te
     // The balloon shown before goes away now: it is a main-thread window, like this call.
     gActiveBalloon.reset();
     gActiveBalloon = TBalloon::CreateNew();
-    if (gActiveBalloon) gActiveBalloon->ShowAt(x, y, title, Trimmed(text), icon, timeoutSeconds, tail);
+    if (gActiveBalloon) gActiveBalloon->ShowAt(x, y, title, Trim(text), icon, timeoutSeconds, tail);
   });
 }
 
@@ -328,7 +322,7 @@ void ShowBalloonForControl(HWND control, const std::wstring& title, const std::w
     // Halves truncate toward zero, as an integer division does.
     const int x = r.left - width / 2;
     const int y = r.top - height / 2 + 30;
-    balloon->ShowAtControl(parent, x, y, hAnchor, vAnchor, title, Trimmed(text), 0, timeoutSeconds);
+    balloon->ShowAtControl(parent, x, y, hAnchor, vAnchor, title, Trim(text), 0, timeoutSeconds);
   });
 }
 

@@ -90,65 +90,106 @@ bool IsMainThread() noexcept {
   return main != 0 && main == ::GetCurrentThreadId();
 }
 
-WaitResult WaitPumping(HANDLE h, DWORD timeoutMs) {
-  DWORD start = ::GetTickCount();
-  bool quit = false;
-  WPARAM quitCode = 0;
-  WaitResult result = WaitResult::Timeout;
-  for (;;) {
-    DWORD elapsed = ::GetTickCount() - start;
-    DWORD left = timeoutMs == INFINITE ? INFINITE : (elapsed >= timeoutMs ? 0 : timeoutMs - elapsed);
-    DWORD r = quit ? ::WaitForSingleObject(h, left)
-                   : ::MsgWaitForMultipleObjects(1, &h, FALSE, left, QS_ALLINPUT);
-    if (r == WAIT_OBJECT_0) {
-      result = WaitResult::Signalled;
-      break;
-    }
-    if (r == WAIT_TIMEOUT) {
-      result = WaitResult::Timeout;
-      break;
-    }
-    if (!quit && r == WAIT_OBJECT_0 + 1) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-          quit = true;
-          quitCode = msg.wParam;
-          break;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-      continue;
-    }
-    result = WaitResult::Failed;
-    break;
-  }
-  if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
-  return result;
+namespace {
+
+bool IsInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  DWORD start = ::GetTickCount();
+// The state every pumping wait shares: the pump in force, and a WM_QUIT it has taken, which
+// goes back into the queue when the wait ends. Held until then, the quit neither stops the
+// pumping (what the wait is for may need a posted message) nor wakes the wait again at once.
+class PumpState {
+ public:
+  explicit PumpState(Pump pump) : pump_(pump) {}
+  ~PumpState() {
+    if (quit_) ::PostQuitMessage(static_cast<int>(quitCode_));
+  }
+  PumpState(const PumpState&) = delete;
+  PumpState& operator=(const PumpState&) = delete;
+
+  DWORD WakeMask() const { return pump_ == Pump::SentOnly ? QS_SENDMESSAGE : QS_ALLINPUT; }
+
+  // Serves what is queued now.
+  void Serve() {
+    MSG msg;
+    if (pump_ == Pump::SentOnly) {
+      // Peeking runs the messages other threads sent; nothing posted is removed.
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      return;
+    }
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit_ = true;
+        quitCode_ = msg.wParam;
+        continue;
+      }
+      if (pump_ == Pump::NoInput && IsInput(msg.message)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+
+ private:
+  Pump pump_;
+  bool quit_ = false;
+  WPARAM quitCode_ = 0;
+};
+
+DWORD Remaining(DWORD start, DWORD timeoutMs) {
+  if (timeoutMs == INFINITE) return INFINITE;
+  const DWORD elapsed = ::GetTickCount() - start;
+  return elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+}
+
+}  // namespace
+
+WaitResult WaitPumping(HANDLE h, DWORD timeoutMs, Pump pump) {
+  const DWORD start = ::GetTickCount();
+  PumpState state(pump);
+  // Messages already queued do not wake MsgWaitForMultipleObjects: serve them first.
+  if (::WaitForSingleObject(h, 0) != WAIT_OBJECT_0) state.Serve();
   for (;;) {
-    PumpPending();
+    const DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, Remaining(start, timeoutMs), state.WakeMask());
+    if (r == WAIT_OBJECT_0) return WaitResult::Signalled;
+    if (r == WAIT_TIMEOUT) return WaitResult::Timeout;
+    if (r != WAIT_OBJECT_0 + 1) return WaitResult::Failed;
+    state.Serve();
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, Pump pump) {
+  const DWORD start = ::GetTickCount();
+  PumpState state(pump);
+  for (;;) {
+    state.Serve();
     if (done()) return true;
-    DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= timeoutMs) return done();
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(10, timeoutMs - elapsed), QS_ALLINPUT);
+    const DWORD left = Remaining(start, timeoutMs);
+    if (left == 0) return done();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(10, left), state.WakeMask());
   }
 }
 
 void PumpPending() {
+  PumpState state(Pump::All);
+  state.Serve();
+}
+
+bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(MSG&)>& take) {
   MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
+  while (!ended()) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      return false;
     }
+    if (got == -1) return false;
+    if (take && take(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
+  return true;
 }
 
 }  // namespace base

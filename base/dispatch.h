@@ -23,15 +23,32 @@ bool IsMainThread() noexcept;
 
 enum class WaitResult { Signalled, Timeout, Failed };
 
-// Waits for h while dispatching this thread's messages. A WM_QUIT taken from the queue stops
-// the pumping (the rest is a plain wait) and is posted again before returning, so the caller's
-// message loop still ends.
-WaitResult WaitPumping(HANDLE h, DWORD timeoutMs);
+// What a pumping wait does with this thread's messages while it waits. Whatever the choice,
+// messages that other threads send are always served, so a worker that sends to a window of
+// this thread never deadlocks with the wait.
+enum class Pump {
+  All,       // every message is dispatched
+  NoInput,   // keyboard and mouse input is thrown away; every other message is dispatched
+  SentOnly,  // posted messages and input stay queued: no handler of ours runs meanwhile
+};
 
-// Pumps messages until done() is true or the time is up; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// The one message-pumping wait of the program: waits for h while serving this thread's
+// messages as pump says. A WM_QUIT taken from the queue does not end the wait; it is kept and
+// posted again before returning, so the caller's message loop still ends.
+WaitResult WaitPumping(HANDLE h, DWORD timeoutMs, Pump pump = Pump::All);
 
-// Dispatches whatever is in this thread's queue now, without waiting.
+// The same, until done() is true or the time is up (done is polled at least every 10 ms);
+// returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, Pump pump = Pump::All);
+
+// Dispatches whatever is in this thread's queue now, without waiting (a WM_QUIT stays queued).
 void PumpPending();
+
+// The one modal loop, for dialogs and overlay windows: runs this thread's messages until
+// ended() is true (checked before each message). Each message is first offered to take (a
+// dialog's IsDialogMessageW, an overlay's Esc key), which returns true when it has handled it;
+// the rest are translated and dispatched. A WM_QUIT ends the loop and is posted again for the
+// outer loop: the result is then false.
+bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(MSG&)>& take = {});
 
 }  // namespace base

@@ -1,4 +1,4 @@
-// Folder-path normalising, flat folder listings with a name filter, and the "leading number"
+// Folder-path normalising, folder checks and creation, flat folder listings with a name filter, and the "leading number"
 // order in which the recordings list shows its files (1.avi, 2.avi, 10.avi rather than the
 // alphabetical 1, 10, 2). Reclume's main window and the setup program both use these.
 #include "base/files.h"
@@ -7,19 +7,15 @@
 #include <limits>
 #include <numeric>
 
+#include <shlobj.h>
+
+#include "base/barrier.h"
+#include "base/text.h"
 #include "base/unique.h"
 
 namespace base {
 
 namespace {
-
-bool IsBlank(wchar_t c) { return c <= L' '; }
-
-std::wstring_view Trimmed(std::wstring_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 std::wstring UpperCased(std::wstring s) {
   if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
@@ -38,7 +34,7 @@ int DigitValue(wchar_t c, int radix) {
 
 void NormalizeDirPath(std::wstring& path) noexcept {
   try {
-    std::wstring_view text = Trimmed(path);
+    std::wstring_view text = TrimView(path);
     if (text.empty()) return;
     std::wstring out;
     out.reserve(text.size() + 1);
@@ -60,10 +56,28 @@ void NormalizeDirPath(std::wstring& path) noexcept {
   }
 }
 
+bool FolderExists(const std::wstring& path) noexcept {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolderTree(const std::wstring& folder) noexcept {
+  if (TrimView(folder).empty()) return false;
+  if (FolderExists(folder)) return true;
+  return Guard("CreateFolderTree", [&] {
+    std::wstring path = folder;
+    // The shell wants no trailing separator, except on a drive root.
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return FolderExists(folder);
+  }, false);
+}
+
 void GetFileList(const std::wstring& folder, const std::wstring& filter,
                  std::vector<std::wstring>& list) noexcept {
   try {
-    std::wstring_view trimmed = Trimmed(filter);
+    std::wstring_view trimmed = TrimView(filter);
     const bool passAll = trimmed.empty() || trimmed == L".*";
     const std::wstring wanted = passAll ? std::wstring() : UpperCased(filter);
 

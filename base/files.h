@@ -1,5 +1,5 @@
-// Folder paths, folder listings and the numeric order of recording names, shared by Reclume and
-// its setup program.
+// Folder paths, folder checks and creation, folder listings and the numeric order of recording
+// names, shared by Reclume and its setup program.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,13 @@ namespace base {
 // backslashes to one, so the result ends in exactly one "\". A network path keeps its leading
 // "\\" ("\\srv\share" gives "\\srv\share\"). An empty or all-blank path is left as it was.
 void NormalizeDirPath(std::wstring& path) noexcept;
+
+// True when path names an existing folder.
+bool FolderExists(const std::wstring& path) noexcept;
+
+// Creates folder with every missing parent (a blank name names no folder); true when it
+// exists afterwards.
+bool CreateFolderTree(const std::wstring& folder) noexcept;
 
 // Appends folder + name for every file directly in folder (a missing final "\" is added) whose
 // upper-cased name contains the upper-cased filter anywhere; an empty (after trimming) filter or

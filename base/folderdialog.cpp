@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "base/barrier.h"
+#include "base/files.h"
 #include "base/unique.h"
 
 namespace base {
@@ -42,24 +43,6 @@ std::wstring BrowseForFolder(const std::wstring& title, const std::wstring& star
     ::CoTaskMemFree(item);
     return ok ? std::wstring(path) : std::wstring();
   }, std::wstring());
-}
-
-bool FolderExists(const std::wstring& path) noexcept {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool CreateFolderTree(const std::wstring& folder) noexcept {
-  if (folder.find_first_not_of(L" \t\r\n") == std::wstring::npos) return false;
-  if (FolderExists(folder)) return true;
-  return Guard("CreateFolderTree", [&] {
-    std::wstring path = folder;
-    // The shell wants no trailing separator, except on a drive root.
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    return FolderExists(folder);
-  }, false);
 }
 
 std::wstring SelectFolder(const std::wstring& folder, HWND owner) noexcept {

@@ -19,11 +19,4 @@ std::wstring BrowseForFolder(const std::wstring& title, const std::wstring& star
 // folder is an existing folder, else "C:\" as the title too.
 std::wstring SelectFolder(const std::wstring& folder, HWND owner = nullptr) noexcept;
 
-// True when path names an existing folder.
-bool FolderExists(const std::wstring& path) noexcept;
-
-// Creates folder with every missing parent (a blank name names no folder); true when it
-// exists afterwards.
-bool CreateFolderTree(const std::wstring& folder) noexcept;
-
 }  // namespace base

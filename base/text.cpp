@@ -1,4 +1,4 @@
-// UTF-8/UTF-16 conversion and the one formatter the program uses for wide texts.
+// UTF-8/UTF-16 conversion, trimming, and the one formatter the program uses for wide texts.
 #include "base/text.h"
 
 #include <windows.h>
@@ -27,6 +27,14 @@ std::string WideToUtf8(std::wstring_view wide) {
                         nullptr, nullptr);
   return out;
 }
+
+std::wstring_view TrimView(std::wstring_view text) noexcept {
+  while (!text.empty() && text.front() <= L' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() <= L' ') text.remove_suffix(1);
+  return text;
+}
+
+std::wstring Trim(std::wstring_view text) { return std::wstring(TrimView(text)); }
 
 long long FormatArg::AsSigned() const {
   switch (kind_) {

@@ -1,4 +1,5 @@
-// Text helpers: UTF-8 <-> UTF-16 conversion and one printf-style formatter for wide strings.
+// Text helpers: UTF-8 <-> UTF-16 conversion, trimming, and one printf-style formatter for wide
+// strings.
 //
 // Format is type-safe (arguments are captured, not passed through "..."): %s and %ls take any
 // wide or narrow string (narrow text is read as UTF-8), %d %i %u %x %X take integers, %c a
@@ -16,6 +17,12 @@ namespace base {
 
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view wide);
+
+// The text without its leading and trailing blanks: spaces and control characters (every
+// character up to U+0020), as the program trims every name, path and message it is given.
+// TrimView returns a view into text: keep text alive while the view is used.
+std::wstring_view TrimView(std::wstring_view text) noexcept;
+std::wstring Trim(std::wstring_view text);
 
 class FormatArg {
  public:

@@ -47,6 +47,12 @@ void Window::Destroy() {
 
 Window* Window::FromHandle(HWND wnd) noexcept {
   if (!wnd) return nullptr;
+  // Any window's user data can be read, but it is a Window only in windows of this process
+  // whose class this base registered. The class's procedure is asked rather than the window's:
+  // a subclassed window of ours has another procedure in front, but the same class.
+  DWORD process = 0;
+  if (!::GetWindowThreadProcessId(wnd, &process) || process != ::GetCurrentProcessId()) return nullptr;
+  if (::GetClassLongPtrW(wnd, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(&Window::Proc)) return nullptr;
   return reinterpret_cast<Window*>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
 }
 
@@ -62,7 +68,8 @@ LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
       ::SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
   } else {
-    self = FromHandle(wnd);
+    // The procedure runs only for windows of our classes: the user data is ours.
+    self = reinterpret_cast<Window*>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
   }
   if (!self) return ::DefWindowProcW(wnd, msg, wp, lp);
 

@@ -47,7 +47,9 @@ class Window {
   HWND hwnd() const noexcept { return hwnd_; }
   explicit operator bool() const noexcept { return hwnd_ != nullptr; }
 
-  // The Window object behind a handle created by this class, or nullptr.
+  // The Window object behind a handle created by this class, or nullptr for any other window
+  // (another process's, or one whose class this base did not register), whatever its user
+  // data holds.
   static Window* FromHandle(HWND wnd) noexcept;
 
  protected:

@@ -1,6 +1,7 @@
-// Shared by the benchmark programs: a precise clock, memcpy references, and figures gathered
-// from several processes of the same program (each process writes "name value" lines into a
-// file named on its command line; the parent reads them back), with their min, median and max.
+// Shared by the benchmark programs, beside the clock and the copy yardstick of bench_timing.h:
+// medians, and figures gathered from several processes of the same program (each process
+// writes "name value" lines into a file named on its command line; the parent reads them
+// back), with their min, median and max.
 #pragma once
 
 #include <windows.h>
@@ -13,41 +14,14 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+#include "bench/bench_timing.h"
 
-inline double NowMs() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER c;
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+namespace bench {
 
 inline double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-// Called through a volatile pointer, so the compiler cannot drop copies whose result is unused.
-inline void* (*volatile gCopy)(void*, const void*, size_t) = std::memcpy;
-
-// Median ms of one memcpy of `bytes` over `rounds`, cycling through `pairs` source/target
-// pairs: one pair stays in the processor's cache (hot); eight at full-screen size (over 130 MB)
-// do not (cold).
-inline double MemcpyMs(size_t bytes, int rounds, int pairs) {
-  std::vector<std::vector<BYTE>> from(pairs, std::vector<BYTE>(bytes, 0x5A)), to(pairs, std::vector<BYTE>(bytes));
-  for (int p = 0; p < pairs; ++p) gCopy(to[p].data(), from[p].data(), bytes);  // every page touched first
-  std::vector<double> t;
-  for (int i = 0; i < rounds; ++i) {
-    const double start = NowMs();
-    gCopy(to[i % pairs].data(), from[i % pairs].data(), bytes);
-    t.push_back(NowMs() - start);
-  }
-  return Median(t);
 }
 
 // Named figures of one process.

@@ -72,9 +72,9 @@ int EffectsChild(bool baseline, int bits, const wchar_t* out) {
       {"rotate180", [&] { fx.Rotate180(source, turned); }},
   };
   auto timed = [](const std::function<void()>& fn) {
-    const double start = bench::NowMs();
+    const double start = bench::NowMsPrecise();
     fn();
-    return bench::NowMs() - start;
+    return bench::NowMsPrecise() - start;
   };
   // Alone: the same effect again and again (after a warm-up run).
   for (const auto* list : {&chain, &others}) {

@@ -14,8 +14,6 @@
 #include <psapi.h>
 #include <vfw.h>
 
-#include <process.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -26,6 +24,7 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/thread.h"
 #include "base/unique.h"
 #include "bench/bench_support.h"
 #include "engine/flashwnd.h"
@@ -51,13 +50,12 @@ struct PassArgs {
 
 // One grab's ms.
 double TimedGrab(scrcamNS::ScreenGrabber& grabber, const scrcamNS::BracketPainter& paint) {
-  const double start = bench::NowMs();
+  const double start = bench::NowMsPrecise();
   grabber.Grab(0, 0, paint);
-  return bench::NowMs() - start;
+  return bench::NowMsPrecise() - start;
 }
 
-unsigned __stdcall PassThread(void* p) {
-  auto* args = static_cast<PassArgs*>(p);
+void PassThread(PassArgs* args) {
   const int w = ScreenWidth(), h = ScreenHeight();
   scrcamNS::CaptureSettings bare;
   bare.bitsPerPixel = args->bits;
@@ -70,7 +68,7 @@ unsigned __stdcall PassThread(void* p) {
   const scrcamNS::BracketPainter paint = [wnd](COLORREF c) { wnd->PostPaint(c); };
 
   scrcamNS::ScreenGrabber plain(w, h, bare), full(w, h, recorder);
-  if (!plain.ok() || !full.ok()) return 1;
+  if (!plain.ok() || !full.ok()) return;
   // The three kinds take turns, so a busy moment of the machine hits them alike. At full
   // screen the recorder shows no brackets (they would all be off screen); the pass with them
   // is what a recording of a smaller area pays on top.
@@ -92,13 +90,14 @@ unsigned __stdcall PassThread(void* p) {
   const testsupport::ObjectCounts made = testsupport::ObjectCounters::Now() - before;
   args->figures["objects_per_frame"] = static_cast<double>(made.total()) / kFrames;
   args->figures["counters_ok"] = counters.ok();
-  return 0;
 }
 
 int PassChild(int bits, const wchar_t* out) {
   const size_t bytes = static_cast<size_t>(ScreenWidth()) * ScreenHeight() * bits / 8;
   bench::Figures figures;
-  figures["memcpy_cold"] = bench::MemcpyMs(bytes, 24, 8);
+  // Cold: enough pairs that they hold more than the processor's caches (over 128 MB).
+  const int coldPairs = static_cast<int>(std::max<size_t>(8, (size_t{128} << 20) / (2 * bytes) + 1));
+  figures["memcpy_cold"] = bench::MemcpyMs(bytes, 24, coldPairs);
   figures["memcpy_hot"] = bench::MemcpyMs(bytes, 24, 1);
   flashwnd::TFlashingWnd wnd;
   wnd.Create(nullptr);
@@ -108,8 +107,8 @@ int PassChild(int bits, const wchar_t* out) {
   args.bits = bits;
   args.brackets = &wnd;
   // The grabs run on a worker, as in a recording; this thread runs the bracket paints.
-  base::UniqueHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, PassThread, &args, 0, nullptr)));
-  base::WaitPumping(thread.get(), INFINITE);
+  base::Thread thread;
+  if (thread.Start("pass bench", [&args] { PassThread(&args); })) thread.Join();
   base::PumpPending();
   for (const auto& [name, value] : args.figures) figures[name] = value;
   bench::WriteFigures(out, figures);

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include "base/dispatch.h"
+
 namespace scFlashWnd {
 
 namespace {
@@ -68,21 +70,21 @@ void ShowOverlay(HWND wnd) {
 }
 
 int RunOverlayModal(const int& result) {
-  MSG msg;
-  while (result == 0) {
-    BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      return IDCANCEL;
+  bool cancelled = false;
+  const bool ran = base::RunModalLoop([&] { return result != 0 || cancelled; }, [&](MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+      cancelled = true;
+      return true;
     }
-    if (got == -1) return IDCANCEL;
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) return IDCANCEL;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-    // The hotkey's own handler has run (the camera's stop key); the selection ends either way.
-    if (msg.message == WM_HOTKEY && HIWORD(msg.lParam) == VK_ESCAPE && result == 0) return IDCANCEL;
-  }
-  return result;
+    if (msg.message == WM_HOTKEY && HIWORD(msg.lParam) == VK_ESCAPE) {
+      // The hotkey's own handler runs (the camera's stop key); the selection ends either way.
+      ::DispatchMessageW(&msg);
+      cancelled = result == 0;
+      return true;
+    }
+    return false;
+  });
+  return ran && !cancelled ? result : IDCANCEL;
 }
 
 FrameWindow::FrameWindow(FrameStyle style, Colors colors)

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "base/barrier.h"
+#include "base/thread.h"
 #include "base/unique.h"
 
 namespace scHighTimer {
@@ -32,18 +33,6 @@ namespace {
 constexpr UINT kSynchronizedTick = WM_APP + 1;
 
 const base::WindowClass kHiddenClass{.name = L"ReclumeHighTimer", .style = 0};
-
-// Waits for a worker thread to end while serving messages other threads send to this one:
-// a worker that sends to a window of this thread must not deadlock with us. Posted messages
-// stay queued, so nothing else runs inside a setter.
-void JoinServingSends(HANDLE thread) {
-  for (;;) {
-    DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (r != WAIT_OBJECT_0 + 1) return;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
 
 }  // namespace
 
@@ -69,8 +58,7 @@ struct TimerThreadState {
   unsigned generation = 0;
   base::UniqueHandle stop;      // manual reset: set when the thread must end
   base::UniqueHandle tickDone;  // auto reset: a synchronised tick has been handled
-  base::UniqueHandle thread;
-  DWORD threadId = 0;
+  base::Thread thread;
   std::atomic<bool> failed{false};  // the tick raised: the thread ends
 };
 
@@ -171,8 +159,10 @@ void THighTimer::StopRunning() {
     std::shared_ptr<TimerThreadState> old = std::move(thread_);
     ::SetEvent(old->stop.get());
     // A thread stopped from inside its own unsynchronised tick ends when the tick returns; it
-    // touches nothing but its own state after that.
-    if (old->threadId != ::GetCurrentThreadId()) JoinServingSends(old->thread.get());
+    // touches nothing but its own state after that. Otherwise it is joined serving only sent
+    // messages: a worker that sends to a window of this thread must not deadlock with us, and
+    // posted messages stay queued, so nothing else runs inside a setter.
+    if (old->thread.id() != ::GetCurrentThreadId()) old->thread.Join(INFINITE, base::Pump::SentOnly);
   }
 }
 
@@ -196,41 +186,30 @@ void THighTimer::StartThread() {
   state->stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   state->tickDone.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!state->stop || !state->tickDone) return;
-  // The thread owns one reference of its own, handed over through the start parameter.
-  auto* ref = new std::shared_ptr<TimerThreadState>(state);
-  DWORD id = 0;
-  HANDLE h = ::CreateThread(nullptr, 0, &THighTimer::ThreadEntry, ref, CREATE_SUSPENDED, &id);
-  if (!h) {
-    delete ref;
+  // The thread owns one reference of its own. It starts suspended, so its priority is set
+  // before its first wait.
+  if (!state->thread.Start("high timer thread", [state] { RunThread(*state); }, base::Thread::Begin::Suspended))
     return;
-  }
-  state->thread.reset(h);
-  state->threadId = id;
-  ::SetThreadPriority(h, ToWin32Priority(priority_));
-  thread_ = std::move(state);
-  ::ResumeThread(h);
+  state->thread.SetPriority(ToWin32Priority(priority_));
+  thread_ = state;
+  state->thread.Resume();
 }
 
-DWORD WINAPI THighTimer::ThreadEntry(void* param) {
-  std::unique_ptr<std::shared_ptr<TimerThreadState>> ref(static_cast<std::shared_ptr<TimerThreadState>*>(param));
-  std::shared_ptr<TimerThreadState> state = *ref;
-  base::GuardVoid("high timer thread", [&] {
-    const HANDLE stopAndDone[2] = {state->stop.get(), state->tickDone.get()};
-    for (;;) {
-      // Until the stop event is set, the timer is alive: stopping joins this thread.
-      if (::WaitForSingleObject(state->stop.get(), state->interval) != WAIT_TIMEOUT) return;
-      THighTimer& owner = *state->owner;
-      if (!owner.enabled_) continue;
-      if (owner.synchronize_) {
-        if (!::PostMessageW(state->window, kSynchronizedTick, state->generation, 0)) return;
-        if (::WaitForMultipleObjects(2, stopAndDone, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
-      } else {
-        if (!base::GuardVoid("high timer tick", [&] { owner.Timer(); })) return;
-      }
-      if (state->failed) return;
+void THighTimer::RunThread(TimerThreadState& state) {
+  const HANDLE stopAndDone[2] = {state.stop.get(), state.tickDone.get()};
+  for (;;) {
+    // Until the stop event is set, the timer is alive: stopping joins this thread.
+    if (::WaitForSingleObject(state.stop.get(), state.interval) != WAIT_TIMEOUT) return;
+    THighTimer& owner = *state.owner;
+    if (!owner.enabled_) continue;
+    if (owner.synchronize_) {
+      if (!::PostMessageW(state.window, kSynchronizedTick, state.generation, 0)) return;
+      if (::WaitForMultipleObjects(2, stopAndDone, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+    } else {
+      if (!base::GuardVoid("high timer tick", [&] { owner.Timer(); })) return;
     }
-  });
-  return 0;
+    if (state.failed) return;
+  }
 }
 
 void THighTimer::HandleSynchronizedTick(unsigned generation) {

@@ -100,7 +100,7 @@ class THighTimer {
   void HandleMultimediaTick(UINT id);
   friend class HiddenWindow;
 
-  static DWORD WINAPI ThreadEntry(void* param);
+  static void RunThread(TimerThreadState& state);
   static void CALLBACK MultimediaCallback(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
 
   std::atomic<bool> enabled_{false};

@@ -14,8 +14,6 @@
 // and the loop's steps are all made before it starts.
 #include "engine/scrcamNS.h"
 
-#include <process.h>
-
 #include <cwctype>
 #include <optional>
 #include <stdexcept>
@@ -24,6 +22,8 @@
 #include "base/dispatch.h"
 #include "base/main_call.h"
 #include "base/seams.h"
+#include "base/thread.h"
+#include "base/short_names.h"
 #include "base/unique.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
@@ -45,6 +45,8 @@ const wchar_t kCaptionNotice[] = L"注意";
 const wchar_t kCreateFailed[] = L"创建视频文件时出错";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
 const wchar_t kCaptionErrorEn[] = L"Error";
+// Written in the temporary folder when the target's path cannot be handed to AVIFile.
+const wchar_t kTemporaryName[] = L"qivnstmp.avi";
 
 using engine::UniqueAviFile;
 using engine::UniqueAviStream;
@@ -160,7 +162,7 @@ struct TScreenCamNS::TRecordAVIThread {
   ICINFO compressor{};
 
   base::UniqueHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set by a stop
-  base::UniqueHandle handle;
+  base::Thread worker;
 
   RECT placement{};                // left, top, width, height of the last bracket placement
   bool bracketsShown = false;      // the bracket window was set up by this thread
@@ -192,7 +194,7 @@ TScreenCamNS::~TScreenCamNS() {
   if (thread_) {
     // Pumping, so the thread's last main-thread calls are not left waiting; they give up
     // anyway because the stop event is set.
-    base::WaitPumping(thread_->handle.get(), INFINITE);
+    thread_->worker.Join();
     thread_.reset();
   }
   flashWindow_.reset();
@@ -273,7 +275,7 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
   if (thread_) {
     // A previous thread that is still finishing its file keeps the recorder; one that has
     // ended but whose end was not handled yet is reaped here.
-    if (::WaitForSingleObject(thread_->handle.get(), 0) != WAIT_OBJECT_0) return;
+    if (!thread_->worker.Ended()) return;
     thread_.reset();
   }
   static uint64_t nextSerial = 0;
@@ -300,17 +302,15 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
     return;
   }
   // Created suspended, so the recorder's fields are all in place before the thread runs.
-  unsigned id = 0;
-  auto h = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &TScreenCamNS::ThreadEntry, thread.get(),
-                                                     CREATE_SUSPENDED, &id));
-  if (!h) {
+  TRecordAVIThread* state = thread.get();
+  if (!thread->worker.Start("sound-less record thread", [state] { ThreadEntry(state); },
+                            base::Thread::Begin::Suspended)) {
     Raise(OnError);
     return;
   }
-  thread->handle.reset(h);
   thread_ = std::move(thread);
   recording_ = true;
-  ::ResumeThread(h);
+  thread_->worker.Resume();
 }
 
 void TScreenCamNS::StopRecording() {
@@ -318,8 +318,7 @@ void TScreenCamNS::StopRecording() {
   if (thread_) ::SetEvent(thread_->stop.get());
 }
 
-unsigned __stdcall TScreenCamNS::ThreadEntry(void* param) {
-  auto* thread = static_cast<TRecordAVIThread*>(param);
+void TScreenCamNS::ThreadEntry(TRecordAVIThread* thread) {
   TScreenCamNS* camera = thread->camera;
   base::GuardVoid("sound-less record thread", [&] { camera->Execute(*thread); });
   // The end is handled on the main thread; the closure checks that the recorder still exists.
@@ -331,13 +330,12 @@ unsigned __stdcall TScreenCamNS::ThreadEntry(void* param) {
       if (cam->thread_ && cam->thread_->serial == serial) cam->RecordThreadTerminated(cam->thread_.get());
     }
   });
-  return 0;
 }
 
 void TScreenCamNS::RecordThreadTerminated(TRecordAVIThread* ended) {
   if (thread_.get() != ended) return;
   // The thread posted this as its last act; let it return before its state goes.
-  ::WaitForSingleObject(thread_->handle.get(), INFINITE);
+  thread_->worker.Join(INFINITE, base::Pump::SentOnly);
   recording_ = false;
   thread_.reset();
 }
@@ -470,6 +468,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     }
 
     // 7. The file and its streams, released (compressed stream first) before any question.
+    base::MultimediaTarget target(thread.fileName, kTemporaryName);
     {
       AviLibrary library;
       UniqueAviFile file;
@@ -477,7 +476,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       UniqueAviStream compressed;
       const BITMAPINFOHEADER* format = failed ? nullptr : grabber->frame().get();
       if (!failed) {
-        failed = ::AVIFileOpenW(file.put(), thread.fileName.c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
+        failed = target.Name().empty() ||
+                 ::AVIFileOpenW(file.put(), target.Name().c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
         fileCreated = !failed;
       }
       if (!failed) {
@@ -578,7 +578,15 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     hider.Hide();
 
     // A file that never received a frame cannot be played: it goes.
-    if (failed && fileCreated && written == 0) ::DeleteFileW(thread.fileName.c_str());
+    if (failed && fileCreated && written == 0) {
+      target.Discard();
+    } else if (fileCreated && !target.Commit()) {
+      // The recording is whole in the temporary file; only its move failed. No retry may
+      // write over it.
+      Raise(OnError);
+      base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
+      return 0;
+    }
 
     // 12. Failure questions.
     if (!failed) return 1;

@@ -149,7 +149,7 @@ class TScreenCamNS {
   struct TRecordAVIThread;
   friend struct TRecordAVIThread;
 
-  static unsigned __stdcall ThreadEntry(void* param);
+  static void ThreadEntry(TRecordAVIThread* thread);
   void Execute(TRecordAVIThread& thread);
   int RecordToFile(TRecordAVIThread& thread);
   // Makes grabber for width x height unless it has that size already, then grabs at (left,

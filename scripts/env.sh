@@ -59,6 +59,7 @@ reclume_start_session() {
       if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
     done
   fi
+  reclume_install_codec
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
   # A crashing program prints its backtrace and ends instead of waiting on a crash dialog.
@@ -66,20 +67,57 @@ reclume_start_session() {
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.reclume-nocrashdialog"
   fi
-  # Chinese texts: the CJK font that setup installs stands in for the fonts Windows links
-  # to its UI faces for Chinese characters.
-  if [ ! -f "$WINEPREFIX/.reclume-cjkfont" ]; then
-    local face
-    for face in SimSun NSimSun "Microsoft YaHei" PMingLiU; do
-      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
-        </dev/null >/dev/null 2>&1
+  # Chinese texts: every face the program asks for, by its English and its Chinese name, is
+  # replaced by the CJK font that setup installs; a face Wine cannot find otherwise falls back
+  # to a font without Chinese and draws boxes. The names go in through a UTF-16 .reg file (the
+  # command line would pass them through the ANSI code page), and what landed is read back.
+  # The marker holds the list it was written for, so a prefix made with another list is
+  # brought up to date.
+  local cjk_font="WenQuanYi Micro Hei"
+  local cjk_faces=(SimSun 宋体 NSimSun 新宋体 "Microsoft YaHei" 微软雅黑 SimHei 黑体 PMingLiU
+                   Tahoma Arial "MS Sans Serif")
+  local font_marker=$WINEPREFIX/.reclume-cjkfonts
+  if [ "$(cat "$font_marker" 2>/dev/null)" != "$(printf '%s\n' "$cjk_font" "${cjk_faces[@]}")" ]; then
+    local reg=$build/run/cjkfonts.reg face
+    {
+      printf '\xff\xfe'
+      { printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+        for face in "${cjk_faces[@]}"; do printf '"%s"="%s"\r\n' "$face" "$cjk_font"; done
+        printf '\r\n'; } | iconv -f UTF-8 -t UTF-16LE
+    } >"$reg"
+    wine regedit /S "$(winepath -w "$reg")" </dev/null >/dev/null 2>&1 || true
+    wine reg export 'HKCU\Software\Wine\Fonts\Replacements' "$(winepath -w "$reg")" /y </dev/null >/dev/null 2>&1 || true
+    local landed missing=0
+    landed=$(iconv -f UTF-16LE -t UTF-8 "$reg" 2>/dev/null | tr -d '\r' || true)
+    for face in "${cjk_faces[@]}"; do
+      grep -qxF "\"$face\"=\"$cjk_font\"" <<<"$landed" || { echo "session: font replacement for $face did not land" >&2; missing=1; }
     done
-    touch "$WINEPREFIX/.reclume-cjkfont"
+    rm -f "$reg" "$WINEPREFIX/.reclume-cjkfont"
+    [ $missing = 1 ] || printf '%s\n' "$cjk_font" "${cjk_faces[@]}" >"$font_marker"
   fi
   # Start Wine's services and desktop now, with no output handles of ours, so the helper
   # processes that outlive every program never hold a test's output pipe open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+}
+
+# The MS Video 1 compressor driver of codec/ is this machine's 'msvc' video driver (Wine's own
+# only decompresses): copied into the prefix's system folder and registered in Drivers32, with
+# the system.ini line of the built-in one commented out so the driver is listed once. Redone
+# whenever the built DLL differs from the installed one. Runs before the persistent wineserver
+# starts: the registry reaches the prefix's files only when a server ends by itself.
+reclume_install_codec() {
+  local dll=$build/bin/reclume_msvc.dll sys=$WINEPREFIX/drive_c/windows/system32
+  local ini=$WINEPREFIX/drive_c/windows/system.ini
+  [ -f "$dll" ] || return 0
+  if cmp -s "$dll" "$sys/reclume_msvc.dll" &&
+    grep -qix '"vidc.msvc"="reclume_msvc.dll"' "$WINEPREFIX/system.reg"; then return 0; fi
+  cp "$dll" "$sys/reclume_msvc.dll"
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32' /v vidc.msvc /t REG_SZ \
+    /d reclume_msvc.dll /f </dev/null >/dev/null 2>&1 || { echo "session: cannot register the msvc driver" >&2; return 1; }
+  if [ -f "$ini" ]; then sed -i 's/^\(vidc\.msvc=\)/;\1/I' "$ini"; fi
+  timeout 120 wineserver -w || true
 }
 
 reclume_stop_session() {

@@ -44,6 +44,11 @@ picture() {  # name size draw-arguments...
   name=$1 size=$2; shift 2
   convert -size "$size" "$@" -quality 90 -sampling-factor 1x1 "$name.jpg"
 }
-picture toolbar 360x70 gradient:'#FFFFFF-#D8E6F5' -fill '#3A6EA5' -font "$font" -pointsize 22 -annotate +16+44 'Reclume'
+# The toolbar is the background of the path bar's right end: its left part, under the end of
+# the path edit, fades in from the windows' background; its wordmark sits top right, clear of
+# the folder buttons and the name row that stand on it.
+convert -size 360x70 "xc:$bg" \( -size 360x70 gradient:'#FFFFFF-#D8E6F5' \) \
+  \( -size 70x130 gradient:black-white -rotate -90 -background white -extent 360x70 \) -composite \
+  -fill '#3A6EA5' -font "$font" -pointsize 18 -annotate +214+26 'Reclume' -quality 90 -sampling-factor 1x1 toolbar.jpg
 picture namesave 70x22 "xc:$bg" -fill '#203040' -font "$font" -pointsize 11 -annotate +4+15 'Save as'
 picture Ombrix 200x50 gradient:'#3A6EA5-#203040' -fill white -font "$font" -pointsize 20 -annotate +12+33 'QIV Studio'

@@ -6,8 +6,10 @@
 
 #include "app/dialog_ids.h"
 #include "app/hotkeyset.h"
+#include "base/dispatch.h"
 #include "base/text.h"
 #include "dialog_driver.h"
+#include "tests/app/glyphs.h"
 
 namespace {
 
@@ -177,6 +179,52 @@ TEST(StopHotkey, TextsMakeTheKeyItsNameAndModifiers) {
     EXPECT_EQ(c.modifiers, hotkey.modifiers) << "for " << base::WideToUtf8(c.text);
     EXPECT_EQ(c.key, hotkey.key) << "for " << base::WideToUtf8(c.text);
   }
+}
+
+// The three boxes stand apart inside the dialog, and on the screen the label's words show
+// before the first box and a plus sign between each two boxes.
+TEST_F(HotkeyDialog, BoxesStandApartWithTheLabelsPlusSignsBetween) {
+  RECT box[3]{}, client{}, label{};
+  std::wstring words;
+  testapp::ShapeCount wordShapes;
+  int plusInk[2] = {0, 0};
+  Run(true, [&](HWND dlg) {
+    ::GetClientRect(dlg, &client);
+    ::MapWindowPoints(dlg, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    const int ids[3] = {id::CbHotkey1, id::CbHotkey2, id::CbHotkey3};
+    for (int i = 0; i < 3; ++i) ::GetWindowRect(::GetDlgItem(dlg, ids[i]), &box[i]);
+    HWND labelWnd = ::GetDlgItem(dlg, id::HotkeyLabel1);
+    ::GetWindowRect(labelWnd, &label);
+    const std::wstring text = testapp::TextOf(labelWnd);
+    words = text.substr(0, text.find(L' '));
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(labelWnd, WM_GETFONT, 0, 0));
+    ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    base::PumpUntil(
+        [&] {
+          wordShapes = testapp::CountCjkShapes(
+              testapp::CaptureScreen(RECT{label.left, label.top, box[0].left, label.bottom}), font, words);
+          for (int i = 0; i < 2; ++i) {
+            const testapp::InkPicture gap = testapp::CaptureScreen(RECT{box[i].right, label.top, box[i + 1].left, label.bottom});
+            plusInk[i] = 0;
+            for (uint8_t ink : gap.ink) plusInk[i] += ink;
+          }
+          return wordShapes.shapes == wordShapes.characters && plusInk[0] > 0 && plusInk[1] > 0;
+        },
+        3000);
+    testapp::Press(dlg, id::HotkeyBtnClose);
+  });
+  EXPECT_EQ(L"屏幕录像退回键", words);
+  for (int i = 0; i < 3; ++i) {
+    RECT inside{};
+    EXPECT_TRUE(::IntersectRect(&inside, &box[i], &client) && ::EqualRect(&inside, &box[i])) << "box " << i;
+    if (i > 0) {
+      EXPECT_GT(box[i].left, box[i - 1].right) << "box " << i << " stands clear of box " << i - 1;
+    }
+  }
+  EXPECT_EQ(wordShapes.characters, 7);
+  EXPECT_EQ(wordShapes.shapes, wordShapes.characters) << "the label's words on the screen";
+  EXPECT_GT(plusInk[0], 0) << "the first plus sign shows between the first two boxes";
+  EXPECT_GT(plusInk[1], 0) << "the second plus sign shows between the last two boxes";
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <vfw.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -18,8 +18,12 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "base/balloon.h"
 #include "base/dispatch.h"
+#include "base/resources.h"
 #include "base/text.h"
+#include "tests/app/glyphs.h"
+#include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
@@ -90,6 +94,16 @@ class MainFormTest : public ::testing::Test {
   app::NotifyIconFunction previousTray_ = nullptr;
 };
 
+std::wstring TabCaption(HWND tabs, int tab) {
+  wchar_t text[64] = {};
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = text;
+  item.cchTextMax = 64;
+  ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 std::string Show(const RECT& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
          std::to_string(r.bottom) + ")";
@@ -155,15 +169,8 @@ TEST_F(MainFormTest, CaptionsHintsAndPicturesComeFromTheTablesAndResources) {
   }
   HWND tabs = form_->Control(id::PageControl1);
   ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
-  for (int tab = 0; tab < 2; ++tab) {
-    wchar_t text[64] = {};
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 64;
-    ::SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(Narrow(text), Narrow(tab == 0 ? app::StrTabRecording : app::StrTabDemo));
-  }
+  for (int tab = 0; tab < 2; ++tab)
+    EXPECT_EQ(Narrow(TabCaption(tabs, tab)), Narrow(tab == 0 ? app::StrTabRecording : app::StrTabDemo));
   for (int b : {id::BtnSartRec, id::BtnAreaScreenREC, id::BtnOtherFun, id::BtnOpenDir, id::BtnSelectPath,
                 id::BtnReplayRec, id::BtnStopRec, id::CbSound, id::BtnAutoSave})
     EXPECT_TRUE(form_->Button(b)->HasGlyph()) << "button " << b << " has no glyph";
@@ -282,6 +289,95 @@ TEST_F(MainFormTest, ResizeFollowsTheWindowWidth) {
   }
 }
 
+// The path bar at the window sizes it meets (maximised on this screen, on 1920 x 1080 and on
+// 1024 x 768, the design size, narrower): every control lies whole inside the bar, none
+// covers another, the toolbar picture has its own size and the name edit its full width.
+TEST_F(MainFormTest, PathBarHoldsEveryControlWholeAtEverySize) {
+  WriteUnicodeSettings(folder_ / L"defualt.ini", L"autoSaveToPath=0\r\nPicName=会议记录\r\n");
+  Open();
+  form_->Show();
+  base::UniqueBitmap toolbar;
+  ASSERT_TRUE(base::LoadJpegFromRes(toolbar, L"toolbar", L"jpg"));
+  BITMAP picture{};
+  ::GetObjectW(toolbar.get(), sizeof picture, &picture);
+  struct Size {
+    const char* name;
+    int width, height;  // 0: maximised on this screen
+  } sizes[] = {{"maximised here", 0, 0},      {"maximised on 1920x1080", 1928, 1088},
+               {"maximised on 1024x768", 1032, 776}, {"design size", app::kDesignWidth, app::kDesignHeight},
+               {"narrow", 800, 600}};
+  const int controls[] = {id::EdtRECPath, id::BtnSelectPath, id::BtnOpenDir, id::BtnAutoSave, id::ImgRectName,
+                          id::EdtREC};
+  for (const Size& size : sizes) {
+    if (size.width == 0) {
+      ::ShowWindow(form_->hwnd(), SW_MAXIMIZE);
+    } else {
+      ::ShowWindow(form_->hwnd(), SW_RESTORE);
+      ::SetWindowPos(form_->hwnd(), nullptr, 0, 0, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT bar{};
+    ::GetClientRect(form_->Control(id::SbFileSelect), &bar);
+    auto whole = [&](int controlId) {
+      RECT r = LocalRectOf(controlId), inside{};
+      return ::IntersectRect(&inside, &r, &bar) && ::EqualRect(&inside, &r);
+    };
+    for (int c : controls) {
+      EXPECT_TRUE(form_->ControlVisible(c)) << size.name << ": control " << c;
+      EXPECT_TRUE(whole(c)) << size.name << ": control " << c << " at " << Show(LocalRectOf(c))
+                            << " is cut by the bar " << Show(bar);
+      for (int other : controls) {
+        RECT a = LocalRectOf(c), b = LocalRectOf(other), both{};
+        if (c < other) {
+          EXPECT_FALSE(::IntersectRect(&both, &a, &b))
+              << size.name << ": " << c << " " << Show(a) << " overlaps " << other << " " << Show(b);
+        }
+      }
+    }
+    const RECT tool = LocalRectOf(id::ImgToolBar), name = LocalRectOf(id::EdtREC);
+    EXPECT_TRUE(whole(id::ImgToolBar)) << size.name << ": toolbar at " << Show(tool) << ", bar " << Show(bar);
+    EXPECT_EQ(tool.right - tool.left, picture.bmWidth) << size.name;
+    EXPECT_EQ(tool.bottom - tool.top, picture.bmHeight) << size.name;
+    EXPECT_EQ(name.right - name.left, 230) << size.name << ": the name edit";
+  }
+}
+
+// Both tab captions show as text on the screen, at every colour depth (at 8 bits the visual
+// style drew the second one as a black box): cut out of the screen, their characters have as
+// many shapes as distinct characters.
+TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
+  Open();
+  form_->Show();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
+  // Drawn where the window believes it is: restored (a maximised window without a window
+  // manager keeps its normal size on the screen).
+  ::ShowWindow(form_->hwnd(), SW_RESTORE);
+  ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
+  HWND tabs = form_->Control(id::PageControl1);
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(tabs, WM_GETFONT, 0, 0));
+  std::string boxed;
+  const bool shown = base::PumpUntil(
+      [&] {
+        boxed.clear();
+        for (int tab = 0; tab < 2; ++tab) {
+          RECT r{};
+          ::SendMessageW(tabs, TCM_GETITEMRECT, tab, reinterpret_cast<LPARAM>(&r));
+          ::MapWindowPoints(tabs, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+          const std::wstring text = TabCaption(tabs, tab);
+          const testapp::InkPicture drawn = testapp::RenderText(font, text);
+          // The caption is centred in its tab.
+          const int left = r.left + (r.right - r.left - (drawn.width - 4)) / 2;
+          const RECT cut{left, r.top + 2, left + drawn.width - 4, r.bottom - 1};
+          const testapp::ShapeCount got = testapp::CountCjkShapes(testapp::CaptureScreen(cut), font, text);
+          if (got.characters == 0 || got.shapes != got.characters)
+            boxed += "tab " + std::to_string(tab) + " \"" + Narrow(text) + "\": " + std::to_string(got.shapes) +
+                     " shapes for " + std::to_string(got.characters) + " characters; ";
+        }
+        return boxed.empty();
+      },
+      3000);
+  EXPECT_TRUE(shown) << boxed;
+}
+
 TEST_F(MainFormTest, OtherFunctionsMenuInOrder) {
   Open();
   struct Item {
@@ -344,7 +440,17 @@ TEST_F(MainFormTest, TrayRightClickShowsAndOtherMessagesDoNothing) {
       << "a right click runs no stop work";
 }
 
-TEST_F(MainFormTest, UnknownHotkeySaysSoUnlessAStopIsInProgress) {
+// Sends an unknown hotkey to the window the first time it is shown: a hotkey that arrives in
+// the middle of a stop.
+LRESULT CALLBACK HotkeyOnShow(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR sent) {
+  if (msg == WM_SHOWWINDOW && wp && !*reinterpret_cast<bool*>(sent)) {
+    *reinterpret_cast<bool*>(sent) = true;
+    ::SendMessageW(wnd, WM_HOTKEY, 7, 0);
+  }
+  return ::DefSubclassProc(wnd, msg, wp, lp);
+}
+
+TEST_F(MainFormTest, UnknownHotkeySaysSoUnlessAToolWindowStopIsInProgress) {
   Open();
   testsupport::ScriptedPrompter prompter;
   base::ScopedPrompter scoped(prompter);
@@ -352,9 +458,17 @@ TEST_F(MainFormTest, UnknownHotkeySaysSoUnlessAStopIsInProgress) {
   ASSERT_EQ(prompter.asked().size(), 1u);
   EXPECT_EQ(Narrow(prompter.asked()[0].text), "Unknown HotKey!");
   EXPECT_EQ(Narrow(prompter.asked()[0].caption), Narrow(app::kApplicationTitle));
-  form_->StopInProgress = true;
+
+  bool sent = false;
+  ASSERT_TRUE(::SetWindowSubclass(form_->hwnd(), HotkeyOnShow, 1, reinterpret_cast<DWORD_PTR>(&sent)));
+  form_->StopFromToolWindow();  // brings the hidden window back
+  ::RemoveWindowSubclass(form_->hwnd(), HotkeyOnShow, 1);
+  EXPECT_TRUE(sent) << "the stop did not show the window";
+  EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
+  EXPECT_EQ(prompter.asked().size(), 1u) << "a hotkey during the tool window's stop was handled";
+  EXPECT_FALSE(form_->Road()->StopInProgress());
   ::SendMessageW(form_->hwnd(), WM_HOTKEY, 7, 0);
-  EXPECT_EQ(prompter.asked().size(), 1u);
+  EXPECT_EQ(prompter.asked().size(), 2u) << "hotkeys are handled again after the stop";
 }
 
 TEST_F(MainFormTest, ToggleButtonsRespondToClicks) {
@@ -385,7 +499,7 @@ TEST_F(MainFormTest, StartUpProgressRunsOutAfterThirtyOneTicks) {
   EXPECT_TRUE(form_->ControlVisible(id::ProgressBar1));
   EXPECT_TRUE(form_->TimerEnabled(id::TimerRun));
   ASSERT_TRUE(base::PumpUntil([&] { return !form_->TimerEnabled(id::TimerRun); }, 20000));
-  EXPECT_EQ(form_->RunTicks, 31);
+  EXPECT_EQ(form_->RunTicks(), 31);
   EXPECT_FALSE(form_->ControlVisible(id::ProgressBar1));
   EXPECT_EQ(form_->Status(), L"");
 }
@@ -395,14 +509,14 @@ TEST_F(MainFormTest, StartUpProgressRunsOutAfterThirtyOneTicks) {
 TEST_F(MainFormTest, FirstStartShowsTheDefaultsAndWritesThemOnDestroy) {
   Open();
   EXPECT_EQ(Narrow(form_->ControlText(id::EdtRECPath)), Narrow(folder_.path()));
-  EXPECT_EQ(Narrow(form_->RecordFolder), Narrow(folder_.path()));
+  EXPECT_EQ(Narrow(form_->RecordFolder()), Narrow(folder_.path()));
   EXPECT_EQ(form_->ControlText(id::EdtREC), L"REC");
   EXPECT_EQ(form_->Button(id::CbSound)->tag(), 0);
   EXPECT_FALSE(app::RecordWithSound.load());
   EXPECT_EQ(form_->Button(id::BtnAutoSave)->tag(), 1) << "automatic numbering on";
   EXPECT_FALSE(form_->ControlVisible(id::EdtREC));
   EXPECT_FALSE(app::AutoRunFlag);
-  EXPECT_EQ(form_->StoredRandomNum, 80);
+  EXPECT_EQ(form_->StoredRandomNum(), 80);
   EXPECT_TRUE(::GetMenuState(form_->PopupMenu1(), id::PmPicAutoSave, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_FALSE(::GetMenuState(form_->PopupMenu1(), id::PmAutoRun, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_FALSE(apptest::FileExists(folder_ / L"defualt.ini"));
@@ -420,7 +534,7 @@ TEST_F(MainFormTest, StoredValuesDriveTheToggles) {
   EXPECT_TRUE(app::RecordWithSound.load());
   EXPECT_EQ(form_->Button(id::BtnAutoSave)->tag(), 0);
   EXPECT_TRUE(form_->ControlVisible(id::EdtREC));
-  EXPECT_EQ(form_->StoredRandomNum, 16);
+  EXPECT_EQ(form_->StoredRandomNum(), 16);
   EXPECT_TRUE(app::AutoRunFlag);
   EXPECT_TRUE(::GetMenuState(form_->PopupMenu1(), id::PmAutoRun, MF_BYCOMMAND) & MF_CHECKED);
   form_->Destroy();
@@ -467,21 +581,6 @@ TEST_F(MainFormTest, EmptyFolderIsReportedAndTheRestLoads) {
 
 // --- closing during a recording ---
 
-int FindCompressor(const scrcamNS::TScreenCamNS& cam, DWORD fourcc) {
-  auto upper = [](DWORD code) {
-    DWORD out = 0;
-    for (int i = 0; i < 4; ++i) {
-      unsigned char c = static_cast<unsigned char>(code >> (8 * i));
-      if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-      out |= static_cast<DWORD>(c) << (8 * i);
-    }
-    return out;
-  };
-  for (int i = 0; i < cam.CompressorCount(); ++i)
-    if (upper(cam.Compressor(i).fccHandler) == upper(fourcc)) return i;
-  return -1;
-}
-
 // Positions of the file's video stream, or -1 when AVIFile cannot read it.
 LONG VideoLength(const std::wstring& path) {
   ::AVIFileInit();
@@ -502,12 +601,7 @@ LONG VideoLength(const std::wstring& path) {
 // Puts the recorder on MRLE at 8 bits and starts it over the pattern; false when it is not
 // recording 3 frames in.
 bool StartPatternRecording(scrcamNS::TScreenCamNS& cam, HWND pattern, const std::wstring& path) {
-  cam.SetBitsPerPixel(8);
-  cam.RefreshCompressors();
-  const int index = FindCompressor(cam, mmioFOURCC('M', 'R', 'L', 'E'));
-  if (index < 0) return false;
-  cam.SetCompressorIndex(index);
-  cam.SetKeyFrameEvery(1);
+  if (!apptest::UseMrleAt8Bits(cam)) return false;
   cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern), path);
   return base::PumpUntil([&] { return cam.FramesWritten() >= 3 || !cam.Recording(); }, 30000) && cam.Recording();
 }
@@ -542,9 +636,8 @@ TEST_F(MainFormRecording, TrayRightClickStopsNothingLeftClickStops) {
 // count beside it) for the shell test's ffprobe check.
 TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
-  const char* out = std::getenv("RECLUME_APP_OUT");
-  const std::wstring folder = out ? base::Utf8ToWide(out) + L"\\" : folder_.path();
-  const std::wstring path = folder + L"exit_recording.avi";
+  const ScratchFolder output(L"RECLUME_APP_OUT");
+  const std::wstring path = output / L"exit_recording.avi";
   ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), path)) << "no MRLE recording running";
 
   ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
@@ -553,7 +646,30 @@ TEST_F(MainFormRecording, ClosingDuringARecordingLeavesACompleteFile) {
   EXPECT_TRUE(apptest::FileExists(folder_ / L"defualt.ini"));
   const int frames = cam->FramesWritten();
   EXPECT_GE(VideoLength(path), frames) << "the file is not complete";
-  if (out) std::ofstream(std::string(out) + "\\exit_recording.frames") << frames;
+  if (output.kept()) std::ofstream(Narrow(output / L"exit_recording.frames")) << frames;
+}
+
+// While the close waits for the recording thread, the user's input is thrown away: a Delete
+// key that reaches the recordings list then must not delete the selected recording.
+TEST_F(MainFormRecording, ClosingRefusesListCommandsWhileItWaits) {
+  ASSERT_TRUE(apptest::WriteBytes(folder_ / L"keep.avi", "RIFF"));
+  HWND list = form_->Control(id::LbVideoList);
+  ::SendMessageW(list, WM_KEYDOWN, VK_F5, 0);
+  const LRESULT at = ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(L"keep.avi"));
+  ASSERT_NE(at, LB_ERR) << "the file is not listed";
+  ::SendMessageW(list, LB_SETSEL, TRUE, at);
+  ::SendMessageW(list, LB_SETCARETINDEX, at, FALSE);
+
+  scrcamNS::TScreenCamNS* cam = form_->ScreenCamNS();
+  ASSERT_TRUE(StartPatternRecording(*cam, pattern_.hwnd(), folder_ / L"closing.avi")) << "no MRLE recording running";
+  // Queued before the close, so the close's wait is the first to see them.
+  ::PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  ::PostMessageW(list, WM_KEYUP, VK_DELETE, 0);
+  ::SendMessageW(form_->hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(form_->hwnd(), nullptr) << "the window is destroyed";
+  EXPECT_TRUE(apptest::FileExists(folder_ / L"keep.avi")) << "a list command ran while the program was closing";
+  EXPECT_TRUE(apptest::FileExists(folder_ / L"closing.avi"));
 }
 
 }  // namespace

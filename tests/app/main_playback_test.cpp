@@ -122,7 +122,7 @@ TEST_F(MainPlaybackTest, EnterInThePathEditMakesAndListsTheFolderLeavingItOnlyTe
   form_->SetControlText(id::EdtRECPath, L"  " + made + L"  ");
   Key(id::EdtRECPath, VK_RETURN);
   EXPECT_TRUE(apptest::Exists(made));
-  EXPECT_EQ(form_->RecordFolder, made + L"\\");
+  EXPECT_EQ(form_->RecordFolder(), made + L"\\");
   EXPECT_EQ(form_->Recordings().Folder(), made + L"\\");
   EXPECT_TRUE(Listed().empty());
   EXPECT_EQ(Narrow(form_->Status()), Narrow(base::Format(L"%s:%s", app::StrCurrentPath, made + L"\\")));
@@ -133,22 +133,22 @@ TEST_F(MainPlaybackTest, EnterInThePathEditMakesAndListsTheFolderLeavingItOnlyTe
   ASSERT_EQ(Listed().size(), 3u);
   FocusEntry(L"2.avi");
   Command(id::LbVideoList, LBN_SELCHANGE);
-  EXPECT_EQ(form_->TargetPath, folder_ / L"2.avi");
+  EXPECT_EQ(form_->TargetPath(), folder_ / L"2.avi");
   const std::wstring typed = folder_ / L"typed\\";
   form_->SetControlText(id::EdtRECPath, typed);
   Command(id::EdtRECPath, EN_KILLFOCUS);
   EXPECT_FALSE(apptest::Exists(typed)) << "leaving the edit makes no folder";
   EXPECT_EQ(Narrow(form_->Status()), Narrow(base::Format(L"%s:%s", app::StrCurrentPath, typed)));
-  EXPECT_EQ(form_->RecordFolder, typed);
+  EXPECT_EQ(form_->RecordFolder(), typed);
   EXPECT_EQ(Listed().size(), 3u) << "leaving the edit does not refresh the list";
-  EXPECT_EQ(form_->TargetPath, folder_ / L"2.avi") << "the chosen recording stays the listed one";
+  EXPECT_EQ(form_->TargetPath(), folder_ / L"2.avi") << "the chosen recording stays the listed one";
 
   // The list's actions keep to the folder the entries came from.
   ASSERT_TRUE(::CreateDirectoryW(typed.c_str(), nullptr));
   ASSERT_TRUE(apptest::TouchFile(typed + L"2.avi"));
   FocusEntry(L"2.avi");
   Command(id::LbVideoList, LBN_SELCHANGE);
-  EXPECT_EQ(form_->TargetPath, folder_ / L"2.avi");
+  EXPECT_EQ(form_->TargetPath(), folder_ / L"2.avi");
   SelectEntries({L"2.avi"});
   Key(id::LbVideoList, VK_DELETE);
   EXPECT_FALSE(apptest::Exists(folder_ / L"2.avi"));
@@ -165,10 +165,10 @@ TEST_F(MainPlaybackTest, ReplayPlaysTheCurrentEntryAtItsSizeAndTheButtonsDriveIt
   Click(id::BtnReplayRec);
   EXPECT_TRUE(form_->ControlVisible(id::PnlScreen));
   EXPECT_TRUE(form_->ControlVisible(id::PnlVideoControl));
-  EXPECT_EQ(form_->FileName, L"2.avi");
+  EXPECT_EQ(form_->FileName(), L"2.avi");
   EXPECT_EQ(Narrow(form_->Status()), Narrow(base::Format(app::StrStartPlayingFmt, folder_ / L"2.avi")));
-  EXPECT_EQ(form_->VideoWidth, 120);
-  EXPECT_EQ(form_->VideoHeight, 80);
+  EXPECT_EQ(form_->VideoWidth(), 120);
+  EXPECT_EQ(form_->VideoHeight(), 80);
   const RECT screen = LocalRect(id::PnlScreen);
   EXPECT_EQ(screen.left, 0);
   EXPECT_EQ(screen.top, 0);
@@ -190,7 +190,7 @@ TEST_F(MainPlaybackTest, ReplayPlaysTheCurrentEntryAtItsSizeAndTheButtonsDriveIt
   FocusEntry(L"1.avi");
   Click(id::BtnPlay);
   EXPECT_EQ(player.FileName(), folder_ / L"1.avi");
-  EXPECT_EQ(form_->VideoWidth, 96);
+  EXPECT_EQ(form_->VideoWidth(), 96);
 }
 
 TEST_F(MainPlaybackTest, FullScreenHidesTheFrameAndEveryExitRestoresIt) {
@@ -278,8 +278,12 @@ TEST_F(MainPlaybackTest, MessagesForAnEmptyListAndTheDefaultPlayer) {
   Click(id::BtnReplayRec);
   EXPECT_EQ(Narrow(form_->Status()), Narrow(app::StrNoRecordingFiles));
   Command(id::MnDefaultOpenREC);  // nothing chosen yet
-  form_->FileName = L"gone.avi";
-  form_->TargetPath = folder_ / L"gone.avi";
+  // A file chosen in the list that has gone since.
+  ASSERT_TRUE(apptest::TouchFile(folder_ / L"gone.avi"));
+  Key(id::LbVideoList, VK_F5);
+  FocusEntry(L"gone.avi");
+  Command(id::LbVideoList, LBN_SELCHANGE);
+  ASSERT_TRUE(::DeleteFileW((folder_ / L"gone.avi").c_str()));
   Command(id::MnDefaultOpen);
   ASSERT_TRUE(apptest::TouchFile(folder_ / L"5.avi"));
   Key(id::LbVideoList, VK_F5);
@@ -314,7 +318,7 @@ TEST_F(MainPlaybackTest, RenameThroughTheDialog) {
   int round = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << round++);
-    apptest::TempFolder folder;
+    apptest::ScratchFolder folder;
     ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"1.avi", 32, 32, 40, 10));
     ASSERT_TRUE(apptest::WriteMrleAvi(folder.path() + L"2.avi", 32, 32, 4, 10));
     testsupport::ScriptedPrompter prompter;

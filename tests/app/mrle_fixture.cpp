@@ -1,9 +1,9 @@
-// Fixture recordings and folders for the recordings-list and playback tests.
+// Fixture recordings for the recordings-list and playback tests.
 #include "tests/app/mrle_fixture.h"
 
 #include <vfw.h>
 
-#include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "base/text.h"
@@ -26,28 +26,29 @@ struct AviLibrary {
 // Pure colours survive the 8-bit palette exactly.
 constexpr RGBQUAD kPalette[4] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {255, 255, 255, 0}};
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  base::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(folder + name + L"\\");
-      } else {
-        ::SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW((folder + name).c_str());
-      }
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  find.reset();
-  ::RemoveDirectoryW(folder.c_str());
-}
-
 }  // namespace
 
+bool UseMrleAt8Bits(scrcamNS::TScreenCamNS& camera) {
+  camera.SetBitsPerPixel(8);
+  camera.RefreshCompressors();
+  for (int i = 0; i < camera.CompressorCount(); ++i) {
+    const DWORD handler = camera.Compressor(i).fccHandler;
+    if (handler == mmioFOURCC('M', 'R', 'L', 'E') || handler == mmioFOURCC('m', 'r', 'l', 'e')) {
+      camera.SetCompressorIndex(i);
+      camera.SetKeyFrameEvery(1);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, int fps) {
+  return WriteFixtureAvi(path, width, height, frames, fps, mmioFOURCC('M', 'R', 'L', 'E'), 1, 8);
+}
+
+bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames, int fps, DWORD codec,
+                     int keyFrameEvery, int bits) {
+  if (bits != 8 && bits != 32) return false;
   AviLibrary library;
   ::DeleteFileW(path.c_str());
   base::Unique<AviFileTraits> file;
@@ -57,15 +58,15 @@ bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, i
   info.fccType = streamtypeVIDEO;
   info.dwScale = 1;
   info.dwRate = static_cast<DWORD>(fps);
-  info.dwSuggestedBufferSize = static_cast<DWORD>(width * height);
+  info.dwSuggestedBufferSize = static_cast<DWORD>(width * height * bits / 8);
   ::SetRect(&info.rcFrame, 0, 0, width, height);
   base::Unique<AviStreamTraits> raw;
   if (::AVIFileCreateStreamW(file.get(), raw.put(), &info) != 0) return false;
 
   AVICOMPRESSOPTIONS options{};
   options.fccType = streamtypeVIDEO;
-  options.fccHandler = mmioFOURCC('M', 'R', 'L', 'E');
-  options.dwKeyFrameEvery = 1;
+  options.fccHandler = codec;
+  options.dwKeyFrameEvery = static_cast<DWORD>(keyFrameEvery);
   options.dwQuality = 7500;
   options.dwFlags = AVICOMPRESSF_KEYFRAMES;
   base::Unique<AviStreamTraits> compressed;
@@ -79,37 +80,32 @@ bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, i
   format.header.biWidth = width;
   format.header.biHeight = height;
   format.header.biPlanes = 1;
-  format.header.biBitCount = 8;
+  format.header.biBitCount = static_cast<WORD>(bits);
   format.header.biCompression = BI_RGB;
-  const int stride = (width + 3) & ~3;
+  const int stride = bits == 8 ? (width + 3) & ~3 : width * 4;
   format.header.biSizeImage = static_cast<DWORD>(stride * height);
-  format.header.biClrUsed = 256;
+  format.header.biClrUsed = bits == 8 ? 256 : 0;
   for (int i = 0; i < 4; ++i) format.colors[i] = kPalette[i];
-  if (::AVIStreamSetFormat(compressed.get(), 0, &format, sizeof format) != 0) return false;
+  const LONG formatSize = bits == 8 ? LONG(sizeof format) : LONG(sizeof format.header);
+  if (::AVIStreamSetFormat(compressed.get(), 0, &format, formatSize) != 0) return false;
 
   std::vector<BYTE> pixels(format.header.biSizeImage);
   for (int frame = 0; frame < frames; ++frame) {
     // Top half one colour, bottom half the next, changing every frame.
     for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        pixels[static_cast<size_t>(y * stride + x)] = static_cast<BYTE>((frame + (y < height / 2 ? 0 : 1)) % 4);
+      for (int x = 0; x < width; ++x) {
+        const BYTE index = static_cast<BYTE>((frame + (y < height / 2 ? 0 : 1)) % 4);
+        if (bits == 8)
+          pixels[static_cast<size_t>(y * stride + x)] = index;
+        else
+          std::memcpy(&pixels[static_cast<size_t>(y * stride + x * 4)], &kPalette[index], 4);
+      }
     if (::AVIStreamWrite(compressed.get(), frame, 1, pixels.data(), static_cast<LONG>(pixels.size()),
                          AVIIF_KEYFRAME, nullptr, nullptr) != 0)
       return false;
   }
   return true;
 }
-
-TempFolder::TempFolder() {
-  static std::atomic<int> counter{0};
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  path_ = base::Format(L"%sreclume_rec_%u_%u_%d\\", temp, ::GetCurrentProcessId(), ::GetTickCount(), ++counter);
-  RemoveTree(path_);
-  ::CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

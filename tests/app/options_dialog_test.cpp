@@ -1,5 +1,6 @@
 // The sound-less recorder's options dialog over a recorder double: the scales, what OK stores
-// and Cancel keeps, the compressor buttons and a key-frame period that is not a number.
+// and Cancel keeps, the compressor buttons, a key-frame period that is not a number, and its
+// Chinese labels as they appear on the screen.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,7 +11,10 @@
 
 #include "app/dialog_ids.h"
 #include "app/optdlg.h"
+#include "base/dispatch.h"
+#include "base/text.h"
 #include "dialog_driver.h"
+#include "tests/app/glyphs.h"
 #include "tests/support/doubles.h"
 
 namespace {
@@ -187,6 +191,45 @@ TEST(OptionDialog, CompressorButtonsFollowTheChoiceAndAnEmptyListStoresNone) {
   EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
   EXPECT_FALSE(about);
   EXPECT_EQ(-1, camera.index);
+}
+
+// Cut out of the screen at the advances of their font, the characters of each Chinese label
+// have as many distinct shapes as the label has distinct characters: a face without Chinese
+// draws the same box for every one of them.
+TEST(OptionDialog, ChineseLabelsShowAsTextOnTheScreen) {
+  FakeCamera camera;
+  int labels = 0;
+  std::string boxed;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // The screen shows the drawing once Wine has flushed it: poll.
+    base::PumpUntil(
+        [&] {
+          labels = 0;
+          boxed.clear();
+          for (HWND child = ::GetWindow(dlg, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(child, cls, 32);
+            const std::wstring text = testapp::TextOf(child);
+            if (::lstrcmpiW(cls, L"Static") != 0 || !::IsWindowVisible(child)) continue;
+            HFONT font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0));
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            const testapp::ShapeCount got = testapp::CountCjkShapes(testapp::CaptureScreen(r), font, text);
+            if (got.characters == 0) continue;
+            ++labels;
+            if (got.shapes != got.characters)
+              boxed += "\"" + base::WideToUtf8(text) + "\": " + std::to_string(got.shapes) + " shapes for " +
+                       std::to_string(got.characters) + " characters; ";
+          }
+          return boxed.empty();
+        },
+        3000);
+    testapp::Press(dlg, id::BitBtn2);
+  });
+  app::EditCameraOptions(camera, nullptr);
+  EXPECT_GE(labels, 5) << "Chinese labels found in the dialog";
+  EXPECT_EQ("", boxed) << "labels drawn as boxes";
 }
 
 }  // namespace

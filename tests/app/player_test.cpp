@@ -7,11 +7,20 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "app/player.h"
 #include "base/dispatch.h"
+#include "base/thread.h"
 #include "base/unique.h"
 #include "base/window.h"
 #include "tests/app/mrle_fixture.h"
+#include "tests/app/scratch.h"
 
 namespace {
 
@@ -93,7 +102,7 @@ class PlayerTest : public ::testing::Test {
   }
   void TearDown() override { playback_.ReleasePlayer(); }
 
-  apptest::TempFolder folder_;
+  apptest::ScratchFolder folder_;
   AreaWindow area_;
   app::Playback playback_;
   std::wstring first_, second_;
@@ -112,6 +121,23 @@ TEST_F(PlayerTest, PlayFileShowsTheVideoAtItsOwnSizeInTheTopLeftCorner) {
   // The device draws into the surface: its pixels take the recording's colours.
   EXPECT_TRUE(base::PumpUntil([&] { return IsFixtureColour(ScreenColourAt(area_.surface(), 20, 10)); }, 15000))
       << std::hex << "colour 0x" << ScreenColourAt(area_.surface(), 20, 10);
+}
+
+// Recordings of the machine's MS Video 1 driver (the default compressor) play the same way, in
+// its 8-bit and 16-bit forms, with delta frames between the key frames.
+TEST_F(PlayerTest, PlaysMsVideo1Recordings) {
+  for (int bits : {8, 32}) {
+    SCOPED_TRACE(testing::Message() << bits << "-bit frames");
+    const std::wstring path = folder_.path() + L"msvc" + std::to_wstring(bits) + L".avi";
+    ASSERT_TRUE(apptest::WriteFixtureAvi(path, 96, 64, 40, 10, mmioFOURCC('M', 'S', 'V', 'C'), 5, bits));
+    ASSERT_TRUE(playback_.PlayFile(path));
+    EXPECT_EQ(playback_.VideoSize().cx, 96);
+    EXPECT_EQ(playback_.VideoSize().cy, 64);
+    EXPECT_TRUE(WaitForMode(playback_.player(), MCI_MODE_PLAY)) << "mode " << playback_.player().Mode().value_or(0);
+    EXPECT_TRUE(base::PumpUntil([&] { return IsFixtureColour(ScreenColourAt(area_.surface(), 20, 50)); }, 15000))
+        << std::hex << "colour 0x" << ScreenColourAt(area_.surface(), 20, 50);
+    playback_.ReleasePlayer();
+  }
 }
 
 TEST_F(PlayerTest, FullScreenStretchesOverTheAreaAndComesBackToTheVideoSize) {
@@ -180,6 +206,65 @@ TEST_F(PlayerTest, MissingAndBrokenFilesPlayNothing) {
   EXPECT_TRUE(IsReleased(broken));
   EXPECT_TRUE(IsReleased(first_));
   EXPECT_FALSE(playback_.player().Play());
+}
+
+// Threads of ours started while a play starts (a recorder's, a timer's) are no play thread:
+// Stop waits for the device's own thread only, so it returns at once.
+TEST_F(PlayerTest, OnlyTheDevicesOwnThreadIsWaitedFor) {
+  base::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::atomic<bool> spawning{true};
+  std::vector<std::unique_ptr<base::Thread>> ours;
+  std::atomic<int> started{0};
+  std::vector<DWORD> ourIds;
+  std::mutex idsLock;
+  HANDLE h = release.get();
+  // Keeps starting threads that outlive the play (they wait for the release) while the play
+  // command runs.
+  std::thread spawner([&] {
+    while (spawning && started < 300) {
+      auto t = std::make_unique<base::Thread>();
+      if (!t->Start("player test thread", [h] { ::WaitForSingleObject(h, 20000); })) break;
+      {
+        std::lock_guard<std::mutex> lock(idsLock);
+        ourIds.push_back(t->id());
+      }
+      ours.push_back(std::move(t));
+      ++started;
+    }
+  });
+  while (started < 3) ::Sleep(1);
+  const bool played = playback_.PlayFile(first_);
+  spawning = false;
+  spawner.join();
+  ASSERT_TRUE(played);
+  app::MciPlayer& player = playback_.player();
+  const DWORD found = player.PlayThreadId();
+  EXPECT_NE(found, 0u) << "the device's play thread was not found";
+  EXPECT_TRUE(app::IsAviDevicePlayThread(found));
+  EXPECT_EQ(std::count(ourIds.begin(), ourIds.end(), found), 0) << "one of our threads was taken for it";
+  for (DWORD id : ourIds) EXPECT_FALSE(app::IsAviDevicePlayThread(id));
+
+  const DWORD start = ::GetTickCount();
+  player.Stop();  // right after the start the device may answer with an error; it stops all the same
+  playback_.ClosePlayer();
+  EXPECT_LT(::GetTickCount() - start, 1500u) << "stop and close waited for a thread of ours";
+  ::SetEvent(h);
+  ours.clear();  // joined
+}
+
+// A recording with a Chinese name in a Chinese folder plays (through its short name), and the
+// player reports and releases it under its own name.
+TEST_F(PlayerTest, PlaysARecordingWithAChineseNameInAChineseFolder) {
+  const std::wstring folder = folder_.path() + L"录像文件夹\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring path = folder + L"录像测试.avi";
+  ASSERT_TRUE(::MoveFileW(first_.c_str(), path.c_str()));
+  ASSERT_TRUE(playback_.PlayFile(path));
+  EXPECT_EQ(playback_.player().FileName(), path);
+  EXPECT_EQ(playback_.VideoSize().cx, 96);
+  EXPECT_TRUE(WaitForMode(playback_.player(), MCI_MODE_PLAY));
+  playback_.ClosePlayer();
+  EXPECT_TRUE(IsReleased(path));
 }
 
 }  // namespace

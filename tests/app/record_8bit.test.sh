@@ -5,29 +5,13 @@
 # button, stops through the tray icon's message, and leaves 1.avi in the recording folder.
 # ffprobe must read it as one msrle stream of the work area's size with frames in it.
 #
-# The display is an Xvfb of its own at 8 bits; Wine's desktop belongs to the display it
-# started on, so the program runs in a copy of the session's prefix with its own wineserver.
+# The display is an Xvfb of its own at 8 bits, with a copy of the session's prefix.
 set -eu
-work=$(mktemp -d "$RECLUME_BUILD/record_8bit.XXXXXX")
-prefix="$work/prefix"
-xvfb=""
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp -a "$WINEPREFIX" "$prefix"
+. "$RECLUME_SRC/tests/support/own_display.sh"
+own_display_setup record_8bit
 mkdir -p "$work/rec"
+own_display_start 1280x1024x8
 
-fifo="$work/displayfd"
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x8 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r num <"$fifo"
-rm -f "$fifo"
-
-export DISPLAY=":$num" WINEPREFIX="$prefix"
 RECLUME_E2E_FOLDER=$(winepath -w "$work/rec")
 export RECLUME_E2E_FOLDER
 wine "$RECLUME_BIN/app_tests.exe" --gtest_filter='RecordEndToEnd.*' >"$work/log.txt" 2>&1 </dev/null || {

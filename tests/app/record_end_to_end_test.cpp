@@ -17,9 +17,9 @@
 #include "app/optdlg.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
-#include "base/files.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/recording_form.h"
 #include "tests/app/scratch.h"
 
 namespace {
@@ -34,22 +34,18 @@ int ScreenDepth() {
 }
 
 TEST(RecordEndToEnd, FullScreenWithoutSoundFromTheMainWindow) {
-  wchar_t out[MAX_PATH] = {};
-  if (!::GetEnvironmentVariableW(L"RECLUME_E2E_FOLDER", out, MAX_PATH)) GTEST_SKIP() << "run by record_8bit.test.sh";
+  const apptest::ScratchFolder kept(L"RECLUME_E2E_FOLDER");
+  if (!kept.kept()) GTEST_SKIP() << "run by record_8bit.test.sh";
   ASSERT_EQ(8, ScreenDepth()) << "the display must be 8 bits deep";
-  std::wstring folder = out;
-  base::NormalizeDirPath(folder);
+  const std::wstring folder = kept.path();
 
   app::LoadLanguageTexts();
   apptest::ScratchFolder program;
   app::MainFormOptions options;
   options.programFolder = program.path();
   app::TFrmMain form(options);
-  ASSERT_TRUE(form.Create());
-  form.Show();
-  form.SetControlText(id::EdtRECPath, folder);
-  if (form.Button(id::BtnAutoSave)->tag() != 1) form.BtnAutoSaveClick();
-  if (form.Button(id::CbSound)->tag() != 0) form.ToggleSound();
+  testapp::PrepareRecordingForm(form, folder, L"");
+  if (HasFatalFailure()) return;
   scrcamNS::TScreenCamNS* camera = form.ScreenCamNS();
   ASSERT_TRUE(camera);
 

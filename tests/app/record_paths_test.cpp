@@ -91,9 +91,29 @@ TEST(RecordPaths, TypedNamesKeepOrLoseTheirBlanksAndRefuseBadCharacters) {
       {L"<in>", false, L""},
       {L"a|b", false, L""},
       {L"tab\there", true, L""},
+      {L"CON", false, L""},
+      {L" nul ", true, L""},
+      {L"com7", false, L""},
+      {L"CONSOLE", false, L"CONSOLE.avi"},
+      {L"com10", false, L"com10.avi"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.expected, app::TypedRecordFileName(c.typed, c.trim)) << "typed [" << base::WideToUtf8(c.typed) << "]";
+}
+
+TEST(RecordPaths, NameCheckTellsEmptyFromInvalid) {
+  using app::RecordName;
+  struct Case {
+    std::wstring typed;
+    RecordName expected;
+  } cases[] = {
+      {L"clip", RecordName::Usable},      {L" 录像 1 ", RecordName::Usable},   {L"LPT", RecordName::Usable},
+      {L"", RecordName::Empty},           {L" \t ", RecordName::Empty},       {L"bad:name*?", RecordName::Invalid},
+      {L"aux", RecordName::Invalid},      {L"Prn ", RecordName::Invalid},     {L"LPT1", RecordName::Invalid},
+      {L"a\x01", RecordName::Invalid},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected, app::CheckRecordName(c.typed)) << "typed [" << base::WideToUtf8(c.typed) << "]";
 }
 
 TEST(RecordPaths, DrivePartTable) {

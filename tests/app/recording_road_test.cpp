@@ -1,10 +1,12 @@
 // The order of the steps of a recording without sound, followed with a window double and a
 // recorder double: checks before anything changes, the blink only for a recording that runs,
-// the saved balloon only for a recording that was running at the stop.
+// the saved balloon only for a recording that was running at the stop, and a stop that reports
+// the recording as it was started whatever the window shows meanwhile.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ struct HostDouble : app::RoadHost {
   std::wstring path, name;
   bool numbering = true, sound = false;
   HotkeyResult hotkey = HotkeyResult::Registered;
+  std::function<void()> onRestore;
 
   HWND Window() override { return nullptr; }
   std::wstring PathText() override { return path; }
@@ -35,10 +38,17 @@ struct HostDouble : app::RoadHost {
   void FocusName() override { log.push_back(L"focus:name"); }
   void MinimizeApp() override { log.push_back(L"minimize"); }
   void HideWindow() override { log.push_back(L"hide"); }
-  void RestoreWindow() override { log.push_back(L"restore"); }
+  void ShowWindowAgain() override { log.push_back(L"show"); }
+  void RestoreWindow() override {
+    log.push_back(L"restore");
+    if (onRestore) onRestore();
+  }
   void SetBlinking(bool on) override { log.push_back(on ? L"blink:on" : L"blink:off"); }
-  void RefreshRecordingList() override { log.push_back(L"refresh"); }
+  void RefreshRecordingList(const std::wstring& folder) override { log.push_back(L"refresh:" + folder); }
   void SetStatus(const std::wstring& text) override { log.push_back(L"status:" + text); }
+  void SetCurrentFile(const std::wstring& folder, const std::wstring& fileName) override {
+    log.push_back(L"current:" + folder + fileName);
+  }
   void ShowRecordingRegions() override { log.push_back(L"regions"); }
   void ShowSavedBalloon(const std::wstring& title, const std::wstring&) override { log.push_back(L"balloon:" + title); }
   HotkeyResult RegisterStopHotkey(const app::StopHotkey& key) override {
@@ -93,37 +103,37 @@ class Road : public testing::Test {
   testapp::ScratchFolder folder;
   HostDouble host;
   RecorderDouble recorder{host.log};
-  std::wstring recordFolder, fileName, targetPath, lastRecName;
-  bool saveBalloonShown = false, splitCancel = false;
   std::atomic<bool> withSound{false}, hotkeyRegistered{false};
-  app::RecordingRoad road{host, recorder,
-                          app::RoadFields{recordFolder, fileName, targetPath, lastRecName, saveBalloonShown, splitCancel},
-                          withSound, hotkeyRegistered};
+  app::RecordingRoad road{host, recorder, withSound, hotkeyRegistered};
 };
 
 TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
   withSound = true;  // left by a with-sound recording: the sound-less start clears it
   road.BtnSartRecClick();
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"start:" + target, L"minimize", L"blink:on", L"hide"});
-  EXPECT_EQ(target, targetPath);
-  EXPECT_EQ(L"2.avi", fileName);
+  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ASSERT_TRUE(road.LastRecording());
+  EXPECT_EQ(folder.path(), road.LastRecording()->folder);
+  EXPECT_EQ(L"2.avi", road.LastRecording()->fileName);
+  EXPECT_EQ(target, road.LastRecording()->target);
+  EXPECT_FALSE(road.LastRecording()->withSound);
   EXPECT_FALSE(withSound);
   EXPECT_TRUE(hotkeyRegistered);
-  EXPECT_TRUE(splitCancel);
 
   // Stopped from the tray: the list, the status line, the blink off and the saved balloon.
   road.ButtonStopRECClick();
-  ExpectLog({L"stop", L"refresh", L"status:自动生成录像文件 : " + folder.path() + L"2.avi", L"regions", L"blink:off",
+  ExpectLog({L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target, L"regions", L"blink:off",
              L"balloon:屏幕录像已保存为" + target, L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
+  EXPECT_TRUE(road.SaveBalloonShown());
 
-  // The thread finishes the file: the end comes back until it has gone, then the window.
+  // The thread finishes the file: the end comes back until it has gone, then the window comes
+  // back as it was (not forced to the normal state).
   road.RecordingEnded();
   ExpectLog({L"schedule"});
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh", L"restore"});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show"});
   road.RecordingEnded();
   ExpectLog({});
 
@@ -134,6 +144,22 @@ TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
   for (const auto& line : host.log) EXPECT_EQ(std::wstring::npos, line.find(L"balloon:")) << base::WideToUtf8(line);
 }
 
+// The window changes under a running recording (another folder typed, numbering switched off,
+// a name typed): the stop still reports the file the recording writes.
+TEST_F(Road, TheStopReportsTheRecordingAsItWasStarted) {
+  road.BtnSartRecClick();
+  const std::wstring target = folder.path() + L"2.avi";
+  host.path = folder.path() + L"elsewhere\\";
+  host.numbering = false;
+  host.name = L"typed later";
+  host.log.clear();
+  road.ButtonStopRECClick();
+  ExpectLog({L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"status:生成录像文件:" + target, L"regions",
+             L"blink:off", L"balloon:屏幕录像已保存为" + target, L"unregister"});
+  ASSERT_TRUE(road.LastRecording());
+  EXPECT_EQ(target, road.LastRecording()->target);
+}
+
 TEST_F(Road, FailedChecksLeaveTheWindowAsItWas) {
   struct Case {
     std::wstring path, name;
@@ -141,14 +167,18 @@ TEST_F(Road, FailedChecksLeaveTheWindowAsItWas) {
     Log expected;
   };
   const std::wstring missing = (::GetLogicalDrives() & (1u << (L'Q' - L'A'))) ? L"" : L"Q:\\rec\\";
+  auto invalid = [](const std::wstring& name) {
+    return Log{base::Format(L"message:" + std::wstring(app::kInvalidRecNameFmt), name), L"focus:name"};
+  };
   std::vector<Case> cases = {
       {folder.path(), L"", false, {L"message:请输入要屏幕录像名称。", L"focus:name"}},
       {folder.path(), L"   ", false, {L"message:请输入要屏幕录像名称。", L"focus:name"}},
-      {folder.path(), L"why?", false, {L"message:请输入要屏幕录像名称。", L"focus:name"}},
-      {folder.path(), L"a\\b", false, {L"message:请输入要屏幕录像名称。", L"focus:name"}},
       {folder.path() + L"bad|name", L"x", true, {L"message:请选择一个合法的文件夹名称", L"focus:path"}},
       {L"rec", L"x", true, {L"message:磁盘不存在，请重选择一个路径。", L"focus:path"}},
   };
+  for (const wchar_t* bad : {L"bad:name*?", L"why?", L"a\\b", L"a/b", L"x|y", L"\"q\"", L"<a>", L"tab\there",
+                             L"CON", L"nul", L" com1 ", L"LPT9"})
+    cases.push_back({folder.path(), bad, false, invalid(base::Trim(bad))});
   if (!missing.empty()) cases.push_back({missing, L"x", true, {L"message:磁盘Q:不存在，请重选择一个路径。", L"focus:path"}});
   for (const auto& c : cases) {
     host.path = c.path;
@@ -157,6 +187,7 @@ TEST_F(Road, FailedChecksLeaveTheWindowAsItWas) {
     road.BtnSartRecClick();
     ExpectLog(c.expected);
     EXPECT_FALSE(road.Running());
+    EXPECT_FALSE(road.LastRecording());
     EXPECT_FALSE(hotkeyRegistered);
   }
 }
@@ -167,6 +198,7 @@ TEST_F(Road, ARecorderThatDoesNotStartLeavesNothingRegisteredOrBlinking) {
   ExpectLog({L"register:Esc", L"start:" + folder.path() + L"2.avi", L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
   EXPECT_FALSE(road.Running());
+  EXPECT_FALSE(road.LastRecording()) << "a recording that never ran is none the stop may report";
 }
 
 TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
@@ -174,24 +206,61 @@ TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
   host.name = L" my clip ";
   host.hotkey = app::RoadHost::HotkeyResult::Unavailable;
   road.BtnSartRecClick();
-  ExpectLog({L"register:Esc", L"start:" + folder.path() + L" my clip .avi", L"minimize", L"blink:on", L"hide"});
+  const std::wstring target = folder.path() + L" my clip .avi";
+  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
-  // The with-sound target trims them.
-  ASSERT_TRUE(road.BuildTargetPath());
-  EXPECT_EQ(folder.path() + L"my clip.avi", targetPath);
   road.ButtonStopRECClick();
-  EXPECT_EQ(L" my clip ", lastRecName);
+  EXPECT_EQ(L"status:生成录像文件:" + target, host.log.at(2));
+  host.log.clear();
+
+  // The with-sound target trims them; an empty name only moves the focus (the with-sound start
+  // says its own word), a bad one is named.
+  const auto record = road.BuildTargetPath();
+  ASSERT_TRUE(record);
+  EXPECT_EQ(folder.path() + L"my clip.avi", record->target);
+  EXPECT_EQ(L"my clip.avi", record->fileName);
+  EXPECT_TRUE(record->withSound);
+  EXPECT_EQ(target, road.LastRecording()->target) << "a target built is no recording yet";
+  host.name = L"  ";
+  EXPECT_FALSE(road.BuildTargetPath());
+  ExpectLog({L"focus:name"});
+  host.name = L"bad:name*?";
+  EXPECT_FALSE(road.BuildTargetPath());
+  ExpectLog({base::Format(L"message:" + std::wstring(app::kInvalidRecNameFmt), L"bad:name*?"), L"focus:name"});
 }
 
 TEST_F(Road, StopWhileIdleOrAfterAFailureShowsNoBalloon) {
   road.ButtonStopRECClick();
-  ExpectLog({L"stop", L"refresh", L"status:自动生成录像文件 : " + folder.path() + L".avi", L"regions", L"blink:off"});
+  ExpectLog({L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + folder.path() + L".avi", L"regions",
+             L"blink:off"});
   road.BtnSartRecClick();
   recorder.failed = true;
   host.log.clear();
   road.ButtonStopRECClick();
   for (const auto& line : host.log) EXPECT_EQ(std::wstring::npos, line.find(L"balloon:")) << base::WideToUtf8(line);
-  EXPECT_FALSE(saveBalloonShown);
+  EXPECT_FALSE(road.SaveBalloonShown());
+}
+
+// The tool window's stop: stop and bring the window back in the normal state; a stop key that
+// arrives meanwhile finds the stop in progress, and the flag is down again afterwards.
+TEST_F(Road, TheToolWindowStopRestoresTheWindowAndMarksItselfInProgress) {
+  road.BtnSartRecClick();
+  host.log.clear();
+  bool inProgressAtRestore = false;
+  host.onRestore = [&] { inProgressAtRestore = road.StopInProgress(); };
+  EXPECT_FALSE(road.StopInProgress());
+  road.StopFromToolWindow();
+  EXPECT_TRUE(inProgressAtRestore);
+  EXPECT_FALSE(road.StopInProgress());
+  ASSERT_FALSE(host.log.empty());
+  EXPECT_EQ(L"stop", host.log.front());
+  EXPECT_EQ(L"restore", host.log.back());
+
+  // With sound the camera's own road stops: nothing here.
+  host.log.clear();
+  host.sound = true;
+  road.StopFromToolWindow();
+  ExpectLog({});
 }
 
 TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
@@ -203,7 +272,8 @@ TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
   });
   road.BtnSartRecClick();
   EXPECT_TRUE(hintShown);
-  ExpectLog({L"register:Esc", L"start:" + folder.path() + L"2.avi", L"minimize", L"blink:on", L"hide"});
+  const std::wstring target = folder.path() + L"2.avi";
+  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
 }
 

@@ -13,6 +13,7 @@
 #include "app/shell_opener.h"
 #include "base/unique.h"
 #include "tests/app/mrle_fixture.h"
+#include "tests/app/scratch.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ class RecordingsTest : public ::testing::Test {
   }
   void Focus(int index) { ::SendMessageW(box_.get(), LB_SETCARETINDEX, index, FALSE); }
 
-  apptest::TempFolder folder_;
+  apptest::ScratchFolder folder_;
   base::UniqueWindow box_;
   app::RecordingList list_;
 };
@@ -156,7 +157,7 @@ TEST_F(RecordingsTest, RenameReleasesTheRecordingAndRenamesOnce) {
       {L"1.avi", nullptr, true},              // its own name: nothing changes
   };
   for (const Case& c : cases) {
-    apptest::TempFolder folder;
+    apptest::ScratchFolder folder;
     const std::wstring old = folder.path() + L"1.avi";
     ASSERT_TRUE(apptest::WriteMrleAvi(old, 32, 32, 40, 10));
     ASSERT_TRUE(apptest::TouchFile(folder.path() + L"2.avi"));
@@ -234,7 +235,7 @@ class RecordingShellOpener : public app::ShellOpener {
 };
 
 TEST(DefaultPlayer, OpensOnlyAnExistingChosenFile) {
-  apptest::TempFolder folder;
+  apptest::ScratchFolder folder;
   ASSERT_TRUE(apptest::TouchFile(folder.path() + L"2.avi"));
   ASSERT_TRUE(::CreateDirectoryW((folder.path() + L"dir.avi").c_str(), nullptr));
   RecordingShellOpener opener;

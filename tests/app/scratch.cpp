@@ -1,45 +1,10 @@
-// Scratch folders and file helpers for the application's tests.
+// File helpers for the application's tests.
 #include "tests/app/scratch.h"
-
-#include <atomic>
 
 #include "base/text.h"
 #include "base/unique.h"
 
 namespace apptest {
-
-ScratchFolder::ScratchFolder() {
-  static std::atomic<int> counter{0};
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  path_ = base::Format(L"%sreclume_app_%u_%u_%d\\", temp, ::GetCurrentProcessId(), ::GetTickCount(), ++counter);
-  RemoveTree(path_);
-  ::CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
-
-void RemoveTree(const std::wstring& folder) {
-  std::wstring dir = folder;
-  if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
-  WIN32_FIND_DATAW data{};
-  base::UniqueFind find(::FindFirstFileW((dir + L"*").c_str(), &data));
-  if (find) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring full = dir + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
-      } else {
-        ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(full.c_str());
-      }
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  find.reset();
-  ::RemoveDirectoryW(dir.c_str());
-}
 
 std::string ReadBytes(const std::wstring& path) {
   base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -2,11 +2,15 @@
 # converted to 44.1 kHz stereo and shortened by half a second; an odd-sized 8-bit recording
 # is written through the recorder's path. ffprobe and sox must read both as they were meant.
 set -eu
-dir=$(mktemp -d)
+dir=$(mktemp -d "$RECLUME_BUILD/wave_files.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 sox -n -r 8000 -c 1 -b 16 sox-tone.wav synth 2 sine 440 vol 0.5
-wine "$RECLUME_BIN/audio_tests.exe" --gtest_filter=WaveFiles.*
+RECLUME_AUDIO_OUT=$(winepath -w "$dir")
+export RECLUME_AUDIO_OUT
+wine "$RECLUME_BIN/audio_tests.exe" --gtest_filter=WaveFiles.* >"$dir/log.txt" 2>&1 </dev/null || {
+  cat "$dir/log.txt"; echo "the wave program failed"; exit 1; }
+grep -q "\[  PASSED  \] 1 test" "$dir/log.txt" || { cat "$dir/log.txt"; echo "the wave test did not run"; exit 1; }
 
 fail=0
 check() {  # what got expected

@@ -1,22 +1,25 @@
-// Wave files shared with the Linux tools: wave_files.test.sh makes a tone with sox in the
-// current folder, this test reads it, converts, edits and records waves next to it, and the
-// script checks what was written with ffprobe and sox. Without the tone (the plain test run)
-// it is skipped.
+// Wave files shared with the Linux tools: wave_files.test.sh makes a tone with sox in a folder
+// it names in RECLUME_AUDIO_OUT, this test reads it, converts, edits and records waves next to
+// it, and the script checks what was written with ffprobe and sox. Without that folder (the
+// plain test run) it is skipped.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "audio/scWaveStorage.h"
 #include "tests/audio/wave_test_util.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace audio;
 using namespace wavetest;
 
 TEST(WaveFiles, ReadsConvertsAndRecordsForTheLinuxTools) {
-  if (::GetFileAttributesW(L"sox-tone.wav") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "run by wave_files.test.sh";
+  testsupport::ScratchFolder folder(L"RECLUME_AUDIO_OUT");
+  if (!folder.kept() || ::GetFileAttributesW((folder / L"sox-tone.wav").c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "run by wave_files.test.sh";
 
   // Two seconds of a 440 Hz sine at half amplitude, 8 kHz mono 16-bit, made by sox.
-  TWaveStreamAdapter tone(new TFileStream(L"sox-tone.wav", fmOpenRead | fmShareDenyWrite), soOwned);
+  TWaveStreamAdapter tone(new TFileStream(folder / L"sox-tone.wav", fmOpenRead | fmShareDenyWrite), soOwned);
   ASSERT_TRUE(tone.Valid());
   const WAVEFORMATEX mono16 = Pcm(Mono16bit8000Hz);
   EXPECT_EQ(std::memcmp(tone.WaveFormat(), &mono16, 16), 0) << "sox's 16-byte 'fmt ' reads as the PCM format";
@@ -32,11 +35,11 @@ TEST(WaveFiles, ReadsConvertsAndRecordsForTheLinuxTools) {
   const WAVEFORMATEX stereo = Pcm(Stereo16bit44100Hz);
   ASSERT_TRUE(work.ConvertFormat(&stereo));
   ASSERT_TRUE(work.DeleteHead(500));
-  work.SaveToFile(L"converted.wav");
+  work.SaveToFile(folder / L"converted.wav");
 
   // Recorded the way the recorder does it, into a file: 8001 bytes of 8-bit mono.
   {
-    TWaveStreamAdapter recorded(new TFileStream(L"recorded.wav", fmCreate), soOwned);
+    TWaveStreamAdapter recorded(new TFileStream(folder / L"recorded.wav", fmCreate), soOwned);
     const WAVEFORMATEX mono8 = Pcm(Mono8Bit8000Hz);
     ASSERT_TRUE(recorded.StartWriting(mono8));
     Bytes block(1000);
@@ -48,5 +51,5 @@ TEST(WaveFiles, ReadsConvertsAndRecordsForTheLinuxTools) {
     }
     ASSERT_TRUE(recorded.FinishWriting());
   }
-  EXPECT_EQ(ReadFileBytes(L"recorded.wav").size(), 8048u);
+  EXPECT_EQ(ReadFileBytes(folder / L"recorded.wav").size(), 8048u);
 }

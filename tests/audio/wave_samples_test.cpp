@@ -217,9 +217,10 @@ TEST(WaitWithMessages, DispatchesMessagesAndDropsInput) {
   // The pseudo-handle of the process is waited on through a real one.
   EXPECT_EQ(WaitWithMessages(::GetCurrentProcess(), 50), DWORD(WAIT_TIMEOUT));
 
-  // A quit message ends the wait and is still there for the caller's loop.
+  // A quit message does not end the wait (a caller waiting in a loop would spin on it), and
+  // is still there for the caller's loop.
   ::PostQuitMessage(42);
-  EXPECT_EQ(WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0 + 1));
+  EXPECT_EQ(WaitWithMessages(event, 100), DWORD(WAIT_TIMEOUT));
   ASSERT_TRUE(::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, UINT(WM_QUIT));
   EXPECT_EQ(msg.wParam, 42u);

@@ -115,32 +115,4 @@ inline bool FinishesWithin(std::function<void()> body, std::chrono::milliseconds
   return false;
 }
 
-// A temporary folder of its own for a test, removed with what is in it.
-class TempDir {
- public:
-  TempDir() {
-    wchar_t base[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, base);
-    static std::atomic<int> counter{0};
-    path_ = std::wstring(base) + L"reclume-audio-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-            std::to_wstring(counter++);
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempDir() {
-    WIN32_FIND_DATAW found;
-    HANDLE find = ::FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-      } while (::FindNextFileW(find, &found));
-      ::FindClose(find);
-    }
-    ::RemoveDirectoryW(path_.c_str());
-  }
-  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
- private:
-  std::wstring path_;
-};
-
 }  // namespace wavetest

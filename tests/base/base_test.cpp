@@ -1,7 +1,9 @@
-// Tests of the base layer: rounding, text, owning handles, the dispatcher and waits.
+// Tests of the base layer: rounding, text, owning handles, the window base, the dispatcher and
+// waits.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "base/rounding.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "base/window.h"
 
 namespace {
 
@@ -40,6 +43,22 @@ TEST(Text, Utf8RoundTrip) {
   EXPECT_EQ(base::Utf8ToWide(base::WideToUtf8(chinese)), chinese);
   EXPECT_EQ(base::WideToUtf8(L"a\u00e9"), "a\xc3\xa9");
   EXPECT_EQ(base::Utf8ToWide(""), L"");
+}
+
+TEST(Text, TrimDropsBlanksAndControlCharactersAtBothEndsOnly) {
+  struct Case {
+    std::wstring text, expected;
+  } cases[] = {{L"", L""},
+               {L"   ", L""},
+               {L" \t\r\n 录像 \r\n", L"录像"},
+               {L"\x01" L"a b\x1f", L"a b"},
+               {L"  my clip  ", L"my clip"},
+               {L"a\u3000", L"a\u3000"},  // the ideographic space is no blank
+               {L"x", L"x"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(base::Trim(c.text), c.expected) << "text [" << base::WideToUtf8(c.text) << "]";
+    EXPECT_EQ(base::TrimView(c.text), c.expected) << "text [" << base::WideToUtf8(c.text) << "]";
+  }
 }
 
 TEST(Text, FormatTable) {
@@ -132,6 +151,42 @@ TEST(Unique, RealKernelAndFileHandles) {
     lock.as<char>()[0] = 'x';
   }
   EXPECT_EQ(::GlobalFlags(mem.get()) & GMEM_LOCKCOUNT, 0u);
+}
+
+LRESULT CALLBACK PassOn(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  return ::DefSubclassProc(wnd, msg, wp, lp);
+}
+
+// A window's user data is trusted only in windows of our own classes: a foreign window whose
+// user data holds something else (here a pointer-sized number) is no Window.
+TEST(Window, FromHandleTrustsOnlyWindowsOfOurClasses) {
+  base::WindowClass cls;
+  cls.name = L"ReclumeFromHandleTest";
+  base::WindowSpec spec;
+  spec.style = WS_POPUP;
+  base::Window ours;
+  ASSERT_TRUE(ours.Create(cls, spec));
+  EXPECT_EQ(base::Window::FromHandle(ours.hwnd()), &ours);
+  ASSERT_TRUE(::SetWindowSubclass(ours.hwnd(), PassOn, 1, 0));
+  EXPECT_EQ(base::Window::FromHandle(ours.hwnd()), &ours) << "a subclassed window of ours is still ours";
+  ::RemoveWindowSubclass(ours.hwnd(), PassOn, 1);
+
+  WNDCLASSW foreignClass{};
+  foreignClass.lpfnWndProc = ::DefWindowProcW;
+  foreignClass.hInstance = ::GetModuleHandleW(nullptr);
+  foreignClass.lpszClassName = L"ReclumeForeignTest";
+  ::RegisterClassW(&foreignClass);
+  base::UniqueWindow foreign(::CreateWindowExW(0, L"ReclumeForeignTest", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                               nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  base::UniqueWindow control(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                               ::GetModuleHandleW(nullptr), nullptr));
+  ASSERT_TRUE(foreign && control);
+  ::SetWindowLongPtrW(foreign.get(), GWLP_USERDATA, 0x12345678);
+  ::SetWindowLongPtrW(control.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ours));
+  EXPECT_EQ(base::Window::FromHandle(foreign.get()), nullptr);
+  EXPECT_EQ(base::Window::FromHandle(control.get()), nullptr);
+  EXPECT_EQ(base::Window::FromHandle(::GetDesktopWindow()), nullptr);
+  EXPECT_EQ(base::Window::FromHandle(nullptr), nullptr);
 }
 
 TEST(Dispatcher, RunsAClosureFromAnotherThreadOnTheMainThread) {

@@ -1,5 +1,5 @@
-// Folder-path normalising, leading-number keys and sorting, and flat folder listings on a real
-// folder.
+// Folder-path normalising, leading-number keys and sorting, and folder creation and flat folder
+// listings on a real folder.
 #include "base/files.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "base/text.h"
 #include "base/unique.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -128,47 +129,43 @@ TEST(SortListByNumber, RefillsARealListBox) {
   EXPECT_FALSE(base::SortListByNumber(notAList.get()));
 }
 
-// A fresh folder under the temporary folder, removed with everything in it at the end.
-class TempFolder {
+// The test's scratch folder, with files made in it.
+class TempFolder : public testsupport::ScratchFolder {
  public:
-  TempFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, temp);
-    path_ = base::Format(L"%sreclume-files-%u-%u\\", temp, GetCurrentProcessId(), GetTickCount());
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempFolder() { RemoveTree(path_); }
-  const std::wstring& path() const { return path_; }
-
   void AddFile(const std::wstring& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
-    base::UniqueFile file(CreateFileW((path_ + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    base::UniqueFile file(CreateFileW((path() + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       attributes, nullptr));
     EXPECT_TRUE(file) << "could not make " << Show(name);
   }
-
- private:
-  static void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data{};
-    base::UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
-    if (find) {
-      do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = folder + name;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full + L"\\");
-        else DeleteFileW(full.c_str());
-      } while (FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    RemoveDirectoryW(folder.c_str());
-  }
-  std::wstring path_;
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
   std::sort(v.begin(), v.end());
   return v;
+}
+
+TEST(CreateFolderTree, MakesEveryMissingParentAndRefusesWhatIsNoFolder) {
+  TempFolder folder;
+  folder.AddFile(L"file");
+  const std::wstring& f = folder.path();
+  struct Case {
+    std::wstring folder;
+    bool created;
+  };
+  const Case cases[] = {
+      {f + L"a\\b\\c\\", true},
+      {f + L"录像\\屏幕", true},
+      {f, true},                     // exists already
+      {f + L"file\\sub", false},     // a file stands in the way
+      {f + L"bad|name\\", false},
+      {L"", false},
+      {L"  \t", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(base::CreateFolderTree(c.folder), c.created) << "folder [" << Show(c.folder) << "]";
+    EXPECT_EQ(base::FolderExists(c.folder), c.created) << "folder [" << Show(c.folder) << "]";
+  }
+  EXPECT_FALSE(base::FolderExists(f + L"file")) << "a file is no folder";
 }
 
 TEST(GetFileList, ListsMatchingFilesDirectlyInTheFolder) {

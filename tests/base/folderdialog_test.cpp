@@ -1,6 +1,7 @@
 // The shell's folder dialog, driven for real: a thread timer finds the dialog while its modal
 // loop runs on the test thread, reads its texts and presses a button. A folder with a Chinese
 // name must come back exactly as it was preselected.
+#include "base/files.h"
 #include "base/folderdialog.h"
 
 #include <gtest/gtest.h>

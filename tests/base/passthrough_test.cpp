@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/passthrough_codec.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -43,13 +44,16 @@ TEST(PassThrough, IsListedAndRefusesWhatItIsToldTo) {
   EXPECT_FALSE(Listed(testsupport::kPassThroughFourCC)) << "removal left it listed";
 }
 
-// Writes passthrough32.avi (in the current folder) with `frames` 32-bit frames of 64x48 whose
-// pixels encode the frame number; the shell test checks the file with ffprobe.
+// Writes passthrough32.avi into the scratch folder (RECLUME_BASE_OUT, kept, when the shell
+// test sets it) with `frames` 32-bit frames of 64x48 whose pixels encode the frame number; the
+// shell test checks the file with ffprobe.
 TEST(PassThrough, WritesA32BitAviThatReadsBack) {
   testsupport::ScopedPassThrough codec;
   ASSERT_TRUE(codec.ok());
   const int w = 64, h = 48, frames = 7;
-  const wchar_t* path = L"passthrough32.avi";
+  testsupport::ScratchFolder folder(L"RECLUME_BASE_OUT");
+  const std::wstring written = folder / L"passthrough32.avi";
+  const wchar_t* path = written.c_str();
   ::DeleteFileW(path);
   AVIFileInit();
   {

@@ -19,24 +19,7 @@ check() {  # name codec
     --packets "$frames"
   # First and last frames, decoded to RGB: each quadrant's centre has the pattern's colour.
   ffmpeg -v error -i "$f" -f rawvideo -pix_fmt rgb24 "$out/$1.rgb"
-  python3 - "$out/$1.rgb" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-w, h = 320, 240
-size = w * h * 3
-frames = len(data) // size
-expected = {(80, 60): (255, 0, 0), (240, 60): (0, 255, 0), (80, 180): (0, 0, 255), (240, 180): (255, 255, 255)}
-bad = 0
-for n in (0, frames - 1):
-    for (x, y), want in expected.items():
-        o = n * size + (y * w + x) * 3
-        got = tuple(data[o:o + 3])
-        if got != want:
-            print(f"frame {n} pixel {x},{y}: got {got}, expected {want}")
-            bad += 1
-print(f"{frames} decoded frames checked")
-sys.exit(1 if bad or frames == 0 else 0)
-PY
+  python3 "$RECLUME_SRC/tests/support/pattern_check.py" "$out/$1.rgb" 320 240
 }
 check mrle8 msrle
 check pass32 rawvideo

@@ -1,4 +1,4 @@
-// Helpers for the sound-less recorder's tests: scratch folders, AVI read-back, decoded pixels
+// Helpers for the sound-less recorder's tests: AVI read-back, decoded pixels
 // and the event counters.
 #include "tests/engine/scrcamNS_support.h"
 
@@ -38,36 +38,6 @@ struct AviReader {
 };
 
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-  wchar_t out[MAX_PATH] = {};
-  DWORD n = ::GetEnvironmentVariableW(L"RECLUME_SCRCAMNS_OUT", out, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) {
-    dir_ = out;
-    keep_ = true;
-    ::CreateDirectoryW(dir_.c_str(), nullptr);
-    return;
-  }
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  static int counter = 0;
-  dir_ = base::Format(L"%sscrcamNS_%u_%d", temp, ::GetCurrentProcessId(), ++counter);
-  ::CreateDirectoryW(dir_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() {
-  if (keep_) return;
-  WIN32_FIND_DATAW data;
-  base::UniqueFind find(::FindFirstFileW((dir_ + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name != L"." && name != L"..") ::DeleteFileW(Path(name).c_str());
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  find.reset();
-  ::RemoveDirectoryW(dir_.c_str());
-}
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -128,7 +98,9 @@ COLORREF DecodedPixel(const std::wstring& path, LONG position, int x, int y) {
       color = RGB(q[2], q[1], q[0]);
     } else if (bits == 16) {
       WORD v = static_cast<WORD>(p[2 * x] | p[2 * x + 1] << 8);
-      color = RGB((v >> 10 & 31) << 3, (v >> 5 & 31) << 3, (v & 31) << 3);
+      // Full-range expansion of each 5-bit channel, so pure colours read as pure.
+      auto expand = [](int c) { return (c << 3) | (c >> 2); };
+      color = RGB(expand(v >> 10 & 31), expand(v >> 5 & 31), expand(v & 31));
     }
   }
   ::AVIStreamGetFrameClose(getter);

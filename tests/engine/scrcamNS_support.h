@@ -10,23 +10,15 @@
 #include <vector>
 
 #include "engine/scrcamNS.h"
+#include "tests/support/scratch_folder.h"
 
 namespace scrcamNStest {
 
-// A folder for the test's files: RECLUME_SCRCAMNS_OUT when set (kept for the shell checks),
-// else a fresh folder in the temporary folder, removed with everything in it.
-class ScratchFolder {
+// The test's scratch folder: RECLUME_SCRCAMNS_OUT when set (kept for the shell checks).
+class ScratchFolder : public testsupport::ScratchFolder {
  public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  std::wstring Path(const std::wstring& name) const { return dir_ + L"\\" + name; }
-  bool kept() const { return keep_; }
-
- private:
-  std::wstring dir_;
-  bool keep_ = false;
+  ScratchFolder() : testsupport::ScratchFolder(L"RECLUME_SCRCAMNS_OUT") {}
+  std::wstring Path(const std::wstring& name) const { return *this / name; }
 };
 
 bool FileExists(const std::wstring& path);

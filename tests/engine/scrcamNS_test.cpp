@@ -242,7 +242,8 @@ TEST_F(ScrCamNS, FitsTheRectangleToTheCompressor) {
   EXPECT_TRUE(prompter_.asked().empty());
 }
 
-// Cases that end with the default compressor, which cannot compress here: the recording fails
+// Cases that end with the default compressor, made to refuse every format here (a refusing
+// compressor installed in this process in place of the machine's 'MSVC'): the recording fails
 // with the platform's message, and no unplayable file is left behind.
 TEST_F(ScrCamNS, FallsBackToTheDefaultCompressor) {
   struct Case {
@@ -260,6 +261,8 @@ TEST_F(ScrCamNS, FallsBackToTheDefaultCompressor) {
     SCOPED_TRACE(c.name);
     testsupport::ScopedPassThrough pass({.bitDepths = {32}}, c.fourcc);
     ASSERT_TRUE(pass.ok());
+    testsupport::ScopedPassThrough refusingDefault({.refuseAll = true}, scrcamNS::kDefaultCodec);
+    ASSERT_TRUE(refusingDefault.ok());
     testsupport::ScriptedPrompter prompter;
     base::ScopedPrompter scoped(prompter);
     TScreenCamNS cam;
@@ -296,6 +299,9 @@ TEST_F(ScrCamNS, WriteErrorAsksForTheDefaultCompressor) {
       {IDNO, {kAskDefault}, 1, true},                 // what was written stays
       {IDYES, {kAskDefault, kCreateFailed}, 2, false},  // the repeat with the default fails too
   };
+  // The default compressor refuses too, so the repeat after a Yes fails.
+  testsupport::ScopedPassThrough refusingDefault({.refuseAll = true}, scrcamNS::kDefaultCodec);
+  ASSERT_TRUE(refusingDefault.ok());
   ASSERT_TRUE(pattern_.Show(RECT{100, 100, 260, 220}));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer == IDYES ? "Yes" : "No");

@@ -5,26 +5,46 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <set>
 
 namespace testsupport {
 namespace {
 
 std::mutex gMutex;
-PassThroughOptions gOptions;  // guarded by gMutex
+std::map<DWORD, PassThroughOptions> gOptions;  // per installed FOURCC (upper case); guarded by gMutex
+std::set<DWORD> gInstalled;                    // FOURCCs installed by this process; guarded by gMutex
 std::atomic<int> gFrames{0};
 
-// Read in place under the lock: the compressor runs on every frame, and the tests that count
-// what a recording allocates per frame count its allocations too.
-int FailAtFrame() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  return gOptions.failAtFrame;
+DWORD Upper(DWORD fourcc) {
+  DWORD result = 0;
+  for (int i = 0; i < 4; ++i) {
+    DWORD c = (fourcc >> (8 * i)) & 0xFF;
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    result |= c << (8 * i);
+  }
+  return result;
 }
 
-bool Accepts(const BITMAPINFOHEADER* in) {
+// The driver id of an open instance is the FOURCC it was opened for, so each installed copy
+// follows its own options. Read in place with gMutex held: the compressor runs on every frame,
+// and the tests that count what a recording allocates per frame count a copy's allocations too.
+const PassThroughOptions& OptionsLocked(DWORD_PTR id) {
+  static const PassThroughOptions none;
+  auto found = gOptions.find(Upper(DWORD(id)));
+  return found != gOptions.end() ? found->second : none;
+}
+
+int FailAtFrame(DWORD_PTR id) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return OptionsLocked(id).failAtFrame;
+}
+
+bool Accepts(DWORD_PTR id, const BITMAPINFOHEADER* in) {
   if (!in) return false;
   std::lock_guard<std::mutex> lock(gMutex);
-  const PassThroughOptions& o = gOptions;
+  const PassThroughOptions& o = OptionsLocked(id);
   if (o.refuseAll) return false;
   if (in->biCompression != BI_RGB) return false;
   if (std::find(o.bitDepths.begin(), o.bitDepths.end(), in->biBitCount) == o.bitDepths.end()) return false;
@@ -58,7 +78,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       auto* open = reinterpret_cast<ICOPEN*>(lp2);
       if (open && open->fccType != ICTYPE_VIDEO && open->fccType != 0) return 0;
       if (open) open->dwError = ICERR_OK;
-      return 1;
+      return open && open->fccHandler ? LRESULT(open->fccHandler) : 1;
     }
     case DRV_CLOSE:
       return 1;
@@ -95,7 +115,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
     case ICM_COMPRESS_QUERY: {
       auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
       auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
-      if (!in || !Accepts(&in->bmiHeader)) return ICERR_BADFORMAT;
+      if (!in || !Accepts(id, &in->bmiHeader)) return ICERR_BADFORMAT;
       if (out && (out->bmiHeader.biWidth != in->bmiHeader.biWidth ||
                   std::labs(out->bmiHeader.biHeight) != std::labs(in->bmiHeader.biHeight) ||
                   out->bmiHeader.biBitCount != in->bmiHeader.biBitCount))
@@ -108,7 +128,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       if (!in) return ICERR_BADFORMAT;
       DWORD size = FormatSize(&in->bmiHeader);
       if (!out) return size;
-      if (!Accepts(&in->bmiHeader)) return ICERR_BADFORMAT;
+      if (!Accepts(id, &in->bmiHeader)) return ICERR_BADFORMAT;
       std::memcpy(out, in, size);
       out->bmiHeader.biCompression = BI_RGB;
       out->bmiHeader.biSizeImage = ImageSize(&in->bmiHeader);
@@ -120,7 +140,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
     }
     case ICM_COMPRESS_BEGIN: {
       auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
-      return in && Accepts(&in->bmiHeader) ? ICERR_OK : ICERR_BADFORMAT;
+      return in && Accepts(id, &in->bmiHeader) ? ICERR_OK : ICERR_BADFORMAT;
     }
     case ICM_COMPRESS_END:
     case ICM_COMPRESS_FRAMES_INFO:
@@ -128,7 +148,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
     case ICM_COMPRESS: {
       auto* c = reinterpret_cast<ICCOMPRESS*>(lp1);
       if (!c || !c->lpbiInput || !c->lpbiOutput || !c->lpInput || !c->lpOutput) return ICERR_BADPARAM;
-      int fail = FailAtFrame();
+      int fail = FailAtFrame(id);
       int n = gFrames.fetch_add(1);
       if (fail >= 0 && n >= fail) return ICERR_ERROR;
       DWORD size = ImageSize(c->lpbiInput);
@@ -140,24 +160,29 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       return ICERR_OK;
     }
     default:
-      (void)id;
       return msg >= DRV_USER ? ICERR_UNSUPPORTED : 0;
   }
 }
 
 }  // namespace
 
+// ICRemove of a code this process did not install removes the machine's own driver for it
+// (its Drivers32 entry), so only codes installed here are ever removed.
 bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
-  {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gOptions = options;
-  }
+  std::lock_guard<std::mutex> lock(gMutex);
+  gOptions[Upper(fourcc)] = options;
   gFrames = 0;
-  ICRemove(ICTYPE_VIDEO, fourcc, 0);
-  return ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION) != FALSE;
+  if (gInstalled.count(Upper(fourcc))) return true;  // installed: the new options apply
+  if (!ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION))
+    return false;
+  gInstalled.insert(Upper(fourcc));
+  return true;
 }
 
-void RemovePassThrough(DWORD fourcc) { ICRemove(ICTYPE_VIDEO, fourcc, 0); }
+void RemovePassThrough(DWORD fourcc) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  if (gInstalled.erase(Upper(fourcc))) ICRemove(ICTYPE_VIDEO, fourcc, 0);
+}
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
 

@@ -22,7 +22,8 @@ struct PassThroughOptions {
   int failAtFrame = -1;            // ICM_COMPRESS of this frame number (0-based) fails
 };
 
-// Installs the compressor under fourcc (or replaces the options of an installed one).
+// Installs the compressor under fourcc (or replaces the options of an installed one); each
+// FOURCC keeps its own options.
 bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc = kPassThroughFourCC);
 // Removes it again (ICRemove).
 void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);

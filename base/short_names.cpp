@@ -1,0 +1,114 @@
+// Short names for the multimedia file functions, and the temporary-file road for a file that
+// has none. Only the file functions (CreateFileW, MoveFileExW) see the long path.
+#include "base/short_names.h"
+
+#include <atomic>
+#include <vector>
+
+#include "base/unique.h"
+
+namespace base {
+
+namespace {
+
+std::atomic<ShortNameFunction> gShortName{&::GetShortPathNameW};
+
+std::optional<std::wstring> AsciiShortName(const std::wstring& path) {
+  const ShortNameFunction shortName = gShortName.load();
+  const DWORD needed = shortName(path.c_str(), nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::vector<wchar_t> buffer(needed + 1, L'\0');
+  const DWORD got = shortName(path.c_str(), buffer.data(), needed + 1);
+  if (got == 0 || got > needed) return std::nullopt;
+  std::wstring name(buffer.data(), got);
+  if (!IsAsciiPath(name)) return std::nullopt;
+  return name;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileIsEmpty(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+         data.nFileSizeLow == 0;
+}
+
+// The system's temporary folder, in a form the multimedia functions take.
+std::wstring AsciiTempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+  if (n == 0 || n > MAX_PATH) return {};
+  std::wstring folder(temp, n);
+  if (IsAsciiPath(folder)) return folder;
+  return AsciiShortName(folder).value_or(std::wstring());
+}
+
+}  // namespace
+
+bool IsAsciiPath(const std::wstring& path) noexcept {
+  for (wchar_t c : path)
+    if (c > 127) return false;
+  return true;
+}
+
+std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path) {
+  if (IsAsciiPath(path)) return path;
+  return AsciiShortName(path);
+}
+
+MultimediaTarget::MultimediaTarget(std::wstring path, const std::wstring& tempName) : path_(std::move(path)) {
+  if (IsAsciiPath(path_)) {
+    name_ = path_;
+    return;
+  }
+  // A short name exists only for a file that exists: make it (empty) when it does not.
+  const bool existed = FileExists(path_);
+  if (!existed) {
+    UniqueFile made(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    madeEmpty_ = static_cast<bool>(made);
+  }
+  if (auto shortName = AsciiShortName(path_)) {
+    name_ = *shortName;
+    return;
+  }
+  if (madeEmpty_) ::DeleteFileW(path_.c_str());
+  madeEmpty_ = false;
+  const std::wstring folder = AsciiTempFolder();
+  if (folder.empty()) return;
+  name_ = folder + tempName;
+  viaTemp_ = true;
+}
+
+MultimediaTarget::~MultimediaTarget() {
+  if (done_ || name_.empty()) return;
+  if (viaTemp_) {
+    if (FileExists(name_) && !FileIsEmpty(name_)) {
+      Commit();
+    } else {
+      ::DeleteFileW(name_.c_str());
+    }
+  } else if (madeEmpty_ && FileIsEmpty(path_)) {
+    ::DeleteFileW(path_.c_str());
+  }
+}
+
+bool MultimediaTarget::Commit() {
+  done_ = true;
+  if (!viaTemp_) return true;
+  return ::MoveFileExW(name_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
+void MultimediaTarget::Discard() noexcept {
+  done_ = true;
+  if (!name_.empty()) ::DeleteFileW(name_.c_str());
+}
+
+ShortNameFunction SetShortNameFunction(ShortNameFunction f) noexcept {
+  return gShortName.exchange(f ? f : &::GetShortPathNameW);
+}
+
+}  // namespace base

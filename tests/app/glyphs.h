@@ -1,0 +1,36 @@
+// Tells text from boxes: a face that lacks a character draws the same empty box for every
+// character it lacks, so the characters of a text drawn as real glyphs have as many distinct
+// shapes as the text has distinct characters. The shapes are cut out of a picture (a
+// rendering or a piece of the screen) at the advances the font gives each character.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testapp {
+
+// One bit per pixel: true where the pixel is ink (darker than the middle grey).
+struct InkPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> ink;
+  bool At(int x, int y) const { return ink[static_cast<size_t>(y) * width + x] != 0; }
+};
+
+// The screen's pixels in rect (screen coordinates).
+InkPicture CaptureScreen(const RECT& rect);
+// text drawn black on white with font at (0, 0), single line, as a static control draws it.
+InkPicture RenderText(HFONT font, const std::wstring& text);
+// The distinct shapes (with ink) among the characters above U+2E7F of text drawn with font
+// from x = 0 in picture, and how many distinct such characters text holds. A shape with no
+// ink counts as no shape.
+struct ShapeCount {
+  int shapes = 0;
+  int characters = 0;
+};
+ShapeCount CountCjkShapes(const InkPicture& picture, HFONT font, const std::wstring& text);
+
+}  // namespace testapp

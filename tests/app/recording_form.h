@@ -1,0 +1,25 @@
+// The main window as the recording tests set it up: created over a scratch program folder,
+// shown, recording into a given folder without sound, with automatic numbering or a typed name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/main_form.h"
+
+namespace testapp {
+
+// typedName empty: automatic numbering. Fails the test when the window cannot be made.
+inline void PrepareRecordingForm(app::TFrmMain& form, const std::wstring& folder, const std::wstring& typedName) {
+  ASSERT_TRUE(form.Create());
+  form.Show();
+  form.SetControlText(app::id::EdtRECPath, folder);
+  const int numbering = typedName.empty() ? 1 : 0;
+  if (form.Button(app::id::BtnAutoSave)->tag() != numbering) form.BtnAutoSaveClick();
+  if (form.Button(app::id::CbSound)->tag() != 0) form.ToggleSound();
+  if (!typedName.empty()) form.SetControlText(app::id::EdtREC, typedName);
+}
+
+}  // namespace testapp

@@ -1,0 +1,166 @@
+// Names for the multimedia file functions: a path with Chinese characters is handed over by
+// its short name (the file made first for writing), an ASCII one as it is; where no short
+// name can be had, a writer writes a temporary file that goes into place once complete. The
+// AVIFile calls are real; only the "no short name" case goes through the seam.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <vfw.h>
+
+#include <string>
+
+#include "base/short_names.h"
+#include "base/text.h"
+#include "base/unique.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+const std::wstring kChineseFolder = L"录像文件夹";
+const std::wstring kChineseName = L"录像测试.avi";
+
+std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Read(const std::wstring& path) {
+  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes;
+  char buffer[256];
+  DWORD got = 0;
+  while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  return bytes;
+}
+
+bool Write(const std::wstring& path, const std::string& bytes) {
+  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+// Makes an empty AVI file with one video stream through AVIFile under name; true when it could.
+bool WriteAvi(const std::wstring& name) {
+  ::AVIFileInit();
+  bool ok = false;
+  PAVIFILE file = nullptr;
+  if (::AVIFileOpenW(&file, name.c_str(), OF_WRITE | OF_CREATE, nullptr) == AVIERR_OK) {
+    AVISTREAMINFOW info{};
+    info.fccType = streamtypeVIDEO;
+    info.dwScale = 1;
+    info.dwRate = 10;
+    PAVISTREAM stream = nullptr;
+    ok = ::AVIFileCreateStream(file, &stream, &info) == AVIERR_OK;
+    if (stream) ::AVIStreamRelease(stream);
+    ::AVIFileRelease(file);
+  }
+  ::AVIFileExit();
+  return ok;
+}
+
+DWORD WINAPI NoShortName(const wchar_t*, wchar_t*, DWORD) {
+  ::SetLastError(ERROR_INVALID_PARAMETER);
+  return 0;
+}
+
+class ShortNames : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = scratch_ / kChineseFolder + L"\\";
+    ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+  }
+  testsupport::ScratchFolder scratch_;
+  std::wstring folder_;  // a Chinese folder in the scratch folder
+};
+
+TEST_F(ShortNames, AsciiTellsWhichPathsTheMultimediaFunctionsTake) {
+  const struct {
+    const wchar_t* path;
+    bool ascii;
+  } cases[] = {{L"C:\\rec\\1.avi", true}, {L"", true}, {L"C:\\录像\\1.avi", false}, {L"C:\\r\u00e9c\\1.avi", false},
+               {L"C:\\rec\\\u007f.avi", true}};
+  for (const auto& c : cases) EXPECT_EQ(base::IsAsciiPath(c.path), c.ascii) << Narrow(c.path);
+}
+
+TEST_F(ShortNames, ReadingAChineseFileGoesByItsShortName) {
+  const std::wstring ascii = scratch_ / L"plain.avi";
+  EXPECT_EQ(base::MultimediaNameForReading(ascii).value_or(L"-"), ascii) << "an ASCII path is taken as it is";
+
+  const std::wstring path = folder_ + kChineseName;
+  EXPECT_FALSE(base::MultimediaNameForReading(path).has_value()) << "a missing file has no short name";
+  ASSERT_TRUE(Write(path, "recording"));
+  const auto name = base::MultimediaNameForReading(path);
+  ASSERT_TRUE(name.has_value());
+  EXPECT_TRUE(base::IsAsciiPath(*name)) << Narrow(*name);
+  EXPECT_EQ(Read(*name), "recording") << "the short name is the same file";
+}
+
+// The recorder's road: a target in a Chinese folder is written by AVIFile through the name the
+// target gives, and the recording ends up under its own name.
+TEST_F(ShortNames, AWriterReachesAChineseTargetThroughItsShortName) {
+  const std::wstring path = folder_ + kChineseName;
+  {
+    base::MultimediaTarget target(path, L"shortnames_test.avi");
+    EXPECT_FALSE(target.ViaTemporaryFile());
+    EXPECT_TRUE(base::IsAsciiPath(target.Name())) << Narrow(target.Name());
+    EXPECT_TRUE(Exists(path)) << "the file is made first, so it has a short name";
+    ASSERT_TRUE(WriteAvi(target.Name()));
+    EXPECT_TRUE(target.Commit());
+  }
+  EXPECT_EQ(Read(path).substr(0, 4), "RIFF");
+  EXPECT_EQ(Read(path).substr(8, 4), "AVI ");
+
+  // Given up before anything was written: the empty file made for the short name goes.
+  const std::wstring unused = folder_ + L"没有录像.avi";
+  { base::MultimediaTarget target(unused, L"shortnames_test.avi"); }
+  EXPECT_FALSE(Exists(unused));
+
+  // An ASCII target is taken as it is and nothing is made for it.
+  const std::wstring ascii = scratch_ / L"plain.avi";
+  base::MultimediaTarget plain(ascii, L"shortnames_test.avi");
+  EXPECT_EQ(plain.Name(), ascii);
+  EXPECT_FALSE(Exists(ascii));
+}
+
+// Without short names the writer writes an ASCII-named temporary file, which goes into place
+// when committed, or when the target is let go with something written; an empty one goes.
+TEST_F(ShortNames, WithoutAShortNameTheWriterWritesATemporaryFileThatMovesIntoPlace) {
+  struct Case {
+    const char* what;
+    bool write;
+    bool commit;
+    bool arrives;
+  } cases[] = {
+      {"written and committed", true, true, true},
+      {"written, not committed", true, false, true},
+      {"nothing written", false, false, false},
+  };
+  const base::ShortNameFunction previous = base::SetShortNameFunction(&NoShortName);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring path = folder_ + kChineseName;
+    ::DeleteFileW(path.c_str());
+    std::wstring temporary;
+    {
+      base::MultimediaTarget target(path, L"shortnames_test.avi");
+      ASSERT_TRUE(target.ViaTemporaryFile());
+      temporary = target.Name();
+      EXPECT_TRUE(base::IsAsciiPath(temporary)) << Narrow(temporary);
+      EXPECT_FALSE(Exists(path)) << "nothing is left at the target meanwhile";
+      if (c.write) {
+        ASSERT_TRUE(WriteAvi(temporary));
+      }
+      if (c.commit) {
+        EXPECT_TRUE(target.Commit());
+      }
+    }
+    EXPECT_EQ(Exists(path), c.arrives);
+    if (c.arrives) {
+      EXPECT_EQ(Read(path).substr(8, 4), "AVI ");
+    }
+    EXPECT_FALSE(Exists(temporary)) << "the temporary file stayed";
+  }
+  base::SetShortNameFunction(previous);
+}
+
+}  // namespace
