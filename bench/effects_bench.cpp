@@ -1,17 +1,21 @@
-// Times the effects the screen camera applies to every frame at 1920 x 1080, 32 bits: each
-// colour and geometry operation alone and the camera's whole chain, in milliseconds and as a
-// multiple of a memcpy of the same frame timed in the same run (median of several runs).
+// Times the effects the screen camera applies to every frame at 1920 x 1080: each colour and
+// geometry operation alone, and again at its place in the camera's chain (noise, saturation,
+// colour values, brightness, contrast, then the turn), as multiples of a memcpy of the frame
+// from memory (cold) and from the cache (hot). Every figure is the median of 21 runs in one
+// process; the table shows min / median / max over several processes (--processes N, 5),
+// for the AVX2 kernels, the SSE2-only ones, and 24-bit frames.
 #include <windows.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/scEffects.h"
 #include "engine/scEffects_simd.h"
 
@@ -21,29 +25,6 @@ using namespace engine;
 
 constexpr int kWidth = 1920, kHeight = 1080, kRuns = 21;
 
-double NowMs() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(const std::function<void()>& fn) {
-  fn();  // warm-up: page faults and first-use allocations are not what is measured
-  std::vector<double> t;
-  for (int i = 0; i < kRuns; ++i) {
-    const double start = NowMs();
-    fn();
-    t.push_back(NowMs() - start);
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
-
 void FillRandom(TBitmap& b) {
   std::mt19937 gen(1);
   for (int y = 0; y < b.Height(); ++y) {
@@ -52,92 +33,125 @@ void FillRandom(TBitmap& b) {
   }
 }
 
-}  // namespace
+struct Effect {
+  const char* name;
+  std::function<void()> run;
+};
 
-int wmain() {
-  TBitmap frame(kWidth, kHeight, TPixelFormat::pf32bit), source(kWidth, kHeight, TPixelFormat::pf32bit);
+int EffectsChild(bool baseline, int bits, const wchar_t* out) {
+  simd::UseBaselineKernels(baseline);
+  const TPixelFormat format = bits == 24 ? TPixelFormat::pf24bit : TPixelFormat::pf32bit;
+  TBitmap frame(kWidth, kHeight, TPixelFormat::pf32bit), source(kWidth, kHeight, TPixelFormat::pf32bit), turned;
   FillRandom(frame);
+  frame.SetPixelFormat(format);
   source.Assign(frame);
-  const size_t bytes = static_cast<size_t>(frame.Stride()) * kHeight;
-  std::vector<uint8_t> copyTarget(bytes);
   TEffects fx;
-  fx.SetPixelSize(TPixelFormat::pf32bit);
+  fx.SetPixelSize(format);
+  // The same 32-bit frame's bytes, whatever the depth: the scale every row is measured on.
+  const size_t bytes = static_cast<size_t>(kWidth) * kHeight * 4;
+  bench::Figures figures;
+  figures["memcpy_cold"] = bench::MemcpyMs(bytes, 24, 8);
+  figures["memcpy_hot"] = bench::MemcpyMs(bytes, 24, 1);
 
-  const double copyMs = Median([&] { std::memcpy(copyTarget.data(), frame.ScanLine(0), bytes); });
-  std::printf("effects at %dx%d, 32 bits, median of %d runs\n", kWidth, kHeight, kRuns);
-  std::printf("%-34s %8.3f ms   1.00 copies\n", "memcpy of the frame", copyMs);
-  // For scale: the same copy when the frame is not in the cache (a frame fresh from the
-  // screen grab usually is; eight frames in turn are more than the caches hold).
-  {
-    std::vector<std::vector<uint8_t>> frames(8, std::vector<uint8_t>(bytes, 1));
-    size_t next = 0;
-    const double coldMs = Median([&] {
-      std::memcpy(copyTarget.data(), frames[next].data(), bytes);
-      next = (next + 1) % frames.size();
-    });
-    std::printf("%-34s %8.3f ms  %5.2f copies\n", "memcpy, frame not in cache", coldMs, coldMs / copyMs);
-  }
-
-  auto report = [&](const char* name, const std::function<void()>& fn) {
-    const double ms = Median(fn);
-    std::printf("%-34s %8.3f ms  %5.2f copies\n", name, ms, ms / copyMs);
-  };
   const TChannelValues colour = MakeChannelValues(20, -10, 5, 0);
   const TChannelValues bright = MakeChannelValues(15, 15, 15, 0);
   const TChannelValues contrast = MakeChannelValues(40, 40, 40, 0);
-  auto runAll = [&] {
-    report("noise (amount 30)", [&] { fx.Noise(frame, AllChannels, 30); });
-    report("saturation (205)", [&] { fx.Saturation(frame, AllChannels, 205); });
-    report("colour values (AddColor)", [&] { fx.AddColor(frame, AllChannels, NoChannels, colour); });
-    report("brightness (AddColor)", [&] { fx.AddColor(frame, AllChannels, NoChannels, bright); });
-    report("contrast", [&] { fx.Contrast(frame, AllChannels, contrast); });
-    report("rotate 90 (Rotate pi/2)", [&] { fx.Rotate(source, frame, std::numbers::pi / 2); });
-    report("rotate 270 (Rotate 3pi/2)", [&] { fx.Rotate(source, frame, 3 * std::numbers::pi / 2); });
-    report("flip (FlipVertical)", [&] { fx.FlipVertical(source, frame); });
-    report("mirror (MirrorHorizontal)", [&] { fx.MirrorHorizontal(source, frame); });
-    report("rotate 180 (Rotate180)", [&] { fx.Rotate180(source, frame); });
-
-    auto colourChain = [&] {
-      fx.Noise(frame, AllChannels, 30);
-      fx.Saturation(frame, AllChannels, 205);
-      TByteChain chain;
-      chain.AddColor(AllChannels, NoChannels, colour);
-      chain.AddColor(AllChannels, NoChannels, bright);
-      chain.Contrast(AllChannels, contrast);
-      fx.ApplyByteChain(frame, chain);
-    };
-    report("colour chain, composed tables", colourChain);
-    // As the camera calls them, one after another.
-    auto cameraCalls = [&] {
-      fx.Noise(frame, AllChannels, 30);
-      fx.Saturation(frame, AllChannels, 205);
-      fx.AddColor(frame, AllChannels, NoChannels, colour);
-      fx.AddColor(frame, AllChannels, NoChannels, bright);
-      fx.Contrast(frame, AllChannels, contrast);
-    };
-    report("colour chain, separate calls", cameraCalls);
-    // The camera turns a copy of its frame into the frame; here the turned picture goes to a
-    // bitmap of its own, so the figure is the work of the effects, not fresh allocations.
-    TBitmap turned;
-    report("whole chain (calls + rotate 90)", [&] {
-      cameraCalls();
-      source.Assign(frame);
-      fx.Rotate(source, turned, std::numbers::pi / 2);
-    });
+  // The camera's chain, in its order; the turn works from a copy of the frame.
+  const std::vector<Effect> chain = {
+      {"noise", [&] { fx.Noise(frame, AllChannels, 30); }},
+      {"saturation", [&] { fx.Saturation(frame, AllChannels, 205); }},
+      {"colour_values", [&] { fx.AddColor(frame, AllChannels, NoChannels, colour); }},
+      {"brightness", [&] { fx.AddColor(frame, AllChannels, NoChannels, bright); }},
+      {"contrast", [&] { fx.Contrast(frame, AllChannels, contrast); }},
+      {"rotate90", [&] { fx.Rotate(source, turned, std::numbers::pi / 2); }},
   };
-  std::printf("-- kernels: %s\n", simd::WideKernelsAvailable() ? "AVX2 where written, else SSE2" : "SSE2");
-  runAll();
-  if (simd::WideKernelsAvailable()) {
-    std::printf("-- kernels: SSE2 only (as on processors without AVX2)\n");
-    simd::UseBaselineKernels(true);
-    runAll();
-    simd::UseBaselineKernels(false);
+  const std::vector<Effect> others = {
+      {"rotate270", [&] { fx.Rotate(source, turned, 3 * std::numbers::pi / 2); }},
+      {"flip", [&] { fx.FlipVertical(source, turned); }},
+      {"mirror", [&] { fx.MirrorHorizontal(source, turned); }},
+      {"rotate180", [&] { fx.Rotate180(source, turned); }},
+  };
+  auto timed = [](const std::function<void()>& fn) {
+    const double start = bench::NowMsPrecise();
+    fn();
+    return bench::NowMsPrecise() - start;
+  };
+  // Alone: the same effect again and again (after a warm-up run).
+  for (const auto* list : {&chain, &others}) {
+    for (const Effect& e : *list) {
+      e.run();
+      std::vector<double> t;
+      for (int i = 0; i < kRuns; ++i) t.push_back(timed(e.run));
+      figures[std::string("alone_") + e.name] = bench::Median(t);
+    }
   }
-  // The camera's other true-colour setting, against the same 32-bit copy.
-  std::printf("-- frames of 24 bits\n");
-  fx.SetPixelSize(TPixelFormat::pf24bit);
-  frame.SetPixelFormat(TPixelFormat::pf24bit);
-  source.SetPixelFormat(TPixelFormat::pf24bit);
-  runAll();
+  // In the chain: each effect timed at its place, the whole chain run kRuns times.
+  std::vector<std::vector<double>> t(chain.size());
+  std::vector<double> whole;
+  for (const Effect& e : chain) e.run();
+  for (int i = 0; i < kRuns; ++i) {
+    double sum = 0;
+    for (size_t k = 0; k < chain.size(); ++k) {
+      if (k + 1 == chain.size()) source.Assign(frame);  // the turn takes the chain's result
+      t[k].push_back(timed(chain[k].run));
+      sum += t[k].back();
+    }
+    whole.push_back(sum);
+  }
+  for (size_t k = 0; k < chain.size(); ++k) figures[std::string("chain_") + chain[k].name] = bench::Median(t[k]);
+  figures["chain_whole"] = bench::Median(whole);
+  bench::WriteFigures(out, figures);
+  return 0;
+}
+
+void Table(int processes, bool baseline, int bits) {
+  auto all = bench::RunProcesses(processes, L"--child effects --baseline " + std::to_wstring(baseline ? 1 : 0) +
+                                                L" --bits " + std::to_wstring(bits));
+  std::printf("-- %d bits, %s kernels (%zu processes)\n", bits,
+              baseline ? "SSE2-only" : (simd::WideKernelsAvailable() ? "AVX2 where written, else SSE2" : "SSE2"),
+              all.size());
+  if (all.empty()) return;
+  // Each process's figure in copies of its own cold memcpy, then spread over the processes.
+  auto copies = [&](const std::string& name) {
+    std::vector<double> v;
+    for (const auto& f : all)
+      if (f.count(name)) v.push_back(f.at(name) / f.at("memcpy_cold"));
+    std::sort(v.begin(), v.end());
+    return v.empty() ? bench::Spread{} : bench::Spread{v.front(), v[v.size() / 2], v.back()};
+  };
+  const bench::Spread cold = bench::SpreadOf(all, "memcpy_cold"), hot = bench::SpreadOf(all, "memcpy_hot");
+  std::printf("  memcpy of a 32-bit frame: cold %.3f / %.3f / %.3f ms, hot %.3f / %.3f / %.3f ms\n", cold.min,
+              cold.median, cold.max, hot.min, hot.median, hot.max);
+  std::printf("  %-16s %26s %26s %24s\n", "", "alone ms min/med/max", "in the chain ms", "x cold copy alone/chain");
+  for (const char* name : {"noise", "saturation", "colour_values", "brightness", "contrast", "rotate90", "rotate270",
+                           "flip", "mirror", "rotate180"}) {
+    const bench::Spread a = bench::SpreadOf(all, std::string("alone_") + name);
+    const bench::Spread c = bench::SpreadOf(all, std::string("chain_") + name);
+    const bench::Spread ax = copies(std::string("alone_") + name), cx = copies(std::string("chain_") + name);
+    if (c.median > 0)
+      std::printf("  %-16s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %11.2f %11.2f\n", name, a.min, a.median, a.max, c.min,
+                  c.median, c.max, ax.median, cx.median);
+    else
+      std::printf("  %-16s %8.3f %8.3f %8.3f %26s %11.2f\n", name, a.min, a.median, a.max, "", ax.median);
+  }
+  const bench::Spread w = bench::SpreadOf(all, "chain_whole");
+  std::printf("  %-16s %26s %8.3f %8.3f %8.3f %23.2f\n", "whole chain", "", w.min, w.median, w.max,
+              copies("chain_whole").median);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const wchar_t* child = bench::StrArg(argc, argv, L"--child");
+  const wchar_t* out = bench::StrArg(argc, argv, L"--out");
+  if (child && out && std::wstring(child) == L"effects")
+    return EffectsChild(bench::IntArg(argc, argv, L"--baseline", 0) != 0, bench::IntArg(argc, argv, L"--bits", 32), out);
+  const int processes = std::max(1, bench::IntArg(argc, argv, L"--processes", 5));
+  std::printf("effects at %dx%d, medians of %d runs per process, spread over %d processes\n", kWidth, kHeight, kRuns,
+              processes);
+  std::printf("(the machine may be shared with other work: the spread shows the noise)\n");
+  Table(processes, false, 32);
+  if (simd::WideKernelsAvailable()) Table(processes, true, 32);
+  Table(processes, false, 24);
   return 0;
 }

@@ -1,194 +1,405 @@
-// Figures of the sound-less recorder at 1920 x 1080: what one grab costs (screen copy, cursor,
-// packing) at 32 and 8 bits with the corner brackets painted around it or not, against a
-// memcpy of the same bytes; and how well the frame loop keeps time over 30 s at 100 ms / 10 fps
-// and 33 ms / 30 fps (8 bits through MRLE, the one compressor that compresses here).
+// Figures of the sound-less recorder at the screen's full size (1920 x 1080 under scripts/bench):
+//   - what one pass costs at 32 and 8 bits: the grab alone (BitBlt and GetDIBits into objects
+//     made once), the recorder's pass (the grab, the cursor and the bracket paints), its own
+//     work (pass - grab), against a memcpy of the frame's bytes from memory (cold) and from the
+//     cache (hot), and the objects a pass makes after the first; medians over processes;
+//   - the real recorder at 320 x 240 and at full screen, 10 and 30 fps, also with every pass
+//     padded to 85 % of the interval: dropped slots and the largest |slot x interval - time of
+//     the grab| of the written frames (8 bits through MRLE, the one compressor that compresses
+//     here);
+//   - a soak at full screen: memory, open handles and the GDI balance at 30 s and at the end.
+// Arguments: --processes N (5), --seconds S per recording (30), --repeats R recordings per row
+// (3), --soak S (300; 0 leaves it out). Each figure comes from child processes of this program.
 #include <windows.h>
+#include <psapi.h>
 #include <vfw.h>
-
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/dispatch.h"
 #include "base/thread.h"
-#include "bench/bench_timing.h"
-#include "base/main_call.h"
-#include "base/seams.h"
 #include "base/unique.h"
+#include "bench/bench_support.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS.h"
 #include "engine/scrcamNS_capture.h"
-#include "engine/scrcamNS_rules.h"
+#include "tests/support/object_counters.h"
 
 namespace {
 
-using bench::MemcpyMs;
-using bench::NowMsPrecise;
+constexpr int kFrames = 41;
+constexpr RECT kSmallArea{100, 100, 420, 340};  // 320 x 240
 
-constexpr int kWidth = 1920, kHeight = 1080;
+int ScreenWidth() { return ::GetSystemMetrics(SM_CXSCREEN); }
+int ScreenHeight() { return ::GetSystemMetrics(SM_CYSCREEN); }
 
-struct GrabArgs {
+// --- one process: the cost of a pass ---
+
+struct PassArgs {
   int bits = 32;
-  bool brackets = false;
-  int rounds = 41;
-  flashwnd::TFlashingWnd* wnd = nullptr;
-  double msPerFrame = 0;
+  flashwnd::TFlashingWnd* brackets = nullptr;
+  bench::Figures figures;
 };
 
-unsigned __stdcall GrabThread(void* p) {
-  auto* args = static_cast<GrabArgs*>(p);
-  scrcamNS::CaptureSettings settings;
-  settings.bitsPerPixel = args->bits;
-  settings.drawCursor = true;
-  settings.arrow = ::LoadCursorW(nullptr, IDC_ARROW);
-  settings.arrowHotspot = scrcamNS::CursorHotspot(settings.arrow);
-  scrcamNS::BracketPainter paint;
-  if (args->brackets) {
-    flashwnd::TFlashingWnd* wnd = args->wnd;
-    paint = [wnd](COLORREF color) { base::CallOnMain([wnd, color] { wnd->PaintFrame(color); }, nullptr, 5000); };
+// One grab's ms.
+double TimedGrab(scrcamNS::ScreenGrabber& grabber, const scrcamNS::BracketPainter& paint) {
+  const double start = bench::NowMsPrecise();
+  grabber.Grab(0, 0, paint);
+  return bench::NowMsPrecise() - start;
+}
+
+void PassThread(PassArgs* args) {
+  const int w = ScreenWidth(), h = ScreenHeight();
+  scrcamNS::CaptureSettings bare;
+  bare.bitsPerPixel = args->bits;
+  bare.drawCursor = false;
+  scrcamNS::CaptureSettings recorder = bare;
+  recorder.drawCursor = true;
+  recorder.arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+  recorder.arrowHotspot = scrcamNS::CursorHotspot(recorder.arrow);
+  flashwnd::TFlashingWnd* wnd = args->brackets;
+  const scrcamNS::BracketPainter paint = [wnd](COLORREF c) { wnd->PostPaint(c); };
+
+  scrcamNS::ScreenGrabber plain(w, h, bare), full(w, h, recorder);
+  if (!plain.ok() || !full.ok()) return;
+  // The three kinds take turns, so a busy moment of the machine hits them alike. At full
+  // screen the recorder shows no brackets (they would all be off screen); the pass with them
+  // is what a recording of a smaller area pays on top.
+  plain.Grab(0, 0, nullptr);
+  full.Grab(0, 0, paint);
+  std::vector<double> grab, pass, passBrackets;
+  for (int i = 0; i < kFrames; ++i) {
+    grab.push_back(TimedGrab(plain, nullptr));
+    pass.push_back(TimedGrab(full, nullptr));
+    passBrackets.push_back(TimedGrab(full, paint));
   }
-  scrcamNS::CaptureScreenFrame(0, 0, kWidth, kHeight, settings, paint);  // warm-up
-  std::vector<double> times;
-  for (int i = 0; i < args->rounds; ++i) {
-    double start = NowMsPrecise();
-    scrcamNS::CaptureScreenFrame(0, 0, kWidth, kHeight, settings, paint);
-    times.push_back(NowMsPrecise() - start);
-  }
-  // The median: the machine is shared and single grabs are sometimes held up.
-  std::sort(times.begin(), times.end());
-  args->msPerFrame = times[times.size() / 2];
+  args->figures["grab"] = bench::Median(grab);
+  args->figures["pass"] = bench::Median(pass);
+  args->figures["pass_brackets"] = bench::Median(passBrackets);
+  // The objects, counted over passes with nothing of the benchmark's own in between.
+  testsupport::ObjectCounters counters;
+  const testsupport::ObjectCounts before = testsupport::ObjectCounters::Now();
+  for (int i = 0; i < kFrames; ++i) full.Grab(0, 0, paint);
+  const testsupport::ObjectCounts made = testsupport::ObjectCounters::Now() - before;
+  args->figures["objects_per_frame"] = static_cast<double>(made.total()) / kFrames;
+  args->figures["counters_ok"] = counters.ok();
+}
+
+int PassChild(int bits, const wchar_t* out) {
+  const size_t bytes = static_cast<size_t>(ScreenWidth()) * ScreenHeight() * bits / 8;
+  bench::Figures figures;
+  // Cold: enough pairs that they hold more than the processor's caches (over 128 MB).
+  const int coldPairs = static_cast<int>(std::max<size_t>(8, (size_t{128} << 20) / (2 * bytes) + 1));
+  figures["memcpy_cold"] = bench::MemcpyMs(bytes, 24, coldPairs);
+  figures["memcpy_hot"] = bench::MemcpyMs(bytes, 24, 1);
+  flashwnd::TFlashingWnd wnd;
+  wnd.Create(nullptr);
+  wnd.SetUpRegion(0, 0, ScreenWidth(), ScreenHeight());
+  ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
+  PassArgs args;
+  args.bits = bits;
+  args.brackets = &wnd;
+  // The grabs run on a worker, as in a recording; this thread runs the bracket paints.
+  base::Thread thread;
+  if (thread.Start("pass bench", [&args] { PassThread(&args); })) thread.Join();
+  base::PumpPending();
+  for (const auto& [name, value] : args.figures) figures[name] = value;
+  bench::WriteFigures(out, figures);
   return 0;
 }
 
-void CaptureCost(flashwnd::TFlashingWnd& wnd) {
-  std::printf("capture cost per frame at %dx%d (grab, cursor, pack; median of 41):\n", kWidth, kHeight);
+// --- one process: a real recording ---
+
+class FixedArea : public scrcamNS::AreaSource {
+ public:
+  explicit FixedArea(RECT r) : r_(r) {}
+  bool CurrentArea(RECT& area) override {
+    area = r_;
+    return true;
+  }
+
+ private:
+  RECT r_;
+};
+
+// Pads each pass to `share` of the interval (busy, as real work would be), measures how far
+// each written frame's grab was from its slot's time and how long each pass's own work took
+// (grab, cursor, brackets, compression and write), and samples the object counts.
+class Probe : public scrcamNS::TScreenCamNS::PassProbe {
+ public:
+  Probe(scrcamNS::TScreenCamNS& cam, int interval, double share, size_t capacity)
+      : cam_(cam), interval_(interval), share_(share) {
+    work.reserve(capacity);  // nothing allocated while the recording runs
+  }
+  void Grabbed(uint32_t elapsed, int slot, bool written) override {
+    if (work.size() < work.capacity())
+      work.push_back(static_cast<double>(::timeGetTime() - cam_.StartTime() - elapsed) / interval_);
+    if (written) worst = std::max(worst, std::abs(static_cast<double>(slot) * interval_ - elapsed));
+    const int n = ++passes;
+    if (n == 3) first = testsupport::ObjectCounters::Now();
+    if (n >= 3) last = testsupport::ObjectCounters::Now();
+    if (share_ > 0) {
+      const double until = elapsed + share_ * interval_;
+      while (static_cast<double>(::timeGetTime() - cam_.StartTime()) < until) {
+      }
+    }
+  }
+  double worst = 0;
+  std::vector<double> work;  // each pass's work in intervals
+  std::atomic<int> passes{0};
+  testsupport::ObjectCounts first, last;
+
+ private:
+  scrcamNS::TScreenCamNS& cam_;
+  int interval_;
+  double share_;
+};
+
+bool UseMrle(scrcamNS::TScreenCamNS& cam) {
+  cam.SetBitsPerPixel(8);
+  cam.RefreshCompressors();
+  for (int i = 0; i < cam.CompressorCount(); ++i) {
+    if ((cam.Compressor(i).fccHandler | 0x20202020) == mmioFOURCC('m', 'r', 'l', 'e')) {
+      cam.SetCompressorIndex(i);
+      cam.SetKeyFrameEvery(1);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::wstring TempAvi(const wchar_t* stem) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + stem + std::to_wstring(::GetCurrentProcessId()) + L".avi";
+}
+
+int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* out) {
+  testsupport::ObjectCounters counters;
+  scrcamNS::TScreenCamNS cam;
+  if (!UseMrle(cam)) return 1;
+  const int interval = (1000 + fps / 2) / fps;
+  cam.SetCaptureInterval(interval);
+  cam.SetFrameRate(fps);
+  Probe probe(cam, interval, padPercent / 100.0, static_cast<size_t>(seconds) * fps * 2 + 64);
+  cam.SetPassProbe(&probe);
+  std::atomic<int> errors{0};
+  cam.OnError = [&](scrcamNS::TScreenCamNS&) { ++errors; };
+  const std::wstring path = TempAvi(L"reclume_bench_rec");
+  const RECT area = full ? RECT{0, 0, ScreenWidth(), ScreenHeight()} : kSmallArea;
+  cam.StartRecording(std::make_shared<FixedArea>(area), path);
+  base::PumpUntil([&] { return !cam.Recording(); }, static_cast<DWORD>(seconds) * 1000);
+  cam.StopRecording();
+  base::PumpUntil([&] { return !cam.HasRecordThread(); }, 60000);
+  ::DeleteFileW(path.c_str());
+  const int slots = cam.FrameIndex() + 1;
+  const int passes = probe.passes.load();
+  bench::Figures figures;
+  figures["slots"] = slots;
+  figures["dropped_pct"] = slots > 0 ? 100.0 * cam.FramesDropped() / slots : 0;
+  figures["worst_error_ms"] = probe.worst;
+  figures["worst_error_slots"] = probe.worst / interval;
+  figures["objects_per_frame"] = passes > 3 ? static_cast<double>((probe.last - probe.first).total()) / (passes - 3) : 0;
+  figures["errors"] = errors.load();
+  // How often the work alone (before any padding) did not fit 85 % of the interval.
+  std::vector<double> work = probe.work;
+  std::sort(work.begin(), work.end());
+  if (!work.empty()) {
+    figures["work_median_pct"] = 100 * work[work.size() / 2];
+    figures["work_p99_pct"] = 100 * work[work.size() * 99 / 100];
+  }
+  bench::WriteFigures(out, figures);
+  return 0;
+}
+
+// --- one process: the soak ---
+
+// Open handles of this process, as the system's handle table lists them.
+long HandleCount() {
+  struct Entry {
+    ULONG ownerPid;
+    BYTE type, flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<BYTE> buffer(1 << 20);
+  for (int tries = 0; tries < 8; ++tries) {
+    ULONG needed = 0;
+    const LONG status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == static_cast<LONG>(0xC0000004)) {  // too small
+      buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+      continue;
+    }
+    if (status != 0) return -1;
+    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
+    long mine = 0;
+    for (ULONG i = 0; i < count; ++i) mine += entries[i].ownerPid == ::GetCurrentProcessId();
+    return mine;
+  }
+  return -1;
+}
+
+void Sample(bench::Figures& figures, const std::string& at) {
+  PROCESS_MEMORY_COUNTERS mem{};
+  mem.cb = sizeof mem;
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), &mem, sizeof mem);
+  const std::string suffix = "_" + at;
+  figures["rss_mb" + suffix] = mem.WorkingSetSize / 1048576.0;
+  figures["private_mb" + suffix] = mem.PagefileUsage / 1048576.0;
+  figures["handles" + suffix] = HandleCount();
+  figures["gdi_balance" + suffix] = testsupport::ObjectCounters::Now().gdiBalance();
+}
+
+int SoakChild(int seconds, const wchar_t* out) {
+  testsupport::ObjectCounters counters;
+  scrcamNS::TScreenCamNS cam;
+  if (!UseMrle(cam)) return 1;
+  cam.SetCaptureInterval(33);
+  cam.SetFrameRate(30);
+  const std::wstring path = TempAvi(L"reclume_bench_soak");
+  bench::Figures figures;
+  cam.StartRecording(std::make_shared<FixedArea>(RECT{0, 0, ScreenWidth(), ScreenHeight()}), path);
+  // Samples every 30 s (and at the end), so a one-time step tells itself from a steady climb.
+  const DWORD start = ::GetTickCount();
+  int samples = 0;
+  for (int at = 30; samples == 0 || at - 30 < seconds; at += 30) {
+    const DWORD until = static_cast<DWORD>(std::min(at, seconds)) * 1000;
+    base::PumpUntil([&] { return !cam.Recording() || ::GetTickCount() - start >= until; }, until);
+    Sample(figures, std::to_string(std::min(at, seconds)));
+    ++samples;
+  }
+  figures["dropped_pct"] = 100.0 * cam.FramesDropped() / (cam.FrameIndex() + 1);
+  cam.StopRecording();
+  base::PumpUntil([&] { return !cam.HasRecordThread(); }, 60000);
+  ::DeleteFileW(path.c_str());
+  bench::WriteFigures(out, figures);
+  return 0;
+}
+
+// --- the parent: runs the children and prints the table ---
+
+void PassTable(int processes) {
+  std::printf("one pass at %dx%d, medians of %d frames per process, min / median / max over %d processes\n",
+              ScreenWidth(), ScreenHeight(), kFrames, processes);
   for (int bits : {32, 8}) {
-    const size_t bytes = static_cast<size_t>(kWidth) * kHeight * bits / 8;
-    const double warm = MemcpyMs(bytes, 20, 1);
-    const double copy = MemcpyMs(bytes, 24, 6);
-    std::printf("  %2d bits: memcpy of %zu bytes %.2f ms (%.2f ms from the cache)\n", bits, bytes, copy, warm);
-    for (bool brackets : {false, true}) {
-      GrabArgs args;
-      args.bits = bits;
-      args.brackets = brackets;
-      args.wnd = &wnd;
-      // The grab runs on a worker, as in a recording; the main thread pumps so the bracket
-      // paints it asks for can run.
-      base::Thread grab;
-      if (grab.Start("grab bench", [&args] { GrabThread(&args); })) grab.Join();
-      std::printf("  %2d bits, brackets %-3s: %7.2f ms = %6.1f x memcpy (%6.1f x from the cache)\n", bits,
-                  brackets ? "on" : "off", args.msPerFrame, args.msPerFrame / copy, args.msPerFrame / warm);
+    auto all = bench::RunProcesses(processes, L"--child pass --bits " + std::to_wstring(bits));
+    if (all.empty()) {
+      std::printf("  %d bits: no process finished\n", bits);
+      continue;
+    }
+    auto show = [&](const char* label, const std::string& name) {
+      const bench::Spread s = bench::SpreadOf(all, name);
+      std::printf("  %-44s %7.2f %7.2f %7.2f ms\n", label, s.min, s.median, s.max);
+    };
+    std::printf(" %d bits (%zu processes):\n", bits, all.size());
+    show("memcpy of the frame's bytes, cold", "memcpy_cold");
+    show("memcpy of the frame's bytes, hot", "memcpy_hot");
+    show("grab alone (BitBlt + GetDIBits, reused)", "grab");
+    show("recorder's pass (grab + cursor)", "pass");
+    show("recorder's pass with bracket paints", "pass_brackets");
+    // Own work and its multiples, per process, then over the processes.
+    std::vector<double> own, ownBrackets, cold, hot, coldB, objects;
+    for (const auto& f : all) {
+      own.push_back(f.at("pass") - f.at("grab"));
+      ownBrackets.push_back(f.at("pass_brackets") - f.at("grab"));
+      cold.push_back(own.back() / f.at("memcpy_cold"));
+      hot.push_back(own.back() / f.at("memcpy_hot"));
+      coldB.push_back(ownBrackets.back() / f.at("memcpy_cold"));
+      objects.push_back(f.at("objects_per_frame"));
+    }
+    std::printf("  %-44s %7.2f ms = %5.2f x cold memcpy, %5.2f x hot\n", "own work = pass - grab (median)",
+                bench::Median(own), bench::Median(cold), bench::Median(hot));
+    std::printf("  %-44s %7.2f ms = %5.2f x cold memcpy\n", "own work with bracket paints (median)",
+                bench::Median(ownBrackets), bench::Median(coldB));
+    std::printf("  %-44s %7.2f (largest over the processes %.2f)\n", "objects made per pass after the first",
+                bench::Median(objects), *std::max_element(objects.begin(), objects.end()));
+  }
+}
+
+void RecordTable(int repeats, int seconds) {
+  std::printf("the recorder, 8 bits through MRLE, %d recordings of %d s per row\n", repeats, seconds);
+  std::printf("  %-36s %5s %10s %12s %18s %12s %18s\n", "area, rate, work", "slots", "dropped %", "worst run %",
+              "worst |err| slots", "objects/pass", "work % med / p99");
+  for (bool full : {false, true}) {
+    for (int fps : {10, 30}) {
+      for (int pad : {0, 85}) {
+        wchar_t args[128];
+        std::swprintf(args, 128, L"--child record --full %d --fps %d --pad %d --seconds %d", full ? 1 : 0, fps, pad,
+                      seconds);
+        auto all = bench::RunProcesses(repeats, args);
+        char label[64];
+        std::snprintf(label, sizeof label, "%s, %d fps, %s", full ? "full screen" : "320 x 240", fps,
+                      pad ? "padded to 85 %" : "as is");
+        if (all.empty()) {
+          std::printf("  %-36s no recording finished\n", label);
+          continue;
+        }
+        const bench::Spread slots = bench::SpreadOf(all, "slots"), dropped = bench::SpreadOf(all, "dropped_pct"),
+                            error = bench::SpreadOf(all, "worst_error_slots"),
+                            objects = bench::SpreadOf(all, "objects_per_frame");
+        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f%s\n", label, slots.median, dropped.median,
+                    dropped.max, error.max, objects.max, bench::SpreadOf(all, "work_median_pct").median,
+                    bench::SpreadOf(all, "work_p99_pct").max,
+                    bench::SpreadOf(all, "errors").max > 0 ? "  (a recording failed)" : "");
+      }
     }
   }
 }
 
-// Remembers every clock reading the recording thread makes: the frame loop reads the clock at
-// its start, then at the start and the end of every pass.
-class RecordingClock : public base::Clock {
- public:
-  uint32_t NowMs() override {
-    uint32_t now = ::timeGetTime();
-    if (!base::IsMainThread()) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      reads_.push_back(now);
-    }
-    return now;
-  }
-  std::vector<uint32_t> reads() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return reads_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<uint32_t> reads_;
-};
-
-class FullScreen : public scrcamNS::AreaSource {
- public:
-  bool CurrentArea(RECT& area) override {
-    area = RECT{0, 0, kWidth, kHeight};
-    return true;
-  }
-};
-
-void Timing(int interval, int fps, DWORD seconds) {
-  RecordingClock clock;
-  base::ScopedClock scoped(clock);
-  scrcamNS::TScreenCamNS cam;
-  cam.SetBitsPerPixel(8);
-  cam.RefreshCompressors();
-  int index = -1;
-  for (int i = 0; i < cam.CompressorCount(); ++i)
-    if ((cam.Compressor(i).fccHandler | 0x20202020) == mmioFOURCC('m', 'r', 'l', 'e')) index = i;
-  if (index < 0) {
-    std::printf("  MRLE not listed: no timing figures\n");
+void SoakTable(int seconds) {
+  std::printf("soak: full screen, 30 fps, 8 bits through MRLE, %d s\n", seconds);
+  auto all = bench::RunProcesses(1, L"--child soak --seconds " + std::to_wstring(seconds));
+  if (all.empty()) {
+    std::printf("  the soak did not finish\n");
     return;
   }
-  cam.SetCompressorIndex(index);
-  cam.SetKeyFrameEvery(1);
-  cam.SetCaptureInterval(interval);
-  cam.SetFrameRate(fps);
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  std::wstring path = std::wstring(temp) + L"scrcamNS_bench.avi";
-  std::atomic<int> errors{0};
-  cam.OnError = [&](scrcamNS::TScreenCamNS&) { ++errors; };
-
-  cam.StartRecording(std::make_shared<FullScreen>(), path);
-  base::PumpUntil([&] { return !cam.Recording(); }, seconds * 1000);
-  double stopAt = NowMsPrecise();
-  cam.StopRecording();
-  base::PumpUntil([&] { return !cam.HasRecordThread(); }, 60000);
-  double latency = NowMsPrecise() - stopAt;
-
-  // Replays the passes: after the loop's start reading, each pass gives (start, end).
-  std::vector<uint32_t> reads = clock.reads();
-  double worst = 0;
-  if (!reads.empty()) {
-    const uint32_t start = reads[0];
-    scrcamNS::FrameSchedule schedule(interval);
-    for (size_t i = 1; i < reads.size(); i += 2) {
-      uint32_t t = reads[i] - start;
-      int slot = schedule.SlotAt(t);
-      if (!schedule.ShouldWrite(slot)) continue;
-      schedule.Written(slot);
-      worst = std::max(worst, std::abs(static_cast<double>(slot) * interval - t));
-    }
+  const bench::Figures& f = all[0];
+  std::printf("  %8s %10s %12s %10s %12s\n", "at s", "rss MB", "private MB", "handles", "GDI balance");
+  for (int at = 30; at - 30 < seconds; at += 30) {
+    const std::string t = std::to_string(std::min(at, seconds));
+    if (!f.count("rss_mb_" + t)) continue;
+    std::printf("  %8s %10.1f %12.1f %10.0f %12.0f\n", t.c_str(), f.at("rss_mb_" + t), f.at("private_mb_" + t),
+                f.at("handles_" + t), f.at("gdi_balance_" + t));
   }
-  const int slots = cam.FrameIndex() + 1;
-  std::printf("  interval %3d ms / %2d fps over %lu s: %d frames written, %d dropped (%.1f%% of %d slots), "
-              "largest |slot time - capture time| %.0f ms, stop latency %.1f ms%s\n",
-              interval, fps, static_cast<unsigned long>(seconds), cam.FramesWritten(), cam.FramesDropped(),
-              slots > 0 ? 100.0 * cam.FramesDropped() / slots : 0.0, slots, worst, latency,
-              errors.load() ? " (the recording reported an error)" : "");
-  ::DeleteFileW(path.c_str());
+  std::printf("  dropped slots %.2f %%\n", f.at("dropped_pct"));
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   base::StartMainDispatcher();
-  DWORD seconds = 30;
-  if (argc > 1) seconds = static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10));
-  {
-    flashwnd::TFlashingWnd wnd;
-    wnd.Create(nullptr);
-    wnd.SetUpRegion(0, 0, kWidth, kHeight);
-    ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
-    CaptureCost(wnd);
+  int result = 0;
+  const wchar_t* child = bench::StrArg(argc, argv, L"--child");
+  const wchar_t* out = bench::StrArg(argc, argv, L"--out");
+  if (child && out) {
+    const std::wstring mode = child;
+    if (mode == L"pass") result = PassChild(bench::IntArg(argc, argv, L"--bits", 32), out);
+    if (mode == L"record")
+      result = RecordChild(bench::IntArg(argc, argv, L"--full", 0) != 0, bench::IntArg(argc, argv, L"--fps", 10),
+                           bench::IntArg(argc, argv, L"--pad", 0), bench::IntArg(argc, argv, L"--seconds", 30), out);
+    if (mode == L"soak") result = SoakChild(bench::IntArg(argc, argv, L"--seconds", 300), out);
+  } else {
+    std::printf("(the machine may be shared with other work: figures are medians, and the spread shows the noise)\n");
+    PassTable(std::max(1, bench::IntArg(argc, argv, L"--processes", 5)));
+    std::fflush(stdout);
+    RecordTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bench::IntArg(argc, argv, L"--seconds", 30));
+    std::fflush(stdout);
+    const int soak = bench::IntArg(argc, argv, L"--soak", 300);
+    if (soak > 0) SoakTable(soak);
   }
-  std::printf("timing accuracy at %dx%d, 8 bits through MRLE:\n", kWidth, kHeight);
-  Timing(100, 10, seconds);
-  Timing(33, 30, seconds);
   base::StopMainDispatcher();
-  return 0;
+  return result;
 }

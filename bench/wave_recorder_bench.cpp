@@ -1,5 +1,5 @@
 // The stock recorder's soak: a recording at 48 kHz stereo 16-bit through the callback thread,
-// 10 minutes by default (the first argument gives the seconds, e.g. 60 for a short run). At
+// 10 minutes by default ("--soak S" gives the seconds, e.g. 60 for a short run; 0 leaves it out). At
 // 1 minute and at the end it prints how far the delivered sound plus the head gap is from the
 // wall time (while recording, the buffer being filled is not delivered yet: 0 to -1000 ms is in
 // step), the process's handle count and commit against second 5; after the stop, the finished
@@ -13,6 +13,7 @@
 
 #include "audio/scWaveRecorders.h"
 #include "base/dispatch.h"
+#include "bench/bench_support.h"
 #include "tests/audio/wave_in_util.h"
 
 namespace {
@@ -31,8 +32,12 @@ void Report(const char* when, int64_t wallMs, uint64_t bytes, const WAVEFORMATEX
 
 int wmain(int argc, wchar_t** argv) {
   base::StartMainDispatcher();
-  DWORD seconds = 600;
-  if (argc > 1) seconds = std::max<DWORD>(10, std::wcstoul(argv[1], nullptr, 10));
+  const int soak = bench::IntArg(argc, argv, L"--soak", 600);
+  if (soak <= 0) {
+    std::printf("wave recorder soak left out (--soak 0)\n");
+    return 0;
+  }
+  const DWORD seconds = std::max<DWORD>(10, static_cast<DWORD>(soak));
   wchar_t temp[MAX_PATH];
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring path = std::wstring(temp) + L"reclume-wave-soak.wav";

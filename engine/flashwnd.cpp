@@ -2,6 +2,9 @@
 // rectangle plus 8 pixels on every side; its region keeps only four L-shaped brackets at the
 // corners, so the recorded pixels themselves are never covered. It takes no input (disabled,
 // transparent to hit tests, never activated) and paints only its region.
+//
+// A paint runs on every grab of a recording, so it makes nothing: the window keeps its own
+// device context and fills with the stock DC brush and pen, recoloured.
 #include "engine/flashwnd.h"
 
 #include "base/unique.h"
@@ -13,6 +16,11 @@ namespace {
 constexpr wchar_t kClassName[] = L"ReclumeCornerBrackets";
 constexpr int kMargin = 8;   // the window reaches this far beyond the rectangle
 constexpr int kArm = 24;     // the brackets' arms reach this far from the left and top edges
+
+// Posted to the window by PostPaint: paint in the latest posted colour. wParam, lParam: 0.
+constexpr UINT kMsgPostedPaint = WM_APP + 1;
+// Posted by PostPlacement: apply the latest posted placement. wParam, lParam: 0.
+constexpr UINT kMsgPostedPlacement = WM_APP + 2;
 
 // A rectangle region, empty when the rectangle is (CreateRectRgn would swap the corners of an
 // inverted rectangle and cut the wrong piece out of a small window).
@@ -28,7 +36,7 @@ TFlashingWnd::~TFlashingWnd() { Destroy(); }
 bool TFlashingWnd::Create(HWND owner) {
   base::WindowClass cls;
   cls.name = kClassName;
-  cls.style = 0;
+  cls.style = CS_OWNDC;
   cls.background = nullptr;  // no background painting: only the region is ever filled
   base::WindowSpec spec;
   spec.title = L"";
@@ -39,7 +47,18 @@ bool TFlashingWnd::Create(HWND owner) {
   spec.width = 2 * kMargin;
   spec.height = 2 * kMargin;
   spec.parent = owner;
-  return base::Window::Create(cls, spec);
+  if (!base::Window::Create(cls, spec)) return false;
+  dc_ = ::GetDC(hwnd());
+  if (dc_) {
+    ::SelectObject(dc_, ::GetStockObject(DC_BRUSH));
+    ::SelectObject(dc_, ::GetStockObject(DC_PEN));
+  }
+  return true;
+}
+
+void TFlashingWnd::OnDestroyed() {
+  // A class device context belongs to the window and goes with it.
+  dc_ = nullptr;
 }
 
 void TFlashingWnd::SetUpRegion(int left, int top, int width, int height) {
@@ -65,19 +84,32 @@ void TFlashingWnd::SetUpRegion(int left, int top, int width, int height) {
 
 void TFlashingWnd::PaintFrame(COLORREF color) {
   color_ = color;
-  if (!hwnd() || areaRight_ <= areaLeft_ || areaBottom_ <= areaTop_) return;
-  base::WindowDC dc(hwnd());
-  if (dc) Fill(dc.get());
+  if (!dc_ || areaRight_ <= areaLeft_ || areaBottom_ <= areaTop_) return;
+  Fill(dc_);
+}
+
+void TFlashingWnd::PostPaint(COLORREF color) {
+  postedColor_ = color;
+  if (!paintQueued_.exchange(true) && !::PostMessageW(hwnd(), kMsgPostedPaint, 0, 0)) paintQueued_ = false;
+}
+
+void TFlashingWnd::PostPlacement(int left, int top, int width, int height) {
+  {
+    std::lock_guard<std::mutex> lock(placementLock_);
+    postedPlacement_ = RECT{left, top, width, height};
+  }
+  if (!placementQueued_.exchange(true) && !::PostMessageW(hwnd(), kMsgPostedPlacement, 0, 0))
+    placementQueued_ = false;
 }
 
 void TFlashingWnd::Fill(HDC dc) {
   RECT client{};
   ::GetClientRect(hwnd(), &client);
-  base::UniqueBrush brush(::CreateSolidBrush(color_));
-  base::UniquePen pen(::CreatePen(PS_SOLID, 1, color_));
-  if (!brush || !pen) return;
-  base::SelectGuard selBrush(dc, brush.get());
-  base::SelectGuard selPen(dc, pen.get());
+  // The DC brush and pen are stock objects: recolouring them makes nothing.
+  base::SelectGuard selBrush(dc, ::GetStockObject(DC_BRUSH));
+  base::SelectGuard selPen(dc, ::GetStockObject(DC_PEN));
+  ::SetDCBrushColor(dc, color_);
+  ::SetDCPenColor(dc, color_);
   ::Rectangle(dc, client.left, client.top, client.right, client.bottom);
 }
 
@@ -89,6 +121,21 @@ LRESULT TFlashingWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       base::PaintDC dc(hwnd());
       // Uncovered brackets get their current colour back.
       if (areaRight_ > areaLeft_ && areaBottom_ > areaTop_) Fill(dc.get());
+      return 0;
+    }
+    case kMsgPostedPaint:
+      paintQueued_ = false;
+      PaintFrame(postedColor_.load());
+      return 0;
+    case kMsgPostedPlacement: {
+      placementQueued_ = false;
+      RECT p;
+      {
+        std::lock_guard<std::mutex> lock(placementLock_);
+        p = postedPlacement_;
+      }
+      SetUpRegion(p.left, p.top, p.right, p.bottom);
+      PaintFrame(color_);
       return 0;
     }
     case WM_NCHITTEST:

@@ -99,22 +99,26 @@ void FreePackedFrame(BITMAPINFOHEADER*& frame) {
   frame = nullptr;
 }
 
-PackResult PackBitmap(HDC dc, HBITMAP bitmap, int width, int height, int bitCount, HeaderRewrite rewrite) {
-  PackResult result;
-  result.frame = PackedFrame(AllocPackedFrame(width, height, bitCount));
-  if (!result.frame) return result;
-  BITMAPINFOHEADER* header = result.frame.get();
-  BYTE* pixels = PackedFramePixels(header);
-  result.bitsRead = ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels,
-                                reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS) != 0;
+bool PackBitmapInto(HDC dc, HBITMAP bitmap, BITMAPINFOHEADER* frame, HeaderRewrite rewrite) {
+  const int width = frame->biWidth, height = frame->biHeight, bitCount = frame->biBitCount;
+  BYTE* pixels = PackedFramePixels(frame);
+  const bool read = ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels, reinterpret_cast<BITMAPINFO*>(frame),
+                                DIB_RGB_COLORS) != 0;
   // GetDIBits may rewrite header fields (biClrUsed in particular, which says where the rows
   // start); put back what the frame's layout relies on.
   if (rewrite == HeaderRewrite::Whole)
-    WritePackedHeader(header, width, height, bitCount);
+    WritePackedHeader(frame, width, height, bitCount);
   else
-    header->biClrUsed = PackedColorCount(bitCount);
+    frame->biClrUsed = PackedColorCount(bitCount);
   // A failed read may have left part of the rows written: the frame is all black instead.
-  if (!result.bitsRead) std::memset(pixels, 0, static_cast<size_t>(PackedImageSize(width, height, bitCount)));
+  if (!read) std::memset(pixels, 0, static_cast<size_t>(PackedImageSize(width, height, bitCount)));
+  return read;
+}
+
+PackResult PackBitmap(HDC dc, HBITMAP bitmap, int width, int height, int bitCount, HeaderRewrite rewrite) {
+  PackResult result;
+  result.frame = PackedFrame(AllocPackedFrame(width, height, bitCount));
+  if (result.frame) result.bitsRead = PackBitmapInto(dc, bitmap, result.frame.get(), rewrite);
   return result;
 }
 

@@ -89,5 +89,9 @@ struct PackResult {
 // also fills the colour table), rewrite. The bitmap must not be selected into any device
 // context; dc is a device context compatible with the bitmap.
 PackResult PackBitmap(HDC dc, HBITMAP bitmap, int width, int height, int bitCount, HeaderRewrite rewrite);
+// The same read into a frame that already exists (its header gives the size and depth), so a
+// recording can reuse one frame for every pass. Returns whether GetDIBits succeeded; when it
+// did not the pixels are all zero.
+bool PackBitmapInto(HDC dc, HBITMAP bitmap, BITMAPINFOHEADER* frame, HeaderRewrite rewrite);
 
 }  // namespace engine

@@ -60,8 +60,8 @@ void QuarterPixels(const TBitmap& src, TBitmap& dst, bool counterClockwise, int 
   }
 }
 
-template <int B>
-void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+template <int B, bool Stream = false>
+__attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
   const int w = src.Width(), h = src.Height();
   for (int ty = 0; ty < h; ty += kTile) {
     const int yEnd = std::min(ty + kTile, h);
@@ -80,7 +80,7 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
             out[k] = counterClockwise ? dst.ScanLine(w - 1 - x - k) + ty * 4 : dst.ScanLine(x + k) + (h - 4 - ty) * 4;
           const uint8_t* block = src.ScanLine(ty) + x * 4;
           for (int y = ty; y < y4; y += 4, block += 4 * stride) {
-            simd::QuarterBlock32(block, stride, out, counterClockwise);
+            simd::QuarterBlock32<Stream>(block, stride, out, counterClockwise);
             for (int k = 0; k < 4; ++k) out[k] += counterClockwise ? 16 : -16;
           }
         }
@@ -89,6 +89,29 @@ void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
       }
     }
   }
+}
+
+// The 32-bit block transposes compiled a second time for AVX2, in their VEX forms: legacy SSE
+// code after the wide kernels pays for the upper register halves they leave behind (see
+// scEffects_simd.cpp).
+__attribute__((target("avx2"))) void QuarterTurn32Vex(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+  // The blocks land on 16-byte boundaries when the rows do and the height is a multiple of 4.
+  const bool aligned = reinterpret_cast<uintptr_t>(dst.ScanLine(0)) % 16 == 0 && dst.Stride() % 16 == 0 &&
+                       src.Height() % 4 == 0;
+  if (aligned) {
+    QuarterTurnBody<4, true>(src, dst, counterClockwise);
+    _mm_sfence();
+  } else {
+    QuarterTurnBody<4>(src, dst, counterClockwise);
+  }
+}
+
+template <int B>
+void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+  if (B == 4 && simd::UseWideKernels())
+    QuarterTurn32Vex(src, dst, counterClockwise);
+  else
+    QuarterTurnBody<B>(src, dst, counterClockwise);
 }
 
 template <int B>

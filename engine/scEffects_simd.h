@@ -39,9 +39,14 @@ int AddBytes(uint8_t* row, int bytes, int bytesPerPixel, const AddPattern& patte
 int Reverse32(const uint8_t* src, uint8_t* dst, int pixels);
 
 // One 4 x 4 block of a quarter turn of 32-bit pixels: src points at the block's top-left
-// pixel; dst[k] at the first of the four pixels that source column k becomes. Inline, as it
-// runs once per 16 pixels.
-inline void QuarterBlock32(const uint8_t* src, int srcStride, uint8_t* const dst[4], bool counterClockwise) {
+// pixel; dst[k] at the first of the four pixels that source column k becomes. Always inline, as
+// it runs once per 16 pixels, and so it takes the instruction forms of its caller's target.
+// With Stream the blocks are written around the cache (every dst[k] 16-byte aligned; the
+// caller fences once at the end): a turned frame is not read again soon, and writing it
+// through the cache first reads every destination line from memory.
+template <bool Stream = false>
+__attribute__((always_inline)) inline void QuarterBlock32(const uint8_t* src, int srcStride, uint8_t* const dst[4],
+                                                         bool counterClockwise) {
   const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
   const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + srcStride));
   const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * srcStride));
@@ -54,7 +59,10 @@ inline void QuarterBlock32(const uint8_t* src, int srcStride, uint8_t* const dst
 #pragma GCC unroll 4
   for (int k = 0; k < 4; ++k) {
     const __m128i v = counterClockwise ? col[k] : _mm_shuffle_epi32(col[k], _MM_SHUFFLE(0, 1, 2, 3));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst[k]), v);
+    if constexpr (Stream)
+      _mm_stream_si128(reinterpret_cast<__m128i*>(dst[k]), v);
+    else
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst[k]), v);
   }
 }
 

@@ -3,13 +3,19 @@
 //
 // Ownership and threads: the recorder lives on the main thread and owns the corner-bracket
 // window and the record-thread state. The record thread reads its own snapshot of the
-// settings, writes the figures through atomics, and reaches the bracket window only through
-// main-thread calls that give up once the recording is being stopped, so a main thread that
-// waits for the thread (the destructor) never deadlocks. Closures posted to the main thread
-// hold a weak reference to the recorder and do nothing once it is gone.
+// settings, writes the figures through atomics, and reaches the bracket window in two ways:
+// once per recording (placing and showing it) through a main-thread call that gives up once
+// the recording is being stopped, so a main thread that waits for the thread (the destructor)
+// never deadlocks; and on every grab through the window's posted requests, which never wait.
+// Closures posted to the main thread hold the weak token the thread took when its recording
+// started, and do nothing once the recorder is gone.
+//
+// The frame loop makes nothing: the grab's contexts, bitmap and frame, the bracket painter
+// and the loop's steps are all made before it starts.
 #include "engine/scrcamNS.h"
 
 #include <cwctype>
+#include <optional>
 #include <stdexcept>
 
 #include "base/barrier.h"
@@ -134,6 +140,11 @@ std::shared_ptr<AreaSource> MakeAreaSourceFor(HWND wnd) {
 // the thread reads it and only it writes flashColor and placement.
 struct TScreenCamNS::TRecordAVIThread {
   TScreenCamNS* camera = nullptr;
+  // The recorder's liveness token, taken on the main thread when the recording starts: the
+  // thread never reads the recorder's own token, which its destructor resets.
+  std::weak_ptr<TScreenCamNS*> alive;
+  flashwnd::TFlashingWnd* brackets = nullptr;  // the recorder's; outlives the thread
+  PassProbe* probe = nullptr;
   std::shared_ptr<AreaSource> area;
   std::wstring fileName;
   uint64_t serial = 0;
@@ -153,11 +164,12 @@ struct TScreenCamNS::TRecordAVIThread {
   base::UniqueHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set by a stop
   base::Thread worker;
 
-  COLORREF flashColor = kIdleColor;
-  RECT placement{};                // left, top, width, height of the next bracket placement
-  bool bracketsShown = false;      // the bracket window was shown by this thread
+  RECT placement{};                // left, top, width, height of the last bracket placement
+  bool bracketsShown = false;      // the bracket window was set up by this thread
+  bool bracketsVisible = false;    // ... and is on screen, so grabs repaint it
   bool defaultAgreed = false;      // the user agreed to retry with the default compressor
   bool bitsErrorShown = false;     // the GetDIBits message was shown in this recording
+  BracketPainter painter;          // posts the grabs' bracket paints while they are visible
 };
 
 TScreenCamNS::TScreenCamNS(HWND owner) : owner_(owner), alive_(std::make_shared<TScreenCamNS*>(this)) {
@@ -269,6 +281,9 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
   static uint64_t nextSerial = 0;
   auto thread = std::make_unique<TRecordAVIThread>();
   thread->camera = this;
+  thread->alive = alive_;
+  thread->brackets = flashWindow_.get();
+  thread->probe = passProbe_;
   thread->area = std::move(area);
   thread->fileName = fileName;
   thread->serial = ++nextSerial;
@@ -307,7 +322,7 @@ void TScreenCamNS::ThreadEntry(TRecordAVIThread* thread) {
   TScreenCamNS* camera = thread->camera;
   base::GuardVoid("sound-less record thread", [&] { camera->Execute(*thread); });
   // The end is handled on the main thread; the closure checks that the recorder still exists.
-  std::weak_ptr<TScreenCamNS*> alive = camera->alive_;
+  std::weak_ptr<TScreenCamNS*> alive = thread->alive;
   uint64_t serial = thread->serial;
   base::PostToMain([alive, serial] {
     if (auto self = alive.lock()) {
@@ -334,47 +349,25 @@ void TScreenCamNS::Raise(const TNotifyEvent& event) {
   if (event) base::GuardVoid("sound-less recorder event", [&] { event(*this); });
 }
 
-// --- bracket window, through the main thread ---
-
-void TScreenCamNS::SyncPaintFrame(TRecordAVIThread& thread, COLORREF color) {
-  thread.flashColor = color;
-  std::weak_ptr<TScreenCamNS*> alive = alive_;
-  base::CallOnMain(
-      [alive, color] {
-        if (auto self = alive.lock())
-          if ((*self)->recording_.load()) (*self)->flashWindow_->PaintFrame(color);
-      },
-      thread.stop.get(), kMainCallTimeoutMs);
-}
-
-void TScreenCamNS::SyncSetUpRegion(TRecordAVIThread& thread, const RECT& placement) {
-  thread.placement = placement;
-  std::weak_ptr<TScreenCamNS*> alive = alive_;
-  base::CallOnMain(
-      [alive, placement] {
-        if (auto self = alive.lock())
-          if ((*self)->recording_.load())
-            (*self)->flashWindow_->SetUpRegion(placement.left, placement.top, placement.right, placement.bottom);
-      },
-      thread.stop.get(), kMainCallTimeoutMs);
-}
-
 // --- one grab ---
 
-engine::PackedFrame TScreenCamNS::CaptureFrame(TRecordAVIThread& thread, int left, int top, int width, int height) {
-  CaptureSettings settings{thread.bitsPerPixel, thread.drawCursor, arrowCursor_, arrowHotspot_};
-  BracketPainter paint;
-  if (thread.bracketsShown) {
-    if (thread.followAreaControl) SyncSetUpRegion(thread, RECT{left, top, width, height});
-    paint = [this, &thread](COLORREF color) { SyncPaintFrame(thread, color); };
+bool TScreenCamNS::GrabInto(TRecordAVIThread& thread, std::optional<ScreenGrabber>& grabber, int left, int top,
+                            int width, int height) {
+  if (!grabber || grabber->width() != width || grabber->height() != height || !grabber->ok()) {
+    grabber.reset();
+    grabber.emplace(width, height, CaptureSettings{thread.bitsPerPixel, thread.drawCursor, arrowCursor_, arrowHotspot_});
   }
-  engine::PackResult grabbed = CaptureScreenFrame(left, top, width, height, settings, paint);
-  if (grabbed.frame && !grabbed.bitsRead && !thread.bitsErrorShown) {
+  if (!grabber->ok()) return false;
+  GrabOnce(thread, *grabber, left, top);
+  return true;
+}
+
+void TScreenCamNS::GrabOnce(TRecordAVIThread& thread, ScreenGrabber& grabber, int left, int top) {
+  if (!grabber.Grab(left, top, thread.painter) && !thread.bitsErrorShown) {
     // Shown once per recording: on every frame it would stop the recording dead.
     thread.bitsErrorShown = true;
     base::ShowMessage(nullptr, kBitsFailed, kCaptionErrorEn, MB_OK);
   }
-  return std::move(grabbed.frame);
 }
 
 // --- the recording routine ---
@@ -402,9 +395,9 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       return 0;
     }
 
-    // 3. Test frame.
-    engine::PackedFrame test = CaptureFrame(thread, left, top, width, height);
-    bool failed = !test;
+    // 3. Test frame. The grabber made for it serves the whole recording when the size holds.
+    std::optional<ScreenGrabber> grabber;
+    bool failed = !GrabInto(thread, grabber, left, top, width, height);
 
     // 4. Compressor fit.
     DWORD codec = kDefaultCodec;
@@ -412,17 +405,17 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       UniqueHic ic(::ICOpen(thread.compressor.fccType, thread.compressor.fccHandler, ICMODE_QUERY));
       if (ic) {
         FitResult fit = FitToCompressor(width, height, displayWidth_, displayHeight_, [&](int w, int h) {
-          if (w != test->biWidth || h != test->biHeight) test = CaptureFrame(thread, left, top, w, h);
-          return test && ::ICCompressQuery(ic.get(), test.get(), nullptr) == ICERR_OK;
+          if ((w != grabber->width() || h != grabber->height()) && !GrabInto(thread, grabber, left, top, w, h))
+            return false;
+          return ::ICCompressQuery(ic.get(), grabber->frame().get(), nullptr) == ICERR_OK;
         });
         if (fit.accepted) {
           width = fit.width;
           height = fit.height;
           codec = thread.compressor.fccHandler;
         }
-        if (!test || test->biWidth != width || test->biHeight != height)
-          test = CaptureFrame(thread, left, top, width, height);
-        failed = !test;
+        if (!grabber->ok() || grabber->width() != width || grabber->height() != height)
+          failed = !GrabInto(thread, grabber, left, top, width, height);
       }
     }
     frameWidth_ = width;
@@ -433,37 +426,45 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
 
     // 6. The brackets, shown until the end of this attempt.
     struct BracketsHider {
-      TScreenCamNS* camera;
       TRecordAVIThread& thread;
       ~BracketsHider() { Hide(); }
       void Hide() {
+        thread.painter = nullptr;
         if (!thread.bracketsShown) return;
         thread.bracketsShown = false;
-        // Not waited for: the hide runs after every call this thread made before.
-        std::weak_ptr<TScreenCamNS*> alive = camera->alive_;
+        thread.bracketsVisible = false;
+        // Not waited for: the hide runs after every request this thread posted before.
+        std::weak_ptr<TScreenCamNS*> alive = thread.alive;
         base::PostToMain([alive] {
           if (auto self = alive.lock()) ::ShowWindow((*self)->flashWindow_->hwnd(), SW_HIDE);
         });
       }
-    } hider{this, thread};
+    } hider{thread};
     if (!failed && thread.showFlashFrame) {
-      std::weak_ptr<TScreenCamNS*> alive = alive_;
+      std::weak_ptr<TScreenCamNS*> alive = thread.alive;
       RECT placement{left, top, width, height};
+      // Around the whole screen every bracket is off screen: nothing to show, nothing to paint.
+      // (Wine also treats a popup that covers the screen as a managed window, and hiding it
+      // then blocks the main thread for 2 s.)
+      const bool visible = !CoversVirtualScreen(placement);
       thread.placement = placement;
       base::CallOnMain(
-          [alive, placement] {
+          [alive, placement, visible] {
             if (auto self = alive.lock()) {
               flashwnd::TFlashingWnd& wnd = *(*self)->flashWindow_;
               wnd.SetUpRegion(placement.left, placement.top, placement.right, placement.bottom);
-              // Around the whole screen every bracket is off screen: nothing to show. (Wine
-              // also treats a popup that covers the screen as a managed window, and hiding
-              // it then blocks the main thread for 2 s.)
-              if (!CoversVirtualScreen(placement)) ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
+              if (visible) ::ShowWindow(wnd.hwnd(), SW_SHOWNOACTIVATE);
               wnd.PaintFrame(kIdleColor);
             }
           },
           thread.stop.get(), kMainCallTimeoutMs);
       thread.bracketsShown = true;
+      thread.bracketsVisible = visible;
+      if (visible) {
+        // Made once: a grab posts its two paints through it without waiting.
+        flashwnd::TFlashingWnd* brackets = thread.brackets;
+        thread.painter = [brackets](COLORREF color) { brackets->PostPaint(color); };
+      }
     }
 
     // 7. The file and its streams, released (compressed stream first) before any question.
@@ -473,6 +474,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       UniqueAviFile file;
       UniqueAviStream stream;
       UniqueAviStream compressed;
+      const BITMAPINFOHEADER* format = failed ? nullptr : grabber->frame().get();
       if (!failed) {
         failed = target.Name().empty() ||
                  ::AVIFileOpenW(file.put(), target.Name().c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
@@ -483,8 +485,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         info.fccType = streamtypeVIDEO;
         info.dwScale = 1;
         info.dwRate = static_cast<DWORD>(thread.frameRate);
-        info.dwSuggestedBufferSize = test->biSizeImage;
-        info.rcFrame = RECT{0, 0, test->biWidth, test->biHeight};
+        info.dwSuggestedBufferSize = format->biSizeImage;
+        info.rcFrame = RECT{0, 0, format->biWidth, format->biHeight};
         failed = ::AVIFileCreateStream(file.get(), stream.put(), &info) != AVIERR_OK;
       }
       if (!failed) {
@@ -496,62 +498,79 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
         failed = ::AVIMakeCompressedStream(compressed.put(), stream.get(), &options, nullptr) != AVIERR_OK;
       }
-      if (!failed) failed = ::AVIStreamSetFormat(compressed.get(), 0, test.get(), static_cast<LONG>(test.formatSize())) != AVIERR_OK;
-      test.reset();
+      if (!failed)
+        failed = ::AVIStreamSetFormat(compressed.get(), 0, const_cast<BITMAPINFOHEADER*>(format),
+                                      static_cast<LONG>(grabber->frame().formatSize())) != AVIERR_OK;
 
       if (!failed) {
         // 8. The frame loop's start.
-        const int interval = thread.captureInterval;
-        const DWORD chunk = interval / 10 < 1 ? 1 : static_cast<DWORD>(interval / 10);
         Raise(OnStart);
         framesWritten_ = 0;
         lastFrameSpan_ = 0;
         framesDropped_ = 0;
         frameIndex_ = 0;
-        FrameSchedule schedule(interval);
-        DWORD lastWrite = 0, lastProgress = 0;
+        FrameSchedule schedule(thread.captureInterval);
         TimerPeriod period;
         const DWORD start = base::NowMs();
         startTime_ = start;
 
-        // 9. One pass per capture interval while the recording runs.
-        while (recording_.load()) {
-          const DWORD t = base::NowMs() - start;
-          if (thread.followAreaControl) {
-            RECT now{};
-            if (thread.area->CurrentArea(now)) {
-              left = now.left;
-              top = now.top;
+        // 9. The passes, on their slots' deadlines (see RunFrameLoop). Everything a pass uses
+        // was made above: the grabber's contexts, bitmap and frame, the bracket painter.
+        struct Steps : FrameLoopSteps {
+          TScreenCamNS& cam;
+          TRecordAVIThread& thread;
+          ScreenGrabber& grabber;
+          IAVIStream* compressed;
+          const FrameSchedule& schedule;
+          DWORD start;
+          int left, top;
+          int written = 0;
+          DWORD lastWrite = 0, lastProgress = 0;
+
+          Steps(TScreenCamNS& c, TRecordAVIThread& th, ScreenGrabber& g, IAVIStream* s, const FrameSchedule& sc,
+                DWORD st, int l, int t)
+              : cam(c), thread(th), grabber(g), compressed(s), schedule(sc), start(st), left(l), top(t) {}
+          uint32_t Elapsed() override { return base::NowMs() - start; }
+          bool Running() override { return cam.recording_.load(); }
+          bool Grab() override {
+            if (thread.followAreaControl) {
+              RECT now{};
+              if (thread.area->CurrentArea(now) && (now.left != left || now.top != top)) {
+                left = now.left;
+                top = now.top;
+                thread.placement.left = left;
+                thread.placement.top = top;
+                // Moved: the brackets follow; a fixed area is never placed again.
+                if (thread.bracketsVisible)
+                  thread.brackets->PostPlacement(left, top, grabber.width(), grabber.height());
+              }
             }
+            cam.GrabOnce(thread, grabber, left, top);
+            return true;
           }
-          engine::PackedFrame frame = CaptureFrame(thread, left, top, width, height);
-          const int slot = schedule.SlotAt(t);
-          frameIndex_ = slot;
-          if (frame && schedule.ShouldWrite(slot)) {
-            if (::AVIStreamWrite(compressed.get(), slot, 1, frame.pixels(), static_cast<LONG>(frame->biSizeImage), 0,
-                                 nullptr, nullptr) != AVIERR_OK) {
-              failed = true;
-              break;
-            }
-            schedule.Written(slot);
-            framesDropped_ = schedule.dropped();
-            framesWritten_ = ++written;
-            lastFrameSpan_ = static_cast<double>(t - lastWrite);
+          bool Write(int slot, uint32_t t) override {
+            const engine::PackedFrame& frame = grabber.frame();
+            if (::AVIStreamWrite(compressed, slot, 1, frame.pixels(), static_cast<LONG>(frame->biSizeImage), 0,
+                                 nullptr, nullptr) != AVIERR_OK)
+              return false;
+            cam.framesWritten_ = ++written;
+            cam.lastFrameSpan_ = static_cast<double>(t - lastWrite);
             lastWrite = t;
+            return true;
           }
-          frame.reset();
-          if (t > lastProgress + 500) {
-            lastProgress = t;
-            Raise(OnProgress);
+          void Passed(uint32_t t, int slot, bool wrote) override {
+            cam.frameIndex_ = slot;
+            if (wrote) cam.framesDropped_ = schedule.dropped();
+            if (thread.probe) thread.probe->Grabbed(t, slot, wrote);
+            if (t > lastProgress + 500) {
+              lastProgress = t;
+              cam.Raise(cam.OnProgress);
+            }
           }
-          const DWORD spent = (base::NowMs() - start) - t;
-          if (spent < static_cast<DWORD>(interval)) {
-            const DWORD rest = static_cast<DWORD>(interval) - spent;
-            for (DWORD i = 0; i < rest / chunk && recording_.load(); ++i)
-              ::WaitForSingleObject(thread.stop.get(), chunk);
-            if (recording_.load() && rest % chunk) ::WaitForSingleObject(thread.stop.get(), rest % chunk);
-          }
-        }
+          bool Wait(uint32_t ms) override { return ::WaitForSingleObject(thread.stop.get(), ms) == WAIT_TIMEOUT; }
+        } steps(*this, thread, *grabber, compressed.get(), schedule, start, left, top);
+        failed = !RunFrameLoop(steps, schedule, thread.captureInterval);
+        written = steps.written;
         // 10.
         Raise(OnStop);
       }

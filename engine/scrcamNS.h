@@ -17,9 +17,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/packed_frame.h"
+#include "engine/scrcamNS_capture.h"
 
 namespace flashwnd {
 class TFlashingWnd;
@@ -123,6 +125,17 @@ class TScreenCamNS {
   int FrameWidth() const { return frameWidth_.load(); }
   int FrameHeight() const { return frameHeight_.load(); }
 
+  // Test and benchmark seam: told about every pass of the frame loop, on the recording thread,
+  // right after the pass's grab and write (a probe may also make the pass take longer). Set
+  // before StartRecording; nullptr for none. The probe must outlive the recording.
+  class PassProbe {
+   public:
+    virtual ~PassProbe() = default;
+    // elapsed: the time read right before the grab; slot: the pass's frame slot.
+    virtual void Grabbed(uint32_t elapsed, int slot, bool written) = 0;
+  };
+  void SetPassProbe(PassProbe* probe) { passProbe_ = probe; }
+
   // The corner-bracket window (main thread only).
   flashwnd::TFlashingWnd& FlashWindow() { return *flashWindow_; }
 
@@ -139,9 +152,11 @@ class TScreenCamNS {
   static void ThreadEntry(TRecordAVIThread* thread);
   void Execute(TRecordAVIThread& thread);
   int RecordToFile(TRecordAVIThread& thread);
-  engine::PackedFrame CaptureFrame(TRecordAVIThread& thread, int left, int top, int width, int height);
-  void SyncPaintFrame(TRecordAVIThread& thread, COLORREF color);
-  void SyncSetUpRegion(TRecordAVIThread& thread, const RECT& placement);
+  // Makes grabber for width x height unless it has that size already, then grabs at (left,
+  // top); false when the grabber's objects cannot be had.
+  bool GrabInto(TRecordAVIThread& thread, std::optional<ScreenGrabber>& grabber, int left, int top, int width,
+                int height);
+  void GrabOnce(TRecordAVIThread& thread, ScreenGrabber& grabber, int left, int top);
   void RecordThreadTerminated(TRecordAVIThread* ended);
   void Raise(const TNotifyEvent& event);
 
@@ -160,6 +175,7 @@ class TScreenCamNS {
   bool followAreaControl_ = false;
   HCURSOR arrowCursor_ = nullptr;
   POINT arrowHotspot_{0, 0};
+  PassProbe* passProbe_ = nullptr;
 
   std::atomic<bool> recording_{false};
   std::atomic<DWORD> codecFourCC_{kDefaultCodec};
@@ -174,7 +190,8 @@ class TScreenCamNS {
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
   std::shared_ptr<flashwnd::TFlashingWnd> flashWindow_;
   // Closures posted to the main thread hold a weak reference: once the recorder is gone
-  // they do nothing.
+  // they do nothing. Main thread only: a recording thread gets its own weak copy when it is
+  // made, and never reads this one (the destructor resets it while the thread may still run).
   std::shared_ptr<TScreenCamNS*> alive_;
 };
 

@@ -1,6 +1,7 @@
 // The frame-slot and compressor-fit rules of the sound-less recorder.
 #include "engine/scrcamNS_rules.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/rounding.h"
@@ -15,6 +16,31 @@ int FrameSchedule::SlotAt(uint32_t elapsedMs) const {
 void FrameSchedule::Written(int slot) {
   if (slot - last_ > 1) dropped_ += slot - last_ - 1;
   last_ = slot;
+}
+
+bool RunFrameLoop(FrameLoopSteps& steps, FrameSchedule& schedule, int intervalMs) {
+  const int64_t interval = intervalMs < 1 ? 1 : intervalMs;
+  const int64_t chunk = interval / 10 < 1 ? 1 : interval / 10;
+  while (steps.Running()) {
+    const uint32_t t = steps.Elapsed();
+    const bool grabbed = steps.Grab();
+    const int slot = schedule.SlotAt(t);
+    bool written = false;
+    if (grabbed && schedule.ShouldWrite(slot)) {
+      if (!steps.Write(slot, t)) return false;
+      schedule.Written(slot);
+      written = true;
+    }
+    steps.Passed(t, slot, written);
+    // A pass whose frame could not be had still uses up its slot: the loop does not spin.
+    const int64_t due = (static_cast<int64_t>(std::max(schedule.last(), slot)) + 1) * interval;
+    while (steps.Running()) {
+      const int64_t now = steps.Elapsed();
+      if (now >= due) break;
+      if (!steps.Wait(static_cast<uint32_t>(std::min(chunk, due - now)))) break;
+    }
+  }
+  return true;
 }
 
 int FitSide(int side, int align, int displaySide) {

@@ -30,6 +30,33 @@ class FrameSchedule {
   int dropped_ = 0;
 };
 
+// What one recording's frame loop does, supplied by the recorder (and by tests, on a clock of
+// their own). Called on the recording thread.
+class FrameLoopSteps {
+ public:
+  virtual ~FrameLoopSteps() = default;
+  // Milliseconds since the loop began.
+  virtual uint32_t Elapsed() = 0;
+  // The recording still runs.
+  virtual bool Running() = 0;
+  // Grabs a frame; false when none could be had (nothing is written for this pass).
+  virtual bool Grab() = 0;
+  // Writes the grabbed frame at slot; false when the write failed, which ends the loop.
+  virtual bool Write(int slot, uint32_t elapsed) = 0;
+  // After every pass: the time read before its grab, its slot and whether it was written.
+  virtual void Passed(uint32_t elapsed, int slot, bool written) = 0;
+  // Waits up to ms for the stop; false when the stop came.
+  virtual bool Wait(uint32_t ms) = 0;
+};
+
+// The deadline loop. A pass reads the time right before its grab and lands in
+// schedule.SlotAt(time); then the loop waits, in chunks of interval div 10 (at least 1 ms)
+// so a stop is seen within one chunk, until the next slot's time: (last slot + 1) x interval,
+// the last slot being the later of the last one written and this pass's. Waiting for the
+// slot's own time, not for a whole interval after the pass began, keeps small overshoots from
+// adding up until a slot is skipped. Returns false when a write failed.
+bool RunFrameLoop(FrameLoopSteps& steps, FrameSchedule& schedule, int intervalMs);
+
 // The size tried at one alignment: a side that is not a multiple of align grows to the next
 // multiple, or shrinks to the one below when growing would exceed the display's side.
 int FitSide(int side, int align, int displaySide);

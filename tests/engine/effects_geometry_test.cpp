@@ -78,8 +78,9 @@ TEST(EffectsTurns, SmallBitmapCorners) {
 
 TEST(EffectsTurns, KernelsEqualTheTableAtEveryPixelSize) {
   // Odd sizes, larger than a tile, so partial tiles and the last byte of each row are covered;
-  // at 24 bits a four-byte copy would overwrite the neighbour and fail here.
-  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 2}, {37, 23}, {70, 33}};
+  // at 24 bits a four-byte copy would overwrite the neighbour and fail here. A height that is a
+  // multiple of 4 lets 32-bit quarter turns write whole aligned blocks around the cache.
+  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 2}, {37, 23}, {70, 33}, {141, 132}};
   for (int bpp = 1; bpp <= 4; ++bpp) {
     for (bool masked : {false, true}) {
       for (auto [w, h] : sizes) {

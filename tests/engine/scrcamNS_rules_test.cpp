@@ -1,7 +1,10 @@
 // The sound-less recorder's frame-slot rule (rounding halves to even, drops, no two samples at
-// one slot) and its compressor-fit sizes.
+// one slot), its deadline loop on a clock of the test's own, and its compressor-fit sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -47,6 +50,92 @@ TEST(ScrCamNSSchedule, IntervalBelowOneIsOne) {
   FrameSchedule zero(0), negative(-5);
   EXPECT_EQ(zero.SlotAt(7), 7);
   EXPECT_EQ(negative.SlotAt(7), 7);
+}
+
+// The frame loop on a clock of the test's own: a grab takes a share of the interval (its
+// length varies between 80 % and 100 % of the share), and every wait oversleeps by up to 2 ms,
+// as waits on this platform do. Nothing here waits for real.
+class VirtualLoop : public scrcamNS::FrameLoopSteps {
+ public:
+  VirtualLoop(int interval, double grabShare, uint32_t runMs, bool grabsFail = false)
+      : interval_(interval), grabShare_(grabShare), runMs_(runMs), grabsFail_(grabsFail) {}
+
+  uint32_t Elapsed() override { return now_; }
+  bool Running() override { return now_ < runMs_ && !stopped_; }
+  bool Grab() override {
+    ++grabs;
+    grabStart_ = now_;
+    std::uniform_real_distribution<double> share(0.8 * grabShare_, grabShare_);
+    now_ += static_cast<uint32_t>(share(gen_) * interval_);
+    return !grabsFail_;
+  }
+  bool Write(int slot, uint32_t t) override {
+    EXPECT_EQ(t, grabStart_) << "the time is read right before the grab";
+    worstError = std::max(worstError, std::abs(static_cast<double>(slot) * interval_ - t));
+    ++writes;
+    return true;
+  }
+  void Passed(uint32_t, int, bool) override {}
+  bool Wait(uint32_t ms) override {
+    longestWait = std::max(longestWait, ms);
+    ++waits;
+    if (stopAtWait && waits == stopAtWait) {
+      stopped_ = true;  // the stop comes during this wait
+      return false;
+    }
+    now_ += ms + std::uniform_int_distribution<uint32_t>(0, 2)(gen_);
+    return true;
+  }
+
+  int grabs = 0, writes = 0, waits = 0, stopAtWait = 0;
+  uint32_t longestWait = 0;
+  double worstError = 0;
+
+ private:
+  int interval_;
+  double grabShare_;
+  uint32_t runMs_;
+  bool grabsFail_;
+  bool stopped_ = false;
+  uint32_t now_ = 0, grabStart_ = 0;
+  std::mt19937 gen_{7};
+};
+
+TEST(ScrCamNSLoop, GrabsUpTo85PercentOfTheIntervalDropNothing) {
+  for (int interval : {10, 33, 40, 100, 1000}) {
+    for (double share : {0.10, 0.50, 0.85}) {
+      SCOPED_TRACE(testing::Message() << "interval " << interval << " ms, grab " << share * 100 << " %");
+      const uint32_t runMs = 600u * static_cast<uint32_t>(interval);
+      VirtualLoop loop(interval, share, runMs);
+      FrameSchedule schedule(interval);
+      ASSERT_TRUE(scrcamNS::RunFrameLoop(loop, schedule, interval));
+      EXPECT_EQ(schedule.dropped(), 0);
+      EXPECT_EQ(loop.writes, schedule.last() + 1) << "every slot written once";
+      EXPECT_GE(schedule.last(), 598);
+      EXPECT_EQ(loop.grabs, loop.writes) << "no pass without a frame";
+      EXPECT_LE(loop.worstError, interval / 2.0) << "a frame is written at most half a slot from its time";
+      EXPECT_LE(loop.longestWait, static_cast<uint32_t>(std::max(1, interval / 10))) << "waits come in chunks";
+    }
+  }
+}
+
+TEST(ScrCamNSLoop, AStopDuringAWaitEndsTheLoopAtOnce) {
+  VirtualLoop loop(100, 0.1, 1000000);
+  loop.stopAtWait = 25;
+  FrameSchedule schedule(100);
+  ASSERT_TRUE(scrcamNS::RunFrameLoop(loop, schedule, 100));
+  EXPECT_EQ(loop.waits, 25) << "nothing waits after the stop";
+  const int grabs = loop.grabs;
+  EXPECT_LE(grabs, 4) << "no grab after the stop";
+}
+
+TEST(ScrCamNSLoop, PassesWithoutAFrameStillKeepToTheirSlots) {
+  VirtualLoop loop(50, 0.1, 5000, /*grabsFail=*/true);
+  FrameSchedule schedule(50);
+  ASSERT_TRUE(scrcamNS::RunFrameLoop(loop, schedule, 50));
+  EXPECT_EQ(loop.writes, 0);
+  EXPECT_LE(loop.grabs, 5000 / 50 + 1) << "one pass per slot, not a spin";
+  EXPECT_GE(loop.grabs, 5000 / 50 - 1);
 }
 
 TEST(ScrCamNSFit, SidesGrowToTheAlignmentOrShrinkAtTheDisplay) {

@@ -19,6 +19,7 @@
 #include "engine/scrcamNS.h"
 #include "tests/engine/scrcamNS_support.h"
 #include "tests/support/doubles.h"
+#include "tests/support/object_counters.h"
 #include "tests/support/passthrough_codec.h"
 #include "tests/support/pattern_window.h"
 
@@ -386,6 +387,68 @@ TEST_F(ScrCamNS, FrameSlotsFollowTheClock) {
   std::vector<bool> filled;
   for (LONG size : avi.sizes) filled.push_back(size > 0);
   EXPECT_EQ(filled, (std::vector<bool>{true, false, true, true, false, false, true, false, true}));
+}
+
+// --- nothing is made per frame ---
+
+// Takes the object counts at two passes well after the first, on the recording thread.
+class CountingProbe : public TScreenCamNS::PassProbe {
+ public:
+  static constexpr int kFrom = 3, kTo = 13;
+  void Grabbed(uint32_t, int, bool) override {
+    const int n = ++passes_;
+    if (n == kFrom) from_ = testsupport::ObjectCounters::Now();
+    if (n == kTo) {
+      to_ = testsupport::ObjectCounters::Now();
+      done_ = true;
+    }
+  }
+  bool done() const { return done_.load(); }
+  testsupport::ObjectCounts made() const { return to_ - from_; }
+
+ private:
+  std::atomic<int> passes_{0};
+  std::atomic<bool> done_{false};
+  testsupport::ObjectCounts from_, to_;
+};
+
+TEST_F(ScrCamNS, PassesAfterTheFirstCreateNothing) {
+  struct Case {
+    const char* name;
+    bool brackets, follow;
+    RECT area;
+  } cases[] = {
+      {"brackets shown", true, false, RECT{100, 100, 420, 340}},
+      {"brackets following a fixed window", true, true, RECT{100, 100, 420, 340}},
+      {"no brackets", false, false, RECT{100, 100, 420, 340}},
+  };
+  testsupport::ScopedPassThrough pass({.bitDepths = {32}});
+  ASSERT_TRUE(pass.ok());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(pattern_.Show(c.area));
+    TScreenCamNS cam;
+    UsePassThrough(cam);
+    cam.SetCaptureInterval(20);
+    cam.SetShowFlashFrame(c.brackets);
+    cam.SetFollowAreaControl(c.follow);
+    CountingProbe probe;
+    cam.SetPassProbe(&probe);
+    const std::wstring path = folder_.Path(L"objects.avi");
+    testsupport::ObjectCounters counters;
+    ASSERT_TRUE(counters.ok());
+    cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
+    // The main thread runs the brackets' paints meanwhile: they count too.
+    ASSERT_TRUE(base::PumpUntil([&] { return probe.done() || !cam.Recording(); }, 10000));
+    cam.StopRecording();
+    ASSERT_TRUE(WaitIdle(cam));
+    EXPECT_EQ(::IsWindowVisible(cam.FlashWindow().hwnd()), FALSE);
+    const testsupport::ObjectCounts made = probe.made();
+    EXPECT_EQ(made.total(), 0) << "over " << CountingProbe::kTo - CountingProbe::kFrom << " passes: " << made.dcs
+                               << " DCs, " << made.gdiObjects << " GDI objects, " << made.globals
+                               << " global blocks, " << made.events << " events, " << made.heap << " heap blocks";
+    EXPECT_GE(ReadAvi(path).nonEmpty(), CountingProbe::kTo - 1);
+  }
 }
 
 // --- starting, stopping, following and destroying ---

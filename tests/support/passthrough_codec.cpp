@@ -28,16 +28,23 @@ DWORD Upper(DWORD fourcc) {
 }
 
 // The driver id of an open instance is the FOURCC it was opened for, so each installed copy
-// follows its own options.
-PassThroughOptions Options(DWORD_PTR id) {
-  std::lock_guard<std::mutex> lock(gMutex);
+// follows its own options. Read in place with gMutex held: the compressor runs on every frame,
+// and the tests that count what a recording allocates per frame count a copy's allocations too.
+const PassThroughOptions& OptionsLocked(DWORD_PTR id) {
+  static const PassThroughOptions none;
   auto found = gOptions.find(Upper(DWORD(id)));
-  return found != gOptions.end() ? found->second : PassThroughOptions{};
+  return found != gOptions.end() ? found->second : none;
+}
+
+int FailAtFrame(DWORD_PTR id) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return OptionsLocked(id).failAtFrame;
 }
 
 bool Accepts(DWORD_PTR id, const BITMAPINFOHEADER* in) {
   if (!in) return false;
-  PassThroughOptions o = Options(id);
+  std::lock_guard<std::mutex> lock(gMutex);
+  const PassThroughOptions& o = OptionsLocked(id);
   if (o.refuseAll) return false;
   if (in->biCompression != BI_RGB) return false;
   if (std::find(o.bitDepths.begin(), o.bitDepths.end(), in->biBitCount) == o.bitDepths.end()) return false;
@@ -141,7 +148,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
     case ICM_COMPRESS: {
       auto* c = reinterpret_cast<ICCOMPRESS*>(lp1);
       if (!c || !c->lpbiInput || !c->lpbiOutput || !c->lpInput || !c->lpOutput) return ICERR_BADPARAM;
-      int fail = Options(id).failAtFrame;
+      int fail = FailAtFrame(id);
       int n = gFrames.fetch_add(1);
       if (fail >= 0 && n >= fail) return ICERR_ERROR;
       DWORD size = ImageSize(c->lpbiInput);
