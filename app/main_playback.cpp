@@ -16,7 +16,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/rename.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/barrier.h"
 #include "base/files.h"
 #include "base/folderdialog.h"
@@ -235,7 +235,7 @@ void TFrmMain::EdtRECPathExit() {
 void TFrmMain::BtnOpenDirClick() {
   base::GuardVoid("TFrmMain.BtnOpenDirClick", [&] {
     const std::wstring folder = CheckedRecordFolder();
-    if (!folder.empty()) ShellOpen(hwnd(), L"explore", folder);
+    if (!folder.empty()) base::ShellOpen(hwnd(), L"explore", folder);
   });
 }
 

@@ -19,7 +19,7 @@
 #include "app/program.h"
 #include "app/dialog_ids.h"
 #include "app/rename.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
@@ -36,9 +36,9 @@ std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
 BOOL IgnoreTrayCall(DWORD, NOTIFYICONDATAW*) { return TRUE; }
 
-class RecordingShellOpener : public app::ShellOpener {
+class RecordingShellOpener : public base::ShellOpener {
  public:
-  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int) override {
+  bool Open(HWND, const std::wstring& verb, const std::wstring& target, const std::wstring&, int) override {
     calls.push_back(verb + L" " + target);
     return true;
   }
@@ -273,7 +273,7 @@ TEST_F(MainPlaybackTest, MessagesForAnEmptyListAndTheDefaultPlayer) {
   testsupport::ScriptedPrompter prompter;
   base::ScopedPrompter installed(prompter);
   RecordingShellOpener opener;
-  app::ScopedShellOpener openerInstalled(opener);
+  base::ScopedShellOpener openerInstalled(opener);
   Open();
   Click(id::BtnReplayRec);
   EXPECT_EQ(Narrow(form_->Status()), Narrow(app::StrNoRecordingFiles));
