@@ -42,6 +42,7 @@ void TFrmMain::BuildWebPages(HWND tabs) {
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
   // The demonstration tab is the active page at creation.
   ::SendMessageW(tabs, TCM_SETCURSEL, 1, 0);
+  ShowSelectedPage();
 }
 
 int TFrmMain::TabIndexOf(int pageId) const {
