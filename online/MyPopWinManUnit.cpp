@@ -11,7 +11,6 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
-#include <cwctype>
 
 #include "app/layout.h"
 #include "app/messages.h"
@@ -20,7 +19,9 @@
 #include "base/barrier.h"
 #include "base/resources.h"
 #include "base/shell_opener.h"
+#include "base/text.h"
 #include "base/unique.h"
+#include "online/text_case.h"
 #include "online/web_browser.h"
 
 namespace online {
@@ -33,16 +34,6 @@ UpdateCheckHook gCheckForUpdate;
 
 constexpr int kBarHeight = 37;
 constexpr int kNewWinWidth = 118, kCloseAvertWidth = 110, kBarButtonHeight = 27;
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
-  return text;
-}
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 std::wstring FileNamePart(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/:");
@@ -151,12 +142,12 @@ bool KillProcessByName(const std::wstring& name) {
     // A snapshot fails with INVALID_HANDLE_VALUE, as a file does.
     base::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
-    const std::wstring wanted = Upper(name);
+    const std::wstring wanted = UpperCase(name);
     bool result = false;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-      const std::wstring exe = Upper(entry.szExeFile);
+      const std::wstring exe = UpperCase(entry.szExeFile);
       if (FileNamePart(exe) != wanted && exe != wanted) continue;
       base::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
       result = process && ::TerminateProcess(process.get(), 0);
@@ -271,10 +262,10 @@ void TMyPopWin::DocumentClick() {
     if (!curDocument_) return;
     const std::optional<ClickedElement> element = curDocument_->EventElement();
     if (!element) return;
-    const std::wstring tag = Lower(element->tag);
+    const std::wstring tag = LowerCase(element->tag);
     if (tag == L"a")
       ClickedUrl = element->href.value_or(L"");
-    else if (tag != L"img" && Lower(element->parentTag) == L"a")
+    else if (tag != L"img" && LowerCase(element->parentTag) == L"a")
       ClickedUrl = element->parentHref.value_or(L"");
   });
 }
@@ -387,11 +378,7 @@ void TMyPopWin::BtnNewWinClick() {
   // Only a web address goes to the system's browser: the edit can be typed into, and a path
   // or another protocol handed to the shell would run whatever it names.
   if (!IsWebAddress(text)) return;
-  size_t begin = 0, end = text.size();
-  while (begin < end && std::iswspace(text[begin])) ++begin;
-  while (end > begin && std::iswspace(text[end - 1])) --end;
-  base::ShellOpen(::GetAncestor(MainWnd ? MainWnd : urlEdit_, GA_ROOT), L"Open", text.substr(begin, end - begin),
-                  SW_SHOW);
+  base::ShellOpen(::GetAncestor(MainWnd ? MainWnd : urlEdit_, GA_ROOT), L"Open", base::Trim(text), SW_SHOW);
 }
 
 std::unique_ptr<app::WebPanel> CreatePopWin(const app::WebPanelArgs& args) {

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <cwctype>
 #include <thread>
 
 #include "app/allparam.h"
@@ -17,6 +16,7 @@
 #include "base/barrier.h"
 #include "engine/scMemUtils.h"
 #include "online/content.h"
+#include "online/text_case.h"
 
 namespace online {
 
@@ -25,11 +25,6 @@ TSereverMan* ServerMan = nullptr;
 namespace {
 
 constexpr DWORD kTimeoutMs = 5000;
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 // Closes the three handles off the calling thread: a request whose server still sends a long
 // announced body blocks its close while Wine drains it.
@@ -68,7 +63,7 @@ TSereverMan::TSereverMan() {
 
 bool TestServerUrl(std::wstring url) {
   return base::Guard("TestServerUrl", [&]() -> bool {
-    if (Lower(url).find(L"http://") == std::wstring::npos) url = L"http://" + url;
+    if (LowerCase(url).find(L"http://") == std::wstring::npos) url = L"http://" + url;
 
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;

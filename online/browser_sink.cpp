@@ -4,9 +4,9 @@
 
 #include <exdisp.h>
 
-#include <cwctype>
-
 #include "base/barrier.h"
+#include "base/text.h"
+#include "online/text_case.h"
 
 namespace online {
 
@@ -37,11 +37,7 @@ const VARIANT* Arg(const DISPPARAMS* params, UINT count, UINT reversedIndex) {
 }  // namespace
 
 bool IsWebAddress(const std::wstring& url) {
-  size_t begin = 0, end = url.size();
-  while (begin < end && std::iswspace(url[begin])) ++begin;
-  while (end > begin && std::iswspace(url[end - 1])) --end;
-  std::wstring lower;
-  for (size_t i = begin; i < end && lower.size() < 8; ++i) lower += static_cast<wchar_t>(std::towlower(url[i]));
+  const std::wstring lower = LowerCase(base::Trim(url).substr(0, 8));
   return lower.rfind(L"http://", 0) == 0 || lower.rfind(L"https://", 0) == 0;
 }
 

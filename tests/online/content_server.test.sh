@@ -4,8 +4,8 @@
 # proxy on a closed port (refused).
 set -eu
 out=$(mktemp -d "$RECLUME_BUILD/content_server.XXXXXX")
-server=""
-trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$out"' EXIT
+. "$RECLUME_SRC/tests/support/content_server.sh"
+trap 'content_server_stop; rm -rf "$out"' EXIT
 cat >"$out/rules.json" <<'JSON'
 {
   "ok.test": {"status": 200, "body": "ok"},
@@ -22,18 +22,11 @@ cat >"$out/rules.json" <<'JSON'
   "caps.test": {"status": 200}
 }
 JSON
-python3 "$RECLUME_SRC/tests/support/content_server.py" "$out/rules.json" "$out/log.txt" "$out/port" &
-server=$!
-i=0
-while [ ! -f "$out/port" ]; do
-  i=$((i + 1)); [ $i -lt 100 ] || { echo "content server did not start"; exit 1; }
-  sleep 0.1
-done
-port=$(cat "$out/port")
-RECLUME_CONTENT_LOG=$(winepath -w "$out/log.txt")
-export RECLUME_CONTENT_LOG
-http_proxy=http://127.0.0.1:$port "$RECLUME_SRC/scripts/wine-run" "$RECLUME_BIN/online_tests.exe" \
-  --gtest_filter='ServerUrl.*' || { echo "--- server log"; cat "$out/log.txt"; exit 1; }
+content_server_start "$out/rules.json" "$out"
+trap 'content_server_stop; rm -rf "$out"' EXIT
+"$RECLUME_SRC/scripts/wine-run" "$RECLUME_BIN/online_tests.exe" --gtest_filter='ServerUrl.*' ||
+  { echo "--- server log"; cat "$out/log.txt"; exit 1; }
+content_server_stop
 unset RECLUME_CONTENT_LOG
 http_proxy=http://127.0.0.1:9 "$RECLUME_SRC/scripts/wine-run" "$RECLUME_BIN/online_tests.exe" \
   --gtest_filter='ServerUrlRefused.*'
