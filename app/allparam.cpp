@@ -27,15 +27,16 @@ std::wstring gCommonTexts[kCommonTextCount];
 
 namespace {
 
-// Made on first use, so a reader during static initialisation still finds the default.
+// Made on first use, so a reader during static initialisation still finds the default, and
+// never destroyed: the probe thread is detached and may still publish while the process ends.
 struct ServerBase {
   std::mutex lock;
   std::wstring url = site::kDefaultBaseUrl;
 };
 
 ServerBase& TheServerBase() {
-  static ServerBase base;
-  return base;
+  static ServerBase* base = new ServerBase;
+  return *base;
 }
 
 }  // namespace

@@ -92,6 +92,17 @@ inline constexpr int ScrollBox2 = 1312;
 inline constexpr int LblCurPicName = 1313;
 inline constexpr int BitmapImage = 1314;
 
+// --- TFrmMain: the web tabs and the web pop-up panel's address bar ---
+inline constexpr int TbDemo = 1260;
+inline constexpr int PnlDemo = 1261;
+inline constexpr int TsHot = 1262;
+inline constexpr int PnlHot = 1263;
+inline constexpr int TopBar = 1264;
+inline constexpr int AddressLabel = 1265;
+inline constexpr int UrlEdit = 1266;
+inline constexpr int BtnNewWin = 1267;
+inline constexpr int BtnCloseAvert = 1268;
+
 // --- TFrmMain: menu commands ---
 // MnOtherFunButton, the other-functions button's menu.
 inline constexpr int MnOpenAREC = 2001;

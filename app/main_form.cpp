@@ -20,6 +20,7 @@
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
+#include "base/resources.h"
 #include "base/showform.h"
 
 namespace app {
@@ -110,6 +111,7 @@ bool TFrmMain::Create() {
   BuildRegions();
   BuildMenus();
   ::EnumChildWindows(hwnd(), &SetFontOf, reinterpret_cast<LPARAM>(font_.get()));
+  if (tabFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(tabFont_.get()), FALSE);
   layout_.Apply(hwnd());
   created_ = true;
   FormCreate();
@@ -291,6 +293,7 @@ void TFrmMain::BuildCenter() {
   ::SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));  // TabSheet1: playback
   ::SendMessageW(tabs, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));  // TbDemo: demonstration
   BuildPlaybackTab(tabs);
+  BuildWebPages(tabs);
 }
 
 void TFrmMain::BuildMenus() {
@@ -436,6 +439,20 @@ void TFrmMain::AddTrayIcon() {
   if (imageList1_) {
     ::ImageList_AddIcon(imageList1_.get(), blink);
     trayIconBlink_.reset(::ImageList_GetIcon(imageList1_.get(), 0, ILD_NORMAL));
+    // Image 1: the recommendation tab's close mark, its bottom-left colour transparent.
+    base::UniqueBitmap closeMark;
+    if (base::LoadGraphicFromRes(closeMark, L"BClose", L"bmp")) {
+      HDC screen = ::GetDC(nullptr);
+      HDC dc = ::CreateCompatibleDC(screen);
+      const HGDIOBJ old = ::SelectObject(dc, closeMark.get());
+      BITMAP info{};
+      ::GetObjectW(closeMark.get(), sizeof info, &info);
+      const COLORREF transparent = ::GetPixel(dc, 0, info.bmHeight - 1);
+      ::SelectObject(dc, old);
+      ::DeleteDC(dc);
+      ::ReleaseDC(nullptr, screen);
+      ::ImageList_AddMasked(imageList1_.get(), closeMark.get(), transparent);
+    }
   }
   trayData_.Add(hwnd(), WM_TRAYICON, trayIconNormal_, kTrayTip);
 }
@@ -510,8 +527,14 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lp);
       if (!destroying_ && header->code == TCN_SELCHANGE && header->hwndFrom == Control(id::PageControl1))
-        SetControlVisible(id::TabSheet1, ::SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0) == 0);
+        PageControl1Change();
       return 0;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (item->CtlType != ODT_TAB || item->hwndItem != Control(id::PageControl1)) return FALSE;
+      base::GuardVoid("TFrmMain.PageControl1DrawTab", [&] { PageControl1DrawTab(*item); });
+      return TRUE;
     }
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
@@ -538,6 +561,16 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (msg == WM_TRAYICON) {
     if (!destroying_) WMTrayIcon(lp);
+    return 0;
+  }
+  // The web pop-up panel's notices, sent while it runs one of its handlers.
+  if (msg == WM_POPWIN_SHOW || msg == WM_POPWIN_CLOSED || msg == WM_POPWIN_LOADED) {
+    if (!destroying_)
+      base::GuardVoid("TFrmMain.WMPopWin", [&] {
+        if (msg == WM_POPWIN_SHOW) WMPopWinShow();
+        if (msg == WM_POPWIN_CLOSED) WMPopWinClosed(lp);
+        if (msg == WM_POPWIN_LOADED) WMPopWinLoaded();
+      });
     return 0;
   }
   if (msg == WM_SHOW_PENDING_BALLOON) {
@@ -599,6 +632,9 @@ void TFrmMain::OnTimer(UINT_PTR timerId) {
       case id::TimerRECing:
         TimerRECingTimer();
         break;
+      case id::TimerRefreshWB:
+        TimerRefreshWBTimer();
+        break;
       case id::TimerRecordingEnd:
         ::KillTimer(hwnd(), timerId);
         if (road_) road_->RecordingEnded();
@@ -627,6 +663,13 @@ void TFrmMain::TimerFirstRunTimer() {
   ::SendMessageW(progress, PBM_SETPOS, 0, 0);
   SetControlVisible(id::ProgressBar1, true);
   EnableTimer(id::TimerRun, true);
+  // A failure here ends the steps silently; selecting the demonstration tab makes the panel
+  // later.
+  base::GuardVoid("TFrmMain.TimerFirstRunTimer", [&] {
+    if (options_.startServerProbe) options_.startServerProbe();
+    CreatePopWin();
+    EnableTimer(id::TimerRefreshWB, true);
+  });
 }
 
 void TFrmMain::TimerRunTimer() {
@@ -635,7 +678,7 @@ void TFrmMain::TimerRunTimer() {
   if (::SendMessageW(progress, PBM_GETPOS, 0, 0) >= 100) ::SendMessageW(progress, PBM_SETPOS, 0, 0);
   ::SendMessageW(progress, PBM_STEPIT, 0, 0);
   ++runTicks_;
-  if (runTicks_ > 30) {
+  if ((myPopWin_ && myPopWin_->DemoPageLoaded()) || runTicks_ > 30) {
     EnableTimer(id::TimerRun, false);
     SetControlVisible(id::ProgressBar1, false);
     SetStatus(L"");
@@ -756,6 +799,11 @@ void TFrmMain::FormDestroy() {
     trayData_.Remove();
     SaveSettings();
     settings_.reset();
+  });
+  // The browsers are closed while OLE still runs (the program block ends it after the window).
+  base::GuardVoid("TFrmMain.FormDestroy web panel", [&] {
+    if (myPopWin_) myPopWin_->CloseBrowsers();
+    myPopWin_.reset();
   });
 }
 

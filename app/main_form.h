@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "app/recordings.h"
 #include "app/settings.h"
 #include "app/tray_icon.h"
+#include "app/web_panel.h"
 #include "base/unique.h"
 #include "base/window.h"
 #include "engine/scrcamNS.h"
@@ -70,6 +72,10 @@ struct MainFormOptions {
   std::wstring programFolder;
   // Posts WM_QUIT when the window is destroyed (the program's main form ends the run).
   bool quitOnDestroy = false;
+  // Makes the web pop-up panel on the web tabs; none: the tabs stay empty.
+  WebPanelFactory createPopWin;
+  // Starts the mirror probe (on a thread of its own; returns at once); none: no probe.
+  std::function<void()> startServerProbe;
 };
 
 class TFrmMain : public base::Window {
@@ -185,7 +191,25 @@ class TFrmMain : public base::Window {
   void TimerFirstRunTimer();
   void TimerRunTimer();
   void TimerRECingTimer();
+  void TimerRefreshWBTimer();
   void EnableTimer(int timerId, bool on);
+
+  // --- the web tabs (main_web.cpp) ---
+  // Makes the web pop-up panel once.
+  void CreatePopWin();
+  WebPanel* MyPopWin() const { return myPopWin_.get(); }
+  // The tab control's pages: TabSheet1, TbDemo and TsHot (its tab shown only while the
+  // recommendation panel is). The tab index of a page, -1 while its tab is hidden.
+  int TabIndexOf(int pageId) const;
+  void SetTabVisible(int pageId, bool visible);
+  // Selects the page's tab and shows the page alone.
+  void SelectPage(int pageId);
+  void PageControl1DrawTab(const DRAWITEMSTRUCT& item);
+  void PageControl1Change();
+  void PageControl1MouseDown(int x, int y);
+  void WMPopWinShow();
+  void WMPopWinClosed(LPARAM reason);
+  void WMPopWinLoaded() {}
   bool TimerEnabled(int timerId) const;
 
   // --- access for the other parts of the window and for tests ---
@@ -265,6 +289,10 @@ class TFrmMain : public base::Window {
   void CreateRecordingRoad();
   friend class MainRoadHost;
   void BuildPlaybackTab(HWND tabs);
+  void BuildWebPages(HWND tabs);
+  // Places every page in the tab control's display area; shows only the selected one.
+  void PlacePages();
+  void ShowSelectedPage();
   bool OnRecordingsCommand(int id, int code);
   // The system open dialog for an AVI file, starting in startFolder; empty when cancelled.
   std::wstring ChooseRecordingFile(const std::wstring& startFolder);
@@ -334,6 +362,9 @@ class TFrmMain : public base::Window {
   bool picturesSorted_ = false;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
+  // The web pop-up panel; closed and freed while the window is destroyed.
+  std::unique_ptr<WebPanel> myPopWin_;
+  base::UniqueFont tabFont_;
 };
 
 }  // namespace app

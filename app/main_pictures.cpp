@@ -15,7 +15,7 @@
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/barrier.h"
 #include "base/files.h"
 #include "base/resources.h"
@@ -418,7 +418,7 @@ void TFrmMain::MnOpenPicPathClick() {
   base::GuardVoid("TFrmMain.MnOpenPicPathClick", [&] {
     // The "img" folder of the recording last split; before any split, that of the path bar's
     // recording folder.
-    ShellOpen(hwnd(), L"open", (picFolder_.empty() ? recordFolder_ : picFolder_) + L"img");
+    base::ShellOpen(hwnd(), L"open", (picFolder_.empty() ? recordFolder_ : picFolder_) + L"img");
   });
 }
 

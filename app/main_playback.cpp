@@ -8,6 +8,7 @@
 // SbVideoScreen. Every handler is guarded: a failure ends it silently where it was.
 #include <windows.h>
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <array>
 
@@ -16,7 +17,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/rename.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/barrier.h"
 #include "base/files.h"
 #include "base/folderdialog.h"
@@ -119,12 +120,17 @@ LRESULT CALLBACK TFrmMain::PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, L
     case WM_SIZE:
       if (controlId == id::PageControl1) {
         const LRESULT result = ::DefSubclassProc(wnd, msg, wp, lp);
-        RECT page{};
-        ::GetClientRect(wnd, &page);
-        ::SendMessageW(wnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
-        if (HWND sheet = form->Control(id::TabSheet1))
-          ::SetWindowPos(sheet, HWND_TOP, page.left, page.top, page.right - page.left, page.bottom - page.top,
-                         SWP_NOACTIVATE);
+        form->PlacePages();
+        return result;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (controlId == id::PageControl1) {
+        // After the control's own handling: a left click has selected the tab by then.
+        const LRESULT result = ::DefSubclassProc(wnd, msg, wp, lp);
+        form->PageControl1MouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
         return result;
       }
       break;
@@ -235,7 +241,7 @@ void TFrmMain::EdtRECPathExit() {
 void TFrmMain::BtnOpenDirClick() {
   base::GuardVoid("TFrmMain.BtnOpenDirClick", [&] {
     const std::wstring folder = CheckedRecordFolder();
-    if (!folder.empty()) ShellOpen(hwnd(), L"explore", folder);
+    if (!folder.empty()) base::ShellOpen(hwnd(), L"explore", folder);
   });
 }
 
@@ -383,8 +389,7 @@ void TFrmMain::ReleasePlayer() { playback_.ReleasePlayer(); }
 void TFrmMain::ShowPlaybackTab() {
   HWND tabs = Control(id::PageControl1);
   if (!tabs) return;
-  ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
-  SetControlVisible(id::TabSheet1, true);
+  SelectPage(id::TabSheet1);
 }
 
 // --- the full-screen view ---

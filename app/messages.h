@@ -14,8 +14,10 @@ namespace app {
 // WM_RBUTTONDOWN, WM_MOUSEMOVE, ...). Nothing to free.
 inline constexpr UINT WM_TRAYICON = 0x401;
 
-// The web pop-up panel's notices, posted by the panel to the main window on the main thread.
-// wParam and lParam: unused (0). Nothing to free.
+// The web pop-up panel's notices, sent (SendMessage) by the panel to the main window on the
+// main thread: the window has handled one when the panel goes on. wParam: 0. lParam: 0, except
+// WM_POPWIN_CLOSED from the panel's own close, 2 (any other value only shows the
+// demonstration page). Nothing to free.
 inline constexpr UINT WM_POPWIN_SHOW = 0x464;    // the recommendation tab was shown
 inline constexpr UINT WM_POPWIN_CLOSED = 0x465;  // the recommendation tab was closed
 inline constexpr UINT WM_POPWIN_LOADED = 0x466;  // a demonstration page has loaded

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <ole2.h>
 
 #include "app/allparam.h"
 #include "app/main_form.h"
@@ -45,8 +46,16 @@ void SetProgramIdentity(bool uninstallMode) {
   if (!uninstallMode) SoftVersion = 3.6f;
 }
 
-int RunProgram(const wchar_t* commandLine) {
+int RunProgram(const wchar_t* commandLine, MainFormOptions online) {
   return base::Guard("program block", [&]() -> int {
+    // The web panels host the system's browser control, which needs OLE on this thread; it
+    // ends after the windows, which close their browsers while they are destroyed.
+    struct Ole {
+      const bool started = SUCCEEDED(::OleInitialize(nullptr));
+      ~Ole() {
+        if (started) ::OleUninitialize();
+      }
+    } ole;
     base::StartMainDispatcher();
     int code = 0;
     const bool uninstallMode = IsUninstallMode(commandLine);
@@ -59,7 +68,7 @@ int RunProgram(const wchar_t* commandLine) {
       ::SetForegroundWindow(uninstall.hwnd());
       code = MessageLoop();
     } else {
-      MainFormOptions options;
+      MainFormOptions options = std::move(online);
       options.quitOnDestroy = true;
       TFrmMain main(options);
       FrmMain = &main;

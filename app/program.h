@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "app/main_form.h"
+
 namespace app {
 
 // The first argument of a command line as the program reads it (the parsing the system gives
@@ -18,7 +20,8 @@ void SetProgramIdentity(bool uninstallMode);
 
 // Runs the program for commandLine (the whole line, program name first): the uninstall window,
 // or the main window faded in maximised; then the message loop until that window is closed.
-// Returns the exit code.
-int RunProgram(const wchar_t* commandLine);
+// Returns the exit code. online: the web services the main window is given (the web panel's
+// factory and the mirror probe's starter); quitOnDestroy is set here.
+int RunProgram(const wchar_t* commandLine, MainFormOptions online = {});
 
 }  // namespace app

@@ -6,7 +6,7 @@
 
 #include <shlobj.h>
 
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/files.h"
 
 namespace app {
@@ -117,7 +117,7 @@ DefaultOpenResult OpenInDefaultPlayer(HWND owner, const std::wstring& fileName, 
   if (IsBlankText(fileName)) return DefaultOpenResult::NoFile;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return DefaultOpenResult::Missing;
-  return ShellOpen(owner, L"open", path) ? DefaultOpenResult::Opened : DefaultOpenResult::Refused;
+  return base::ShellOpen(owner, L"open", path) ? DefaultOpenResult::Opened : DefaultOpenResult::Refused;
 }
 
 }  // namespace app

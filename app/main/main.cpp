@@ -1,6 +1,14 @@
-// Reclume's entry point: everything happens in the program block.
+// Reclume's entry point: everything happens in the program block, which gets the online
+// services for its main window from here.
 #include <windows.h>
 
 #include "app/program.h"
+#include "online/MyPopWinManUnit.h"
+#include "online/ServerManageUnit.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return app::RunProgram(::GetCommandLineW()); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  app::MainFormOptions online;
+  online.createPopWin = &online::CreatePopWin;
+  online.startServerProbe = &online::StartServerProbe;
+  return app::RunProgram(::GetCommandLineW(), std::move(online));
+}

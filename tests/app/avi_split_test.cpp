@@ -21,7 +21,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/program.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "app/tray_icon.h"
 #include "base/dispatch.h"
 #include "base/seams.h"

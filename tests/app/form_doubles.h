@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 
 namespace testapp {
 
 inline BOOL IgnoreTrayCall(DWORD, NOTIFYICONDATAW*) { return TRUE; }
 
-class RecordingShellOpener : public app::ShellOpener {
+class RecordingShellOpener : public base::ShellOpener {
  public:
-  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int) override {
+  bool Open(HWND, const std::wstring& verb, const std::wstring& target, const std::wstring&, int) override {
     calls.push_back(verb + L" " + target);
     return true;
   }

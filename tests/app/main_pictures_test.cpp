@@ -18,7 +18,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/program.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "app/tray_icon.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
@@ -258,7 +258,7 @@ TEST_F(MainPicturesTest, TheListRemovesPreviewsAddsAndOpensItsFolder) {
   EXPECT_EQ(form_->PicturePathAt(1), Img() + L"\\Frame01.BMP");
 
   RecordingShellOpener opener;
-  app::ScopedShellOpener scopedOpener(opener);
+  base::ScopedShellOpener scopedOpener(opener);
   Command(id::MnOpenPicPath);
   Command(id::BitmapListBox, LBN_DBLCLK);
   EXPECT_EQ(opener.calls, (Names{L"open " + Img(), L"open " + Img()}));

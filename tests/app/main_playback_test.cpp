@@ -19,7 +19,7 @@
 #include "app/program.h"
 #include "app/dialog_ids.h"
 #include "app/rename.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
@@ -266,7 +266,7 @@ TEST_F(MainPlaybackTest, MessagesForAnEmptyListAndTheDefaultPlayer) {
   testsupport::ScriptedPrompter prompter;
   base::ScopedPrompter installed(prompter);
   RecordingShellOpener opener;
-  app::ScopedShellOpener openerInstalled(opener);
+  base::ScopedShellOpener openerInstalled(opener);
   Open();
   Click(id::BtnReplayRec);
   EXPECT_EQ(Narrow(form_->Status()), Narrow(app::StrNoRecordingFiles));

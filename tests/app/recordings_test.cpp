@@ -10,7 +10,7 @@
 
 #include "app/player.h"
 #include "app/recordings.h"
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 #include "base/unique.h"
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
@@ -222,9 +222,9 @@ TEST(RecordingNames, ExtensionOf) {
 
 namespace {
 
-class RecordingShellOpener : public app::ShellOpener {
+class RecordingShellOpener : public base::ShellOpener {
  public:
-  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int show) override {
+  bool Open(HWND, const std::wstring& verb, const std::wstring& target, const std::wstring&, int show) override {
     calls.push_back(verb + L" " + target);
     lastShow = show;
     return answer;
@@ -239,7 +239,7 @@ TEST(DefaultPlayer, OpensOnlyAnExistingChosenFile) {
   ASSERT_TRUE(apptest::TouchFile(folder.path() + L"2.avi"));
   ASSERT_TRUE(::CreateDirectoryW((folder.path() + L"dir.avi").c_str(), nullptr));
   RecordingShellOpener opener;
-  app::ScopedShellOpener installed(opener);
+  base::ScopedShellOpener installed(opener);
   using R = app::DefaultOpenResult;
   EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"  ", folder.path() + L"  "), R::NoFile);
   EXPECT_EQ(app::OpenInDefaultPlayer(nullptr, L"9.avi", folder.path() + L"9.avi"), R::Missing);

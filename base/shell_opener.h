@@ -8,19 +8,22 @@
 
 #include <string>
 
-namespace app {
+namespace base {
 
 class ShellOpener {
  public:
   virtual ~ShellOpener() = default;
-  // Hands target to the shell with verb; true when the shell accepted it.
-  virtual bool Open(HWND owner, const std::wstring& verb, const std::wstring& target, int show) = 0;
+  // Hands target to the shell with verb and parameters (empty: none); true when the shell
+  // accepted it.
+  virtual bool Open(HWND owner, const std::wstring& verb, const std::wstring& target, const std::wstring& parameters,
+                    int show) = 0;
 };
 
 // ShellExecuteW unless a test installed another.
 ShellOpener& CurrentShellOpener();
-inline bool ShellOpen(HWND owner, const std::wstring& verb, const std::wstring& target, int show = SW_SHOWNORMAL) {
-  return CurrentShellOpener().Open(owner, verb, target, show);
+inline bool ShellOpen(HWND owner, const std::wstring& verb, const std::wstring& target, int show = SW_SHOWNORMAL,
+                      const std::wstring& parameters = {}) {
+  return CurrentShellOpener().Open(owner, verb, target, parameters, show);
 }
 
 // Installs an opener while alive; the previous one comes back on destruction.
@@ -35,4 +38,4 @@ class ScopedShellOpener {
   ShellOpener* previous_;
 };
 
-}  // namespace app
+}  // namespace base

@@ -1,17 +1,19 @@
 // The production shell opener and the test installer. ShellExecuteW answers a value above 32
 // on success.
-#include "app/shell_opener.h"
+#include "base/shell_opener.h"
 
 #include <shellapi.h>
 
-namespace app {
+namespace base {
 
 namespace {
 
 class SystemShellOpener : public ShellOpener {
  public:
-  bool Open(HWND owner, const std::wstring& verb, const std::wstring& target, int show) override {
-    const HINSTANCE result = ::ShellExecuteW(owner, verb.c_str(), target.c_str(), nullptr, nullptr, show);
+  bool Open(HWND owner, const std::wstring& verb, const std::wstring& target, const std::wstring& parameters,
+            int show) override {
+    const HINSTANCE result = ::ShellExecuteW(owner, verb.c_str(), target.c_str(),
+                                             parameters.empty() ? nullptr : parameters.c_str(), nullptr, show);
     return reinterpret_cast<INT_PTR>(result) > 32;
   }
 };
@@ -26,4 +28,4 @@ ShellOpener& CurrentShellOpener() { return *gOpener; }
 ScopedShellOpener::ScopedShellOpener(ShellOpener& opener) : previous_(gOpener) { gOpener = &opener; }
 ScopedShellOpener::~ScopedShellOpener() { gOpener = previous_; }
 
-}  // namespace app
+}  // namespace base
