@@ -238,6 +238,7 @@ class TEffects : public TCustomEffects {
   virtual void ExtractData(TMemoryStream& stream, TBitmap& bitmap, bool fixedStep, int size, int step, int offset);
   // The bytes that fit: (carrier bytes - Offset) div (8 x Step), Step 1 without a fixed step;
   // the carrier bytes are counted as TransferData sees them (formats below 8 bits become 8 bits).
+  // 0 for arguments the engine refuses (a negative Offset, a fixed Step below 1).
   static int64_t DataCapacity(const TBitmap& bitmap, bool fixedStep = false, int step = 1, int offset = 0);
 
   // Applies a composed chain of per-channel byte operations in one pass over the bitmap.
