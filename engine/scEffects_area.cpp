@@ -32,6 +32,28 @@ double RoundHalfEven(double v) {
   return f;
 }
 
+// Exact division of window sums by a pixel count n, as a multiply and a shift: for every
+// s <= 255 n, (s x m) >> k equals s div n when 2^k > 255 n^2 and m = ceil(2^k / n). The last
+// count's m and k are kept, since whole rows share one count away from the edges.
+class CountDivider {
+ public:
+  uint32_t Divide(uint32_t s, uint32_t n) {
+    if (n != n_) Prepare(n);
+    return static_cast<uint32_t>((static_cast<uint64_t>(s) * m_) >> k_);
+  }
+
+ private:
+  void Prepare(uint32_t n) {
+    n_ = n;
+    k_ = 0;
+    while ((uint64_t{1} << k_) <= 255 * static_cast<uint64_t>(n) * n) ++k_;
+    m_ = ((uint64_t{1} << k_) + n - 1) / n;
+  }
+  uint32_t n_ = 0;
+  int k_ = 0;
+  uint64_t m_ = 0;
+};
+
 // Per-channel sums of the bytes in the window of radius R around every pixel of one row of a
 // bitmap, the window clipped at the bitmap's edges. Rows are visited top to bottom.
 class WindowSums {
@@ -83,12 +105,19 @@ class WindowSums {
 
   // The average of each channel over the window without its centre pixel (the bytes at
   // centre); false when the window holds no other pixel.
-  bool NeighbourAverage(int x, const uint8_t* centre, int averages[4]) const {
+  bool NeighbourAverage(int x, const uint8_t* centre, int averages[4]) {
     const uint32_t n = Count(x) - 1;
     if (n == 0) return false;
     const uint32_t* s = Sums(x);
-    for (int c = 0; c < bpp_; ++c) averages[c] = static_cast<int>((s[c] - centre[c]) / n);
+    for (int c = 0; c < bpp_; ++c) averages[c] = static_cast<int>(divider_.Divide(s[c] - centre[c], n));
     return true;
+  }
+
+  // Each channel's average over the whole window of column x.
+  void Average(int x, uint8_t averages[4]) {
+    const uint32_t n = Count(x);
+    const uint32_t* s = Sums(x);
+    for (int c = 0; c < bpp_; ++c) averages[c] = static_cast<uint8_t>(divider_.Divide(s[c], n));
   }
 
  private:
@@ -96,6 +125,7 @@ class WindowSums {
   const int bpp_, radius_, width_;
   std::vector<uint32_t> columns_, window_;
   int top_ = 0, bottom_ = -1, rows_ = 0;
+  CountDivider divider_;
 };
 
 // Visits the walk's pixels with the window sums of their row.
@@ -161,10 +191,10 @@ bool TEffects::Blur(TBitmap& source, TBitmap& dest, TChannels channels, uint8_t 
   const unsigned sel = walk::PresentChannels(channels.data(), bpp);
   WindowSums sums(source, bpp, radius);
   EachWindow(bpp, dest, mask, MaskColor.data(), sums, [&](uint8_t* p, int x, int) {
-    const uint32_t* s = sums.Sums(x);
-    const uint32_t n = sums.Count(x);
+    uint8_t avg[4];
+    sums.Average(x, avg);
     for (int c = 0; c < bpp; ++c)
-      if (sel & (1u << c)) p[c] = static_cast<uint8_t>(s[c] / n);
+      if (sel & (1u << c)) p[c] = avg[c];
   });
   return true;
 }
