@@ -68,6 +68,7 @@ int wmain() {
     std::printf("%-38s %8.3f ms  %6.2f copies\n", name, ms, ms / copyMs);
     return ms;
   };
+  report("Blur radius 0 (the copy alone)", [&] { fx.Blur(source, dest, AllChannels, 0); });
   const double blur1 = report("Blur radius 1", [&] { fx.Blur(source, dest, AllChannels, 1); });
   report("Blur radius 4", [&] { fx.Blur(source, dest, AllChannels, 4); });
   const double blur16 = report("Blur radius 16", [&] { fx.Blur(source, dest, AllChannels, 16); });

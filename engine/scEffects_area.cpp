@@ -34,7 +34,8 @@ double RoundHalfEven(double v) {
 
 // Exact division of window sums by a pixel count n, as a multiply and a shift: for every
 // s <= 255 n, (s x m) >> k equals s div n when 2^k > 255 n^2 and m = ceil(2^k / n). The last
-// count's m and k are kept, since whole rows share one count away from the edges.
+// count's m and k are kept, since whole rows share one count away from the edges. With the
+// least such k, 2^k <= 510 n^2, so m <= 510 n + 1 fits 32 bits: one 32 x 32 multiply.
 class CountDivider {
  public:
   uint32_t Divide(uint32_t s, uint32_t n) {
@@ -47,20 +48,21 @@ class CountDivider {
     n_ = n;
     k_ = 0;
     while ((uint64_t{1} << k_) <= 255 * static_cast<uint64_t>(n) * n) ++k_;
-    m_ = ((uint64_t{1} << k_) + n - 1) / n;
+    m_ = static_cast<uint32_t>(((uint64_t{1} << k_) + n - 1) / n);
   }
   uint32_t n_ = 0;
   int k_ = 0;
-  uint64_t m_ = 0;
+  uint32_t m_ = 0;
 };
 
 // Per-channel sums of the bytes in the window of radius R around every pixel of one row of a
-// bitmap, the window clipped at the bitmap's edges. Rows are visited top to bottom.
+// bitmap of B bytes per pixel, the window clipped at the bitmap's edges. Rows are visited top
+// to bottom.
+template <int B>
 class WindowSums {
  public:
-  WindowSums(const TBitmap& source, int bytesPerPixel, int radius)
+  WindowSums(const TBitmap& source, int radius)
       : source_(source),
-        bpp_(bytesPerPixel),
         radius_(radius),
         width_(source.Width()),
         columns_(static_cast<size_t>(width_) * bpp_, 0),
@@ -121,24 +123,39 @@ class WindowSums {
   }
 
  private:
+  static constexpr int bpp_ = B;
   const TBitmap& source_;
-  const int bpp_, radius_, width_;
+  const int radius_, width_;
   std::vector<uint32_t> columns_, window_;
   int top_ = 0, bottom_ = -1, rows_ = 0;
   CountDivider divider_;
 };
 
-// Visits the walk's pixels with the window sums of their row.
-template <class F>
-void EachWindow(int bpp, TBitmap& dest, const TBitmap* mask, const uint8_t* maskColor, WindowSums& sums, F&& f) {
+// Visits the walk's pixels with the window sums of their row: f(sums, pixel, x, y).
+template <int B, class F>
+void EachWindow(TBitmap& dest, const TBitmap* mask, const uint8_t* maskColor, const TBitmap& source, int radius,
+                F&& f) {
+  WindowSums<B> sums(source, radius);
   int current = -1;
-  walk::EachPixel(bpp, dest, mask, maskColor, [&](auto, uint8_t* p, int x, int y) {
+  auto visit = [&](auto, uint8_t* p, int x, int y) {
     if (y != current) {
       sums.MoveTo(y);
       current = y;
     }
-    f(p, x, y);
-  });
+    f(sums, p, x, y);
+  };
+  walk::EachPixelOf<B>(dest, mask, maskColor, visit);
+}
+
+// Calls f with the bytes per pixel as a compile-time constant.
+template <class F>
+void WithBytes(int bpp, F&& f) {
+  switch (bpp) {
+    case 1: f(walk::Bytes<1>{}); break;
+    case 2: f(walk::Bytes<2>{}); break;
+    case 3: f(walk::Bytes<3>{}); break;
+    default: f(walk::Bytes<4>{}); break;
+  }
 }
 
 // Puts a value back when the guard goes.
@@ -189,12 +206,14 @@ bool TEffects::Blur(TBitmap& source, TBitmap& dest, TChannels channels, uint8_t 
   if (radius == 0) return true;  // the window is the pixel itself
   const int bpp = BytesPerPixel();
   const unsigned sel = walk::PresentChannels(channels.data(), bpp);
-  WindowSums sums(source, bpp, radius);
-  EachWindow(bpp, dest, mask, MaskColor.data(), sums, [&](uint8_t* p, int x, int) {
-    uint8_t avg[4];
-    sums.Average(x, avg);
-    for (int c = 0; c < bpp; ++c)
-      if (sel & (1u << c)) p[c] = avg[c];
+  WithBytes(bpp, [&](auto bytes) {
+    constexpr int B = decltype(bytes)::value;
+    EachWindow<B>(dest, mask, MaskColor.data(), source, radius, [&](WindowSums<B>& sums, uint8_t* p, int x, int) {
+      uint8_t avg[4];
+      sums.Average(x, avg);
+      for (int c = 0; c < B; ++c)
+        if (sel & (1u << c)) p[c] = avg[c];
+    });
   });
   return true;
 }
@@ -227,19 +246,22 @@ bool TEffects::SmoothFlat(TBitmap& source, TBitmap& dest, TChannels channels, ui
   }
   TBitmap& mask = MaskBitmap();
   mask.Reset(w, h, GetPixelSize());
-  WindowSums sums(source, bpp, testRadius);
-  for (int y = 0; y < h; ++y) {
-    sums.MoveTo(y);
-    const uint8_t* row = source.ScanLine(y);
-    uint8_t* m = mask.ScanLine(y);
-    for (int x = 0; x < w; ++x, row += bpp, m += bpp) {
-      int avg[4];
-      bool flat = sums.NeighbourAverage(x, row, avg);
-      for (int c = 0; c < bpp && flat; ++c)
-        if (sel & (1u << c)) flat = Clamp(avg[c] - tolerance) <= row[c] && row[c] <= Clamp(avg[c] + tolerance);
-      std::memcpy(m, flat ? flatBytes : edgeBytes, bpp);
+  WithBytes(bpp, [&](auto bytes) {
+    constexpr int B = decltype(bytes)::value;
+    WindowSums<B> sums(source, testRadius);
+    for (int y = 0; y < h; ++y) {
+      sums.MoveTo(y);
+      const uint8_t* row = source.ScanLine(y);
+      uint8_t* m = mask.ScanLine(y);
+      for (int x = 0; x < w; ++x, row += B, m += B) {
+        int avg[4] = {};
+        bool flat = sums.NeighbourAverage(x, row, avg);
+        for (int c = 0; c < B && flat; ++c)
+          if (sel & (1u << c)) flat = Clamp(avg[c] - tolerance) <= row[c] && row[c] <= Clamp(avg[c] + tolerance);
+        std::memcpy(m, flat ? flatBytes : edgeBytes, B);
+      }
     }
-  }
+  });
   Masked = true;
   return Blur(source, dest, channels, blurRadius);
 }
@@ -273,18 +295,20 @@ bool TEffects::Sharpen(TBitmap& source, TBitmap& dest, TChannels channels, uint8
   }
   const int bpp = BytesPerPixel();
   const unsigned sel = walk::PresentChannels(channels.data(), bpp);
-  WindowSums sums(source, bpp, radius);
-  EachWindow(bpp, dest, mask, MaskColor.data(), sums, [&](uint8_t* p, int x, int y) {
-    int avg[4];
-    if (!sums.NeighbourAverage(x, source.ScanLine(y) + static_cast<size_t>(x) * bpp, avg)) return;
-    for (int c = 0; c < bpp; ++c) {
-      if (!(sel & (1u << c))) continue;
-      const uint8_t b = p[c];
-      if (b < Clamp(avg[c] - tolerance))
-        p[c] = below[b];
-      else if (b > Clamp(avg[c] + tolerance))
-        p[c] = above[b];
-    }
+  WithBytes(bpp, [&](auto bytes) {
+    constexpr int B = decltype(bytes)::value;
+    EachWindow<B>(dest, mask, MaskColor.data(), source, radius, [&](WindowSums<B>& sums, uint8_t* p, int x, int y) {
+      int avg[4] = {};
+      if (!sums.NeighbourAverage(x, source.ScanLine(y) + static_cast<size_t>(x) * B, avg)) return;
+      for (int c = 0; c < B; ++c) {
+        if (!(sel & (1u << c))) continue;
+        const uint8_t b = p[c];
+        if (b < Clamp(avg[c] - tolerance))
+          p[c] = below[b];
+        else if (b > Clamp(avg[c] + tolerance))
+          p[c] = above[b];
+      }
+    });
   });
   return true;
 }
