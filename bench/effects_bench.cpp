@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "engine/scEffects.h"
 #include "engine/scEffects_simd.h"
 
@@ -21,28 +22,7 @@ using namespace engine;
 
 constexpr int kWidth = 1920, kHeight = 1080, kRuns = 21;
 
-double NowMs() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(const std::function<void()>& fn) {
-  fn();  // warm-up: page faults and first-use allocations are not what is measured
-  std::vector<double> t;
-  for (int i = 0; i < kRuns; ++i) {
-    const double start = NowMs();
-    fn();
-    t.push_back(NowMs() - start);
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
+double Median(const std::function<void()>& fn) { return bench::MedianMs(fn, kRuns); }
 
 void FillRandom(TBitmap& b) {
   std::mt19937 gen(1);

@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_helpers.h"
 #include "engine/scEffects_walk.h"
 
 namespace engine {
 namespace {
 
-inline uint8_t Clamp(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
-
-TChannels OnlyChannel(uint8_t channel) {
-  TChannels c = NoChannels;
-  if (channel < 4) c[channel] = true;
-  return c;
-}
+using helpers::Clamp;
+using helpers::OnlyChannel;
 
 // Round to nearest with halves to the even neighbour, for finite values.
 double RoundHalfEven(double v) {

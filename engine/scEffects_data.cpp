@@ -3,26 +3,14 @@
 //
 // Every check is made before anything is touched, so a call that raises leaves the bitmap
 // (its format included) and the stream as they were.
-#include <utility>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_helpers.h"
 
 namespace engine {
 namespace {
 
-// Puts an event slot back to what it held when the guard was made.
-template <class Event>
-class EventSwap {
- public:
-  EventSwap(Event& slot, Event replacement) : slot_(slot), saved_(std::move(slot)) { slot_ = std::move(replacement); }
-  ~EventSwap() { slot_ = std::move(saved_); }
-  EventSwap(const EventSwap&) = delete;
-  EventSwap& operator=(const EventSwap&) = delete;
-
- private:
-  Event& slot_;
-  Event saved_;
-};
+using helpers::HookGuard;
 
 bool BelowEightBits(TPixelFormat f) {
   return f == TPixelFormat::pfDevice || f == TPixelFormat::pf1bit || f == TPixelFormat::pf4bit;
@@ -52,7 +40,7 @@ int64_t TEffects::DataCapacity(const TBitmap& bitmap, bool fixedStep, int step, 
 
 void TEffects::HideData(TMemoryStream& stream, TBitmap& bitmap, bool fixedStep, int step, int offset) {
   CheckTransfer(static_cast<int64_t>(stream.size()), bitmap, fixedStep, step, offset);
-  EventSwap<TImportEvent> hook(OnImport, [](uint8_t& carrier, void* p, int index, int bitIndex) {
+  HookGuard<TImportEvent> hook(OnImport, [](uint8_t& carrier, void* p, int index, int bitIndex) {
     const uint8_t bit = (static_cast<const uint8_t*>(p)[index] >> bitIndex) & 1;
     carrier = static_cast<uint8_t>((carrier & 0xFE) | bit);
   });
@@ -66,7 +54,7 @@ void TEffects::ExtractData(TMemoryStream& stream, TBitmap& bitmap, bool fixedSte
   // The data is read into a stream of its own and handed over only when the read worked.
   TMemoryStream data(static_cast<size_t>(bytes));
   {
-    EventSwap<TExportEvent> hook(OnExport, [](uint8_t carrier, void* p, int index, int bitIndex) {
+    HookGuard<TExportEvent> hook(OnExport, [](uint8_t carrier, void* p, int index, int bitIndex) {
       uint8_t& b = static_cast<uint8_t*>(p)[index];
       b = static_cast<uint8_t>(((carrier & 1) << bitIndex) | (b & ~(1u << bitIndex)));
     });
