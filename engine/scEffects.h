@@ -1,7 +1,8 @@
 // The bitmap effects library: TCustomEffects walks the pixels of a bitmap and hands each one
 // to a callback (plain, paired with a second bitmap, or grouped into range cells of a shape),
 // hides and reads back bits in pixel bytes, and sizes, crops, stretches and masks bitmaps;
-// TEffects adds the colour and geometry effects the screen camera applies to its frames.
+// TEffects adds the colour and geometry effects the screen camera applies to its frames, and
+// the area effects (blur, smoothing, sharpening, mosaics) and hidden data that complete them.
 //
 // A pixel is exactly its own bytes. Channel i is byte i (blue, green, red, alpha at 32 bits);
 // at fewer than four bytes per pixel the channels the pixel lacks are not there: effects skip
