@@ -1,7 +1,7 @@
 // The area effects of TEffects: blur, smoothing of flat areas, sharpening, and the two mosaics.
 //
 // The neighbourhood effects read every pixel's clipped square window through column sums that
-// slide down the rows and a window sum that slides along each row, so a pixel costs the same
+// slide down the rows and running totals of them along each row, so a pixel costs the same
 // at any radius and the integer results are those of adding up the whole window. The mosaics
 // sum each range cell once, work out each cell's value once and paint it in a second pass over
 // the same range drawing.
@@ -62,39 +62,41 @@ class WindowSums {
         radius_(radius),
         width_(source.Width()),
         columns_(static_cast<size_t>(width_) * bpp_, 0),
-        window_(static_cast<size_t>(width_) * bpp_, 0) {}
+        prefix_(static_cast<size_t>(width_ + 1) * bpp_, 0) {}
 
   // Makes the sums those of row y; y never goes back up.
   void MoveTo(int y) {
     const int maxY = source_.Height() - 1;
     const int top = std::max(y - radius_, 0), bottom = std::min(y + radius_, maxY);
     const int n = width_ * bpp_;
+    uint32_t* __restrict col = columns_.data();
+    // Down one row in the middle of the bitmap: one row enters, one leaves, in one pass.
+    while (bottom_ < bottom && top_ < top) {
+      const uint8_t* __restrict in = source_.ScanLine(++bottom_);
+      const uint8_t* __restrict out = source_.ScanLine(top_++);
+      for (int i = 0; i < n; ++i) col[i] += static_cast<uint32_t>(in[i]) - out[i];
+    }
     while (bottom_ < bottom) {
-      const uint8_t* row = source_.ScanLine(++bottom_);
-      for (int i = 0; i < n; ++i) columns_[i] += row[i];
+      const uint8_t* __restrict in = source_.ScanLine(++bottom_);
+      for (int i = 0; i < n; ++i) col[i] += in[i];
     }
     while (top_ < top) {
-      const uint8_t* row = source_.ScanLine(top_++);
-      for (int i = 0; i < n; ++i) columns_[i] -= row[i];
+      const uint8_t* __restrict out = source_.ScanLine(top_++);
+      for (int i = 0; i < n; ++i) col[i] -= out[i];
     }
     rows_ = bottom - top + 1;
-    // Along the row: the window of x = 0 holds columns 0..min(R, maxX); each step right adds
-    // the column entering on the right and takes away the one leaving on the left.
-    const int maxX = width_ - 1;
-    uint32_t sum[4] = {};
-    for (int x = 0; x <= std::min(radius_, maxX); ++x)
-      for (int c = 0; c < bpp_; ++c) sum[c] += columns_[static_cast<size_t>(x) * bpp_ + c];
-    for (int x = 0; x <= maxX; ++x) {
-      for (int c = 0; c < bpp_; ++c) window_[static_cast<size_t>(x) * bpp_ + c] = sum[c];
-      const int in = x + radius_ + 1, out = x - radius_;
-      if (in <= maxX)
-        for (int c = 0; c < bpp_; ++c) sum[c] += columns_[static_cast<size_t>(in) * bpp_ + c];
-      if (out >= 0)
-        for (int c = 0; c < bpp_; ++c) sum[c] -= columns_[static_cast<size_t>(out) * bpp_ + c];
-    }
+    // Running totals of the columns along the row: a window is the difference of two.
+    uint32_t* __restrict pre = prefix_.data();
+    for (int i = 0; i < n; ++i) pre[i + bpp_] = pre[i] + col[i];
   }
 
-  const uint32_t* Sums(int x) const { return &window_[static_cast<size_t>(x) * bpp_]; }
+  // The sums of the window of column x.
+  void Sums(int x, uint32_t sums[4]) const {
+    const int left = std::max(x - radius_, 0), right = std::min(x + radius_, width_ - 1);
+    const uint32_t* hi = &prefix_[static_cast<size_t>(right + 1) * bpp_];
+    const uint32_t* lo = &prefix_[static_cast<size_t>(left) * bpp_];
+    for (int c = 0; c < bpp_; ++c) sums[c] = hi[c] - lo[c];
+  }
   // The pixels in the window of column x.
   uint32_t Count(int x) const {
     const int left = std::max(x - radius_, 0), right = std::min(x + radius_, width_ - 1);
@@ -106,7 +108,8 @@ class WindowSums {
   bool NeighbourAverage(int x, const uint8_t* centre, int averages[4]) {
     const uint32_t n = Count(x) - 1;
     if (n == 0) return false;
-    const uint32_t* s = Sums(x);
+    uint32_t s[4];
+    Sums(x, s);
     for (int c = 0; c < bpp_; ++c) averages[c] = static_cast<int>(divider_.Divide(s[c] - centre[c], n));
     return true;
   }
@@ -114,7 +117,8 @@ class WindowSums {
   // Each channel's average over the whole window of column x.
   void Average(int x, uint8_t averages[4]) {
     const uint32_t n = Count(x);
-    const uint32_t* s = Sums(x);
+    uint32_t s[4];
+    Sums(x, s);
     for (int c = 0; c < bpp_; ++c) averages[c] = static_cast<uint8_t>(divider_.Divide(s[c], n));
   }
 
@@ -122,7 +126,7 @@ class WindowSums {
   static constexpr int bpp_ = B;
   const TBitmap& source_;
   const int radius_, width_;
-  std::vector<uint32_t> columns_, window_;
+  std::vector<uint32_t> columns_, prefix_;
   int top_ = 0, bottom_ = -1, rows_ = 0;
   CountDivider divider_;
 };
