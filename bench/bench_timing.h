@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace bench {
@@ -30,6 +32,20 @@ inline double MemcpyMs(size_t bytes, int rounds, int pairs) {
   double start = NowMsPrecise();
   for (int i = 0; i < rounds; ++i) gCopy(to[i % pairs].data(), from[i % pairs].data(), bytes);
   return (NowMsPrecise() - start) / rounds;
+}
+
+// Median ms of `runs` calls of fn, after one call that is not timed (page faults and first-use
+// allocations are not what is measured).
+inline double MedianMs(const std::function<void()>& fn, int runs) {
+  fn();
+  std::vector<double> t;
+  for (int i = 0; i < runs; ++i) {
+    const double start = NowMsPrecise();
+    fn();
+    t.push_back(NowMsPrecise() - start);
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
 }
 
 }  // namespace bench

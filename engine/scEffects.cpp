@@ -5,6 +5,7 @@
 // walk whose OnScanPair is another; each installs its adapter for one call and puts the
 // previous handler back on every way out, exceptions included.
 #include "engine/scEffects.h"
+#include "engine/scEffects_helpers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,19 +14,7 @@
 namespace engine {
 namespace {
 
-// Puts an event slot back to what it held when the guard was made.
-template <class Event>
-class HookGuard {
- public:
-  HookGuard(Event& slot, Event replacement) : slot_(slot), saved_(std::move(slot)) { slot_ = std::move(replacement); }
-  ~HookGuard() { slot_ = std::move(saved_); }
-  HookGuard(const HookGuard&) = delete;
-  HookGuard& operator=(const HookGuard&) = delete;
-
- private:
-  Event& slot_;
-  Event saved_;
-};
+using helpers::HookGuard;
 
 struct PairRecord {
   TLines lines;

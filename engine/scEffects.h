@@ -1,7 +1,8 @@
 // The bitmap effects library: TCustomEffects walks the pixels of a bitmap and hands each one
 // to a callback (plain, paired with a second bitmap, or grouped into range cells of a shape),
 // hides and reads back bits in pixel bytes, and sizes, crops, stretches and masks bitmaps;
-// TEffects adds the colour and geometry effects the screen camera applies to its frames.
+// TEffects adds the colour and geometry effects the screen camera applies to its frames, and
+// the area effects (blur, smoothing, sharpening, mosaics) and hidden data that complete them.
 //
 // A pixel is exactly its own bytes. Channel i is byte i (blue, green, red, alpha at 32 bits);
 // at fewer than four bytes per pixel the channels the pixel lacks are not there: effects skip
@@ -134,6 +135,9 @@ class TCustomEffects {
   bool MaskHit(const uint8_t* maskPixel) const;
   // FillChannels with masking switched off for the call.
   void FillUnmasked(TBitmap& bitmap, const TPixelValue& value);
+  // Draws the range cells of a bitmap's size into RangeBitmap, as a range scan without a
+  // caller's range bitmap does, and returns it (24 bits).
+  TBitmap& DrawnRanges(int width, int height, POINT cellSize);
 
  private:
   bool PairWalk(TBitmap& bitmap, TBitmap& pairBitmap, bool convertPair, void* data, TBitmap* mask);
@@ -211,6 +215,33 @@ class TEffects : public TCustomEffects {
   virtual bool JoinChannels(TChannelBitmap* source, TBitmap& dest, uint8_t channel);
   virtual bool JoinChannels(const std::array<TChannelBitmap*, 4>& sources, TBitmap& dest);
 
+  // Area effects: Source and Dest are distinct bitmaps; Dest receives the result.
+  virtual bool Blur(TBitmap& source, TBitmap& dest, uint8_t radius, uint8_t channel);
+  virtual bool Blur(TBitmap& source, TBitmap& dest, TChannels channels, uint8_t radius);
+  virtual bool SmoothFlat(TBitmap& source, TBitmap& dest, uint8_t testRadius, uint8_t blurRadius, uint8_t tolerance,
+                          uint8_t channel);
+  virtual bool SmoothFlat(TBitmap& source, TBitmap& dest, TChannels channels, uint8_t testRadius,
+                          uint8_t blurRadius, uint8_t tolerance);
+  virtual bool Sharpen(TBitmap& source, TBitmap& dest, uint8_t radius, uint8_t tolerance, double strength,
+                       uint8_t mode, uint8_t channel);
+  virtual bool Sharpen(TBitmap& source, TBitmap& dest, TChannels channels, uint8_t radius, uint8_t tolerance,
+                       double strength, uint8_t mode);
+  virtual bool Mosaic(TBitmap& bitmap, POINT cellSize, uint8_t channel);
+  virtual bool Mosaic(TBitmap& bitmap, TChannels channels, POINT cellSize);
+  virtual bool SmoothMosaic(TBitmap& bitmap, POINT cellSize, uint8_t radius, bool sparse, uint8_t channel);
+  virtual bool SmoothMosaic(TBitmap& bitmap, TChannels channels, POINT cellSize, uint8_t radius, bool sparse);
+
+  // Hidden data: the stream's bits in the lowest bit of the carrier bytes of TransferData, bit 0
+  // of each byte first; nothing else is stored, so the reader repeats the writer's arguments.
+  // Both raise EStreamError or EBitmapError and then leave the bitmap's bytes and the stream as
+  // they were. A negative Size reads as many bytes as fit.
+  virtual void HideData(TMemoryStream& stream, TBitmap& bitmap, bool fixedStep, int step, int offset);
+  virtual void ExtractData(TMemoryStream& stream, TBitmap& bitmap, bool fixedStep, int size, int step, int offset);
+  // The bytes that fit: (carrier bytes - Offset) div (8 x Step), Step 1 without a fixed step;
+  // the carrier bytes are counted as TransferData sees them (formats below 8 bits become 8 bits).
+  // 0 for arguments the engine refuses (a negative Offset, a fixed Step below 1).
+  static int64_t DataCapacity(const TBitmap& bitmap, bool fixedStep = false, int step = 1, int offset = 0);
+
   // Applies a composed chain of per-channel byte operations in one pass over the bitmap.
   bool ApplyByteChain(TBitmap& bitmap, const TByteChain& chain);
 
@@ -227,6 +258,10 @@ class TEffects : public TCustomEffects {
  private:
   enum class Turn { R90, R270, R180, Flip, Mirror };
   bool FixedTurn(Turn turn, TBitmap& source, TBitmap& dest, const TPixelValue* fill);
+  // Converts Source to PixelSize, makes Dest its copy and works out the mask of a walk over
+  // Dest; false (nothing changed) for an empty Source, no channel, or Source as Dest.
+  bool CopyForArea(TBitmap& source, TBitmap& dest, TChannels channels, const TBitmap*& mask);
+  bool RangeMosaic(TBitmap& bitmap, TChannels channels, POINT cellSize, int radius, bool sparse);
 };
 
 }  // namespace engine

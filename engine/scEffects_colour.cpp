@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_helpers.h"
 #include "engine/scEffects_noise.h"
 #include "engine/scEffects_simd.h"
 #include "engine/scEffects_walk.h"
@@ -17,13 +18,8 @@
 namespace engine {
 namespace {
 
-inline uint8_t Clamp(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
-
-TChannels OnlyChannel(uint8_t channel) {
-  TChannels c = NoChannels;
-  if (channel < 4) c[channel] = true;
-  return c;
-}
+using helpers::Clamp;
+using helpers::OnlyChannel;
 
 // Round(v / l) with halves to the even neighbour, for v >= 0 and l >= 1.
 int RoundDivHalfEven(int v, int l) {
