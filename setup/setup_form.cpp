@@ -286,11 +286,16 @@ LRESULT TForm1::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       Paint();
       return 0;
-    case WM_CTLCOLORSTATIC: {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
       HDC dc = reinterpret_cast<HDC>(wp);
+      if (reinterpret_cast<HWND>(lp) == Item(id::Memo1)) {
+        // The read-only agreement keeps the look of a page.
+        ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+      }
       ::SetBkColor(dc, base::kFormColor);
       if (reinterpret_cast<HWND>(lp) == Item(id::Label4)) ::SetTextColor(dc, RGB(0, 0, 0xFF));
-      if (reinterpret_cast<HWND>(lp) == Item(id::Memo1)) return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(base::FormBrush());
     }
     case WM_CLOSE:
