@@ -2,12 +2,12 @@
 // moved into place, so an interrupted or refused write never leaves half a program behind.
 #include "setup/install.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <vector>
 
 #include "app/siteaddresses.h"
+#include "base/command_line.h"
 #include "base/dispatch.h"
 #include "base/files.h"
 #include "base/ombrix_reg.h"
@@ -59,12 +59,7 @@ BOOL CALLBACK PostCloseToProcessWindows(HWND wnd, LPARAM lp) {
 std::wstring FailureMessage() { return std::wstring(L"未知错误，请重新安装，或联系") + app::site::kHomePage; }
 
 std::wstring UpdateDirFromCommandLine(const wchar_t* commandLine) {
-  if (!commandLine || !*commandLine) return {};
-  int count = 0;
-  LPWSTR* args = ::CommandLineToArgvW(commandLine, &count);
-  if (!args) return {};
-  std::wstring dir = count > 1 ? args[1] : L"";
-  ::LocalFree(args);
+  std::wstring dir = base::FirstArgument(commandLine);
   for (wchar_t& c : dir)
     if (c == L'?') c = L' ';
   return base::Trim(dir);

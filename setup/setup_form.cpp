@@ -53,15 +53,6 @@ HWND MakeControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD sty
   return wnd;
 }
 
-int MessageLoop() {
-  MSG msg{};
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return static_cast<int>(msg.wParam);
-}
-
 }  // namespace
 
 bool TForm1::Create() {
@@ -327,7 +318,7 @@ int RunSetup(const wchar_t* commandLine) {
       ::GetWindowRect(form.hwnd(), &r);
       ::SetWindowPos(form.hwnd(), nullptr, r.left, 81, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       base::ShowFormAnimated(form.hwnd());
-      code = MessageLoop();
+      code = base::RunMessageLoop();
     }
     base::StopMainDispatcher();
     return code;

@@ -11,6 +11,7 @@
 #include "base/unique.h"
 #include "setup/install.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/source_files.h"
 
 namespace {
 
@@ -18,33 +19,13 @@ using testsupport::ScratchFolder;
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
+// The bytes of a file, or "<missing>".
 std::string ReadAll(const std::wstring& path) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  if (!file) return "<missing>";
-  std::string bytes(::GetFileSize(file.get(), nullptr), '\0');
-  DWORD read = 0;
-  ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  return bytes;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? "<missing>" : testsupport::ReadBytes(path);
 }
 
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data{};
-  base::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (::FindNextFileW(find.get(), &data));
-  return names;
-}
+using testsupport::FilesIn;
 
 std::span<const uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
@@ -87,8 +68,8 @@ TEST(InstallFolder, UpdateModeNeedsAnExistingFolderWithTheProgramOrItsAsideCopy)
   const std::wstring withAside = scratch / L"with aside\\";
   const std::wstring empty = scratch / L"empty\\";
   for (const auto& dir : {withProgram, withAside, empty}) ::CreateDirectoryW(dir.c_str(), nullptr);
-  WriteAll(withProgram + L"Reclume.exe", "old");
-  WriteAll(withAside + L"qivupdatetmp.exe", "aside");
+  testsupport::WriteBytes(withProgram + L"Reclume.exe", "old");
+  testsupport::WriteBytes(withAside + L"qivupdatetmp.exe", "aside");
   struct Case {
     std::wstring dir;
     bool update;
@@ -101,7 +82,7 @@ TEST(InstallFolder, UpdateModeNeedsAnExistingFolderWithTheProgramOrItsAsideCopy)
 
 TEST(ProgramFile, ReplacesTheOldFileWholeAndLeavesNothingElse) {
   ScratchFolder scratch;
-  WriteAll(scratch / L"Reclume.exe", "an old program that is longer than the new one");
+  testsupport::WriteBytes(scratch / L"Reclume.exe", "an old program that is longer than the new one");
   const std::string program = std::string("MZ\0\x90new program", 15);
   ASSERT_EQ(setup::WriteProgramFile(scratch.path(), Bytes(program)), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(ReadAll(scratch / L"Reclume.exe"), program);
@@ -111,7 +92,7 @@ TEST(ProgramFile, ReplacesTheOldFileWholeAndLeavesNothingElse) {
 TEST(ProgramFile, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   ScratchFolder scratch;
   // The target held without sharing (a running program), and a folder in the target's place.
-  WriteAll(scratch / L"Reclume.exe", "old");
+  testsupport::WriteBytes(scratch / L"Reclume.exe", "old");
   {
     base::UniqueFile held(::CreateFileW((scratch / L"Reclume.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                         nullptr));
@@ -125,7 +106,7 @@ TEST(ProgramFile, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   ::CreateDirectoryW(blocked.c_str(), nullptr);
   ::CreateDirectoryW((blocked + L"Reclume.exe").c_str(), nullptr);
   EXPECT_NE(setup::WriteProgramFile(blocked, Bytes("new")), static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(FilesIn(blocked).size(), 1u);
+  EXPECT_TRUE(FilesIn(blocked).empty()) << "a temporary file was left";
   // Nothing to write is a failure too.
   EXPECT_NE(setup::WriteProgramFile(scratch.path(), {}), static_cast<DWORD>(ERROR_SUCCESS));
 }

@@ -26,6 +26,8 @@
 #include "setup/setup_ids.h"
 #include "setup/setup_routines.h"
 #include "tests/support/program_driver.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/source_files.h"
 
 namespace {
 
@@ -48,33 +50,13 @@ bool FileExists(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The bytes of a file, or "<missing>".
 std::string ReadAll(const std::wstring& path) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return "<missing>";
-  std::string bytes(::GetFileSize(file.get(), nullptr), '\0');
-  DWORD read = 0;
-  ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  return bytes;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? "<missing>" : testsupport::ReadBytes(path);
 }
 
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data{};
-  base::UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (::FindNextFileW(find.get(), &data));
-  return names;
-}
+using testsupport::FilesIn;
 
 std::wstring Value(HKEY root, const std::wstring& key, const wchar_t* name) {
   std::wstring value;
@@ -394,9 +376,9 @@ TEST_F(PelvaneRun, UpdateModeReplacesOnlyTheProgramFile) {
   const std::wstring aside = L"C:\\aside only\\";
   const std::wstring held = L"C:\\held\\";
   for (const auto& dir : {programFiles, aside, held, std::wstring(L"C:\\no program\\")}) base::CreateFolderTree(dir);
-  WriteAll(programFiles + L"Reclume.exe", "old program");
-  WriteAll(aside + L"qivupdatetmp.exe", "moved aside");
-  WriteAll(held + L"Reclume.exe", "old program");
+  testsupport::WriteBytes(programFiles + L"Reclume.exe", "old program");
+  testsupport::WriteBytes(aside + L"qivupdatetmp.exe", "moved aside");
+  testsupport::WriteBytes(held + L"Reclume.exe", "old program");
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
   ::DeleteFileW(DesktopLink().c_str());
 
@@ -486,7 +468,7 @@ TEST_F(PelvaneRun, UninstallRemovesExactlyWhatSetupWrote) {
   const std::wstring programsGroup = base::ShellFolderValue(L"Programs") + L"\\QIV软件\\";
   ::CopyFileW(ProgramsLink().c_str(), (programsGroup + L"other.lnk").c_str(), FALSE);
   base::WriteRegStrings(HKEY_CURRENT_USER, L"Software\\Ombrix\\OTHER", {{L"name", L"other"}});
-  WriteAll(folder + L"defualt.ini", "[default]\r\n");
+  testsupport::WriteBytes(folder + L"defualt.ini", "[default]\r\n");
 
   // The close button removes nothing.
   Uninstalled closed = Uninstall(exe, temp, app::id::BtnClose);
@@ -519,7 +501,7 @@ TEST_F(PelvaneRun, UninstallKeepsRecordingsAndTheEntryOfAnotherFolder) {
   const std::wstring temp = L"C:\\temp 临时\\";
   base::CreateFolderTree(temp);
   ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = true})), "");
-  WriteAll(folder + L"1.avi", "a recording");
+  testsupport::WriteBytes(folder + L"1.avi", "a recording");
   // A copy run from another folder: the entry of the installed one stays.
   const std::wstring copy = L"C:\\other copy\\";
   base::CreateFolderTree(copy);
