@@ -25,6 +25,8 @@ namespace setup {
 namespace {
 
 constexpr int kBannerHeight = 80;
+// What the timer adds to the gauge between the steps of the install sequence.
+constexpr int kCreep = 3;
 
 // The agreement shown in Memo1.
 constexpr const wchar_t* kAgreement =
@@ -128,11 +130,12 @@ bool TForm1::Create() {
 
 bool TForm1::Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void TForm1::GaugeStep(int amount) {
+void TForm1::GaugeStep(int amount, bool pump) {
   HWND gauge = Item(id::Gauge1);
   const int position = static_cast<int>(::SendMessageW(gauge, PBM_GETPOS, 0, 0));
   ::SendMessageW(gauge, PBM_SETPOS, std::min(100, position + amount), 0);
-  base::PumpPending();
+  // A step of the sequence lets the window catch up; the timer's creeping needs no pumping.
+  if (pump) base::PumpPending();
 }
 
 void TForm1::SetHint(const wchar_t* text) { ::SetWindowTextW(Item(id::LblHint), text); }
@@ -231,7 +234,7 @@ void TForm1::TimerFirstRunTimer() {
 
 void TForm1::Timer1Timer() {
   // The gauge creeps on between the steps, never past its end.
-  GaugeStep(3);
+  GaugeStep(kCreep, false);
 }
 
 void TForm1::OpenHomePage() {

@@ -34,7 +34,9 @@ class TForm1 : public base::Window {
  private:
   HWND Item(int id) const { return ::GetDlgItem(hwnd(), id); }
   bool Checked(int id) const;
-  void GaugeStep(int amount = 20);
+  // Adds amount to the gauge (never past 100); a step of the sequence (20) then serves the
+  // window's pending messages.
+  void GaugeStep(int amount = 20, bool pump = true);
   void SetHint(const wchar_t* text);
   void LockControls(bool locked);
   void Fail();

@@ -463,6 +463,7 @@ TEST_F(PelvaneRun, UninstallRemovesExactlyWhatSetupWrote) {
   // The desktop box unticked; a folder of the link's name where no link was made.
   ::DeleteFileW(DesktopLink().c_str());
   ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = false})), "");
+  EXPECT_FALSE(FileExists(DesktopLink())) << "a desktop link was made with the box unticked";
   const std::wstring desktopGroup = base::SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) + L"\\QIV软件\\";
   base::CreateFolderTree(desktopGroup + L"屏幕录像");
   const std::wstring programsGroup = base::ShellFolderValue(L"Programs") + L"\\QIV软件\\";
