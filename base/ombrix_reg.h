@@ -60,8 +60,8 @@ class ScopedRegistry {
   Registry* previous_;
 };
 
-// A failure of the registry: ERROR_SUCCESS for none, ERROR_FILE_NOT_FOUND (and a missing path)
-// counts as "already gone" where something is being deleted.
+// True when a deletion's status means the thing is gone: deleted now, or not there at all
+// (ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND).
 inline bool IsGone(LSTATUS status) { return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
 // Opens (creating it when missing) root\path and writes the string values in order; the first
