@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "base/unique.h"
 #include "setup/install.h"
+#include "tests/support/doubles.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/source_files.h"
 
@@ -112,32 +113,24 @@ TEST(ProgramFile, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_NE(setup::WriteProgramFile(scratch.path(), {}), static_cast<DWORD>(ERROR_SUCCESS));
 }
 
-class RecordingPrompter : public base::Prompter {
- public:
-  int Show(HWND, const std::wstring& text, const std::wstring& caption, UINT) override {
-    texts.push_back(caption + L": " + text);
-    return IDOK;
-  }
-  std::vector<std::wstring> texts;
-};
-
 TEST(UpdateMode, AFailedUpdatePutsTheAsideCopyBackAndSaysSo) {
   ScratchFolder scratch;
   testsupport::WriteBytes(scratch / L"qivupdatetmp.exe", "the program that ran");
-  RecordingPrompter prompter;
+  testsupport::ScriptedPrompter prompter;
   base::ScopedPrompter usePrompter(prompter);
   // Nothing to write: the update fails.
   EXPECT_FALSE(setup::RunUpdate(scratch.path(), {}));
   EXPECT_EQ(ReadAll(scratch / L"Reclume.exe"), "the program that ran");
   EXPECT_EQ(ReadAll(scratch / L"qivupdatetmp.exe"), "<missing>");
-  ASSERT_EQ(prompter.texts.size(), 1u);
-  EXPECT_EQ(Narrow(prompter.texts[0]), Narrow(std::wstring(L"QIV软件安装包: ") + setup::FailureMessage()));
+  ASSERT_EQ(prompter.asked().size(), 1u);
+  EXPECT_EQ(Narrow(prompter.asked()[0].text), Narrow(setup::FailureMessage()));
+  EXPECT_EQ(Narrow(prompter.asked()[0].caption), Narrow(L"QIV软件安装包"));
 
   // A successful one leaves the aside copy to the program that made it.
   testsupport::WriteBytes(scratch / L"qivupdatetmp.exe", "aside");
   EXPECT_TRUE(setup::RunUpdate(scratch.path(), Bytes("new")));
   EXPECT_EQ(ReadAll(scratch / L"Reclume.exe"), "new");
-  EXPECT_EQ(prompter.texts.size(), 1u);
+  EXPECT_EQ(prompter.asked().size(), 1u);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "setup/setup_form.h"
 #include "setup/setup_ids.h"
 #include "setup/setup_routines.h"
+#include "tests/support/doubles.h"
 #include "tests/support/program_driver.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/source_files.h"
@@ -331,15 +332,6 @@ class RefusingMachineKeys : public base::Registry {
   }
 };
 
-class RecordingPrompter : public base::Prompter {
- public:
-  int Show(HWND, const std::wstring& text, const std::wstring&, UINT) override {
-    texts.push_back(text);
-    return IDOK;
-  }
-  std::vector<std::wstring> texts;
-};
-
 TEST_F(PelvaneRun, ARefusedEntryIsReportedAfterFileKeyAndLinksWithoutRunningAnything) {
   SKIP_OUTSIDE_SCRATCH_PREFIX();
   const std::wstring folder = L"C:\\refused 拒绝\\";
@@ -349,15 +341,15 @@ TEST_F(PelvaneRun, ARefusedEntryIsReportedAfterFileKeyAndLinksWithoutRunningAnyt
   const std::wstring opened = OpenedPages();
   RefusingMachineKeys registry;
   base::ScopedRegistry useRegistry(registry);
-  RecordingPrompter prompter;
+  testsupport::ScriptedPrompter prompter;
   base::ScopedPrompter usePrompter(prompter);
   const std::string program = "MZ a small program";
   setup::TForm1 form({reinterpret_cast<const uint8_t*>(program.data()), program.size()}, false);
   ASSERT_TRUE(form.Create());
   ::SetWindowTextW(::GetDlgItem(form.hwnd(), setup::id::EdtPicPath), folder.c_str());
   EXPECT_FALSE(form.BtnNextClick());
-  ASSERT_EQ(prompter.texts.size(), 1u);
-  EXPECT_EQ(Narrow(prompter.texts[0]), Narrow(setup::FailureMessage()));
+  ASSERT_EQ(prompter.asked().size(), 1u);
+  EXPECT_EQ(Narrow(prompter.asked()[0].text), Narrow(setup::FailureMessage()));
   EXPECT_EQ(ReadAll(target), program);
   EXPECT_EQ(Narrow(Value(HKEY_CURRENT_USER, kProductKey, L"app")), Narrow(target));
   EXPECT_EQ(Narrow(ReadLink(DesktopLink()).target), Narrow(target));
