@@ -75,6 +75,23 @@ inline constexpr int BtnPause = 1255;
 inline constexpr int BtnStop = 1256;
 inline constexpr int FullScreenBtn = 1257;
 
+// --- TFrmMain: the picture panel (PnlPic) ---
+inline constexpr int ToolBar1 = 1300;
+inline constexpr int Panel1 = 1301;
+inline constexpr int BtnLoadPics = 1302;
+inline constexpr int SpeedButton13 = 1303;
+inline constexpr int BtnCreateAVI = 1304;
+inline constexpr int BtnClosePICPan = 1305;
+inline constexpr int SpeedButton14 = 1306;
+inline constexpr int BtnPicMoveDown = 1307;
+inline constexpr int BtnPicSort = 1308;
+inline constexpr int spinRate = 1309;
+inline constexpr int GBPicList = 1310;
+inline constexpr int BitmapListBox = 1311;
+inline constexpr int ScrollBox2 = 1312;
+inline constexpr int LblCurPicName = 1313;
+inline constexpr int BitmapImage = 1314;
+
 // --- TFrmMain: menu commands ---
 // MnOtherFunButton, the other-functions button's menu.
 inline constexpr int MnOpenAREC = 2001;
@@ -95,6 +112,8 @@ inline constexpr int MnDeleteREC = 2032;
 inline constexpr int MnUpdateRECName = 2033;
 inline constexpr int MnDefaultOpenREC = 2034;
 inline constexpr int MnOpenCurDir = 2035;
+// PmPicList, the picture list's menu.
+inline constexpr int MnOpenPicPath = 2050;
 // PopupMenu1 (attached to no control; only its check marks are set).
 inline constexpr int PmAutoRun = 2040;
 inline constexpr int PmPicAutoSave = 2041;

@@ -256,6 +256,7 @@ void TFrmMain::BuildCenter() {
   Panel& center = *panels_.at(id::SbCenter);
   Panel& pic = AddPanel(center.hwnd(), id::PnlPic, false);
   center.layout().Add(pic.hwnd(), Dock::Bottom, 183);
+  BuildPicturePanel(pic.hwnd());
   auto splB1 = std::make_unique<Splitter>();
   splB1->Create(center.hwnd(), id::SplB1, center.layout(), pic.hwnd(), Dock::Bottom);
   Register(id::SplB1, splB1->hwnd());
@@ -317,6 +318,7 @@ void TFrmMain::BuildMenus() {
                    id::MnOpenCurDir})
     AppendItem(pmRecList_.get(), item, L"");
   pmPicList_.reset(::CreatePopupMenu());
+  AppendItem(pmPicList_.get(), id::MnOpenPicPath, L"打开所在文件夹");
   pmHelp_.reset(::CreatePopupMenu());
   popupMenu1_.reset(::CreatePopupMenu());
   AppendItem(popupMenu1_.get(), id::PmAutoRun, L"开机时自动启动");
@@ -519,6 +521,12 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       // A second close while the first one waits for the recording is the same close.
       if (closing_ || !FormCloseQuery()) return 0;
+      // A split running in this call's loop ends first; the window closes once it has returned.
+      if (splitting_) {
+        closeAfterSplit_ = true;
+        splitCancel_ = true;
+        return 0;
+      }
       closing_ = true;
       StopRecordingForExit();
       ::DestroyWindow(hwnd());
@@ -546,6 +554,7 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void TFrmMain::OnCommand(int commandId, int code) {
   base::GuardVoid("TFrmMain.OnCommand", [&] {
     if (OnRecordingsCommand(commandId, code)) return;
+    if (OnPicturesCommand(commandId, code)) return;
     if (code != BN_CLICKED && code != 0) return;  // edits' and lists' notifications are not commands
     switch (commandId) {
       case id::CbSound:
@@ -720,7 +729,9 @@ void TFrmMain::BtnOtherFunClick() {
 }
 
 void TFrmMain::ShowContextMenu(HWND source, POINT screen) {
-  HMENU menu = source == Control(id::LbVideoList) ? pmRecList_.get() : pmApp_.get();
+  HMENU menu = source == Control(id::LbVideoList)     ? pmRecList_.get()
+               : source == Control(id::BitmapListBox) ? pmPicList_.get()
+                                                      : pmApp_.get();
   if (screen.x == -1 && screen.y == -1) ::GetCursorPos(&screen);  // from the keyboard
   ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
 }

@@ -15,7 +15,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/avi_split.h"
 #include "app/control_ids.h"
 #include "app/flat_button.h"
 #include "app/layout.h"
@@ -149,6 +151,36 @@ class TFrmMain : public base::Window {
   RecordingList& Recordings() { return recordings_; }
   Playback& Player() { return playback_; }
 
+  // --- the picture panel: splitting a recording, the picture list (main_pictures.cpp) ---
+  void BtnAVIToPICClick();
+  // Splits fileName into pictures in its folder's "img" (save false: decoded and shown only).
+  // Does nothing while a split runs.
+  void AviToPictures(const std::wstring& fileName, bool save);
+  void BtnLoadPicsClick();
+  // Appends an entry for each file in order; a file that is no bitmap ends the adding. Returns
+  // the number added.
+  int AddPictureFiles(const std::vector<std::wstring>& files);
+  void SpeedButton13Click();
+  void SpeedButton14Click();
+  void BtnPicMoveDownClick();
+  void BtnPicSortClick();
+  void BitmapListBoxClick();
+  void MnOpenPicPathClick();
+  void BtnClosePICPanClick();
+  void BtnCreateAVIClick();
+  // A split runs (its loop lets the window's messages run meanwhile).
+  bool Splitting() const { return splitting_; }
+  // The stop request for a running split: every recording start raises it.
+  void RaiseSplitCancel() { splitCancel_ = true; }
+  bool SplitCancel() const { return splitCancel_; }
+  // The folder of the recording last split, ending with "\".
+  const std::wstring& PicFolder() const { return picFolder_; }
+  // The entries' texts, and the path an entry stands for.
+  std::vector<std::wstring> PictureEntries() const;
+  std::wstring PicturePathAt(int index) const;
+  // How the split writes its pictures (tests hand in a failing writer); empty: the file system.
+  void SetPictureWriter(PictureWriter writer) { pictureWriter_ = std::move(writer); }
+
   // --- timers ---
   void TimerFirstRunTimer();
   void TimerRunTimer();
@@ -234,8 +266,16 @@ class TFrmMain : public base::Window {
   friend class MainRoadHost;
   void BuildPlaybackTab(HWND tabs);
   bool OnRecordingsCommand(int id, int code);
+  // The system open dialog for an AVI file, starting in startFolder; empty when cancelled.
+  std::wstring ChooseRecordingFile(const std::wstring& startFolder);
   // The recording folder, checked and made (with the road's messages); empty when unusable.
   std::wstring CheckedRecordFolder();
+  void BuildPicturePanel(HWND panel);
+  void ApplyPicturePanelTexts();
+  bool OnPicturesCommand(int id, int code);
+  void ShowPicturePanel();
+  void SetPreview(base::UniqueBitmap picture);
+  friend class PictureSplitView;
   static LRESULT CALLBACK PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
                                                DWORD_PTR self);
 
@@ -282,6 +322,16 @@ class TFrmMain : public base::Window {
   Playback playback_;
   base::UniqueFont listFont_;
   std::wstring openDialogFolder_;  // where "open a recording" starts, once a folder was chosen
+  // The picture panel: the split's state, and the path behind each list entry (the entry's
+  // item data is its key here), so the list holds no bitmaps.
+  bool splitting_ = false;
+  bool splitCancel_ = false;
+  bool closeAfterSplit_ = false;
+  std::wstring picFolder_;
+  PictureWriter pictureWriter_;
+  std::map<LPARAM, std::wstring> picturePaths_;
+  LPARAM nextPictureKey_ = 1;
+  bool picturesSorted_ = false;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
 };

@@ -334,18 +334,22 @@ void TFrmMain::BtnOpenARECClick() {
     const std::wstring folder = CheckedRecordFolder();
     if (folder.empty()) return;
     SetControlVisible(id::PnlScreen, true);
-    std::wstring start = openDialogFolder_.empty() ? folder : openDialogFolder_;
-    wchar_t file[MAX_PATH] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = start.c_str();
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (::GetOpenFileNameW(&ofn)) PlayFile(file);
+    const std::wstring file = ChooseRecordingFile(openDialogFolder_.empty() ? folder : openDialogFolder_);
+    if (!file.empty()) PlayFile(file);
   });
+}
+
+std::wstring TFrmMain::ChooseRecordingFile(const std::wstring& startFolder) {
+  wchar_t file[MAX_PATH] = {};
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd();
+  ofn.lpstrFilter = L"AVI File (*.avi)\0*.avi\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = startFolder.c_str();
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  return ::GetOpenFileNameW(&ofn) ? std::wstring(file) : std::wstring();
 }
 
 void TFrmMain::BtnPlayClick() {
@@ -390,7 +394,12 @@ void TFrmMain::SetFullScreenView(bool on) {
     SetControlVisible(id::PnlScreen, on);
     SetStatus(base::Format(StrCurrentFileFmt, targetPath_));
     for (int region : kFrameRegions) SetControlVisible(region, !on);
-    if (on) SetControlVisible(id::PnlPic, false);
+    // The picture panel comes back with the frame when it was open (its close button's tag).
+    const FlatButton* picClose = Button(id::BtnClosePICPan);
+    if (on)
+      SetControlVisible(id::PnlPic, false);
+    else if (picClose && picClose->tag() == 2)
+      SetControlVisible(id::PnlPic, true);
     ::ShowWindow(hwnd(), on ? SW_MAXIMIZE : SW_RESTORE);
     // After the window has its new size: the video is stretched over the playback area, or back
     // at its own size.

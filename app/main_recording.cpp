@@ -101,6 +101,8 @@ void TFrmMain::CreateRecordingRoad() {
 }
 
 void TFrmMain::BtnSartRecClick() {
+  // Every recording start ends a running split before its next frame.
+  RaiseSplitCancel();
   if (road_) road_->BtnSartRecClick();
 }
 

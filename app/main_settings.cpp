@@ -71,6 +71,7 @@ void TFrmMain::ApplyTextsAndGlyphs() {
         {id::BtnOpenDir, L"opendir"},     {id::BtnSelectPath, L"selectpath"},       {id::BtnReplayRec, L"BtnReplayRec"},
         {id::BtnStopRec, L"BtnStopRec"}};
     for (const auto& [button, name] : glyphs) SetGlyph(button, name);
+    ApplyPicturePanelTexts();
 
     for (const auto& [picture, name] : {std::pair{id::ImgToolBar, L"toolbar"}, std::pair{id::ImgRectName, L"namesave"}}) {
       auto it = pictures_.find(picture);

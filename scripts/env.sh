@@ -19,6 +19,48 @@ reclume_build() {
 
 started_pids=()
 
+# Settings of the prefix itself, written before the persistent server starts and waited for:
+# a server killed at the end of a short session has not yet saved what was written to it.
+reclume_prefix_settings() {
+  local wrote=0
+  # A crashing program prints its backtrace and ends instead of waiting on a crash dialog.
+  if [ ! -f "$WINEPREFIX/.reclume-nocrashdialog" ]; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.reclume-nocrashdialog"; wrote=1
+  fi
+  # Chinese texts: every face the program asks for, by its English and its Chinese name, is
+  # replaced by the CJK font that setup installs; a face Wine cannot find otherwise falls back
+  # to a font without Chinese and draws boxes. The names go in through a UTF-16 .reg file (the
+  # command line would pass them through the ANSI code page), and what landed is read back.
+  # The marker holds the list it was written for, so a prefix made with another list is
+  # brought up to date.
+  local cjk_font="WenQuanYi Micro Hei"
+  local cjk_faces=(SimSun 宋体 NSimSun 新宋体 "Microsoft YaHei" 微软雅黑 SimHei 黑体 PMingLiU
+                   Tahoma Arial "MS Sans Serif")
+  local font_marker=$WINEPREFIX/.reclume-cjkfonts
+  if [ "$(cat "$font_marker" 2>/dev/null)" != "$(printf '%s\n' "$cjk_font" "${cjk_faces[@]}")" ]; then
+    local reg=$build/run/cjkfonts.reg face
+    {
+      printf '\xff\xfe'
+      { printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+        for face in "${cjk_faces[@]}"; do printf '"%s"="%s"\r\n' "$face" "$cjk_font"; done
+        printf '\r\n'; } | iconv -f UTF-8 -t UTF-16LE
+    } >"$reg"
+    wrote=1
+    wine regedit /S "$(winepath -w "$reg")" </dev/null >/dev/null 2>&1 || true
+    wine reg export 'HKCU\Software\Wine\Fonts\Replacements' "$(winepath -w "$reg")" /y </dev/null >/dev/null 2>&1 || true
+    local landed missing=0
+    landed=$(iconv -f UTF-16LE -t UTF-8 "$reg" 2>/dev/null | tr -d '\r' || true)
+    for face in "${cjk_faces[@]}"; do
+      grep -qxF "\"$face\"=\"$cjk_font\"" <<<"$landed" || { echo "session: font replacement for $face did not land" >&2; missing=1; }
+    done
+    rm -f "$reg" "$WINEPREFIX/.reclume-cjkfont"
+    [ $missing = 1 ] || printf '%s\n' "$cjk_font" "${cjk_faces[@]}" >"$font_marker"
+  fi
+  if [ $wrote = 1 ]; then timeout 120 wineserver -w || true; fi
+}
+
 reclume_start_session() {
   # $1: Xvfb screen (e.g. 1920x1080x24); $2: 1 to leave the caller's DISPLAY in place.
   local screen=${1:-1920x1080x24} keep_display=${2:-0}
@@ -60,42 +102,9 @@ reclume_start_session() {
     done
   fi
   reclume_install_codec
+  reclume_prefix_settings
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
-  # A crashing program prints its backtrace and ends instead of waiting on a crash dialog.
-  if [ ! -f "$WINEPREFIX/.reclume-nocrashdialog" ]; then
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.reclume-nocrashdialog"
-  fi
-  # Chinese texts: every face the program asks for, by its English and its Chinese name, is
-  # replaced by the CJK font that setup installs; a face Wine cannot find otherwise falls back
-  # to a font without Chinese and draws boxes. The names go in through a UTF-16 .reg file (the
-  # command line would pass them through the ANSI code page), and what landed is read back.
-  # The marker holds the list it was written for, so a prefix made with another list is
-  # brought up to date.
-  local cjk_font="WenQuanYi Micro Hei"
-  local cjk_faces=(SimSun 宋体 NSimSun 新宋体 "Microsoft YaHei" 微软雅黑 SimHei 黑体 PMingLiU
-                   Tahoma Arial "MS Sans Serif")
-  local font_marker=$WINEPREFIX/.reclume-cjkfonts
-  if [ "$(cat "$font_marker" 2>/dev/null)" != "$(printf '%s\n' "$cjk_font" "${cjk_faces[@]}")" ]; then
-    local reg=$build/run/cjkfonts.reg face
-    {
-      printf '\xff\xfe'
-      { printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-        for face in "${cjk_faces[@]}"; do printf '"%s"="%s"\r\n' "$face" "$cjk_font"; done
-        printf '\r\n'; } | iconv -f UTF-8 -t UTF-16LE
-    } >"$reg"
-    wine regedit /S "$(winepath -w "$reg")" </dev/null >/dev/null 2>&1 || true
-    wine reg export 'HKCU\Software\Wine\Fonts\Replacements' "$(winepath -w "$reg")" /y </dev/null >/dev/null 2>&1 || true
-    local landed missing=0
-    landed=$(iconv -f UTF-16LE -t UTF-8 "$reg" 2>/dev/null | tr -d '\r' || true)
-    for face in "${cjk_faces[@]}"; do
-      grep -qxF "\"$face\"=\"$cjk_font\"" <<<"$landed" || { echo "session: font replacement for $face did not land" >&2; missing=1; }
-    done
-    rm -f "$reg" "$WINEPREFIX/.reclume-cjkfont"
-    [ $missing = 1 ] || printf '%s\n' "$cjk_font" "${cjk_faces[@]}" >"$font_marker"
-  fi
   # Start Wine's services and desktop now, with no output handles of ours, so the helper
   # processes that outlive every program never hold a test's output pipe open.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -23,6 +23,7 @@
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/form_doubles.h"
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
@@ -34,16 +35,8 @@ using Names = std::vector<std::wstring>;
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
-BOOL IgnoreTrayCall(DWORD, NOTIFYICONDATAW*) { return TRUE; }
-
-class RecordingShellOpener : public app::ShellOpener {
- public:
-  bool Open(HWND, const std::wstring& verb, const std::wstring& target, int) override {
-    calls.push_back(verb + L" " + target);
-    return true;
-  }
-  std::vector<std::wstring> calls;
-};
+using testapp::IgnoreTrayCall;
+using testapp::RecordingShellOpener;
 
 class MainPlaybackTest : public ::testing::Test {
  protected:

@@ -47,7 +47,7 @@ bool WriteMrleAvi(const std::wstring& path, int width, int height, int frames, i
 }
 
 bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames, int fps, DWORD codec,
-                     int keyFrameEvery, int bits) {
+                     int keyFrameEvery, int bits, FixturePattern pattern) {
   if (bits != 8 && bits != 32) return false;
   AviLibrary library;
   ::DeleteFileW(path.c_str());
@@ -91,10 +91,10 @@ bool WriteFixtureAvi(const std::wstring& path, int width, int height, int frames
 
   std::vector<BYTE> pixels(format.header.biSizeImage);
   for (int frame = 0; frame < frames; ++frame) {
-    // Top half one colour, bottom half the next, changing every frame.
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) {
-        const BYTE index = static_cast<BYTE>((frame + (y < height / 2 ? 0 : 1)) % 4);
+        const int step = pattern == FixturePattern::Halves ? (y < height / 2 ? 0 : 1) : (x + 8 * frame) / 16;
+        const BYTE index = static_cast<BYTE>((frame + step) % 4);
         if (bits == 8)
           pixels[static_cast<size_t>(y * stride + x)] = index;
         else

@@ -12,18 +12,7 @@ wine "$RECLUME_BIN/audio_tests.exe" --gtest_filter=WaveFiles.* >"$dir/log.txt" 2
   cat "$dir/log.txt"; echo "the wave program failed"; exit 1; }
 grep -q "\[  PASSED  \] 1 test" "$dir/log.txt" || { cat "$dir/log.txt"; echo "the wave test did not run"; exit 1; }
 
-fail=0
-check() {  # what got expected
-  if [ "$2" != "$3" ]; then echo "$1: got $2, expected $3"; fail=1; else echo "$1: $2"; fi
-}
-near() {  # what got expected tolerance
-  if awk -v g="$2" -v e="$3" -v t="$4" 'BEGIN { exit !(g - e <= t && e - g <= t) }'; then
-    echo "$1: $2 (expected $3 +- $4)"
-  else
-    echo "$1: got $2, expected $3 +- $4"; fail=1
-  fi
-}
-probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of default=nw=1:nk=1 "$1"; }
+. "$RECLUME_SRC/tests/audio/shell_checks.sh"
 
 check "converted codec" "$(probe converted.wav codec_name)" pcm_s16le
 check "converted rate" "$(probe converted.wav sample_rate)" 44100

@@ -1,0 +1,348 @@
+// The split of a recording into bitmap pictures.
+//
+// Frames come from AVIStreamGetFrame as packed DIBs: the header, its colour table (or the
+// three masks of a bit-field frame), then the pixels. MRLE frames arrive at 8 bits with 256
+// colours, other files at 24 or 32 bits, bottom-up or top-down. Every frame is drawn with
+// StretchDIBits into one 24-bit bottom-up DIB section, made once per frame size: that draws
+// every kind the right way up (DrawDib refuses top-down 24-bit frames), and its bits are the
+// pixel rows of the bitmap file as they stand.
+//
+// Each picture is written under a temporary name in "img" and renamed over its final name
+// once it is complete, so a failed write leaves no partial picture and keeps an earlier one.
+// The AVI file is released when the split ends: a file held open by AVIFile cannot be renamed
+// or deleted.
+#include "app/avi_split.h"
+
+#include <vfw.h>
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "app/kv.h"
+#include "base/files.h"
+#include "base/short_names.h"
+#include "base/text.h"
+#include "base/unique.h"
+#include "engine/vfw_handles.h"
+
+namespace app {
+
+namespace {
+
+// Our own texts for a split that ends before its last frame.
+constexpr const wchar_t* kSplitEndedFmt = L"分解未完成：%s\n已生成%d个图片。";
+constexpr const wchar_t* kNoVideoStreamFmt = L"文件中没有可分解的视频流（%s）";
+constexpr const wchar_t* kNoDecoderFmt = L"没有能解码此视频的解码器（压缩格式 %s）";
+constexpr const wchar_t* kStreamingRefusedFmt = L"无法读取视频流（%s）";
+constexpr const wchar_t* kFrameUnreadableFmt = L"无法读取第%d帧";
+constexpr const wchar_t* kFrameFormatFmt = L"第%d帧的格式无法转换为图片";
+constexpr const wchar_t* kFolderFailedFmt = L"无法建立图片文件夹 %s：%s";
+constexpr const wchar_t* kFolderIsFile = L"已有同名的文件";
+constexpr const wchar_t* kPictureFailedFmt = L"无法写入图片 %s：%s";
+
+// Frames larger than this on either side are not taken (a damaged header).
+constexpr LONG kMaxFrameSide = 16384;
+
+// AVIFileInit / AVIFileExit for one split.
+struct AviLibrary {
+  AviLibrary() { ::AVIFileInit(); }
+  ~AviLibrary() { ::AVIFileExit(); }
+  AviLibrary(const AviLibrary&) = delete;
+  AviLibrary& operator=(const AviLibrary&) = delete;
+};
+
+struct GetFrameTraits {
+  using Handle = PGETFRAME;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::AVIStreamGetFrameClose(h); }
+};
+
+// AVIStreamBeginStreaming / AVIStreamEndStreaming.
+class Streaming {
+ public:
+  explicit Streaming(PAVISTREAM stream) : stream_(stream) {}
+  ~Streaming() {
+    if (started_) ::AVIStreamEndStreaming(stream_);
+  }
+  Streaming(const Streaming&) = delete;
+  Streaming& operator=(const Streaming&) = delete;
+  HRESULT Begin(LONG start, LONG end) {
+    const HRESULT result = ::AVIStreamBeginStreaming(stream_, start, end, 1000);
+    started_ = result == 0;
+    return result;
+  }
+
+ private:
+  PAVISTREAM stream_;
+  bool started_ = false;
+};
+
+std::wstring SystemText(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length ? base::Trim(std::wstring_view(buffer, length)) : base::Format(L"error %u", error);
+  if (buffer) ::LocalFree(buffer);
+  return text;
+}
+
+std::wstring FourCCText(DWORD code) {
+  std::wstring text;
+  for (int i = 0; i < 4; ++i) {
+    const wchar_t c = static_cast<wchar_t>((code >> (8 * i)) & 0xFF);
+    text += (c >= 0x20 && c < 0x7F) ? c : L'?';
+  }
+  return text;
+}
+
+// Where a packed frame's pixels start: after the header and its colour table (biClrUsed
+// entries, or 2^bits when 0 at 8 bits or less), or after the three masks that follow a plain
+// header of a bit-field frame.
+size_t PixelOffset(const BITMAPINFOHEADER& header) {
+  size_t colours = header.biClrUsed;
+  if (colours == 0 && header.biBitCount <= 8) colours = size_t{1} << header.biBitCount;
+  size_t offset = header.biSize + colours * sizeof(RGBQUAD);
+  if (header.biCompression == BI_BITFIELDS && header.biSize == sizeof(BITMAPINFOHEADER)) offset += 3 * sizeof(DWORD);
+  return offset;
+}
+
+// The one 24-bit picture every frame is drawn into; made again only when the size changes.
+class WorkPicture {
+ public:
+  WorkPicture() = default;
+  ~WorkPicture() { Deselect(); }
+  WorkPicture(const WorkPicture&) = delete;
+  WorkPicture& operator=(const WorkPicture&) = delete;
+
+  bool Fit(LONG width, LONG height) {
+    if (bitmap_ && width == width_ && height == height_) return true;
+    Deselect();
+    bitmap_.reset();
+    if (!dc_) dc_.reset(::CreateCompatibleDC(nullptr));
+    if (!dc_) return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as the file stores its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap_ || !bits) return false;
+    bits_ = static_cast<uint8_t*>(bits);
+    width_ = width;
+    height_ = height;
+    original_ = ::SelectObject(dc_.get(), bitmap_.get());
+    return true;
+  }
+  // Draws the frame at its own size, the right way up whatever its row order.
+  bool Draw(const BITMAPINFOHEADER* frame, const void* pixels) {
+    const int lines = ::StretchDIBits(dc_.get(), 0, 0, width_, height_, 0, 0, width_, height_, pixels,
+                                      reinterpret_cast<const BITMAPINFO*>(frame), DIB_RGB_COLORS, SRCCOPY);
+    ::GdiFlush();
+    return lines > 0;
+  }
+  HBITMAP bitmap() const { return bitmap_.get(); }
+  DWORD Stride() const { return static_cast<DWORD>((width_ * 3 + 3) & ~3); }
+  DWORD ImageSize() const { return Stride() * static_cast<DWORD>(height_); }
+  const uint8_t* bits() const { return bits_; }
+  LONG width() const { return width_; }
+  LONG height() const { return height_; }
+
+ private:
+  // The DC's own bitmap goes back before the picture is freed.
+  void Deselect() {
+    if (original_) ::SelectObject(dc_.get(), original_);
+    original_ = nullptr;
+  }
+
+  base::UniqueDC dc_;
+  base::UniqueBitmap bitmap_;
+  HGDIOBJ original_ = nullptr;
+  uint8_t* bits_ = nullptr;
+  LONG width_ = 0, height_ = 0;
+};
+
+// Writes the work picture as folder\name through a temporary file in the same folder; 0 or
+// the system's error code. Nothing is left behind on failure.
+DWORD SavePicture(const WorkPicture& picture, const std::wstring& folder, const std::wstring& name, int number,
+                  const PictureWriter& write) {
+  wchar_t temp[MAX_PATH] = {};
+  if (!::GetTempFileNameW(folder.c_str(), L"frm", 0, temp)) return ::GetLastError();
+  DWORD error = 0;
+  {
+    base::UniqueFile file(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      error = ::GetLastError();
+    } else {
+      BITMAPINFOHEADER info{};
+      info.biSize = sizeof info;
+      info.biWidth = picture.width();
+      info.biHeight = picture.height();
+      info.biPlanes = 1;
+      info.biBitCount = 24;
+      info.biCompression = BI_RGB;
+      info.biSizeImage = picture.ImageSize();
+      BITMAPFILEHEADER header{};
+      header.bfType = 0x4D42;  // "BM"
+      header.bfOffBits = sizeof header + sizeof info;
+      header.bfSize = header.bfOffBits + picture.ImageSize();
+      uint8_t headers[sizeof header + sizeof info];
+      std::memcpy(headers, &header, sizeof header);
+      std::memcpy(headers + sizeof header, &info, sizeof info);
+      error = write(file.get(), headers, sizeof headers, number);
+      if (error == 0) error = write(file.get(), picture.bits(), picture.ImageSize(), number);
+    }
+  }
+  const std::wstring target = folder + L"\\" + name;
+  if (error == 0 && !::MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = ::GetLastError();
+  if (error != 0) ::DeleteFileW(temp);
+  return error;
+}
+
+// Runs this thread's pending messages. False when a WM_QUIT came; it is posted again.
+bool PumpBetweenFrames() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring AviErrorName(HRESULT result) {
+  struct Name {
+    HRESULT code;
+    const wchar_t* name;
+  };
+  static constexpr Name kNames[] = {
+      {AVIERR_UNSUPPORTED, L"UNSUPPORTED"},   {AVIERR_BADFORMAT, L"BADFORMAT"},
+      {AVIERR_MEMORY, L"MEMORY"},             {AVIERR_INTERNAL, L"INTERNAL"},
+      {AVIERR_BADFLAGS, L"BADFLAGS"},         {AVIERR_BADPARAM, L"BADPARM"},
+      {AVIERR_BADSIZE, L"BADSIZE"},           {AVIERR_BADHANDLE, L"BADHANDLE"},
+      {AVIERR_FILEREAD, L"FILEREAD"},         {AVIERR_FILEWRITE, L"FILEWRITE"},
+      {AVIERR_FILEOPEN, L"FILEOPEN"},         {AVIERR_COMPRESSOR, L"COMPRESSOR"},
+      {AVIERR_NOCOMPRESSOR, L"NOCOMPRESSOR"}, {AVIERR_READONLY, L"READONLY"},
+      {AVIERR_NODATA, L"NODATA"},             {AVIERR_BUFFERTOOSMALL, L"BUFFERTOOSMALL"},
+      {AVIERR_CANTCOMPRESS, L"CANTCOMPRESS"}, {AVIERR_USERABORT, L"USERABORT"},
+      {AVIERR_ERROR, L"ERROR"},               {REGDB_E_CLASSNOTREG, L"CLASSNOTREG"}};
+  for (const auto& n : kNames)
+    if (n.code == result) return n.name;
+  return L"Unknown Error";
+}
+
+std::wstring PictureName(int count) { return base::Format(L"Frame%2.2d.BMP", count); }
+
+DWORD WritePictureBytes(HANDLE file, const void* data, DWORD size, int) {
+  DWORD written = 0;
+  if (!::WriteFile(file, data, size, &written, nullptr)) return ::GetLastError();
+  return written == size ? 0 : ERROR_WRITE_FAULT;
+}
+
+SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
+  SplitResult result;
+  if (request.cancel) *request.cancel = false;
+  const PictureWriter& write = request.writer ? request.writer : PictureWriter(&WritePictureBytes);
+  auto endEarly = [&](const std::wstring& cause) {
+    view.Message(base::Format(kSplitEndedFmt, cause, result.written));
+    result.end = SplitResult::End::Failed;
+    return result;
+  };
+
+  const size_t slash = request.fileName.find_last_of(L"\\/");
+  result.imgFolder = (slash == std::wstring::npos ? std::wstring() : request.fileName.substr(0, slash + 1)) + L"img";
+  // Made also when nothing is saved, as the folder the pictures belong in.
+  const bool folderMade = base::CreateFolderTree(result.imgFolder);
+  const DWORD folderError = ::GetLastError();
+
+  AviLibrary library;
+  engine::UniqueAviFile file;
+  const std::wstring openName = base::MultimediaNameForReading(request.fileName).value_or(request.fileName);
+  const HRESULT opened = ::AVIFileOpenW(file.put(), openName.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr);
+  if (opened != 0) {
+    view.Message(AviErrorName(opened));
+    result.end = SplitResult::End::OpenFailed;
+    return result;
+  }
+  if (request.save && !folderMade) {
+    const DWORD attributes = ::GetFileAttributesW(result.imgFolder.c_str());
+    const bool isFile = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return endEarly(base::Format(kFolderFailedFmt, result.imgFolder, isFile ? kFolderIsFile : SystemText(folderError)));
+  }
+
+  engine::UniqueAviStream stream;
+  const HRESULT got = ::AVIFileGetStream(file.get(), stream.put(), streamtypeVIDEO, 0);
+  if (got != 0) return endEarly(base::Format(kNoVideoStreamFmt, AviErrorName(got)));
+
+  const LONG start = ::AVIStreamStart(stream.get());
+  const LONG length = ::AVIStreamLength(stream.get());
+  view.SetStatus(base::Format(StrSplitCountFmt, length));
+
+  base::Unique<GetFrameTraits> getter(::AVIStreamGetFrameOpen(stream.get(), nullptr));
+  if (!getter) {
+    BITMAPINFOHEADER format{};
+    LONG formatSize = sizeof format;
+    DWORD compression = 0;
+    if (::AVIStreamReadFormat(stream.get(), start, &format, &formatSize) == 0) compression = format.biCompression;
+    AVISTREAMINFOW info{};
+    if (compression == 0 && ::AVIStreamInfoW(stream.get(), &info, sizeof info) == 0) compression = info.fccHandler;
+    return endEarly(base::Format(kNoDecoderFmt, FourCCText(compression)));
+  }
+
+  AVISTREAMINFOW info{};
+  if (::AVIStreamInfoW(stream.get(), &info, sizeof info) == 0 && info.dwRate != 0)
+    result.msPerFrame = static_cast<int>(1000.0 * info.dwScale / info.dwRate);
+
+  Streaming streaming(stream.get());
+  const HRESULT began = streaming.Begin(start, start + length);
+  if (began != 0) return endEarly(base::Format(kStreamingRefusedFmt, AviErrorName(began)));
+
+  WorkPicture picture;
+  // Positions count from 0. Past the stream's end the platform may give the last frame again,
+  // so the stream's length bounds the loop.
+  for (LONG position = 0; position < length; ++position) {
+    if (request.cancel && *request.cancel) {
+      *request.cancel = false;
+      result.end = SplitResult::End::Cancelled;
+      return result;
+    }
+    const auto* frame = static_cast<const BITMAPINFOHEADER*>(::AVIStreamGetFrame(getter.get(), position));
+    // A frame that cannot be had before the stream's end: a file cut short, or a damaged one.
+    if (!frame) return endEarly(base::Format(kFrameUnreadableFmt, position + 1));
+    const LONG width = frame->biWidth;
+    const LONG height = frame->biHeight < 0 ? -frame->biHeight : frame->biHeight;
+    if (frame->biSize < sizeof(BITMAPINFOHEADER) || width <= 0 || height <= 0 || width > kMaxFrameSide ||
+        height > kMaxFrameSide || !picture.Fit(width, height) ||
+        !picture.Draw(frame, reinterpret_cast<const uint8_t*>(frame) + PixelOffset(*frame)))
+      return endEarly(base::Format(kFrameFormatFmt, position + 1));
+    view.ShowFrame(picture.bitmap());
+
+    if (request.save) {
+      const std::wstring name = PictureName(result.written + 1);
+      if (const DWORD error = SavePicture(picture, result.imgFolder, name, result.written + 1, write))
+        return endEarly(base::Format(kPictureFailedFmt, name, SystemText(error)));
+      view.AddPicture(name, result.imgFolder + L"\\" + name);
+      view.SetStatus(base::Format(L"%s%s", StrGenerated, name));
+    }
+    ++result.written;
+    if (!PumpBetweenFrames()) {
+      result.end = SplitResult::End::Quit;
+      return result;
+    }
+  }
+  // A stream without frames: the header promised none, or it was cut before its first.
+  if (length <= 0) return endEarly(base::Format(kFrameUnreadableFmt, 1));
+  result.end = SplitResult::End::Completed;
+  return result;
+}
+
+}  // namespace app
