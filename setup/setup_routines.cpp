@@ -24,15 +24,8 @@ struct ComPtr {
   }
 };
 
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
+using base::FileNameOf;
+using base::FolderOf;
 
 // name with its extension (after the last dot of the last path part) replaced by ".lnk".
 std::wstring LinkFileName(const std::wstring& name) {
