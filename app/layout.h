@@ -12,18 +12,16 @@
 
 #include <vector>
 
+#include "base/form_style.h"
 #include "base/window.h"
 
 namespace app {
 
-// The forms' shared background colour.
-inline constexpr COLORREF kFormColor = RGB(0xF5, 0xFA, 0xFE);
-// A brush of kFormColor that lives for the whole run (class backgrounds, WM_CTLCOLOR*).
-HBRUSH FormBrush();
-
-// The creation parameters of a child control of parent with a fixed id, at bounds (parent's client
-// coordinates); WS_CHILD | WS_CLIPSIBLINGS, plus WS_VISIBLE when visible, plus extraStyle.
-base::WindowSpec ChildSpec(HWND parent, int id, const RECT& bounds, bool visible, DWORD extraStyle = 0);
+// The forms' colour, its brush and the child-control parameters are shared with the setup
+// program.
+using base::ChildSpec;
+using base::FormBrush;
+using base::kFormColor;
 
 enum class Dock { Top, Bottom, Left, Right, Client };
 

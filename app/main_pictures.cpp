@@ -37,15 +37,8 @@ constexpr const wchar_t* kCreateVideoUnavailable = L"图片合成视频的功能
 // Our own text: the entry's picture file is gone.
 constexpr const wchar_t* kPictureMissingFmt = L"图片文件不存在：%s";
 
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
+using base::FileNameOf;
+using base::FolderOf;
 
 // A whole .bmp file as a DIB section; null when it is missing, too large or no bitmap.
 base::UniqueBitmap LoadBitmapFile(const std::wstring& path) {

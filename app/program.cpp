@@ -4,39 +4,18 @@
 #include "app/program.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <ole2.h>
 
 #include "app/allparam.h"
 #include "app/main_form.h"
 #include "app/uninstall_form.h"
 #include "base/barrier.h"
+#include "base/command_line.h"
 #include "base/dispatch.h"
 
 namespace app {
 
-namespace {
-
-int MessageLoop() {
-  MSG msg{};
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return static_cast<int>(msg.wParam);
-}
-
-}  // namespace
-
-std::wstring FirstArgument(const wchar_t* commandLine) {
-  if (!commandLine || !*commandLine) return {};
-  int count = 0;
-  LPWSTR* args = ::CommandLineToArgvW(commandLine, &count);
-  if (!args) return {};
-  std::wstring first = count > 1 ? args[1] : L"";
-  ::LocalFree(args);
-  return first;
-}
+std::wstring FirstArgument(const wchar_t* commandLine) { return base::FirstArgument(commandLine); }
 
 bool IsUninstallMode(const wchar_t* commandLine) { return FirstArgument(commandLine) == L"uninstall"; }
 
@@ -66,7 +45,7 @@ int RunProgram(const wchar_t* commandLine, MainFormOptions online) {
       if (!uninstall.Create()) return 1;
       ::ShowWindow(uninstall.hwnd(), SW_SHOWNORMAL);
       ::SetForegroundWindow(uninstall.hwnd());
-      code = MessageLoop();
+      code = base::RunMessageLoop();
     } else {
       MainFormOptions options = std::move(online);
       options.quitOnDestroy = true;
@@ -74,7 +53,7 @@ int RunProgram(const wchar_t* commandLine, MainFormOptions online) {
       FrmMain = &main;
       if (!main.Create()) return 1;
       main.Show();
-      code = MessageLoop();
+      code = base::RunMessageLoop();
       FrmMain = nullptr;
     }
     base::StopMainDispatcher();

@@ -1,10 +1,13 @@
 // TFrmUninstall, the window of the uninstall mode: the only window of a run started with the
-// argument "uninstall". It ends the run when it is closed.
+// argument "uninstall". Its start button removes the installation and, when everything is
+// gone, ends the run through the self-deleting batch; its close button removes nothing.
 #pragma once
 
 #include <windows.h>
 
 #include "app/layout.h"
+#include "base/flat_button.h"
+#include "base/unique.h"
 #include "base/window.h"
 
 namespace app {
@@ -16,16 +19,25 @@ inline constexpr int kUninstallClientHeight = 100;
 class TFrmUninstall : public base::Window {
  public:
   explicit TFrmUninstall(bool quitOnDestroy = false) : quitOnDestroy_(quitOnDestroy) {}
-  // Creates the window hidden, centred on the screen, with its caption.
+  // Creates the window hidden, 50 pixels left of and 30 pixels above the screen's centre.
   bool Create();
+
+  // The uninstall run. With endProcess false (tests) the batch is not started and the process
+  // stays; the result tells whether everything was removed.
+  bool BtnStartUnstallClick(bool endProcess = true);
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  void Label2MouseDown();
+
   bool quitOnDestroy_;
   DockLayout layout_;
   Panel panel1_;
+  base::FlatButton btnStartUnstall_, btnClose_;
+  base::UniqueFont linkFont_;
+  base::UniqueWindow tooltip_;
 };
 
 }  // namespace app

@@ -192,4 +192,13 @@ bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(M
   return true;
 }
 
+int RunMessageLoop() {
+  MSG msg{};
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
 }  // namespace base

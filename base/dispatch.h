@@ -44,6 +44,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, Pump pump = P
 // Dispatches whatever is in this thread's queue now, without waiting (a WM_QUIT stays queued).
 void PumpPending();
 
+// The program's message loop: runs this thread's messages until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
 // The one modal loop, for dialogs and overlay windows: runs this thread's messages until
 // ended() is true (checked before each message). Each message is first offered to take (a
 // dialog's IsDialogMessageW, an overlay's Esc key), which returns true when it has handled it;

@@ -32,6 +32,16 @@ int DigitValue(wchar_t c, int radix) {
 
 }  // namespace
 
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 void NormalizeDirPath(std::wstring& path) noexcept {
   try {
     std::wstring_view text = TrimView(path);

@@ -16,6 +16,11 @@ namespace base {
 // "\\" ("\\srv\share" gives "\\srv\share\"). An empty or all-blank path is left as it was.
 void NormalizeDirPath(std::wstring& path) noexcept;
 
+// The folder part of a path with its trailing separator ("C:\a\b.exe" gives "C:\a\"), empty
+// when there is none; and the part after the last separator.
+std::wstring FolderOf(const std::wstring& path);
+std::wstring FileNameOf(const std::wstring& path);
+
 // True when path names an existing folder.
 bool FolderExists(const std::wstring& path) noexcept;
 

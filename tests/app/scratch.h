@@ -12,8 +12,8 @@ namespace apptest {
 
 using testsupport::ScratchFolder;
 
-std::string ReadBytes(const std::wstring& path);
-bool WriteBytes(const std::wstring& path, const std::string& bytes);
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 // The text of a file: UTF-16LE after a byte-order mark, otherwise each byte as one character.
 std::wstring ReadText(const std::wstring& path);
 bool FileExists(const std::wstring& path);

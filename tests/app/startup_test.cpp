@@ -1,6 +1,7 @@
 // Starting the real program: a copy of Reclume.exe in a scratch folder (so its settings file
-// lands there) is run with each command line; the test finds its windows by class, checks what
-// a user would see, closes it like the user would and reads the settings file it left.
+// lands there) is run through the UI driver with each command line; the test finds its windows
+// by class, checks what a user would see, closes it like the user would and reads the settings
+// file it left.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,8 +11,8 @@
 
 #include "app/program.h"
 #include "base/text.h"
-#include "base/unique.h"
 #include "tests/app/scratch.h"
+#include "tests/support/program_driver.h"
 
 namespace {
 
@@ -19,96 +20,21 @@ using apptest::ScratchFolder;
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p = path;
-  return p.substr(0, p.find_last_of(L'\\') + 1);
-}
-
-std::wstring WindowText(HWND wnd) {
-  wchar_t text[512] = {};
-  ::GetWindowTextW(wnd, text, 512);
-  return text;
-}
-
-struct FindData {
-  DWORD pid;
-  const wchar_t* cls;
-  HWND found;
-};
-
-BOOL CALLBACK FindTopLevel(HWND wnd, LPARAM lp) {
-  auto* data = reinterpret_cast<FindData*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[64] = {};
-  ::GetClassNameW(wnd, cls, 64);
-  if (pid == data->pid && std::wstring(cls) == data->cls) {
-    data->found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A run of the program from its own folder.
-class RunningProgram {
+// A run of the program from its own folder (a copy in the scratch folder).
+class RunningProgram : public testsupport::RunningProgram {
  public:
-  RunningProgram(const ScratchFolder& folder, const std::wstring& arguments) {
-    exe_ = folder / L"Reclume.exe";
-    if (!::CopyFileW((BinFolder() + L"Reclume.exe").c_str(), exe_.c_str(), FALSE)) return;
-    std::wstring line = L"\"" + exe_ + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(exe_.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(), &si,
-                          &pi))
-      return;
-    process_.reset(pi.hProcess);
-    ::CloseHandle(pi.hThread);
-    pid_ = pi.dwProcessId;
-  }
-  ~RunningProgram() {
-    if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      ::TerminateProcess(process_.get(), 99);
-      ::WaitForSingleObject(process_.get(), 10000);
-    }
-  }
-  bool started() const { return static_cast<bool>(process_); }
-
-  // The program's top-level window of that class, or nullptr.
-  HWND Find(const wchar_t* cls) const {
-    FindData data{pid_, cls, nullptr};
-    ::EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-  }
-  // Waits (with a generous deadline) until that window exists and is visible, and, when
-  // maximised is set, until the show sequence has maximised it too.
-  HWND WaitForVisible(const wchar_t* cls, bool maximised = false, DWORD timeoutMs = 30000) const {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < timeoutMs) {
-      HWND wnd = Find(cls);
-      if (wnd && ::IsWindowVisible(wnd) && (!maximised || ::IsZoomed(wnd))) return wnd;
-      if (::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return nullptr;
-    }
-    return nullptr;
-  }
-  // Closes the window as the system close button does and waits for the process to end.
-  bool CloseAndWait(HWND wnd, DWORD timeoutMs = 30000) {
-    ::PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return ::WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
-  }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    ::GetExitCodeProcess(process_.get(), &code);
-    return code;
-  }
+  RunningProgram(const ScratchFolder& folder, const std::wstring& arguments)
+      : testsupport::RunningProgram(Copied(folder), arguments, folder.path()) {}
 
  private:
-  std::wstring exe_;
-  base::UniqueHandle process_;
-  DWORD pid_ = 0;
+  static std::wstring Copied(const ScratchFolder& folder) {
+    const std::wstring exe = folder / L"Reclume.exe";
+    ::CopyFileW((testsupport::BinFolder() + L"Reclume.exe").c_str(), exe.c_str(), FALSE);
+    return exe;
+  }
 };
+
+using testsupport::WindowText;
 
 TEST(Arguments, OnlyAnExactFirstUninstallSelectsTheUninstallMode) {
   struct Case {

@@ -30,4 +30,8 @@ class ScratchFolder {
 // Removes a folder and everything in it (read-only files too).
 void RemoveTree(const std::wstring& folder);
 
+// A file's bytes (empty when it cannot be read), and a file written with bytes.
+std::string ReadBytes(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+
 }  // namespace testsupport

@@ -1,29 +1,29 @@
 // The flat speed button: painted by itself (glyph with a transparent colour, caption beside
 // it), mouse tracking for the hover edge, and a click that reaches the parent exactly as a
 // push button's BN_CLICKED does, so the forms route both kinds through one WM_COMMAND switch.
-#include "app/flat_button.h"
+#include "base/flat_button.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
 
 #include <utility>
 
-#include "app/layout.h"
+#include "base/form_style.h"
 
-namespace app {
+namespace base {
 
 bool FlatButton::Create(HWND parent, int id, const RECT& bounds, const std::wstring& caption, bool visible) {
   caption_ = caption;
-  base::WindowClass cls;
+  WindowClass cls;
   cls.name = L"TFlatButton";
   cls.style = 0;  // double clicks arrive as two clicks, as a speed button's do
   cls.background = nullptr;
-  base::WindowSpec spec = ChildSpec(parent, id, bounds, visible);
+  WindowSpec spec = ChildSpec(parent, id, bounds, visible);
   spec.title = caption_.c_str();
-  return base::Window::Create(cls, spec);
+  return Window::Create(cls, spec);
 }
 
-void FlatButton::SetGlyph(base::UniqueBitmap glyph) {
+void FlatButton::SetGlyph(UniqueBitmap glyph) {
   glyph_ = std::move(glyph);
   GlyphChanged();
 }
@@ -87,9 +87,9 @@ void FlatButton::Paint(HDC dc) {
   if (glyph_) {
     BITMAP bm{};
     ::GetObjectW(glyph_.get(), sizeof bm, &bm);
-    base::UniqueDC mem(::CreateCompatibleDC(dc));
+    UniqueDC mem(::CreateCompatibleDC(dc));
     if (mem) {
-      base::SelectGuard select(mem.get(), glyph_.get());
+      SelectGuard select(mem.get(), glyph_.get());
       const int shift = pressed_ ? 1 : 0;
       // Centred when there is no caption; at the left edge otherwise.
       const int x = (caption_.empty() ? (r.right - bm.bmWidth) / 2 : r.left + 4) + shift;
@@ -101,7 +101,7 @@ void FlatButton::Paint(HDC dc) {
     }
   }
   if (!caption_.empty()) {
-    base::SelectGuard selectFont(dc, font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
+    SelectGuard selectFont(dc, font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::IsWindowEnabled(hwnd()) ? RGB(0, 0, 0) : ::GetSysColor(COLOR_GRAYTEXT));
     RECT text = r;
@@ -120,7 +120,7 @@ void FlatButton::Paint(HDC dc) {
 LRESULT FlatButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
-      base::PaintDC dc(hwnd());
+      PaintDC dc(hwnd());
       Paint(dc.get());
       return 0;
     }
@@ -183,4 +183,4 @@ LRESULT FlatButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return Default(msg, wp, lp);
 }
 
-}  // namespace app
+}  // namespace base
