@@ -102,6 +102,11 @@ reclume_start_session() {
     done
   fi
   reclume_install_codec
+  # The caption buttons' font (setup takes it from fonts-wine).
+  if [ -f "$build/deps/fonts/marlett.ttf" ] &&
+    ! cmp -s "$build/deps/fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"; then
+    cp "$build/deps/fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+  fi
   reclume_prefix_settings
   wineserver -p >/dev/null 2>&1 &
   started_pids+=($!)
