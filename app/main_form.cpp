@@ -784,7 +784,7 @@ void TFrmMain::ShowContextMenu(HWND source, POINT screen) {
 }
 
 void TFrmMain::OpenApplicationPath1Click() {
-  ::ShellExecuteW(hwnd(), L"open", programFolder_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellOpen(programFolder_);
 }
 
 // --- closing ---

@@ -1,6 +1,7 @@
 // The branded panel on a real main window, with a shell opener that records every call: its
-// layout, what each of its buttons, menu items and banner opens (below the base address of the
-// moment), the help menu at the cursor, and OpenWebPage's address rules and fallback.
+// layout, what its buttons, menu items and banner (and the window menu's program-folder item)
+// open below the base address of the moment, the help menu at the cursor, and OpenWebPage's
+// address rules and fallback.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -151,6 +152,8 @@ TEST_F(OmbrixTest, EachActionOpensItsPageBelowTheBaseOfTheMoment) {
          ::SendMessageW(Banner(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
        },
        [&](const std::wstring&) { return Call{L"open", home, L""}; }},
+      {"the window menu's program folder", [&] { ::SendMessageW(form_->hwnd(), WM_COMMAND, id::OpenApplicationPath1, 0); },
+       [&](const std::wstring&) { return Call{L"open", folder_.path(), L""}; }},
   };
   for (const wchar_t* serverBase : {app::site::kDefaultBaseUrl, L"http://m7.example/ombrix/"}) {
     app::SetServerBaseUrl(serverBase);
