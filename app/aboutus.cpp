@@ -4,10 +4,10 @@
 #include "app/aboutus.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <memory>
 
+#include "app/OmbrixUnit.h"
 #include "app/allparam.h"
 #include "app/dialog_ids.h"
 #include "app/modal_dialog.h"
@@ -18,13 +18,6 @@
 namespace app {
 
 namespace {
-
-WebPageOpener& Opener() {
-  static WebPageOpener opener = [](const std::wstring& url) {
-    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  };
-  return opener;
-}
 
 class TFrmVersion : public ModalDialog {
  public:
@@ -54,7 +47,7 @@ class TFrmVersion : public ModalDialog {
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
       case WM_MBUTTONDOWN:
-        base::GuardVoid("about box click", [] { Opener()(HomePageURL); });
+        OpenWebPage(HomePageURL);
         return 0;
       default:
         return ModalDialog::OnMessage(msg, wp, lp);
@@ -99,11 +92,5 @@ void ShowAboutBox(HWND owner) {
 }
 
 HWND AboutBoxWindow() { return gFrmVersion ? gFrmVersion->hwnd() : nullptr; }
-
-WebPageOpener SetAboutBoxOpener(WebPageOpener opener) {
-  WebPageOpener previous = std::move(Opener());
-  Opener() = std::move(opener);
-  return previous;
-}
 
 }  // namespace app

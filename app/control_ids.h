@@ -103,6 +103,14 @@ inline constexpr int UrlEdit = 1266;
 inline constexpr int BtnNewWin = 1267;
 inline constexpr int BtnCloseAvert = 1268;
 
+// --- TPnlOmbrix: the branded panel on PnlOmbrixParent ---
+inline constexpr int PnlButtons = 1400;
+inline constexpr int BtnOrder = 1401;
+inline constexpr int BtnHelp = 1402;
+inline constexpr int BtnExit = 1403;
+inline constexpr int PnlBanner = 1404;
+inline constexpr int ImgBanner = 1405;
+
 // --- TFrmMain: menu commands ---
 // MnOtherFunButton, the other-functions button's menu.
 inline constexpr int MnOpenAREC = 2001;
@@ -125,6 +133,10 @@ inline constexpr int MnDefaultOpenREC = 2034;
 inline constexpr int MnOpenCurDir = 2035;
 // PmPicList, the picture list's menu.
 inline constexpr int MnOpenPicPath = 2050;
+// PmHelp, the branded panel's help menu (2060 + the item's tag).
+inline constexpr int MnHelpDemo = 2061;
+inline constexpr int MnHelpHomePage = 2062;
+inline constexpr int MnHelpAbout = 2064;
 // PopupMenu1 (attached to no control; only its check marks are set).
 inline constexpr int PmAutoRun = 2040;
 inline constexpr int PmPicAutoSave = 2041;

@@ -12,6 +12,7 @@
 #include <uxtheme.h>
 #include <windowsx.h>
 
+#include "app/OmbrixUnit.h"
 #include "app/control_ids.h"
 #include "app/hotkeyset.h"
 #include "app/kv.h"
@@ -82,6 +83,7 @@ TFrmMain::TFrmMain(MainFormOptions options) : options_(std::move(options)) {
 }
 
 TFrmMain::~TFrmMain() {
+  if (PnlOmbrix && &PnlOmbrix->owner() == PanelOf(id::PnlOmbrixParent)) PnlOmbrix.reset();
   Destroy();
   if (FrmMain == this) FrmMain = nullptr;
 }
@@ -426,6 +428,8 @@ void TFrmMain::FormCreate() {
     base::CreateBalloon();
     // The window is still hidden at its design size: the balloon is placed once it is shown.
     ShowBalloonWhenShown({id::BtnSartRec, L"单击此按钮，可全屏屏幕录像", kBalloonHideHint, 2, 0});
+    PnlOmbrix = std::make_unique<TPnlOmbrix>(*PanelOf(id::PnlOmbrixParent));
+    PnlOmbrix->Show();
     EnableTimer(id::TimerFirstRun, true);
   });
 }
@@ -780,7 +784,7 @@ void TFrmMain::ShowContextMenu(HWND source, POINT screen) {
 }
 
 void TFrmMain::OpenApplicationPath1Click() {
-  ::ShellExecuteW(hwnd(), L"open", programFolder_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellOpen(programFolder_);
 }
 
 // --- closing ---

@@ -1,5 +1,5 @@
-// The about box: its texts, a press anywhere (labels included) opening the home page, and the
-// close button hiding it.
+// The about box: its texts, a press anywhere (labels included) opening the home page in
+// Internet Explorer, and the close button hiding it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,15 +11,18 @@
 #include "app/dialog_ids.h"
 #include "app/kv.h"
 #include "base/dispatch.h"
+#include "base/shell_opener.h"
 #include "dialog_driver.h"
+#include "form_doubles.h"
 
 namespace {
 
 TEST(AboutBox, ShowsTheVersionAndOpensTheHomePage) {
   app::LoadLanguageTexts();
   app::SoftVersion = 3.6f;
-  std::vector<std::wstring> opened;
-  app::WebPageOpener previous = app::SetAboutBoxOpener([&](const std::wstring& url) { opened.push_back(url); });
+  testapp::ShellCallLog shell;
+  base::ScopedShellOpener installed(shell);
+  const auto& opened = shell.calls;
 
   app::ShowAboutBox(nullptr);
   HWND box = app::AboutBoxWindow();
@@ -42,7 +45,9 @@ TEST(AboutBox, ShowsTheVersionAndOpensTheHomePage) {
   EXPECT_TRUE(base::PumpUntil([&] { return opened.size() == 1; }, 5000));
   ::SendMessageW(box, WM_RBUTTONDOWN, 0, MAKELPARAM(5, 5));
   ASSERT_EQ(2u, opened.size());
-  EXPECT_EQ(app::HomePageURL, opened[0]);
+  const testapp::ShellCallLog::Call homePage{L"open", L"IExplore", L"\"" + app::HomePageURL + L"\""};
+  EXPECT_EQ(homePage, opened[0]);
+  EXPECT_EQ(homePage, opened[1]);
 
   testapp::Press(box, app::id::VersionBtnClose);
   EXPECT_FALSE(::IsWindowVisible(box));
@@ -51,7 +56,6 @@ TEST(AboutBox, ShowsTheVersionAndOpensTheHomePage) {
   app::ShowAboutBox(nullptr);
   EXPECT_EQ(box, app::AboutBoxWindow());
   testapp::Press(box, app::id::VersionBtnClose);
-  app::SetAboutBoxOpener(previous);
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 // Doubles the main window's tests share: a tray that accepts every call without showing an
-// icon, and a shell opener that records what it was asked to open.
+// icon, and shell openers that record what they were asked to open.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "base/shell_opener.h"
+#include "base/text.h"
 
 namespace testapp {
 
@@ -21,6 +23,27 @@ class RecordingShellOpener : public base::ShellOpener {
     return true;
   }
   std::vector<std::wstring> calls;
+};
+
+// Keeps every call whole (verb, target, parameters) and refuses one target, as a system
+// without that program would.
+class ShellCallLog : public base::ShellOpener {
+ public:
+  struct Call {
+    std::wstring verb, target, parameters;
+    bool operator==(const Call&) const = default;
+    friend void PrintTo(const Call& c, std::ostream* os) {
+      *os << "(" << base::WideToUtf8(c.verb) << ", " << base::WideToUtf8(c.target) << ", "
+          << base::WideToUtf8(c.parameters) << ")";
+    }
+  };
+  bool Open(HWND, const std::wstring& verb, const std::wstring& target, const std::wstring& parameters,
+            int) override {
+    calls.push_back({verb, target, parameters});
+    return target != refused;
+  }
+  std::vector<Call> calls;
+  std::wstring refused;
 };
 
 }  // namespace testapp

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/control_ids.h"
 #include "app/program.h"
 #include "base/text.h"
 #include "tests/app/scratch.h"
@@ -104,6 +105,29 @@ TEST(Startup, FirstStartWritesTheDefaultsOnExit) {
   std::wstring expected = L"[default]\r\nPicPath=" + folder.path() +
                           L"\r\nPicName=REC\r\nautoSaveToPath=1\r\nsound=0\r\nAutoRun=0\r\n";
   EXPECT_EQ(Narrow(apptest::ReadText(folder / L"defualt.ini")), Narrow(expected));
+}
+
+BOOL CALLBACK FindExitButton(HWND wnd, LPARAM lp) {
+  wchar_t cls[64] = {};
+  ::GetClassNameW(wnd, cls, 64);
+  if (::GetDlgCtrlID(wnd) != app::id::BtnExit || std::wstring(cls) != L"TFlatButton") return TRUE;
+  *reinterpret_cast<HWND*>(lp) = wnd;
+  return FALSE;
+}
+
+TEST(Startup, TheExitButtonEndsTheProgramThroughTheNormalClose) {
+  ScratchFolder folder;
+  RunningProgram run(folder, L"");
+  ASSERT_TRUE(run.started());
+  HWND wnd = run.WaitForVisible(L"TFrmMain", true);
+  ASSERT_NE(wnd, nullptr);
+  HWND exitButton = nullptr;
+  ::EnumChildWindows(wnd, &FindExitButton, reinterpret_cast<LPARAM>(&exitButton));
+  ASSERT_NE(exitButton, nullptr) << "no exit button on the main window";
+  ::SendMessageW(exitButton, BM_CLICK, 0, 0);
+  ASSERT_TRUE(run.WaitForExit()) << "the program did not end after its exit button was pressed";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_TRUE(apptest::FileExists(folder / L"defualt.ini")) << "the settings were not written at exit";
 }
 
 }  // namespace
