@@ -68,7 +68,8 @@ struct TScreenCamera::TRecordAVIThread {
   base::Thread worker;
 };
 
-TScreenCamera::TScreenCamera(CameraHost* host) : host_(host), alive_(std::make_shared<TScreenCamera*>(this)) {
+TScreenCamera::TScreenCamera(CameraHost* host)
+    : host_(host), alive_(std::make_shared<TScreenCamera*>(this)), weakSelf_(alive_) {
   base::GuardVoid("screen camera constructor", [&] {
     const std::wstring folder = TempFolder();
     TempVideoFile = folder + L"tmpVideoStream.avi";

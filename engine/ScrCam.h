@@ -24,10 +24,15 @@
 #include <vector>
 
 #include "engine/effects_bitmap.h"
+#include "engine/packed_frame.h"
 #include "engine/scHighTimer.h"
 
 namespace scFlashWnd {
 class TFlashingWnd;
+}
+namespace engine {
+class ScreenGrab;
+class TEffects;
 }
 
 namespace ScrCam {
@@ -102,6 +107,37 @@ extern std::wstring TargetFile;          // main thread: the path last given to 
 extern std::atomic<bool> CaptureFailed;
 extern std::atomic<bool> MergeSucceeded;
 extern std::atomic<bool> StartPending;  // a start waits for the user's region selection
+
+// An elapsed time split for display. Millis is the digits of the second's fraction without
+// trailing zeros (0.5 s gives 5, 0.25 s gives 25), not a count of milliseconds.
+struct TElapsedTime {
+  int Hours = 0, Minutes = 0, Seconds = 0, Millis = 0;
+};
+TElapsedTime SplitElapsedTime(double milliseconds);
+// "H : M : S : Millis", unpadded.
+std::wstring ElapsedTimeText(const TElapsedTime& t);
+
+// What the captures of one thread reuse from frame to frame: the grab objects, the effects
+// bitmaps and the packed frame, each made again only when the size or depth changes. A
+// recording makes one for its frame loop, the preview tick has its own. One thread only.
+class FrameCapturer {
+ public:
+  // The packed frame's allocation; a test can make it fail.
+  using Allocator = BITMAPINFOHEADER* (*)(int width, int height, int bitCount);
+  FrameCapturer();
+  ~FrameCapturer();
+  FrameCapturer(const FrameCapturer&) = delete;
+  FrameCapturer& operator=(const FrameCapturer&) = delete;
+  void SetAllocator(Allocator allocate) { allocate_ = allocate; }
+
+ private:
+  friend class TScreenCamera;
+  std::unique_ptr<engine::ScreenGrab> grab_;
+  std::unique_ptr<engine::TEffects> effects_;
+  engine::TBitmap work_, source_;
+  engine::PackedFrame frame_;
+  Allocator allocate_;
+};
 
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
@@ -222,6 +258,20 @@ class TScreenCamera {
   void SetPreview(bool value);
   bool IsPreviewOff() const { return !preview_.load(); }
 
+  // --- frame capture (the thread of the caller) ---
+  // Grabs (left, top, width, height) of the screen (inverted when filterColor is 1), draws
+  // the cursor, the overlay and the effects. Mode 0 fills *bitmap and returns null; mode 1
+  // returns the packed frame, which stays the capturer's and holds until its next capture;
+  // mode 2 does both. A packing failure is reported as PackFrame's and gives null (no frame)
+  // or a black frame (unreadable bits).
+  BITMAPINFOHEADER* CaptureFrame(FrameCapturer& capturer, int mode, engine::TBitmap* bitmap, int left, int top,
+                                 int width, int height, int filterColor);
+  // Packs a bitmap (selected into no device context) into a new frame of `bits` bits; on
+  // failure the failure is reported (see PackFailed) and the frame is empty or black.
+  engine::PackedFrame PackFrame(HBITMAP bitmap, int bits);
+  // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
+  void ApplyGrayScale(engine::TBitmap& bitmap);
+
   // A record thread exists (recording or finishing). Main thread only.
   bool HasRecordThread() const { return thread_ != nullptr; }
   // The frame clock, or null before its first use. Main thread only.
@@ -237,6 +287,11 @@ class TScreenCamera {
   void RecordThreadTerminated(uint64_t serial);
   void RunRecordThread(TRecordAVIThread& thread);
   void HideFrameWindow();
+  // A packed frame could not be made: while recording an error stop (StopStatus 2,
+  // Recording off, OnError, OnStop, and the timer and frame switched off on the main
+  // thread); without a recording only OnError.
+  void PackFailed(const std::wstring& text);
+  void ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height);
 
   CameraHost* host_;
   int currentMonitor_ = 1;
@@ -262,6 +317,8 @@ class TScreenCamera {
   // Closures the record thread posts hold a weak reference: once the camera is gone they do
   // nothing.
   std::shared_ptr<TScreenCamera*> alive_;
+  // A copy that never changes after construction, so any thread may read it.
+  const std::weak_ptr<TScreenCamera*> weakSelf_;
 };
 
 }  // namespace ScrCam
