@@ -15,6 +15,7 @@
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/thread.h"
+#include "engine/ScrCam_hotkeys.h"
 #include "engine/scFlashWnd.h"
 
 namespace ScrCam {
@@ -81,6 +82,7 @@ TScreenCamera::TScreenCamera(CameraHost* host)
     StartPending = false;
     StopStatus = kStopNone;
     FrameColor = RegionColor1;
+    CreateFirstHotKeyWindow();
   });
   CameraInstance = this;
 }
@@ -103,6 +105,7 @@ TScreenCamera::~TScreenCamera() {
       thread_->worker.Join();
       thread_.reset();
     }
+    ReleaseHotKeys();
   });
 }
 

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -272,6 +273,25 @@ class TScreenCamera {
   // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
   void ApplyGrayScale(engine::TBitmap& bitmap);
 
+  // --- global hotkeys ---
+  // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
+  // RegisterHotKeys was given one), the second (ESCAPE), CONTROL + RETURN, PAUSE.
+  enum HotKeySlot { kSlotStop1, kSlotStop2, kSlotConfirm, kSlotPause };
+  // Main thread. Registers the configured stop key (modifiers, key, named stopKeyText; an
+  // empty text means ESCAPE) and the other defaults on a new hidden window, which is let go
+  // again when nothing took. True when the stop combination is now held by one of the
+  // camera's hotkey windows (an earlier one may hold it already).
+  bool RegisterHotKeys(UINT modifiers, UINT key, const std::wstring& stopKeyText);
+  // While the host's stop key is registered: unregisters the newest RegisterHotKeys window's
+  // keys and lets it go; the constructor's window keeps its keys. Any thread: off the main
+  // thread the work is posted to it (hotkeys belong to the thread that registered them).
+  void UnregisterHotKeys();
+  // The procedure of every hotkey window (main thread).
+  LRESULT HotKeyWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  ATOM HotKeyId(int slot) const { return hotKeyIds_[slot]; }
+  // The window the next UnregisterHotKeys uses (null when none could be made).
+  HWND HotKeyWindow() const;
+
   // A record thread exists (recording or finishing). Main thread only.
   bool HasRecordThread() const { return thread_ != nullptr; }
   // The frame clock, or null before its first use. Main thread only.
@@ -284,6 +304,11 @@ class TScreenCamera {
   void EnsureFrameTimer();
   void TimerTick();
   void ApplyRegionFlags();
+  class HotKeyWnd;
+  void CreateFirstHotKeyWindow();
+  void ReleaseHotKeys();
+  void RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText, bool constructor);
+  ATOM AddAtom(const std::wstring& text);
   void RecordThreadTerminated(uint64_t serial);
   void RunRecordThread(TRecordAVIThread& thread);
   void HideFrameWindow();
@@ -314,6 +339,10 @@ class TScreenCamera {
   std::unique_ptr<scHighTimer::THighTimer> frameTimer_;
   std::unique_ptr<scFlashWnd::TFlashingWnd> frameWindow_;
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
+  // Hotkey windows, the constructor's first; main thread only.
+  std::vector<std::unique_ptr<HotKeyWnd>> hotKeyWindows_;
+  std::array<std::atomic<ATOM>, 4> hotKeyIds_{};
+  std::vector<ATOM> atoms_;  // every atom added, deleted with the camera
   // Closures the record thread posts hold a weak reference: once the camera is gone they do
   // nothing.
   std::shared_ptr<TScreenCamera*> alive_;
