@@ -200,8 +200,6 @@ void TScreenCamera::EnsureFrameTimer() {
   frameTimer_ = std::move(timer);
 }
 
-void TScreenCamera::TimerTick() {}
-
 bool TScreenCamera::StartRecording(const std::wstring& fileName) {
   // A thread that is still finishing the last recording keeps the camera: a second thread
   // would share the temporary files with it.
@@ -216,6 +214,7 @@ bool TScreenCamera::StartRecording(const std::wstring& fileName) {
     return false;
   }
   StartPending = false;
+  if (RegionFullScreen) SetFullScreenRegion();
 
   static uint64_t nextSerial = 0;
   auto thread = std::make_unique<TRecordAVIThread>();

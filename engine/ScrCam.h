@@ -140,6 +140,23 @@ class FrameCapturer {
   Allocator allocate_;
 };
 
+// The rectangle helpers of the tick and the selections (pure). Bounds are right- and
+// bottom-exclusive screen rectangles.
+struct CaptureRect {
+  int left, top, width, height;
+};
+// The rectangle of monitor `current` (1-based) of `monitors`, or the virtual desktop when
+// `allMonitors` is set or `current` names no monitor.
+RECT MonitorBounds(const std::vector<RECT>& monitors, int current, bool allMonitors, const RECT& virtualDesktop);
+// The rectangle centred on the cursor and pushed inside the bounds; its size never changes
+// (one larger than the bounds ends with its right or bottom edge on theirs).
+CaptureRect FollowCursor(CaptureRect area, POINT cursor, const RECT& bounds);
+// Shrinks the rectangle to the part inside the bounds; false when nothing is left.
+bool ClipToBounds(CaptureRect& area, const RECT& bounds);
+
+inline constexpr const wchar_t* kPreviewCaption = L"Preview... (Cancel=Esc)";
+inline constexpr const wchar_t* kPausedCaption = L"Paused... (Press pause key to resume)";
+
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
 
@@ -176,9 +193,7 @@ class TScreenCamera {
   void SetVideoPriority(scHighTimer::TThreadPriority value);
 
   // The capture rectangle: written whole under a lock, read as one snapshot.
-  struct Area {
-    int left, top, width, height;
-  };
+  using Area = CaptureRect;
   Area CaptureArea() const;
   void SetCaptureArea(const Area& area);
   int ScreenLeft() const { return CaptureArea().left; }
@@ -237,6 +252,7 @@ class TScreenCamera {
   std::atomic<int> FramesWritten{0};
   std::atomic<int> FramesDropped{0};
   std::wstring CompressorName = L"MS Video Codec";
+  std::wstring ElapsedTimeText;  // main thread
   std::vector<std::wstring> VideoCompressors;
   std::vector<std::wstring> AudioFormats;
   std::vector<std::wstring> AudioInputs;
@@ -292,6 +308,20 @@ class TScreenCamera {
   // The window the next UnregisterHotKeys uses (null when none could be made).
   HWND HotKeyWindow() const;
 
+  // --- regions and the preview tick (main thread) ---
+  void GetMonitorOrigin(int& left, int& top) const;
+  void GetMonitorSize(int& width, int& height) const;
+  int GetMonitorCount() const { return MonitorCount(); }
+  // The rectangle becomes the bounds (the current monitor, or the virtual desktop).
+  void SetFullScreenRegion();
+  // Modal selections; true when the user confirmed a rectangle with an area.
+  bool SelectFreeHandRegion();
+  bool SelectObjectRegion();
+  // The host calls this when it minimises the application: the frame comes back.
+  void RestoreFrameOnMinimize();
+  // One tick of FrameTimer (tests call it directly).
+  void TimerTick();
+
   // A record thread exists (recording or finishing). Main thread only.
   bool HasRecordThread() const { return thread_ != nullptr; }
   // The frame clock, or null before its first use. Main thread only.
@@ -302,7 +332,9 @@ class TScreenCamera {
   struct TRecordAVIThread;
 
   void EnsureFrameTimer();
-  void TimerTick();
+  RECT Bounds() const;
+  bool FinishSelection(bool confirmed, CaptureRect picked);
+  void ShowFrame(bool recording);
   void ApplyRegionFlags();
   class HotKeyWnd;
   void CreateFirstHotKeyWindow();
@@ -334,7 +366,12 @@ class TScreenCamera {
 
   std::atomic<bool> preview_{false};
   // The preview clock of the tick (main thread).
-  uint32_t lastUpdateTime_ = 0, lastColorSwitchTime_ = 0, previewStartTime_ = 0;
+  uint32_t lastUpdateTime_ = 0, lastColorSwitchTime_ = 0, previewStartTime_ = 0, prevTickTime_ = 0;
+  // What the frame was last set up with: SetupFrame runs only when one of them changes.
+  CaptureRect frameArea_{0, 0, -1, -1};
+  std::wstring frameCaption_;
+  std::unique_ptr<FrameCapturer> previewCapturer_;  // the tick's, made on first use
+  engine::TBitmap previewBitmap_;
 
   std::unique_ptr<scHighTimer::THighTimer> frameTimer_;
   std::unique_ptr<scFlashWnd::TFlashingWnd> frameWindow_;

@@ -267,13 +267,27 @@ TEST_F(MainRecording, MenuCommandsOpenTheHotkeyAndOptionsDialogs) {
   EXPECT_EQ(60000, camera->CaptureInterval());
 }
 
+// The stop key's three texts, put back when the test ends.
+struct KeptHotkeyTexts {
+  std::wstring t1 = app::HotkeyText1, t2 = app::HotkeyText2, t3 = app::HotkeyText3;
+  ~KeptHotkeyTexts() { app::HotkeyText1 = t1, app::HotkeyText2 = t2, app::HotkeyText3 = t3; }
+};
+
+// A hidden window of the test that can hold a key combination.
+struct KeyHolder : base::Window {
+  KeyHolder() {
+    base::WindowClass cls;
+    cls.name = L"StopKeyHolder";
+    base::WindowSpec spec;
+    spec.parent = HWND_MESSAGE;
+    Create(cls, spec);
+  }
+};
+
 // The configured stop key, pressed as the user would, stops a sound-less recording through
 // the screen camera's hotkey window; the window comes back and the recording is saved.
 TEST_F(MainRecording, TheConfiguredStopKeyStopsARecording) {
-  struct Restore {
-    std::wstring t1 = app::HotkeyText1, t2 = app::HotkeyText2, t3 = app::HotkeyText3;
-    ~Restore() { app::HotkeyText1 = t1, app::HotkeyText2 = t2, app::HotkeyText3 = t3; }
-  } restore;
+  KeptHotkeyTexts kept;
   app::HotkeyText1 = L"Ctrl";
   app::HotkeyText2 = L"";
   app::HotkeyText3 = L"Q";
@@ -293,12 +307,7 @@ TEST_F(MainRecording, TheConfiguredStopKeyStopsARecording) {
   EXPECT_FALSE(apptest::ReadBytes(records_ / L"1.avi").empty()) << "nothing recorded";
 
   // The key was given back with the recording.
-  base::Window holder;
-  base::WindowClass cls;
-  cls.name = L"StopKeyHolder";
-  base::WindowSpec spec;
-  spec.parent = HWND_MESSAGE;
-  ASSERT_TRUE(holder.Create(cls, spec));
+  KeyHolder holder;
   EXPECT_TRUE(::RegisterHotKey(holder.hwnd(), 1, MOD_CONTROL, 'Q'));
   ::UnregisterHotKey(holder.hwnd(), 1);
 }
@@ -306,19 +315,11 @@ TEST_F(MainRecording, TheConfiguredStopKeyStopsARecording) {
 // A stop key that another window holds cannot be the recording's: the hotkey dialog opens
 // with its conflict hint, and the recording runs all the same.
 TEST_F(MainRecording, AHeldStopKeyOpensTheHotkeyDialog) {
-  struct Restore {
-    std::wstring t1 = app::HotkeyText1, t2 = app::HotkeyText2, t3 = app::HotkeyText3;
-    ~Restore() { app::HotkeyText1 = t1, app::HotkeyText2 = t2, app::HotkeyText3 = t3; }
-  } restore;
+  KeptHotkeyTexts kept;
   app::HotkeyText1 = L"Alt";
   app::HotkeyText2 = L"";
   app::HotkeyText3 = L"K";
-  base::Window holder;
-  base::WindowClass cls;
-  cls.name = L"StopKeyHolder";
-  base::WindowSpec spec;
-  spec.parent = HWND_MESSAGE;
-  ASSERT_TRUE(holder.Create(cls, spec));
+  KeyHolder holder;
   ASSERT_TRUE(::RegisterHotKey(holder.hwnd(), 1, MOD_ALT, 'K'));
   bool hint = false, shown = false;
   testapp::WhenShown(app::HotkeyDialogWindow, [&](HWND dlg) {
