@@ -228,4 +228,58 @@ TEST_F(ScrCamTick, FullScreenRecordingWithoutPreviewHidesTheFrame) {
   EXPECT_EQ(cam_.ScreenWidth(), ::GetSystemMetrics(SM_CXSCREEN));
 }
 
+// The window picker run by the tick, answered by keys queued before the tick: Ctrl+Enter
+// through the camera's hotkey window confirms the window under the cursor, Esc cancels.
+TEST_F(ScrCamTick, SelectionsStartWhatIsPendingOrOnlyMoveTheRectangle) {
+  testsupport::PatternWindow pattern;
+  ASSERT_TRUE(pattern.Show(RECT{400, 300, 700, 500}));
+  ::SetCursorPos(550, 400);
+  auto confirm = [&] {
+    ::PostMessageW(cam_.HotKeyWindow(), WM_HOTKEY, cam_.HotKeyId(TScreenCamera::kSlotConfirm), 0);
+  };
+  auto expectPatternArea = [&](const char* where) {
+    const CaptureRect a = cam_.CaptureArea();
+    EXPECT_EQ(a.left, 400) << where;
+    EXPECT_EQ(a.top, 300) << where;
+    EXPECT_EQ(a.width, 300) << where;
+    EXPECT_EQ(a.height, 200) << where;
+  };
+
+  // Confirmed while a start is pending: the recording starts over the picked window.
+  cam_.ScreenRegion = TScreenRegion::SelObject;
+  EXPECT_FALSE(cam_.StartRecording(L"C:\a.avi"));
+  ASSERT_TRUE(ScrCam::StartPending.load());
+  confirm();
+  cam_.TimerTick();
+  EXPECT_TRUE(cam_.Recording);
+  EXPECT_TRUE(cam_.HasRecordThread());
+  EXPECT_FALSE(ScrCam::StartPending.load());
+  EXPECT_EQ(cam_.ScreenRegion, TScreenRegion::FixedStable);
+  expectPatternArea("pending");
+  cam_.StopRecording();
+  ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread(); }, 5000));
+
+  // Confirmed during a preview: only the rectangle moves.
+  cam_.SetCaptureArea({0, 0, 300, 300});
+  cam_.ScreenRegion = TScreenRegion::SelObject;
+  cam_.SetPreview(true);
+  confirm();
+  cam_.TimerTick();
+  EXPECT_FALSE(cam_.HasRecordThread());
+  EXPECT_FALSE(cam_.Recording);
+  expectPatternArea("preview");
+  EXPECT_TRUE(cam_.FrameTimer()->Enabled());
+  cam_.SetPreview(false);
+
+  // Cancelled: nothing stays pending and the timer is off.
+  cam_.ScreenRegion = TScreenRegion::SelObject;
+  EXPECT_FALSE(cam_.StartRecording(L"C:\b.avi"));
+  ::PostThreadMessageW(::GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
+  cam_.TimerTick();
+  EXPECT_FALSE(ScrCam::StartPending.load());
+  EXPECT_FALSE(cam_.HasRecordThread());
+  EXPECT_FALSE(cam_.FrameTimer()->Enabled());
+  ::SetCursorPos(1910, 1070);
+}
+
 }  // namespace
