@@ -31,6 +31,7 @@
 #include "app/web_panel.h"
 #include "base/unique.h"
 #include "base/window.h"
+#include "engine/ScrCam.h"
 #include "engine/scrcamNS.h"
 
 namespace app {
@@ -124,6 +125,9 @@ class TFrmMain : public base::Window {
   // The recording road (the steps of a recording without sound); nullptr before the settings
   // have created the recorder.
   RecordingRoad* Road() const { return road_.get(); }
+  // The screen camera, made on first use (it holds the global stop, pause and confirm keys
+  // from then on). Main thread only.
+  ScrCam::TScreenCamera& ScrCamera();
 
   // --- the recordings list and playback (main_playback.cpp) ---
   // The path bar.
@@ -288,6 +292,7 @@ class TFrmMain : public base::Window {
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
   friend class MainRoadHost;
+  friend class MainCameraHost;
   void BuildPlaybackTab(HWND tabs);
   void BuildWebPages(HWND tabs);
   // Places every page in the tab control's display area; shows only the selected one.
@@ -360,6 +365,9 @@ class TFrmMain : public base::Window {
   std::map<LPARAM, std::wstring> picturePaths_;
   LPARAM nextPictureKey_ = 1;
   bool picturesSorted_ = false;
+  // The screen camera and the window as its host; the camera goes before its host.
+  std::unique_ptr<ScrCam::CameraHost> cameraHost_;
+  std::unique_ptr<ScrCam::TScreenCamera> scrCamera_;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
   // The web pop-up panel; closed and freed while the window is destroyed.

@@ -12,6 +12,7 @@
 #include "app/messages.h"
 #include "app/soundless_recorder.h"
 #include "base/barrier.h"
+#include "base/dispatch.h"
 #include "base/seams.h"
 
 namespace app {
@@ -76,10 +77,13 @@ class MainRoadHost : public RoadHost {
     // the list it points at is on the screen.
     form_.ShowBalloonWhenShown({id::LbVideoList, title, text, 2, 1});
   }
-  // The stop hotkey is registered through the screen camera, which is not part of this window
-  // yet: no key is registered, and the recording is stopped from the tray icon.
-  HotkeyResult RegisterStopHotkey(const StopHotkey&) override { return HotkeyResult::Unavailable; }
-  void UnregisterStopHotkey() override {}
+  // The stop key is registered through the screen camera, whose hotkey window hands it back
+  // to this window's stop-and-restore. Failed: no window of the camera holds the combination.
+  HotkeyResult RegisterStopHotkey(const StopHotkey& hotkey) override {
+    return form_.ScrCamera().RegisterHotKeys(hotkey.modifiers, hotkey.key, hotkey.text) ? HotkeyResult::Registered
+                                                                                         : HotkeyResult::Failed;
+  }
+  void UnregisterStopHotkey() override { form_.ScrCamera().UnregisterHotKeys(); }
   void ScheduleEndCheck() override {
     ::SetTimer(form_.hwnd(), static_cast<UINT_PTR>(id::TimerRecordingEnd), kEndCheckMs, nullptr);
   }
@@ -92,6 +96,42 @@ class MainRoadHost : public RoadHost {
 
   TFrmMain& form_;
 };
+
+// The main window as the screen camera's host.
+class MainCameraHost : public ScrCam::CameraHost {
+ public:
+  explicit MainCameraHost(TFrmMain& form) : form_(form) {}
+
+  void MinimizeApp() override { ::ShowWindow(form_.hwnd(), SW_MINIMIZE); }
+  void RestoreApp() override { ::ShowWindow(form_.hwnd(), SW_RESTORE); }
+  bool RecordWithSound() override { return app::RecordWithSound.load(); }
+  bool StopHotKeyRegistered() override { return app::StopHotKeyRegistered.load(); }
+  void StopRecordingAndRestore() override {
+    // A stop already on its way (from the tool window) is not stopped twice.
+    if (form_.road_ && form_.road_->StopInProgress()) return;
+    form_.StopRecordingAndRestore();
+  }
+  // Called on the record thread: the list is the window's, so it is refreshed on the main
+  // thread, and only while the window still exists.
+  void RefreshRecordingList() override {
+    HWND wnd = form_.hwnd();
+    base::PostToMain([wnd] {
+      if (auto* form = dynamic_cast<TFrmMain*>(base::Window::FromHandle(wnd))) form->RefreshRecordingList();
+    });
+  }
+  HWND MessageOwner() override { return form_.hwnd(); }
+
+ private:
+  TFrmMain& form_;
+};
+
+ScrCam::TScreenCamera& TFrmMain::ScrCamera() {
+  if (!scrCamera_) {
+    cameraHost_ = std::make_unique<MainCameraHost>(*this);
+    scrCamera_ = std::make_unique<ScrCam::TScreenCamera>(cameraHost_.get());
+  }
+  return *scrCamera_;
+}
 
 void TFrmMain::CreateRecordingRoad() {
   if (road_ || !screenCamNS_) return;

@@ -6,6 +6,7 @@
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/text.h"
@@ -107,6 +108,70 @@ HBITMAP DecodeJpegRaw(const uint8_t* data, size_t size) {
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return bitmap;
+}
+
+// The same error set-up for a compression and the grey decode of its output. The buffers are
+// plain malloc blocks (libjpeg's jpeg_mem_dest owns and grows its own), freed on every path.
+bool GrayRoundTripRaw(const uint8_t* rows, int stride, int width, int height, uint8_t* gray) {
+  jpeg_compress_struct cinfo;
+  jpeg_decompress_struct dinfo;
+  JpegErrors errors;
+  std::memset(&cinfo, 0, sizeof cinfo);
+  std::memset(&dinfo, 0, sizeof dinfo);
+  unsigned char* volatile encoded = nullptr;
+  unsigned long encodedSize = 0;
+  uint8_t* volatile rgb = static_cast<uint8_t*>(std::malloc(size_t(width) * 3));
+  if (!rgb) return false;
+  cinfo.err = jpeg_std_error(&errors.manager);
+  dinfo.err = cinfo.err;
+  errors.manager.error_exit = JpegErrorExit;
+  errors.manager.output_message = JpegQuietMessage;
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_compress(&cinfo);
+    jpeg_destroy_decompress(&dinfo);
+    std::free(encoded);
+    std::free(rgb);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  jpeg_mem_dest(&cinfo, &out, &encodedSize);
+  cinfo.image_width = JDIMENSION(width);
+  cinfo.image_height = JDIMENSION(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 100, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const uint8_t* src = rows + size_t(cinfo.next_scanline) * size_t(stride);
+    uint8_t* dst = rgb;
+    for (int x = 0; x < width; ++x, src += 4, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+    JSAMPROW row = rgb;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  encoded = out;
+  jpeg_destroy_compress(&cinfo);
+
+  jpeg_create_decompress(&dinfo);
+  jpeg_mem_src(&dinfo, encoded, encodedSize);
+  jpeg_read_header(&dinfo, TRUE);
+  dinfo.out_color_space = JCS_GRAYSCALE;
+  jpeg_start_decompress(&dinfo);
+  while (dinfo.output_scanline < dinfo.output_height) {
+    JSAMPROW row = gray + size_t(dinfo.output_scanline) * size_t(width);
+    if (jpeg_read_scanlines(&dinfo, &row, 1) != 1) break;
+  }
+  jpeg_finish_decompress(&dinfo);
+  jpeg_destroy_decompress(&dinfo);
+  std::free(encoded);
+  std::free(rgb);
+  return true;
 }
 #endif
 
@@ -223,6 +288,25 @@ std::vector<std::wstring> LoadStringsFromRes(const wchar_t* name, HMODULE module
   } catch (...) {
     return {};
   }
+}
+
+}  // namespace base
+
+namespace base {
+
+bool JpegGrayRoundTrip(const uint8_t* rows, int stride, int width, int height, std::vector<uint8_t>& gray) noexcept {
+  if (!rows || width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
+#ifdef RECLUME_HAVE_JPEG
+  try {
+    gray.assign(size_t(width) * size_t(height), 0);
+  } catch (...) {
+    return false;
+  }
+  return GrayRoundTripRaw(rows, stride, width, height, gray.data());
+#else
+  (void)stride;
+  return false;
+#endif
 }
 
 }  // namespace base

@@ -26,6 +26,10 @@ std::span<const uint8_t> FindResourceBytes(const wchar_t* name, const wchar_t* t
 // Both give a DIB section, or a null bitmap when the data is malformed.
 UniqueBitmap DecodeBmp(std::span<const uint8_t> file) noexcept;
 UniqueBitmap DecodeJpeg(std::span<const uint8_t> file) noexcept;
+// Encodes width x height top-down 32-bit rows (blue, green, red, unused; stride bytes apart)
+// as a baseline JPEG of quality 100 and decodes it as one grey channel into gray (one byte per
+// pixel, top row first). False without libjpeg or on a codec error.
+bool JpegGrayRoundTrip(const uint8_t* rows, int stride, int width, int height, std::vector<uint8_t>& gray) noexcept;
 
 // A .bmp picture from the resource name of the given type (button glyphs use "bmp"). On
 // success the target gets the new bitmap; otherwise it keeps what it had.

@@ -1,52 +1,27 @@
-// The sound-less recorder's grab: BitBlt from the screen into a compatible bitmap, the arrow
-// cursor drawn at the mouse position (minus the arrow's own hotspot, so its tip is where the
-// mouse points), then GetDIBits into a packed frame. GetDIBits runs with the bitmap
-// deselected from the memory device context, as GDI requires.
-//
-// The device contexts, the bitmap and the frame are made once per size and reused: a fresh
-// bitmap and a fresh global block per frame each cost milliseconds of page faults at full
-// screen, and the frame loop must create nothing.
+// The sound-less recorder's grab: the shared grab with a plain copy and the arrow cursor (minus
+// the arrow's own hotspot, so its tip is where the mouse points), packed into a frame made
+// once per size and reused, so the frame loop creates nothing.
 #include "engine/scrcamNS_capture.h"
 
 namespace scrcamNS {
 
-POINT CursorHotspot(HCURSOR cursor) {
-  POINT hotspot{0, 0};
-  ICONINFO info{};
-  if (cursor && ::GetIconInfo(cursor, &info)) {
-    hotspot.x = static_cast<LONG>(info.xHotspot);
-    hotspot.y = static_cast<LONG>(info.yHotspot);
-    base::UniqueBitmap mask(info.hbmMask);
-    base::UniqueBitmap color(info.hbmColor);
-  }
-  return hotspot;
-}
-
 ScreenGrabber::ScreenGrabber(int width, int height, const CaptureSettings& settings)
-    : width_(width), height_(height), settings_(settings), screen_(nullptr) {
-  if (!engine::PackedFrameFits(width, height, settings.bitsPerPixel) || !screen_) return;
-  memory_.reset(::CreateCompatibleDC(screen_.get()));
-  bitmap_.reset(::CreateCompatibleBitmap(screen_.get(), width, height));
+    : width_(width), height_(height), settings_(settings), grab_(width, height) {
+  if (!engine::PackedFrameFits(width, height, settings.bitsPerPixel) || !grab_.ok()) return;
   frame_ = engine::PackedFrame(engine::AllocPackedFrame(width, height, settings.bitsPerPixel));
-  ok_ = memory_ && bitmap_ && frame_;
+  ok_ = static_cast<bool>(frame_);
 }
 
 bool ScreenGrabber::Grab(int left, int top, const BracketPainter& paint) {
   if (paint) paint(kGrabColor);
-  bool read = false;
-  {
-    base::SelectGuard select(memory_.get(), bitmap_.get());
-    ::BitBlt(memory_.get(), 0, 0, width_, height_, screen_.get(), left, top, SRCCOPY);
-    if (settings_.drawCursor && settings_.arrow) {
-      POINT cursor{};
-      if (::GetCursorPos(&cursor)) {
-        ::DrawIcon(memory_.get(), cursor.x - left - settings_.arrowHotspot.x, cursor.y - top - settings_.arrowHotspot.y,
-                   settings_.arrow);
-      }
-    }
-    select.Restore();
-    read = engine::PackBitmapInto(memory_.get(), bitmap_.get(), frame_.get(), engine::HeaderRewrite::ColorCountOnly);
+  engine::GrabCursor cursor;
+  if (settings_.drawCursor && settings_.arrow) {
+    cursor.kind = engine::GrabCursor::Kind::Fixed;
+    cursor.fixed = settings_.arrow;
+    cursor.hotspot = settings_.arrowHotspot;
   }
+  grab_.Grab(left, top, SRCCOPY, cursor);
+  const bool read = grab_.PackInto(frame_.get(), engine::HeaderRewrite::ColorCountOnly);
   if (paint) paint(kIdleColor);
   return read;
 }

@@ -1,5 +1,5 @@
-// One grab of the sound-less recorder: a screen rectangle copied into a bitmap, the arrow
-// cursor drawn in, and the bitmap packed at the recorder's depth.
+// One grab of the sound-less recorder over the shared grab path: a screen rectangle copied
+// into a bitmap, the arrow cursor drawn in, and the bitmap packed at the recorder's depth.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 
 #include "base/unique.h"
 #include "engine/packed_frame.h"
+#include "engine/screen_grab.h"
 
 namespace scrcamNS {
 
@@ -24,9 +25,8 @@ struct CaptureSettings {
 // Called with kGrabColor before the grab and kIdleColor after it; may be empty.
 using BracketPainter = std::function<void(COLORREF color)>;
 
-// The objects every grab of one size needs, made once and reused by every grab: the screen's
-// device context, a memory device context, a bitmap compatible with the screen and the packed
-// frame the pixels are read into. A recording makes one and grabs with it on every pass, so
+// The objects every grab of one size needs, made once and reused by every grab: the shared
+// grab objects and the packed frame the pixels are read into. A recording makes one and grabs with it on every pass, so
 // its frame loop creates nothing. Used on one thread (the screen context is that thread's).
 class ScreenGrabber {
  public:
@@ -52,9 +52,7 @@ class ScreenGrabber {
  private:
   int width_, height_;
   CaptureSettings settings_;
-  base::WindowDC screen_;
-  base::UniqueDC memory_;
-  base::UniqueBitmap bitmap_;
+  engine::ScreenGrab grab_;
   engine::PackedFrame frame_;
   bool ok_ = false;
 };
@@ -65,7 +63,6 @@ class ScreenGrabber {
 engine::PackResult CaptureScreenFrame(int left, int top, int width, int height, const CaptureSettings& settings,
                                       const BracketPainter& paint);
 
-// The hotspot of a cursor (0, 0 when it cannot be read).
-POINT CursorHotspot(HCURSOR cursor);
+using engine::CursorHotspot;
 
 }  // namespace scrcamNS

@@ -267,4 +267,73 @@ TEST_F(MainRecording, MenuCommandsOpenTheHotkeyAndOptionsDialogs) {
   EXPECT_EQ(60000, camera->CaptureInterval());
 }
 
+// The stop key's three texts, put back when the test ends.
+struct KeptHotkeyTexts {
+  std::wstring t1 = app::HotkeyText1, t2 = app::HotkeyText2, t3 = app::HotkeyText3;
+  ~KeptHotkeyTexts() { app::HotkeyText1 = t1, app::HotkeyText2 = t2, app::HotkeyText3 = t3; }
+};
+
+// A hidden window of the test that can hold a key combination.
+struct KeyHolder : base::Window {
+  KeyHolder() {
+    base::WindowClass cls;
+    cls.name = L"StopKeyHolder";
+    base::WindowSpec spec;
+    spec.parent = HWND_MESSAGE;
+    Create(cls, spec);
+  }
+};
+
+// The configured stop key, pressed as the user would, stops a sound-less recording through
+// the screen camera's hotkey window; the window comes back and the recording is saved.
+TEST_F(MainRecording, TheConfiguredStopKeyStopsARecording) {
+  KeptHotkeyTexts kept;
+  app::HotkeyText1 = L"Ctrl";
+  app::HotkeyText2 = L"";
+  app::HotkeyText3 = L"Q";
+  ASSERT_TRUE(StartRecording());
+  EXPECT_TRUE(app::StopHotKeyRegistered.load());
+  INPUT keys[4] = {};
+  const WORD sequence[4][2] = {{VK_CONTROL, 0}, {'Q', 0}, {'Q', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}};
+  for (int i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = sequence[i][0];
+    keys[i].ki.dwFlags = sequence[i][1];
+  }
+  ASSERT_EQ(4u, ::SendInput(4, keys, sizeof(INPUT)));
+  ASSERT_TRUE(WaitForTheEnd());
+  EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
+  EXPECT_FALSE(app::StopHotKeyRegistered.load());
+  EXPECT_FALSE(apptest::ReadBytes(records_ / L"1.avi").empty()) << "nothing recorded";
+
+  // The key was given back with the recording.
+  KeyHolder holder;
+  EXPECT_TRUE(::RegisterHotKey(holder.hwnd(), 1, MOD_CONTROL, 'Q'));
+  ::UnregisterHotKey(holder.hwnd(), 1);
+}
+
+// A stop key that another window holds cannot be the recording's: the hotkey dialog opens
+// with its conflict hint, and the recording runs all the same.
+TEST_F(MainRecording, AHeldStopKeyOpensTheHotkeyDialog) {
+  KeptHotkeyTexts kept;
+  app::HotkeyText1 = L"Alt";
+  app::HotkeyText2 = L"";
+  app::HotkeyText3 = L"K";
+  KeyHolder holder;
+  ASSERT_TRUE(::RegisterHotKey(holder.hwnd(), 1, MOD_ALT, 'K'));
+  bool hint = false, shown = false;
+  testapp::WhenShown(app::HotkeyDialogWindow, [&](HWND dlg) {
+    shown = true;
+    hint = ::IsWindowVisible(::GetDlgItem(dlg, id::LnlHint1)) != FALSE;
+    testapp::Press(dlg, id::HotkeyBtnClose);
+  });
+  ASSERT_TRUE(StartRecording());
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(hint);
+  EXPECT_FALSE(app::StopHotKeyRegistered.load());
+  Tray(WM_LBUTTONDOWN);
+  ASSERT_TRUE(WaitForTheEnd());
+  ::UnregisterHotKey(holder.hwnd(), 1);
+}
+
 }  // namespace

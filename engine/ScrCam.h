@@ -1,0 +1,390 @@
+// TScreenCamera, the screen camera: previews a rectangle of the screen and records it on a
+// record thread of its own. Only one camera exists per process (CameraInstance).
+//
+// Threads: the main thread creates and destroys the camera and calls every operation. The
+// record thread reads the flags shared with it (Recording, Paused, Preview, the rectangle) as
+// atomics or, for the rectangle, as one snapshot taken under a small lock; the plain settings
+// below are main-thread values that a recording copies when it starts. Events are raised on
+// whichever thread does the work (see each event) and are never synchronised with the main
+// thread.
+//
+// The camera never includes the application: it calls "up" only through the CameraHost that
+// the caller hands in.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/effects_bitmap.h"
+#include "engine/packed_frame.h"
+#include "engine/scHighTimer.h"
+
+namespace scFlashWnd {
+class TFlashingWnd;
+}
+namespace engine {
+class ScreenGrab;
+class TEffects;
+}
+
+namespace ScrCam {
+
+enum class TScreenRegion { SelObject, FreeHand, FixedMoving, FixedStable, FullScreen };
+enum class TScreenRotate { R90D, R180D, R270D, Mirror0D, Mirror180D };
+
+struct TAutoStopTime {
+  bool Enabled = false;
+  uint8_t Hours = 0;
+  uint8_t Minutes = 0;
+  uint8_t Seconds = 0;
+};
+
+class TScreenCamera;
+using TSCEvent = std::function<void(TScreenCamera& sender)>;
+using TSCErrorEvent = std::function<void(TScreenCamera& sender, const std::wstring& errorMessage)>;
+// The bitmap (may be null) is valid only during the call.
+using TPreviewEvent =
+    std::function<void(TScreenCamera& sender, engine::TBitmap* previewBitmap, bool preview, bool recording)>;
+// Setting cont to false cancels what is in progress.
+using TSaveEvent =
+    std::function<void(TScreenCamera& sender, int percent, const std::wstring& statusCaption, bool& cont)>;
+using TOverlayEvent = std::function<void(TScreenCamera& sender, HDC bitmapDC, int width, int height)>;
+
+// What the camera asks of the application that hosts it. Called on the main thread unless a
+// method says otherwise.
+class CameraHost {
+ public:
+  virtual ~CameraHost() = default;
+  virtual void MinimizeApp() = 0;
+  virtual void RestoreApp() = 0;
+  // The main window's sound option and whether its configured stop key is registered: read
+  // by the hotkey window.
+  virtual bool RecordWithSound() = 0;
+  virtual bool StopHotKeyRegistered() = 0;
+  // A stop key ended a recording of the main window: stop it and bring the window back.
+  virtual void StopRecordingAndRestore() = 0;
+  // A recording ended normally; called on the record thread.
+  virtual void RefreshRecordingList() = 0;
+  // Owner of the camera's message boxes (may be null).
+  virtual HWND MessageOwner() = 0;
+};
+
+// Rectangles of the monitors, in the system's order (right and bottom excluded). The camera
+// asks the current lister; tests install their own with ScopedMonitorLister.
+class MonitorLister {
+ public:
+  virtual ~MonitorLister() = default;
+  virtual std::vector<RECT> Monitors() = 0;
+};
+MonitorLister& CurrentMonitorLister();
+class ScopedMonitorLister {
+ public:
+  explicit ScopedMonitorLister(MonitorLister& lister);
+  ~ScopedMonitorLister();
+  ScopedMonitorLister(const ScopedMonitorLister&) = delete;
+  ScopedMonitorLister& operator=(const ScopedMonitorLister&) = delete;
+
+ private:
+  MonitorLister* previous_;
+};
+int MonitorCount();
+
+// Unit state, shared by the main thread and the record thread.
+enum : uint8_t { kStopNone = 0, kStopUser = 1, kStopError = 2 };
+extern std::atomic<TScreenCamera*> CameraInstance;
+extern std::atomic<uint8_t> StopStatus;  // cause of the last stop; a new recording keeps it
+extern std::wstring TempVideoFile;       // main thread: set by the constructor
+extern std::wstring TempAudioFile;
+extern std::wstring TargetFile;          // main thread: the path last given to StartRecording
+extern std::atomic<bool> CaptureFailed;
+extern std::atomic<bool> MergeSucceeded;
+extern std::atomic<bool> StartPending;  // a start waits for the user's region selection
+
+// An elapsed time split for display. Millis is the digits of the second's fraction without
+// trailing zeros (0.5 s gives 5, 0.25 s gives 25), not a count of milliseconds.
+struct TElapsedTime {
+  int Hours = 0, Minutes = 0, Seconds = 0, Millis = 0;
+};
+TElapsedTime SplitElapsedTime(double milliseconds);
+// "H : M : S : Millis", unpadded.
+std::wstring ElapsedTimeText(const TElapsedTime& t);
+
+// What the captures of one thread reuse from frame to frame: the grab objects, the effects
+// bitmaps and the packed frame, each made again only when the size or depth changes. A
+// recording makes one for its frame loop, the preview tick has its own. One thread only.
+class FrameCapturer {
+ public:
+  // The packed frame's allocation; a test can make it fail.
+  using Allocator = BITMAPINFOHEADER* (*)(int width, int height, int bitCount);
+  FrameCapturer();
+  ~FrameCapturer();
+  FrameCapturer(const FrameCapturer&) = delete;
+  FrameCapturer& operator=(const FrameCapturer&) = delete;
+  void SetAllocator(Allocator allocate) { allocate_ = allocate; }
+
+ private:
+  friend class TScreenCamera;
+  std::unique_ptr<engine::ScreenGrab> grab_;
+  std::unique_ptr<engine::TEffects> effects_;
+  engine::TBitmap work_, source_;
+  engine::PackedFrame frame_;
+  Allocator allocate_;
+};
+
+// The rectangle helpers of the tick and the selections (pure). Bounds are right- and
+// bottom-exclusive screen rectangles.
+struct CaptureRect {
+  int left, top, width, height;
+};
+// The rectangle of monitor `current` (1-based) of `monitors`, or the virtual desktop when
+// `allMonitors` is set or `current` names no monitor.
+RECT MonitorBounds(const std::vector<RECT>& monitors, int current, bool allMonitors, const RECT& virtualDesktop);
+// The rectangle centred on the cursor and pushed inside the bounds; its size never changes
+// (one larger than the bounds ends with its right or bottom edge on theirs).
+CaptureRect FollowCursor(CaptureRect area, POINT cursor, const RECT& bounds);
+// Shrinks the rectangle to the part inside the bounds; false when nothing is left.
+bool ClipToBounds(CaptureRect& area, const RECT& bounds);
+
+inline constexpr const wchar_t* kPreviewCaption = L"Preview... (Cancel=Esc)";
+inline constexpr const wchar_t* kPausedCaption = L"Paused... (Press pause key to resume)";
+
+inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
+inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
+
+class TScreenCamera {
+ public:
+  // On the main thread. host may be null (no minimising, no list refresh).
+  explicit TScreenCamera(CameraHost* host = nullptr);
+  // A running recording becomes an error stop; waits, pumping messages, for its thread.
+  virtual ~TScreenCamera();
+  TScreenCamera(const TScreenCamera&) = delete;
+  TScreenCamera& operator=(const TScreenCamera&) = delete;
+
+  CameraHost* Host() const { return host_; }
+
+  // --- properties with a setter rule: a value outside the range keeps the old one ---
+  std::wstring Vantro_Version() const { return kVantroVersion; }
+  void SetVantro_Version(const std::wstring&) {}
+  int CurrentMonitor() const { return currentMonitor_; }
+  void SetCurrentMonitor(int value);  // 1 .. MonitorCount()
+  int UpdateRate() const { return updateRate_.load(); }
+  void SetUpdateRate(int value);  // 1 .. 500
+  int PlayBack_FPS() const { return playBackFps_; }
+  void SetPlayBack_FPS(int value);  // 1 .. 1000
+  int Record_MSPF() const { return recordMspf_.load(); }
+  void SetRecord_MSPF(int value);  // 1 .. 1000
+  int CompressionQuality() const { return compressionQuality_; }
+  void SetCompressionQuality(int value);  // 1 .. 10000
+  engine::TPixelFormat Colors() const { return colors_; }
+  void SetColors(engine::TPixelFormat value);
+  int BitsPerPixel() const { return bitsPerPixel_; }
+  int FilterColor() const { return filterColor_; }
+  void SetFilterColor(int value);  // 0 .. 1
+  scHighTimer::TThreadPriority VideoPriority() const { return videoPriority_; }
+  void SetVideoPriority(scHighTimer::TThreadPriority value);
+
+  // The capture rectangle: written whole under a lock, read as one snapshot.
+  using Area = CaptureRect;
+  Area CaptureArea() const;
+  void SetCaptureArea(const Area& area);
+  int ScreenLeft() const { return CaptureArea().left; }
+  int ScreenTop() const { return CaptureArea().top; }
+  int ScreenWidth() const { return CaptureArea().width; }
+  int ScreenHeight() const { return CaptureArea().height; }
+  void SetScreenLeft(int value);
+  void SetScreenTop(int value);
+  void SetScreenWidth(int value);
+  void SetScreenHeight(int value);
+
+  // --- plain properties (main thread; a recording copies them when it starts) ---
+  std::wstring About;
+  bool RecordAllMonitors = false;
+  int KeyFramesEvery = 20;
+  COLORREF RegionColor1 = RGB(255, 0, 0);
+  COLORREF RegionColor2 = RGB(0, 255, 0);
+  int SelectedCompressor = -1;
+  TScreenRegion ScreenRegion = TScreenRegion::FixedMoving;
+  bool UseAudioRecord = false;
+  bool RecordCursor = true;
+  bool DrawAreaCapture = true;
+  bool LineRectClear = true;
+  bool MinimizeAppOnStart = true;
+  bool RestoreAppOnStop = true;
+  bool OvelayDrawing = false;
+  bool EffectToOvelayDraw = false;
+  bool GrayScale = false;
+  TScreenRotate EffectScreenRotate = TScreenRotate::R90D;
+  bool UseRotateImage = false;
+  int EffectNoise = 0;
+  bool UseNoise = false;
+  int EffectSaturation = 0;
+  bool UseSaturation = false;
+  int EffectRedValue = 0, EffectGreenValue = 0, EffectBlueValue = 0;
+  bool UseColorAdjusting = false;
+  int EffectBrightness = 0;
+  bool UseBrightness = false;
+  int EffectContrast = 0;
+  bool UseContrast = false;
+
+  // --- events ---
+  TSCErrorEvent OnError;
+  TSCEvent OnUpdate, OnStart, OnStop, OnPause, OnResume;
+  TPreviewEvent OnPreview;
+  TSaveEvent OnSaving, OnDeleting;
+  TOverlayEvent OnOverlay;
+
+  // --- public fields ---
+  std::atomic<bool> Recording{false};
+  std::atomic<bool> Paused{false};
+  bool Preview() const { return preview_.load(); }
+  TAutoStopTime AutoStop;  // written whole by the host before a recording
+  std::atomic<double> CaptureFrameRate{0};
+  std::atomic<double> LoopFrameRate{0};
+  std::atomic<int> FramesWritten{0};
+  std::atomic<int> FramesDropped{0};
+  std::wstring CompressorName = L"MS Video Codec";
+  std::wstring ElapsedTimeText;  // main thread
+  std::vector<std::wstring> VideoCompressors;
+  std::vector<std::wstring> AudioFormats;
+  std::vector<std::wstring> AudioInputs;
+  int SelectedAudioFormat = -1;
+  bool UseDefaultCompressor = false;
+  int CompressorCount = 0;
+  DWORD DefaultFourCC = kDefaultFourCC;
+  int DesktopWidth = 0, DesktopHeight = 0;
+  COLORREF FrameColor = RGB(255, 0, 0);
+  bool RegionSelObject = false, RegionFreeHand = false, RegionFollowsCursor = false, RegionFullScreen = false;
+  std::atomic<bool> PreviewWhileRecording{false};
+
+  // --- operations (main thread) ---
+  // True when a record thread was started; false while one exists (recording or finishing)
+  // or when the start waits for a region selection.
+  bool StartRecording(const std::wstring& fileName);
+  void StopRecording();
+  void PauseRecording() { Paused = true; }
+  void ResumeRecording() { Paused = false; }
+  void SetPreview(bool value);
+  bool IsPreviewOff() const { return !preview_.load(); }
+
+  // --- frame capture (the thread of the caller) ---
+  // Grabs (left, top, width, height) of the screen (inverted when filterColor is 1), draws
+  // the cursor, the overlay and the effects. Mode 0 fills *bitmap and returns null; mode 1
+  // returns the packed frame, which stays the capturer's and holds until its next capture;
+  // mode 2 does both. A packing failure is reported as PackFrame's and gives null (no frame)
+  // or a black frame (unreadable bits).
+  BITMAPINFOHEADER* CaptureFrame(FrameCapturer& capturer, int mode, engine::TBitmap* bitmap, int left, int top,
+                                 int width, int height, int filterColor);
+  // Packs a bitmap (selected into no device context) into a new frame of `bits` bits; on
+  // failure the failure is reported (see PackFailed) and the frame is empty or black.
+  engine::PackedFrame PackFrame(HBITMAP bitmap, int bits);
+  // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
+  void ApplyGrayScale(engine::TBitmap& bitmap);
+
+  // --- global hotkeys ---
+  // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
+  // RegisterHotKeys was given one), the second (ESCAPE), CONTROL + RETURN, PAUSE.
+  enum HotKeySlot { kSlotStop1, kSlotStop2, kSlotConfirm, kSlotPause };
+  // Main thread. Registers the configured stop key (modifiers, key, named stopKeyText; an
+  // empty text means ESCAPE) and the other defaults on a new hidden window, which is let go
+  // again when nothing took. True when the stop combination is now held by one of the
+  // camera's hotkey windows (an earlier one may hold it already).
+  bool RegisterHotKeys(UINT modifiers, UINT key, const std::wstring& stopKeyText);
+  // While the host's stop key is registered: unregisters the newest RegisterHotKeys window's
+  // keys and lets it go; the constructor's window keeps its keys. Any thread: off the main
+  // thread the work is posted to it (hotkeys belong to the thread that registered them).
+  void UnregisterHotKeys();
+  // The procedure of every hotkey window (main thread).
+  LRESULT HotKeyWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  ATOM HotKeyId(int slot) const { return hotKeyIds_[slot]; }
+  // The window the next UnregisterHotKeys uses (null when none could be made).
+  HWND HotKeyWindow() const;
+
+  // --- regions and the preview tick (main thread) ---
+  void GetMonitorOrigin(int& left, int& top) const;
+  void GetMonitorSize(int& width, int& height) const;
+  int GetMonitorCount() const { return MonitorCount(); }
+  // The rectangle becomes the bounds (the current monitor, or the virtual desktop).
+  void SetFullScreenRegion();
+  // Modal selections; true when the user confirmed a rectangle with an area.
+  bool SelectFreeHandRegion();
+  bool SelectObjectRegion();
+  // The host calls this when it minimises the application: the frame comes back.
+  void RestoreFrameOnMinimize();
+  // One tick of FrameTimer (tests call it directly).
+  void TimerTick();
+
+  // A record thread exists (recording or finishing). Main thread only.
+  bool HasRecordThread() const { return thread_ != nullptr; }
+  // The frame clock, or null before its first use. Main thread only.
+  scHighTimer::THighTimer* FrameTimer() const { return frameTimer_.get(); }
+  scFlashWnd::TFlashingWnd* FrameWindow() const { return frameWindow_.get(); }
+
+ private:
+  struct TRecordAVIThread;
+
+  void EnsureFrameTimer();
+  RECT Bounds() const;
+  bool FinishSelection(bool confirmed, CaptureRect picked);
+  void ShowFrame(bool recording);
+  void ApplyRegionFlags();
+  class HotKeyWnd;
+  void CreateFirstHotKeyWindow();
+  void ReleaseHotKeys();
+  void RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText, bool constructor);
+  ATOM AddAtom(const std::wstring& text);
+  void RecordThreadTerminated(uint64_t serial);
+  void RunRecordThread(TRecordAVIThread& thread);
+  void HideFrameWindow();
+  // A packed frame could not be made: while recording an error stop (StopStatus 2,
+  // Recording off, OnError, OnStop, and the timer and frame switched off on the main
+  // thread); without a recording only OnError.
+  void PackFailed(const std::wstring& text);
+  void ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height);
+
+  CameraHost* host_;
+  int currentMonitor_ = 1;
+  std::atomic<int> updateRate_{250};
+  int playBackFps_ = 200;
+  std::atomic<int> recordMspf_{5};
+  int compressionQuality_ = 10000;
+  engine::TPixelFormat colors_ = engine::TPixelFormat::pf32bit;
+  int bitsPerPixel_ = 32;
+  int filterColor_ = 0;
+  scHighTimer::TThreadPriority videoPriority_ = scHighTimer::TThreadPriority::tpNormal;
+
+  mutable std::mutex areaLock_;
+  Area area_{0, 0, 300, 300};
+
+  std::atomic<bool> preview_{false};
+  // The preview clock of the tick (main thread).
+  uint32_t lastUpdateTime_ = 0, lastColorSwitchTime_ = 0, previewStartTime_ = 0, prevTickTime_ = 0;
+  // What the frame was last set up with: SetupFrame runs only when one of them changes.
+  CaptureRect frameArea_{0, 0, -1, -1};
+  std::wstring frameCaption_;
+  std::unique_ptr<FrameCapturer> previewCapturer_;  // the tick's, made on first use
+  engine::TBitmap previewBitmap_;
+
+  std::unique_ptr<scHighTimer::THighTimer> frameTimer_;
+  std::unique_ptr<scFlashWnd::TFlashingWnd> frameWindow_;
+  std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
+  // Hotkey windows, the constructor's first; main thread only.
+  std::vector<std::unique_ptr<HotKeyWnd>> hotKeyWindows_;
+  std::array<std::atomic<ATOM>, 4> hotKeyIds_{};
+  std::vector<ATOM> atoms_;  // every atom added, deleted with the camera
+  // Closures the record thread posts hold a weak reference: once the camera is gone they do
+  // nothing.
+  std::shared_ptr<TScreenCamera*> alive_;
+  // A copy that never changes after construction, so any thread may read it.
+  const std::weak_ptr<TScreenCamera*> weakSelf_;
+};
+
+}  // namespace ScrCam
