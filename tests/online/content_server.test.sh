@@ -8,18 +8,18 @@ out=$(mktemp -d "$RECLUME_BUILD/content_server.XXXXXX")
 trap 'content_server_stop; rm -rf "$out"' EXIT
 cat >"$out/rules.json" <<'JSON'
 {
-  "ok.test": {"status": 200, "body": "ok"},
-  "found.test": {"status": 302, "location": "http://ok.test/ombrix/"},
-  "loop.test": {"status": 302, "location": "http://loop.test/ombrix/"},
-  "moved.test": {"status": 301, "location": "http://ok.test/ombrix/"},
-  "missing.test": {"status": 404},
-  "broken.test": {"status": 500},
-  "slow.test": {"status": 200, "delay": 2},
-  "silent.test": {"silent": true},
-  "endless.test": {"endless": true},
-  "short.test": {"status": 200, "body": "short", "short_by": 100000},
-  "plain.test": {"status": 200},
-  "caps.test": {"status": 200}
+  "ok.example": {"status": 200, "body": "ok"},
+  "found.example": {"status": 302, "location": "http://ok.example/ombrix/"},
+  "loop.example": {"status": 302, "location": "http://loop.example/ombrix/"},
+  "moved.example": {"status": 301, "location": "http://ok.example/ombrix/"},
+  "missing.example": {"status": 404},
+  "broken.example": {"status": 500},
+  "slow.example": {"status": 200, "delay": 2},
+  "silent.example": {"silent": true},
+  "endless.example": {"endless": true},
+  "short.example": {"status": 200, "body": "short", "short_by": 100000},
+  "plain.example": {"status": 200},
+  "caps.example": {"status": 200}
 }
 JSON
 content_server_start "$out/rules.json" "$out"

@@ -147,9 +147,9 @@ TEST_F(ServerUrl, AcceptsOnly200And302WithOneRequestEach) {
     double maxSeconds;
   };
   const Case cases[] = {
-      {"ok.test", true, 3},        {"found.test", true, 3},  {"loop.test", true, 3},  {"moved.test", false, 3},
-      {"missing.test", false, 3},  {"broken.test", false, 3}, {"slow.test", true, 5}, {"endless.test", true, 3},
-      {"short.test", true, 3},
+      {"ok.example", true, 3},        {"found.example", true, 3},  {"loop.example", true, 3},  {"moved.example", false, 3},
+      {"missing.example", false, 3},  {"broken.example", false, 3}, {"slow.example", true, 5}, {"endless.example", true, 3},
+      {"short.example", true, 3},
   };
   for (const Case& c : cases) {
     const auto start = std::chrono::steady_clock::now();
@@ -163,22 +163,22 @@ TEST_F(ServerUrl, AcceptsOnly200And302WithOneRequestEach) {
 
 TEST_F(ServerUrl, AServerThatNeverAnswersCountsAsDownWithinTheTimeOut) {
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(online::TestServerUrl(L"http://silent.test/ombrix/"));
+  EXPECT_FALSE(online::TestServerUrl(L"http://silent.example/ombrix/"));
   const double seconds = SecondsOf(start);
   EXPECT_GE(seconds, 4.0);
   EXPECT_LT(seconds, 8.0);
 }
 
 TEST_F(ServerUrl, SendsTheProbeAgentAndAddsTheSchemeOnlyWhenMissing) {
-  EXPECT_TRUE(online::TestServerUrl(L"plain.test/ombrix/"));
-  EXPECT_TRUE(online::TestServerUrl(L"HTTP://caps.test/ombrix/"));
-  EXPECT_TRUE(online::TestServerUrl(L"HTTP://caps.test/ombrix/"));
-  const auto plain = onlinetest::RequestsTo("//plain.test/ombrix/");
+  EXPECT_TRUE(online::TestServerUrl(L"plain.example/ombrix/"));
+  EXPECT_TRUE(online::TestServerUrl(L"HTTP://caps.example/ombrix/"));
+  EXPECT_TRUE(online::TestServerUrl(L"HTTP://caps.example/ombrix/"));
+  const auto plain = onlinetest::RequestsTo("//plain.example/ombrix/");
   ASSERT_EQ(plain.size(), 1u);
   EXPECT_EQ(plain[0].method, "GET");
   EXPECT_EQ(plain[0].agent, "InetURL:/1.0");
   // Two calls, two requests: nothing is served from a cache.
-  EXPECT_EQ(onlinetest::RequestsTo("//caps.test/ombrix/").size(), 2u);
+  EXPECT_EQ(onlinetest::RequestsTo("//caps.example/ombrix/").size(), 2u);
   EXPECT_TRUE(onlinetest::RequestsTo("http://http").empty());
 }
 
@@ -186,7 +186,7 @@ TEST(ServerUrlRefused, AClosedPortIsDown) {
   // Run with http_proxy naming a closed port (content_server.test.sh does).
   if (!onlinetest::ContentLogPath().empty()) GTEST_SKIP() << "a content server answers here";
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(online::TestServerUrl(L"http://refused.test/ombrix/"));
+  EXPECT_FALSE(online::TestServerUrl(L"http://refused.example/ombrix/"));
   EXPECT_LT(SecondsOf(start), 6.0);
 }
 

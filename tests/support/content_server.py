@@ -5,7 +5,7 @@ It answers as an HTTP proxy (WinINet and the browser control send every request 
 http_proxy names it), so one server plays every host. What it answers comes from a JSON file of
 rules keyed by "host/path" (exact), then "host" (any path), then "*":
 
-    {"status": 200, "location": "http://...", "delay": 2.0, "silent": true,
+    {"status": 200, "location": "http://host.example/", "delay": 2.0, "silent": true,
      "body_file": "/path", "body": "text", "short_by": 100, "endless": true}
 
 status: the status code (default 200); location: a Location header; delay: seconds before the
