@@ -25,6 +25,7 @@
 #include "base/thread.h"
 #include "base/short_names.h"
 #include "base/unique.h"
+#include "engine/compressors.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
 #include "engine/scrcamNS_rules.h"
@@ -50,6 +51,7 @@ const wchar_t kTemporaryName[] = L"qivnstmp.avi";
 
 using engine::UniqueAviFile;
 using engine::UniqueAviStream;
+using engine::SameFourCC;
 using engine::UniqueHic;
 
 // AVIFileInit / AVIFileExit for the span of one attempt.
@@ -76,17 +78,6 @@ class TimerPeriod {
   bool ok_;
 };
 
-// Four-character codes compare without regard to case ('mrle' is 'MRLE').
-DWORD UpperFourCC(DWORD code) {
-  DWORD out = 0;
-  for (int i = 0; i < 4; ++i) {
-    auto c = static_cast<unsigned char>((code >> (8 * i)) & 0xFF);
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    out |= static_cast<DWORD>(c) << (8 * i);
-  }
-  return out;
-}
-bool SameFourCC(DWORD a, DWORD b) { return UpperFourCC(a) == UpperFourCC(b); }
 
 class WorkAreaSource : public AreaSource {
  public:
@@ -218,54 +209,21 @@ void TScreenCamNS::SetQuality(int quality) { quality_ = quality < 0 ? 0 : (quali
 void TScreenCamNS::RefreshCompressors() {
   CaptureSettings settings{bitsPerPixel_, drawCursor_, arrowCursor_, arrowHotspot_};
   engine::PackResult test = CaptureScreenFrame(0, 0, 320, 200, settings, nullptr);
-  compressorCount_ = 0;
-  if (!test.frame) return;
-  for (DWORD index = 0; index < static_cast<DWORD>(kMaxCompressors) && compressorCount_ < kMaxCompressors; ++index) {
-    ICINFO& slot = compressors_[compressorCount_];
-    slot = ICINFO{};
-    slot.dwSize = sizeof(ICINFO);
-    if (!::ICInfo(ICTYPE_VIDEO, index, &slot)) continue;
-    const DWORD type = slot.fccType ? slot.fccType : ICTYPE_VIDEO;
-    const DWORD handler = slot.fccHandler;
-    bool listed = false;
-    for (int i = 0; i < compressorCount_; ++i) listed = listed || SameFourCC(compressors_[i].fccHandler, handler);
-    if (listed || handler == 0) continue;
-    UniqueHic ic(::ICOpen(type, handler, ICMODE_QUERY));
-    if (!ic) continue;
-    if (::ICCompressQuery(ic.get(), test.frame.get(), nullptr) != ICERR_OK) continue;
-    ::ICGetInfo(ic.get(), &slot, sizeof(ICINFO));
-    // The list is opened again by these codes; a driver that leaves them out keeps the
-    // enumerated ones.
-    slot.fccType = type;
-    slot.fccHandler = handler;
-    slot.szDescription[std::size(slot.szDescription) - 1] = L'\0';
-    slot.szName[std::size(slot.szName) - 1] = L'\0';
-    ++compressorCount_;
-  }
-  for (int i = compressorCount_; i < kMaxCompressors; ++i) compressors_[i] = ICINFO{};
+  compressorCount_ = engine::ListVideoCompressors(test.frame.get(), compressors_.data(), kMaxCompressors);
 }
 
 void TScreenCamNS::CompressorAbout(BYTE index, HWND parentWnd) {
-  if (index >= compressorCount_) return;
-  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
-  if (ic) ::ICSendMessage(ic.get(), ICM_ABOUT, reinterpret_cast<DWORD_PTR>(parentWnd), 0);
+  if (index < compressorCount_) engine::ShowCompressorAbout(compressors_[index], parentWnd);
 }
 
 void TScreenCamNS::CompressorConfigure(BYTE index, HWND parentWnd) {
-  if (index >= compressorCount_) return;
-  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
-  if (ic) ::ICSendMessage(ic.get(), ICM_CONFIGURE, reinterpret_cast<DWORD_PTR>(parentWnd), 0);
+  if (index < compressorCount_) engine::ShowCompressorConfigure(compressors_[index], parentWnd);
 }
 
 void TScreenCamNS::CompressorFeatures(BYTE index, bool& hasAbout, bool& hasConfigure) {
   hasAbout = false;
   hasConfigure = false;
-  if (index >= compressorCount_) return;
-  UniqueHic ic(::ICOpen(compressors_[index].fccType, compressors_[index].fccHandler, ICMODE_QUERY));
-  if (!ic) return;
-  hasAbout = ::ICSendMessage(ic.get(), ICM_ABOUT, static_cast<DWORD_PTR>(-1), ICMF_ABOUT_QUERY) == ICERR_OK;
-  hasConfigure =
-      ::ICSendMessage(ic.get(), ICM_CONFIGURE, static_cast<DWORD_PTR>(-1), ICMF_CONFIGURE_QUERY) == ICERR_OK;
+  if (index < compressorCount_) engine::QueryCompressorDialogs(compressors_[index], hasAbout, hasConfigure);
 }
 
 // --- starting and stopping ---
