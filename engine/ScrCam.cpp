@@ -82,6 +82,10 @@ TScreenCamera::TScreenCamera(CameraHost* host)
     StartPending = false;
     StopStatus = kStopNone;
     FrameColor = RegionColor1;
+    // The options dialog's lists, in this order: the formats (SelectedAudioFormat becomes 2),
+    // the recording inputs, then the compressors.
+    GetAudioFormats();
+    GetAudioInputs();
     CreateFirstHotKeyWindow();
   });
   CameraInstance = this;

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <vfw.h>
 
 #include <array>
 #include <atomic>
@@ -157,6 +158,20 @@ bool ClipToBounds(CaptureRect& area, const RECT& bounds);
 inline constexpr const wchar_t* kPreviewCaption = L"Preview... (Cancel=Esc)";
 inline constexpr const wchar_t* kPausedCaption = L"Paused... (Press pause key to resume)";
 
+// The recording inputs of the sound card as the options dialog lists them. Inputs are list
+// positions: SelectedInput is one (-1: none), and SelectAudioInput and SetAudioInputVolume take
+// one. Volume is in percent (-1: unknown); HasVolume tells whether the selected input has a
+// volume control.
+struct TAudioInputInfo {
+  std::vector<std::wstring> Inputs;
+  int SelectedInput = -1;
+  int Volume = -1;
+  bool HasVolume = false;
+};
+
+// Slots of the camera's compressor list.
+inline constexpr int kCameraCompressorSlots = 51;
+
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
 
@@ -255,10 +270,11 @@ class TScreenCamera {
   std::wstring ElapsedTimeText;  // main thread
   std::vector<std::wstring> VideoCompressors;
   std::vector<std::wstring> AudioFormats;
-  std::vector<std::wstring> AudioInputs;
+  TAudioInputInfo AudioInputInfo;
   int SelectedAudioFormat = -1;
   bool UseDefaultCompressor = false;
   int CompressorCount = 0;
+  std::array<ICINFO, kCameraCompressorSlots> Compressors{};  // entries 0 .. CompressorCount - 1 are valid
   DWORD DefaultFourCC = kDefaultFourCC;
   int DesktopWidth = 0, DesktopHeight = 0;
   COLORREF FrameColor = RGB(255, 0, 0);
@@ -274,6 +290,28 @@ class TScreenCamera {
   void ResumeRecording() { Paused = false; }
   void SetPreview(bool value);
   bool IsPreviewOff() const { return !preview_.load(); }
+
+  // --- compressor dialogs and audio queries (main thread) ---
+  // The driver's About and Configure dialogs of entry `index` of Compressors, owned by
+  // parentWnd; nothing for an index at or past CompressorCount.
+  void CompressorAbout(BYTE index, HWND parentWnd);
+  void CompressorConfigure(BYTE index, HWND parentWnd);
+  // Both false for an index at or past CompressorCount or a driver that does not open.
+  void QueryCompressorDialogs(BYTE index, bool& hasAbout, bool& hasConfigure);
+  // Lists the inputs of the recording mixer into AudioInputInfo and returns a copy: the
+  // sources of each destination with a selector control (the checked one selected, its volume),
+  // and each destination with only a volume or mute control as an input of its own. The
+  // recording mixer is the last device whose first destination is "recording control" (case
+  // ignored), else the mixer of the wave-in device the recorder opens.
+  TAudioInputInfo GetAudioInputs();
+  // Position `index` of the last GetAudioInputs: its source becomes the selected one of its
+  // destination; a destination's own position, or a position outside the list, does nothing.
+  void SelectAudioInput(int index);
+  // Sets the volume of the line at position `index` (clamped to 0..100); nothing outside the list.
+  void SetAudioInputVolume(int index, int percent);
+  // The descriptions of the 20 PCM recording formats; SelectedAudioFormat becomes the
+  // recorder's default (2, 16-bit mono at 8000 Hz) when it is -1.
+  const std::vector<std::wstring>& GetAudioFormats();
 
   // --- frame capture (the thread of the caller) ---
   // Grabs (left, top, width, height) of the screen (inverted when filterColor is 1), draws
@@ -351,6 +389,13 @@ class TScreenCamera {
   void ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height);
 
   CameraHost* host_;
+  // The line behind each position of AudioInputInfo.Inputs: a destination's source, or the
+  // destination itself (source -1).
+  struct InputLine {
+    UINT destination;
+    int source;
+  };
+  std::vector<InputLine> inputLines_;
   int currentMonitor_ = 1;
   std::atomic<int> updateRate_{250};
   int playBackFps_ = 200;

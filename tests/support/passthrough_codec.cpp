@@ -16,6 +16,7 @@ std::mutex gMutex;
 std::map<DWORD, PassThroughOptions> gOptions;  // per installed FOURCC (upper case); guarded by gMutex
 std::set<DWORD> gInstalled;                    // FOURCCs installed by this process; guarded by gMutex
 std::atomic<int> gFrames{0};
+std::vector<PassThroughDialogCall> gDialogCalls;  // guarded by gMutex
 
 DWORD Upper(DWORD fourcc) {
   DWORD result = 0;
@@ -39,6 +40,17 @@ const PassThroughOptions& OptionsLocked(DWORD_PTR id) {
 int FailAtFrame(DWORD_PTR id) {
   std::lock_guard<std::mutex> lock(gMutex);
   return OptionsLocked(id).failAtFrame;
+}
+
+// ICM_ABOUT / ICM_CONFIGURE: a query (parent -1 or the query flag) is answered from the
+// options; a real call is recorded and answered the same way.
+LRESULT DialogMessage(DWORD_PTR id, UINT msg, LPARAM parent, LPARAM flags) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  const PassThroughOptions& o = OptionsLocked(id);
+  const bool has = msg == ICM_ABOUT ? o.hasAbout : o.hasConfigure;
+  const bool query = parent == -1 || (flags & (msg == ICM_ABOUT ? ICMF_ABOUT_QUERY : ICMF_CONFIGURE_QUERY));
+  if (!query) gDialogCalls.push_back({msg, reinterpret_cast<HWND>(parent), Upper(DWORD(id))});
+  return has ? ICERR_OK : ICERR_UNSUPPORTED;
 }
 
 bool Accepts(DWORD_PTR id, const BITMAPINFOHEADER* in) {
@@ -111,7 +123,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       return 0;
     case ICM_ABOUT:
     case ICM_CONFIGURE:
-      return ICERR_UNSUPPORTED;
+      return DialogMessage(id, msg, lp1, lp2);
     case ICM_COMPRESS_QUERY: {
       auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
       auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
@@ -172,6 +184,7 @@ bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
   std::lock_guard<std::mutex> lock(gMutex);
   gOptions[Upper(fourcc)] = options;
   gFrames = 0;
+  gDialogCalls.clear();
   if (gInstalled.count(Upper(fourcc))) return true;  // installed: the new options apply
   if (!ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION))
     return false;
@@ -185,5 +198,10 @@ void RemovePassThrough(DWORD fourcc) {
 }
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
+
+std::vector<PassThroughDialogCall> PassThroughDialogCalls() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return gDialogCalls;
+}
 
 }  // namespace testsupport
