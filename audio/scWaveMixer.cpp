@@ -240,16 +240,8 @@ class TAudioMixer::CallbackWnd : public base::Window {
 
 TAudioMixer::TAudioMixer() {
   window_ = std::make_unique<CallbackWnd>(*this);
-  base::WindowClass cls;
-  cls.name = kCallbackClass;
-  cls.style = 0;
-  cls.cursor = nullptr;
-  base::WindowSpec spec;
-  spec.style = 0;
-  spec.x = spec.y = spec.width = spec.height = 0;
-  spec.parent = HWND_MESSAGE;
   // Without the window the mixer still works; it only hears no notifications.
-  if (!window_->Create(cls, spec)) window_.reset();
+  if (!base::CreateMessageOnly(*window_, kCallbackClass)) window_.reset();
   destination_ = std::make_unique<TAudioMixerLine>(*this, -1);
   Reopen(false);
 }

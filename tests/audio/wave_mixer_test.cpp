@@ -328,21 +328,7 @@ TEST(WaveMixer, NoDevice) {
   FakeMixerDevices fake;
   ScopedMixerDevices installed(fake);
   TAudioMixer mixer;
-  EXPECT_EQ(mixer.GetMixerCount(), 0u);
-  EXPECT_EQ(mixer.GetDestinationCount(), 0u);
-  EXPECT_EQ(mixer.GetLineCount(), 0u);
-  EXPECT_EQ(mixer.Handle(), nullptr);
-  EXPECT_NE(mixer.LastError(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
-  EXPECT_TRUE(mixer.Destination().AvailableControls().Empty());
-  EXPECT_EQ(mixer.Destination().GetVolume(), -1);
-  EXPECT_EQ(mixer.Destination().GetSelectedSource(), -1);
-  mixer.Destination().SetVolume(50);
-  mixer.Destination().SelectSource(0);
-  mixer.SetMixerID(0);
-  mixer.SetDestinationID(1);
-  EXPECT_EQ(mixer.DestinationID(), 0u);
-  EXPECT_EQ(mixer.MixerName(), L"");
-  EXPECT_EQ(mixer.DestinationName(), L"");
+  testsupport::ExpectNoMixerDevice(mixer);
   EXPECT_EQ(fake.opens, 0);
   EXPECT_TRUE(fake.writes.empty());
 }

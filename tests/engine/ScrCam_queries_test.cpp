@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,10 +72,21 @@ struct Mixers {
   std::map<UINT, UINT> waveInMixer;  // what mixerGetID answers for wave-in ids
 };
 
-void Install(FakeMixerDevices& fake, const Mixers& mixers) {
-  for (const auto& d : mixers.devices) fake.Add(d);
-  fake.waveInMixer = mixers.waveInMixer;
-}
+// The fake holding `mixers`, installed, and a camera made on it.
+struct CameraOnFake {
+  explicit CameraOnFake(const Mixers& mixers)
+      : installed(Installed(mixers)), cam(std::make_unique<TScreenCamera>()) {}
+  FakeMixerDevices fake;
+  audio::ScopedMixerDevices installed;
+  std::unique_ptr<TScreenCamera> cam;
+
+ private:
+  FakeMixerDevices& Installed(const Mixers& mixers) {
+    for (const auto& d : mixers.devices) fake.Add(d);
+    fake.waveInMixer = mixers.waveInMixer;
+    return fake;
+  }
+};
 
 void ExpectInfo(const TAudioInputInfo& got, const TAudioInputInfo& expected) {
   EXPECT_EQ(got.Inputs, expected.Inputs);
@@ -126,13 +138,11 @@ TEST(ScrCamQueries, AudioInputsOnTheFakeMixer) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeMixerDevices fake;
-    Install(fake, c.mixers);
-    audio::ScopedMixerDevices installed(fake);
-    TScreenCamera cam;
+    CameraOnFake on(c.mixers);
+    FakeMixerDevices& fake = on.fake;
     // The constructor listed them; a second call gives the same.
-    ExpectInfo(cam.AudioInputInfo, c.expected);
-    ExpectInfo(cam.GetAudioInputs(), c.expected);
+    ExpectInfo(on.cam->AudioInputInfo, c.expected);
+    ExpectInfo(on.cam->GetAudioInputs(), c.expected);
     EXPECT_EQ(fake.OpenNow(), 0) << "a query keeps its mixer open";
     EXPECT_TRUE(fake.writes.empty());
   }
@@ -205,11 +215,9 @@ TEST(ScrCamQueries, EachPositionWritesItsOwnLine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeMixerDevices fake;
-    Install(fake, c.mixers);
-    audio::ScopedMixerDevices installed(fake);
-    TScreenCamera cam;
-    c.act(cam);
+    CameraOnFake on(c.mixers);
+    FakeMixerDevices& fake = on.fake;
+    c.act(*on.cam);
     EXPECT_EQ(fake.OpenNow(), 0);
     ASSERT_EQ(fake.writes.size(), c.writes.size());
     for (size_t i = 0; i < c.writes.size(); ++i) {
@@ -368,11 +376,10 @@ TEST(NoSoundServer, MixerAndCameraAnswerEmpty) {
   if (!::GetEnvironmentVariableW(L"RECLUME_NO_SOUND_SERVER", nullptr, 0)) GTEST_SKIP() << "run by no_sound_server.test.sh";
   OneMonitor monitors;
   ScrCam::ScopedMonitorLister scoped(monitors);
-  audio::TAudioMixer mixer;
-  EXPECT_EQ(mixer.GetMixerCount(), 0u);
-  EXPECT_EQ(mixer.GetDestinationCount(), 0u);
-  EXPECT_EQ(mixer.GetLineCount(), 0u);
-  EXPECT_EQ(mixer.Destination().GetVolume(), -1);
+  {
+    audio::TAudioMixer mixer;
+    testsupport::ExpectNoMixerDevice(mixer);
+  }
   TScreenCamera cam;
   ExpectInfo(cam.AudioInputInfo, {{}, -1, -1, false});
   ExpectInfo(cam.GetAudioInputs(), {{}, -1, -1, false});

@@ -6,6 +6,8 @@
 #include <cwchar>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 namespace testsupport {
 namespace {
 
@@ -251,6 +253,24 @@ MMRESULT FakeMixerDevices::GetID(HMIXEROBJ object, UINT* id, DWORD flags) {
   if ((flags & kObjectKindMask) != MIXER_OBJECTF_HMIXER || open == open_.end()) return MMSYSERR_INVALHANDLE;
   *id = open->second.device;
   return MMSYSERR_NOERROR;
+}
+
+void ExpectNoMixerDevice(audio::TAudioMixer& mixer) {
+  EXPECT_EQ(mixer.GetMixerCount(), 0u);
+  EXPECT_EQ(mixer.GetDestinationCount(), 0u);
+  EXPECT_EQ(mixer.GetLineCount(), 0u);
+  EXPECT_EQ(mixer.Handle(), nullptr);
+  EXPECT_NE(mixer.LastError(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+  EXPECT_TRUE(mixer.Destination().AvailableControls().Empty());
+  EXPECT_EQ(mixer.Destination().GetVolume(), -1);
+  EXPECT_EQ(mixer.Destination().GetSelectedSource(), -1);
+  mixer.Destination().SetVolume(50);
+  mixer.Destination().SelectSource(0);
+  mixer.SetMixerID(0);
+  mixer.SetDestinationID(1);
+  EXPECT_EQ(mixer.DestinationID(), 0u);
+  EXPECT_EQ(mixer.MixerName(), L"");
+  EXPECT_EQ(mixer.DestinationName(), L"");
 }
 
 }  // namespace testsupport

@@ -49,6 +49,10 @@ FakeMixerControl Mute();
 // A list control over the items with the given item checked (-1: none).
 FakeMixerControl Selector(audio::TMixerControlType type, std::vector<std::wstring> items, std::vector<int> checked);
 
+// Checks (gtest) what a mixer shows with no device behind it, the fake's or the platform's: every
+// count 0, nothing open, no controls, -1 answers, and setters and writes that change nothing.
+void ExpectNoMixerDevice(audio::TAudioMixer& mixer);
+
 class FakeMixerDevices : public audio::MixerDevices {
  public:
   struct Write {
