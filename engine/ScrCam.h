@@ -110,6 +110,23 @@ extern std::atomic<bool> CaptureFailed;
 extern std::atomic<bool> MergeSucceeded;
 extern std::atomic<bool> StartPending;  // a start waits for the user's region selection
 
+// --- temporary files (any thread) ---
+// The file exists and cannot be opened for reading and writing without sharing.
+bool IsFileInUse(const std::wstring& fileName);
+// Deletes fileName in up to 50 rounds, each reported to the camera's OnDeleting (2 x round,
+// "Deleting Temp File"); a file in use is scheduled for deletion at the next restart instead.
+// Always ends with OnDeleting (100, ""). True when the file is gone (or was never there);
+// false when the host cancelled or the file is still there (in use).
+bool DeleteTempFile(const std::wstring& fileName);
+// The temporary folder as GetTempPathW gives it (at most 256 characters).
+std::wstring GetTempFolder();
+// Some character of s is above 127.
+bool HasNonAsciiChar(const std::wstring& s);
+// The texts of a failed merge (AVISaveV's result) and of a stream file that cannot be opened
+// (AVIFileOpen's result).
+std::wstring SaveErrorText(HRESULT code);
+std::wstring OpenErrorText(HRESULT code);
+
 // An elapsed time split for display. Millis is the digits of the second's fraction without
 // trailing zeros (0.5 s gives 5, 0.25 s gives 25), not a count of milliseconds.
 struct TElapsedTime {
@@ -169,11 +186,9 @@ struct TAudioInputInfo {
   bool HasVolume = false;
 };
 
-// Slots of the camera's compressor list.
-inline constexpr int kCameraCompressorSlots = 51;
-
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
+inline constexpr int kMaxCompressors = 51;
 
 class TScreenCamera {
  public:
@@ -274,7 +289,8 @@ class TScreenCamera {
   int SelectedAudioFormat = -1;
   bool UseDefaultCompressor = false;
   int CompressorCount = 0;
-  std::array<ICINFO, kCameraCompressorSlots> Compressors{};  // entries 0 .. CompressorCount - 1 are valid
+  // The compressors GetVideoCompressors found, in driver order (index = SelectedCompressor).
+  std::array<ICINFO, kMaxCompressors> Compressors{};
   DWORD DefaultFourCC = kDefaultFourCC;
   int DesktopWidth = 0, DesktopHeight = 0;
   COLORREF FrameColor = RGB(255, 0, 0);
@@ -291,7 +307,25 @@ class TScreenCamera {
   void SetPreview(bool value);
   bool IsPreviewOff() const { return !preview_.load(); }
 
-  // --- compressor dialogs and audio queries (main thread) ---
+  // --- frame capture (the thread of the caller) ---
+  // Grabs (left, top, width, height) of the screen (inverted when filterColor is 1), draws
+  // the cursor, the overlay and the effects. Mode 0 fills *bitmap and returns null; mode 1
+  // returns the packed frame, which stays the capturer's and holds until its next capture;
+  // mode 2 does both. A packing failure is reported as PackFrame's and gives null (no frame)
+  // or a black frame (unreadable bits).
+  BITMAPINFOHEADER* CaptureFrame(FrameCapturer& capturer, int mode, engine::TBitmap* bitmap, int left, int top,
+                                 int width, int height, int filterColor);
+  // Packs a bitmap (selected into no device context) into a new frame of `bits` bits; on
+  // failure the failure is reported (see PackFailed) and the frame is empty or black.
+  engine::PackedFrame PackFrame(HBITMAP bitmap, int bits);
+  // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
+  void ApplyGrayScale(engine::TBitmap& bitmap);
+
+  // --- queries (main thread) ---
+  // Lists the installed video compressors that accept a frame of the current rectangle at
+  // BitsPerPixel (with FilterColor) into Compressors and CompressorCount; VideoCompressors
+  // holds their descriptions in the same order.
+  const std::vector<std::wstring>& GetVideoCompressors();
   // The driver's About and Configure dialogs of entry `index` of Compressors, owned by
   // parentWnd; nothing for an index at or past CompressorCount.
   void CompressorAbout(BYTE index, HWND parentWnd);
@@ -312,20 +346,6 @@ class TScreenCamera {
   // The descriptions of the 20 PCM recording formats; SelectedAudioFormat becomes the
   // recorder's default (2, 16-bit mono at 8000 Hz) when it is -1.
   const std::vector<std::wstring>& GetAudioFormats();
-
-  // --- frame capture (the thread of the caller) ---
-  // Grabs (left, top, width, height) of the screen (inverted when filterColor is 1), draws
-  // the cursor, the overlay and the effects. Mode 0 fills *bitmap and returns null; mode 1
-  // returns the packed frame, which stays the capturer's and holds until its next capture;
-  // mode 2 does both. A packing failure is reported as PackFrame's and gives null (no frame)
-  // or a black frame (unreadable bits).
-  BITMAPINFOHEADER* CaptureFrame(FrameCapturer& capturer, int mode, engine::TBitmap* bitmap, int left, int top,
-                                 int width, int height, int filterColor);
-  // Packs a bitmap (selected into no device context) into a new frame of `bits` bits; on
-  // failure the failure is reported (see PackFailed) and the frame is empty or black.
-  engine::PackedFrame PackFrame(HBITMAP bitmap, int bits);
-  // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
-  void ApplyGrayScale(engine::TBitmap& bitmap);
 
   // --- global hotkeys ---
   // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
