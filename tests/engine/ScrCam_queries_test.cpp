@@ -16,6 +16,7 @@
 #include "audio/scWaveMixer.h"
 #include "audio/scWaveUtils.h"
 #include "engine/ScrCam.h"
+#include "engine/compressors.h"
 #include "tests/support/fake_mixer.h"
 #include "tests/support/passthrough_codec.h"
 
@@ -305,35 +306,41 @@ TEST(ScrCamQueries, AudioFormats) {
   }
 }
 
-ICINFO Entry(DWORD fourcc) {
-  ICINFO info{};
-  info.dwSize = sizeof(info);
-  info.fccType = ICTYPE_VIDEO;
-  info.fccHandler = fourcc;
-  return info;
+// Entry of Compressors listed for the FOURCC, or -1.
+int EntryOf(const TScreenCamera& cam, DWORD fourcc) {
+  for (int i = 0; i < cam.CompressorCount; ++i)
+    if (engine::SameFourCC(cam.Compressors[i].fccHandler, fourcc)) return i;
+  return -1;
 }
 
+// Three test compressors: the first refuses the camera's frames (but has an About box), the
+// second takes them and has a Configure dialog, the third takes them and has an About box.
+// The dialog operations reach the listed entry their index names, and nothing past the count.
 TEST(ScrCamQueries, CompressorDialogs) {
   OneMonitor monitors;
   ScrCam::ScopedMonitorLister scoped(monitors);
-  const DWORD aboutOnly = mmioFOURCC('P', 'A', 'S', '1');
-  const DWORD configureOnly = mmioFOURCC('P', 'A', 'S', '2');
-  testsupport::ScopedPassThrough first({.hasAbout = true}, aboutOnly);
-  testsupport::ScopedPassThrough second({.hasConfigure = true}, configureOnly);
-  ASSERT_TRUE(first.ok() && second.ok());
+  const DWORD refuses = mmioFOURCC('P', 'A', 'S', '1');
+  const DWORD configures = mmioFOURCC('P', 'A', 'S', '2');
+  const DWORD abouts = mmioFOURCC('P', 'A', 'S', '3');
+  testsupport::ScopedPassThrough first({.refuseAll = true, .hasAbout = true}, refuses);
+  testsupport::ScopedPassThrough second({.hasConfigure = true}, configures);
+  testsupport::ScopedPassThrough third({.hasAbout = true}, abouts);
+  ASSERT_TRUE(first.ok() && second.ok() && third.ok());
   TScreenCamera cam;
-  cam.Compressors.fill(ICINFO{});
-  cam.Compressors[0] = Entry(aboutOnly);
-  cam.Compressors[1] = Entry(configureOnly);
-  cam.Compressors[2] = Entry(aboutOnly);  // past the count: never used
-  cam.CompressorCount = 2;
+  EXPECT_EQ(EntryOf(cam, refuses), -1);
+  const int configuresAt = EntryOf(cam, configures);
+  const int aboutsAt = EntryOf(cam, abouts);
+  ASSERT_GE(configuresAt, 0);
+  ASSERT_GE(aboutsAt, 0);
+  const auto at = [](int index) { return static_cast<BYTE>(index); };
+  const BYTE count = at(cam.CompressorCount);
 
   struct QueryCase {
     BYTE index;
     bool about, configure;
   };
-  for (const QueryCase& c : {QueryCase{0, true, false}, QueryCase{1, false, true}, QueryCase{2, false, false},
-                             QueryCase{255, false, false}}) {
+  for (const QueryCase& c : {QueryCase{at(configuresAt), false, true}, QueryCase{at(aboutsAt), true, false},
+                             QueryCase{count, false, false}, QueryCase{255, false, false}}) {
     SCOPED_TRACE(c.index);
     bool about = !c.about, configure = !c.configure;
     cam.QueryCompressorDialogs(c.index, about, configure);
@@ -349,16 +356,16 @@ TEST(ScrCamQueries, CompressorDialogs) {
     std::vector<testsupport::PassThroughDialogCall> calls;
   };
   const CallCase calls[] = {
-      {"about of entry 0", [&] { cam.CompressorAbout(0, parent); }, {{ICM_ABOUT, parent, aboutOnly}}},
-      {"configure of entry 1", [&] { cam.CompressorConfigure(1, parent); }, {{ICM_CONFIGURE, parent, configureOnly}}},
-      {"configure of entry 0 (it has none)", [&] { cam.CompressorConfigure(0, nullptr); },
-       {{ICM_CONFIGURE, nullptr, aboutOnly}}},
-      {"index at the count", [&] { cam.CompressorAbout(2, parent); }, {}},
+      {"about", [&] { cam.CompressorAbout(at(aboutsAt), parent); }, {{ICM_ABOUT, parent, abouts}}},
+      {"configure", [&] { cam.CompressorConfigure(at(configuresAt), parent); }, {{ICM_CONFIGURE, parent, configures}}},
+      {"configure of one without it", [&] { cam.CompressorConfigure(at(aboutsAt), nullptr); },
+       {{ICM_CONFIGURE, nullptr, abouts}}},
+      {"index at the count", [&] { cam.CompressorAbout(count, parent); }, {}},
       {"index far beyond", [&] { cam.CompressorConfigure(200, parent); }, {}},
   };
   for (const CallCase& c : calls) {
     SCOPED_TRACE(c.name);
-    testsupport::InstallPassThrough({.hasAbout = true}, aboutOnly);  // clears the record
+    testsupport::InstallPassThrough({.hasAbout = true}, abouts);  // clears the record
     c.act();
     const auto got = testsupport::PassThroughDialogCalls();
     ASSERT_EQ(got.size(), c.calls.size());

@@ -34,7 +34,8 @@ struct PassThroughDialogCall {
 };
 
 // Installs the compressor under fourcc (or replaces the options of an installed one); each
-// FOURCC keeps its own options.
+// FOURCC keeps its own options and names itself in the platform's enumeration. Up to eight
+// codes at once; false past that.
 bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc = kPassThroughFourCC);
 // Removes it again (ICRemove).
 void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);
