@@ -328,6 +328,14 @@ TEST(ScrCamQueries, CompressorDialogs) {
   ASSERT_TRUE(first.ok() && second.ok() && third.ok());
   TScreenCamera cam;
   EXPECT_EQ(EntryOf(cam, refuses), -1);
+  // Listed once each, and a second listing gives the same.
+  const std::vector<std::wstring> listed = cam.VideoCompressors;
+  EXPECT_EQ(cam.GetVideoCompressors(), listed);
+  for (DWORD code : {configures, abouts}) {
+    int times = 0;
+    for (int i = 0; i < cam.CompressorCount; ++i) times += engine::SameFourCC(cam.Compressors[i].fccHandler, code);
+    EXPECT_EQ(times, 1);
+  }
   const int configuresAt = EntryOf(cam, configures);
   const int aboutsAt = EntryOf(cam, abouts);
   ASSERT_GE(configuresAt, 0);
