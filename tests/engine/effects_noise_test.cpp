@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/thread.h"
 #include "engine/scEffects.h"
 #include "engine/scEffects_noise.h"
 #include "engine/scEffects_simd.h"
@@ -93,6 +94,27 @@ TEST(EffectsWorkers, EveryCallIsMadeOnceInEveryJob) {
       }
     }
   }
+}
+
+TEST(EffectsWorkers, TwoCallersAtOnceBothGetEveryCall) {
+  // The second caller of a busy pool runs its calls on its own thread; neither loses one.
+  workers::Pool pool(3);
+  std::atomic<int> wrong{0};
+  auto caller = [&](int salt) {
+    for (int job = 0; job < 400; ++job) {
+      const int count = 2 + (job * 7 + salt) % 30;
+      std::vector<std::atomic<int>> calls(static_cast<size_t>(count));
+      auto task = [&](int i) { calls[static_cast<size_t>(i)].fetch_add(1); };
+      pool.ForEach(count, task);
+      for (auto& c : calls)
+        if (c.load() != 1) wrong.fetch_add(1);
+    }
+  };
+  base::Thread other;
+  ASSERT_TRUE(other.Start("second caller", [&] { caller(1); }));
+  caller(2);
+  EXPECT_EQ(other.Join(60000, base::Pump::SentOnly), base::WaitResult::Signalled);
+  EXPECT_EQ(wrong.load(), 0) << "calls made other than once";
 }
 
 TEST(EffectsWorkers, AnExceptionReachesTheCallerAfterEveryCall) {
