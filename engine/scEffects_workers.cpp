@@ -110,6 +110,13 @@ void Pool::ForEach(int count, Task task, void* context) {
     if (first) std::rethrow_exception(first);
     return;
   }
+  // The workers run at the caller's priority (a recording thread may run above normal), so
+  // a band they took is not left waiting behind work the caller outranks.
+  const int priority = ::GetThreadPriority(::GetCurrentThread());
+  if (priority != THREAD_PRIORITY_ERROR_RETURN && priority != workerPriority_) {
+    for (auto& thread : threads_) thread->SetPriority(priority);
+    workerPriority_ = priority;
+  }
   {
     Locked locked(lock_);
     task_ = task;

@@ -34,7 +34,8 @@ class Pool {
   // workers that are free, in no set order; returns when every call has returned. Each call
   // runs under a catch: the first exception is thrown again here, on the calling thread, once
   // all calls have ended. One job runs at a time: a second caller meanwhile (another thread)
-  // runs its calls all on its own thread. Nothing is allocated per job.
+  // runs its calls all on its own thread. The workers take the caller's thread priority.
+  // Nothing is allocated per job.
   void ForEach(int count, Task task, void* context);
 
   template <class F>
@@ -63,6 +64,7 @@ class Pool {
   std::exception_ptr error_;
   std::atomic<int> next_{0};  // the next call to claim
   std::mutex job_;            // held by the caller of the running job
+  int workerPriority_ = THREAD_PRIORITY_NORMAL;  // guarded by job_
   std::vector<std::unique_ptr<base::Thread>> threads_;
 };
 

@@ -117,6 +117,24 @@ TEST(EffectsWorkers, TwoCallersAtOnceBothGetEveryCall) {
   EXPECT_EQ(wrong.load(), 0) << "calls made other than once";
 }
 
+TEST(EffectsWorkers, WorkersRunAtTheCallersPriority) {
+  workers::Pool pool(2);
+  const DWORD caller = ::GetCurrentThreadId();
+  for (int priority : {THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_BELOW_NORMAL}) {
+    ASSERT_TRUE(::SetThreadPriority(::GetCurrentThread(), priority));
+    // Poll until a worker has taken a call (the caller may take them all when workers are slow).
+    std::atomic<int> seen{THREAD_PRIORITY_ERROR_RETURN};
+    auto task = [&](int) {
+      if (::GetCurrentThreadId() != caller) seen = ::GetThreadPriority(::GetCurrentThread());
+      ::Sleep(1);
+    };
+    const DWORD deadline = ::GetTickCount() + 10000;
+    while (seen.load() == THREAD_PRIORITY_ERROR_RETURN && ::GetTickCount() < deadline) pool.ForEach(8, task);
+    EXPECT_EQ(seen.load(), priority) << "a worker's priority";
+  }
+  ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
 TEST(EffectsWorkers, AnExceptionReachesTheCallerAfterEveryCall) {
   workers::Pool pool(3);
   std::atomic<int> made{0};
