@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "online/verified_download.h"
 #include "tests/online/content_log.h"
+#include "tests/online/update_files.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -19,25 +20,15 @@ namespace {
 using online::DownloadResult;
 using testsupport::ReadBytes;
 
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[MAX_PATH] = {};
-  const DWORD n = ::GetEnvironmentVariableW(name, value, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::wstring(value, n) : std::wstring();
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::span<const uint8_t> Bytes(const std::string& s) {
-  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
+using onlinetest::Bytes;
+using onlinetest::Exists;
 
 // The folder the shell test made: pub.der (the test key), good.exe and its signature.
 class UpdateFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    files_ = Env(L"RECLUME_UPDATE_FILES");
+    files_ = onlinetest::UpdateFilesFolder();
     if (files_.empty()) GTEST_SKIP() << "run by update_download.test.sh";
-    if (files_.back() != L'\\') files_ += L'\\';
     key_ = ReadBytes(files_ + L"pub.der");
     good_ = ReadBytes(files_ + L"good.exe");
     ASSERT_FALSE(key_.empty());
