@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "base/ombrix_reg.h"
 #include "online/MyPopWinManUnit.h"
+#include "online/QIVUpdateUnit.h"
 #include "online/text_case.h"
 #include "online/version_check.h"
 
@@ -45,10 +46,9 @@ DWORD WINAPI SelfUpdateEntry(void* parameter) {
 }  // namespace
 
 bool DemoPageIsNewer(BrowserView& browser, float current) {
-  if (browser.LocationURL().empty() || !browser.HasDocument()) return false;
-  const std::wstring body = browser.BodyOuterHtml();
+  const std::wstring body = LowerBodyOf(browser);
   if (body.empty()) return false;
-  DemoPageVersion = ExtractDemoVersion(LowerCase(body)).value_or(0.0f);
+  DemoPageVersion = ExtractDemoVersion(body).value_or(0.0f);
   return IsNewerVersion(DemoPageVersion, current);
 }
 
