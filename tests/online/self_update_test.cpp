@@ -18,9 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/balloon.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "online/MyPopWinManUnit.h"
 #include "online/self_update.h"
 #include "tests/online/content_log.h"
 #include "tests/online/update_files.h"
@@ -292,6 +294,24 @@ TEST_F(SelfUpdateServed, AnExitWhileTheServerHoldsTheBodyRenamesNothing) {
   EXPECT_FALSE(Exists(paths_.tempExeName));
   EXPECT_FALSE(Exists(paths_.setupFileName));
   EXPECT_FALSE(Exists(paths_.setupFileName + L".part"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SelfUpdateStart, AProgramFileNotNamedReclumeDoesNotUpdateItself) {
+  app::WebPanelArgs args;
+  args.exeName = L"C:\\Program Files\\Tools\\Reclume copy.exe";
+  args.tempExeName = L"C:\\Program Files\\Tools\\qivupdatetmp.exe";
+  args.setupFileName = L"C:\\Program Files\\Tools\\setupKV.exe";
+  args.updateUrlPath = L"update/kv/setupKV.exe";
+  args.curVersion = 3.6f;
+  online::TMyPopWin panel(args, nullptr);
+  base::FreeActiveBalloon();
+  online::StartSelfUpdate(panel);
+  EXPECT_EQ(online::CurrentSelfUpdater(), nullptr);
+  EXPECT_EQ(base::ActiveBalloon(), nullptr) << "no balloon either";
 }
 
 }  // namespace

@@ -20,7 +20,10 @@
 #include "base/text.h"
 #include "online/AutoUpdateUnit.h"
 #include "online/QIVUpdateUnit.h"
+#include "tests/online/content_log.h"
+#include "tests/online/update_files.h"
 #include "tests/support/doubles.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -229,6 +232,50 @@ TEST_F(UpdateDialog, TheRestartStartsThePackageHiddenWithTheQuotedPathOrStaysWhe
   ASSERT_EQ(opener.calls.size(), 2u);
   EXPECT_EQ(Narrow(opener.calls[1]), "open|C:\\Program Files\\Tools\\update.exe|\"C:\\Program Files\\Tools\\Reclume.exe\"|" +
                                           std::to_string(SW_HIDE));
+}
+
+}  // namespace
+
+// The package fetched by the real downloader and started by the shell (update_dialog.test.sh).
+namespace {
+
+TEST(UpdateDialogServed, AVerifiedPackageStartsHiddenWithTheQuotedProgramPath) {
+  const std::wstring files = onlinetest::UpdateFilesFolder();
+  if (files.empty() || onlinetest::ContentLogPath().empty()) GTEST_SKIP() << "run by update_dialog.test.sh";
+  const std::string key = testsupport::ReadBytes(files + L"pub.der");
+  ASSERT_FALSE(key.empty());
+  testsupport::ScratchFolder scratch;
+  const std::wstring folder = scratch / L"Tools dir\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  testsupport::ScriptedPrompter prompter;
+  base::ScopedPrompter usePrompter(prompter);
+  PageView* view = nullptr;
+  int ends = 0;
+  TFrmUpdate::Seams seams;
+  seams.makeBrowser = [&](HWND, online::BrowserEvents&) {
+    auto made = std::make_unique<PageView>();
+    view = made.get();
+    return made;
+  };
+  seams.download = [&](const std::wstring& url, const std::wstring& file, const online::DownloadProgress& progress) {
+    return online::DownloadVerified(url, file, onlinetest::Bytes(key), progress);
+  };
+  seams.endApplication = [&] { ++ends; };
+  app::SoftVersion = 3.6f;
+  TFrmUpdate dialog(nullptr, folder + L"Reclume.exe", std::move(seams));
+  ASSERT_TRUE(dialog.Create());
+  ASSERT_TRUE(view);
+  view->body = L"<body>" + kMarker + L"softversion_3.7_softversion softurl_http://DL.example/kv/update.exe_softurl</body>";
+  dialog.WebBrowser1NavigateComplete2();
+  ASSERT_TRUE(base::PumpUntil([&] { return Text(dialog.LblHint()) == L"更新完成，关闭后将自动重启软件"; }, 30000))
+      << Narrow(Text(dialog.LblHint()));
+  EXPECT_TRUE(testsupport::ReadBytes(folder + L"update.exe") == testsupport::ReadBytes(files + L"update.exe"));
+  dialog.SpeedButton3().Click();
+  EXPECT_EQ(ends, 1);
+  const std::wstring record = folder + L"update_started.txt";
+  ASSERT_TRUE(base::PumpUntil([&] { return onlinetest::Exists(record); }, 30000)) << "the package did not start";
+  const std::string started = testsupport::ReadBytes(record);
+  EXPECT_EQ(started, "\"" + Narrow(folder) + "Reclume.exe\"\n" + std::to_string(SW_HIDE) + "\n");
 }
 
 }  // namespace
