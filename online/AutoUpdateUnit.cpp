@@ -291,6 +291,16 @@ LRESULT TFrmUpdate::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // Closing only hides: the dialog is used again next time.
       ::ShowWindow(hwnd(), SW_HIDE);
       return 0;
+    case WM_DESTROY:
+      // Destroyed with its owner, the main form, while OLE still runs: the browser goes now,
+      // and a download still running stops.
+      cancel_->store(true);
+      ::KillTimer(hwnd(), id::UpdateTimer1);
+      ::KillTimer(hwnd(), id::UpdateTimerStartDownload);
+      timer1On_ = false;
+      if (webBrowser1_) webBrowser1_->Close();
+      webBrowser1_.reset();
+      return 0;
   }
   return Default(msg, wp, lp);
 }

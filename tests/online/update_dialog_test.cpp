@@ -21,6 +21,7 @@
 #include "online/AutoUpdateUnit.h"
 #include "online/QIVUpdateUnit.h"
 #include "tests/online/content_log.h"
+#include "tests/online/page_view.h"
 #include "tests/online/update_files.h"
 #include "tests/support/doubles.h"
 #include "tests/support/scratch_folder.h"
@@ -34,26 +35,7 @@ std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
 const std::wstring kMarker = L"<!-- qivsoft reclume update page, read by the program: v1 -->";
 
-class PageView : public online::BrowserView {
- public:
-  void Navigate(const std::wstring& url) override { navigations.push_back(url); }
-  std::wstring LocationURL() override { return location; }
-  bool HasDocument() override { return true; }
-  std::wstring BodyOuterHtml() override {
-    ++reads;
-    return body;
-  }
-  bool SetDocumentClick(std::function<void()>) override { return true; }
-  std::optional<online::ClickedElement> EventElement() override { return std::nullopt; }
-  IDispatch* Application() override { return nullptr; }
-  void SetBounds(const RECT&) override {}
-  void Close() override {}
-
-  std::vector<std::wstring> navigations;
-  std::wstring location = L"http://cloud1.qivsoft.example/ombrix/update/kv/";
-  std::wstring body;
-  int reads = 0;
-};
+using onlinetest::PageView;
 
 class RecordingOpener : public base::ShellOpener {
  public:

@@ -15,27 +15,13 @@
 #include "online/MyPopWinManUnit.h"
 #include "online/self_update.h"
 #include "online/version_check.h"
+#include "tests/online/page_view.h"
 
 namespace {
 
 std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 
-class PageView : public online::BrowserView {
- public:
-  void Navigate(const std::wstring&) override {}
-  std::wstring LocationURL() override { return location; }
-  bool HasDocument() override { return document; }
-  std::wstring BodyOuterHtml() override { return body; }
-  bool SetDocumentClick(std::function<void()>) override { return document; }
-  std::optional<online::ClickedElement> EventElement() override { return std::nullopt; }
-  IDispatch* Application() override { return nullptr; }
-  void SetBounds(const RECT&) override {}
-  void Close() override {}
-
-  std::wstring location = L"http://cloud1.qivsoft.example/ombrix/demo/kv/";
-  bool document = true;
-  std::wstring body;
-};
+using onlinetest::PageView;
 
 TEST(VersionCheck, ThePageVersionAgainstTheRunningOne) {
   struct Case {
