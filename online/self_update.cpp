@@ -3,7 +3,6 @@
 
 #include <shellapi.h>
 
-
 #include "app/allparam.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
