@@ -215,6 +215,9 @@ bool TScreenCamera::StartRecording(const std::wstring& fileName) {
   thread->serial = ++nextSerial;
   thread->alive = alive_;
   TakeSettings(*thread);
+  // The figures are the new recording's from here on.
+  FramesWritten = 0;
+  FramesDropped = 0;
   TRecordAVIThread* state = thread.get();
   TScreenCamera* camera = this;
   if (!thread->worker.Start(
