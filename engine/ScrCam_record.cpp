@@ -364,8 +364,9 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
 }
 
 void TScreenCamera::WaitOutPause(RecordState& state) {
-  Fire(OnPause, *this);
+  // The sound first: once OnPause is raised nothing more is recorded.
   if (state.audio) base::GuardVoid("sound pause", [&] { state.audio->Pause(); });
+  Fire(OnPause, *this);
   const uint32_t begin = base::NowMs();
   // Woken by ResumeRecording and every stop; a flag written directly is seen within 20 ms.
   while (Paused && Recording) ::WaitForSingleObject(wake_.get(), 20);
