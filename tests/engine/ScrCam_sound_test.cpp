@@ -12,57 +12,14 @@
 #include <fstream>
 #include <string>
 
-#include "base/window.h"
 #include "tests/engine/ScrCam_record_support.h"
+#include "tests/support/flash_window.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
 
 using namespace scrcamtest;
 using scrcamNStest::FileExists;
-
-// A topmost popup filled black, or white once Flash is called.
-class FlashWindow : public base::Window {
- public:
-  bool Show(const RECT& r) {
-    base::WindowClass cls;
-    cls.name = L"ReclumeTestFlash";
-    base::WindowSpec spec;
-    spec.style = WS_POPUP;
-    spec.exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
-    spec.x = r.left;
-    spec.y = r.top;
-    spec.width = r.right - r.left;
-    spec.height = r.bottom - r.top;
-    if (!Create(cls, spec)) return false;
-    ::SetWindowPos(hwnd(), HWND_TOPMOST, spec.x, spec.y, spec.width, spec.height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    return true;
-  }
-  void Flash() {
-    white_ = true;
-    ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    ::GdiFlush();
-  }
-
- protected:
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd(), &ps);
-      RECT r;
-      ::GetClientRect(hwnd(), &r);
-      ::FillRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(white_ ? WHITE_BRUSH : BLACK_BRUSH)));
-      ::EndPaint(hwnd(), &ps);
-      return 0;
-    }
-    if (msg == WM_ERASEBKGND) return 1;
-    return Window::OnMessage(msg, wp, lp);
-  }
-
- private:
-  bool white_ = false;
-};
 
 class ScrCamSound : public testing::Test, public CameraFixture {
  protected:
@@ -136,14 +93,14 @@ TEST_F(ScrCamSound, APauseLeavesOutWhatPlayedMeanwhile) {
 
 TEST_F(ScrCamSound, AFlashAndABurstTogether) {
   pattern.Destroy();
-  FlashWindow flash;
+  testsupport::FlashWindow flash;
   ASSERT_TRUE(flash.Show(RECT{200, 160, 520, 400}));
   Pump(200);
   ASSERT_TRUE(cam->StartRecording(Out(L"sync.avi")));
   // Past the sound Wine loses at the start.
   ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 30; }, 20000));
   Mark(L"flash");
-  flash.Flash();
+  flash.SetWhite(true);
   Pump(1500);
   cam->StopRecording();
   ASSERT_TRUE(WaitNoThread());
