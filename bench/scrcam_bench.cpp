@@ -25,7 +25,7 @@
 #include "engine/compressors.h"
 #include "engine/screen_grab.h"
 #include "tests/support/doubles.h"
-#include "tests/support/flash_window.h"
+#include "tests/support/pattern_window.h"
 
 namespace {
 
@@ -82,9 +82,10 @@ int SyncSoak(int seconds) {
   }
   Pump(2000);
 
-  testsupport::FlashWindow flash;
+  testsupport::PatternWindow flash;
   const RECT area{200, 160, 520, 400};
   if (!flash.Show(area)) return 1;
+  flash.SetSolid(RGB(0, 0, 0));
   ::SetCursorPos(1910, 1070);
   ScrCam::TScreenCamera cam;
   cam.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
@@ -107,11 +108,11 @@ int SyncSoak(int seconds) {
   int n = 0;
   for (uint32_t at = 4000; at + 1000 < static_cast<uint32_t>(seconds) * 1000; at += 2000, ++n) {
     base::PumpUntil([&] { return base::NowMs() - start >= at; }, 10000);
-    flash.SetWhite(true);
+    flash.SetSolid(RGB(255, 255, 255));
     const uint32_t flashed = base::NowMs();
     WriteLine(dir + L"burst-" + std::to_wstring(n), "");
     Pump(25);  // one slot and a little: at least one frame sees it
-    flash.SetWhite(false);
+    flash.SetSolid(RGB(0, 0, 0));
     WriteLine(facts, "flash " + std::to_string(n) + " " + std::to_string(flashed));
   }
   base::PumpUntil([&] { return base::NowMs() - start >= static_cast<uint32_t>(seconds) * 1000; }, 10000);

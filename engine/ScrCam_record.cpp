@@ -535,8 +535,10 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
   video.reset();
   sound.reset();
   MergeSucceeded = saved;
-  if (!saved && !cancelled) unsaved.push_back(TempVideoFile);
-  if (s.useAudio && (!withSound || (!saved && !cancelled))) unsaved.push_back(TempAudioFile);
+  // A recording stopped before its first frame has nothing worth keeping.
+  const bool keep = !saved && !cancelled && state.written > 0;
+  if (keep) unsaved.push_back(TempVideoFile);
+  if (s.useAudio && state.written > 0 && (!withSound || keep)) unsaved.push_back(TempAudioFile);
   if (!unsaved.empty()) KeepRecording(unsaved);
 }
 

@@ -113,6 +113,8 @@ class ScrCamTick : public testing::Test {
     cam_.MinimizeAppOnStart = false;
     cam_.SetCaptureArea({200, 200, 300, 200});
     cam_.OnPreview = [this](TScreenCamera&, engine::TBitmap* b, bool p, bool r) {
+      // The frames a recording shows come from its record thread: the tick's calls are these.
+      if (!base::IsMainThread()) return;
       calls_.push_back({b ? b->Width() : -1, b ? b->Height() : -1, p, r});
     };
   }

@@ -40,7 +40,6 @@ video_seconds() {
 onset() {
   sox "$1" -t dat - | awk '!/^;/ { if ($2 + 0 > 0.1 || $2 + 0 < -0.1) { print $1; exit } }'
 }
-stat_of() { sox "$1" -n "$@" stat 2>&1; }
 
 sox -n -r 44100 -c 2 tone.wav synth 30 sine 1000 vol 0.5
 sox -n -r 44100 -c 2 burst.wav synth 0.3 sine 1000 vol 0.5
