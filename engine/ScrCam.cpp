@@ -48,14 +48,6 @@ class SystemMonitors : public MonitorLister {
 SystemMonitors gSystemMonitors;
 std::atomic<MonitorLister*> gMonitorLister{&gSystemMonitors};
 
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  DWORD length = ::GetTempPathW(MAX_PATH, buffer);
-  std::wstring folder(buffer, length <= MAX_PATH ? length : 0);
-  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-  return folder;
-}
-
 }  // namespace
 
 MonitorLister& CurrentMonitorLister() { return *gMonitorLister.load(); }
@@ -72,12 +64,12 @@ struct TScreenCamera::TRecordAVIThread {
 TScreenCamera::TScreenCamera(CameraHost* host)
     : host_(host), alive_(std::make_shared<TScreenCamera*>(this)), weakSelf_(alive_) {
   base::GuardVoid("screen camera constructor", [&] {
-    const std::wstring folder = TempFolder();
+    std::wstring folder = GetTempFolder();
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     TempVideoFile = folder + L"tmpVideoStream.avi";
     TempAudioFile = folder + L"tmpAudioStream.wav";
     DesktopWidth = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
     DesktopHeight = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    VideoCompressors.push_back(CompressorName);
     MergeSucceeded = false;
     StartPending = false;
     StopStatus = kStopNone;
@@ -85,6 +77,7 @@ TScreenCamera::TScreenCamera(CameraHost* host)
     CreateFirstHotKeyWindow();
   });
   CameraInstance = this;
+  base::GuardVoid("screen camera compressor list", [&] { GetVideoCompressors(); });
 }
 
 TScreenCamera::~TScreenCamera() {
@@ -106,6 +99,9 @@ TScreenCamera::~TScreenCamera() {
       thread_.reset();
     }
     ReleaseHotKeys();
+    // No event: CameraInstance is already let go.
+    DeleteTempFile(TempVideoFile);
+    DeleteTempFile(TempAudioFile);
   });
 }
 

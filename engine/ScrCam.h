@@ -14,6 +14,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <vfw.h>
 
 #include <array>
 #include <atomic>
@@ -109,6 +110,23 @@ extern std::atomic<bool> CaptureFailed;
 extern std::atomic<bool> MergeSucceeded;
 extern std::atomic<bool> StartPending;  // a start waits for the user's region selection
 
+// --- temporary files (any thread) ---
+// The file exists and cannot be opened for reading and writing without sharing.
+bool IsFileInUse(const std::wstring& fileName);
+// Deletes fileName in up to 50 rounds, each reported to the camera's OnDeleting (2 x round,
+// "Deleting Temp File"); a file in use is scheduled for deletion at the next restart instead.
+// Always ends with OnDeleting (100, ""). True when the file is gone (or was never there);
+// false when the host cancelled or the file is still there (in use).
+bool DeleteTempFile(const std::wstring& fileName);
+// The temporary folder as GetTempPathW gives it (at most 256 characters).
+std::wstring GetTempFolder();
+// Some character of s is above 127.
+bool HasNonAsciiChar(const std::wstring& s);
+// The texts of a failed merge (AVISaveV's result) and of a stream file that cannot be opened
+// (AVIFileOpen's result).
+std::wstring SaveErrorText(HRESULT code);
+std::wstring OpenErrorText(HRESULT code);
+
 // An elapsed time split for display. Millis is the digits of the second's fraction without
 // trailing zeros (0.5 s gives 5, 0.25 s gives 25), not a count of milliseconds.
 struct TElapsedTime {
@@ -159,6 +177,7 @@ inline constexpr const wchar_t* kPausedCaption = L"Paused... (Press pause key to
 
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
+inline constexpr int kMaxCompressors = 51;
 
 class TScreenCamera {
  public:
@@ -259,6 +278,8 @@ class TScreenCamera {
   int SelectedAudioFormat = -1;
   bool UseDefaultCompressor = false;
   int CompressorCount = 0;
+  // The compressors GetVideoCompressors found, in driver order (index = SelectedCompressor).
+  std::array<ICINFO, kMaxCompressors> Compressors{};
   DWORD DefaultFourCC = kDefaultFourCC;
   int DesktopWidth = 0, DesktopHeight = 0;
   COLORREF FrameColor = RGB(255, 0, 0);
@@ -288,6 +309,12 @@ class TScreenCamera {
   engine::PackedFrame PackFrame(HBITMAP bitmap, int bits);
   // The grey-scale effect: the JPEG luminance of a quality-100 encoding, in Colors.
   void ApplyGrayScale(engine::TBitmap& bitmap);
+
+  // --- queries (main thread) ---
+  // Lists the installed video compressors that accept a frame of the current rectangle at
+  // BitsPerPixel (with FilterColor) into Compressors and CompressorCount; VideoCompressors
+  // holds their descriptions in the same order.
+  const std::vector<std::wstring>& GetVideoCompressors();
 
   // --- global hotkeys ---
   // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
