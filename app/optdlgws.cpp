@@ -14,21 +14,12 @@ namespace {
 // listed PCM formats (8000 Hz, mono, 16 bits).
 constexpr int kFirstAudioFormat = 2;
 
-// TODO(merge): the camera's compressor listing lands with the recording routine.
-template <class Camera>
-bool ListsAnyCompressor(Camera& camera) {
-  if constexpr (requires { camera.GetVideoCompressors(); })
-    return !camera.GetVideoCompressors().empty();
-  else
-    return false;
-}
-
 }  // namespace
 
 bool AVOptionDefaults::Apply(ScrCam::TScreenCamera& camera) {
   if (applied_) return false;
   return base::GuardVoid("ApplyDefaultAVOptions", [&] {
-    const bool anyCompressor = ListsAnyCompressor(camera);
+    const bool anyCompressor = !camera.GetVideoCompressors().empty();
     camera.SelectedCompressor = anyCompressor ? 0 : -1;
     // The quality bar's position 0 writes 0, which the camera's setter refuses.
     camera.SetCompressionQuality(camera.CompressionQuality() / 1000 * 1000);

@@ -10,18 +10,21 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/binding.h"
 #include "app/dialog_ids.h"
+#include "app/optdlgws.h"
 #include "app/withsound.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/text.h"
 #include "base/window.h"
 #include "tests/support/doubles.h"
+#include "tests/support/passthrough_codec.h"
 
 namespace {
 
@@ -394,6 +397,55 @@ TEST_F(HostForm, CameraErrorsAreShownOnTheMainThread) {
   ASSERT_EQ(1u, asked.size());
   EXPECT_EQ(L"Can't create the record thread.", asked[0].text);
   EXPECT_EQ(L"Error", asked[0].caption);
+}
+
+}  // namespace
+
+namespace {
+
+// The options dialog's defaults on the form's fresh camera: the first compressor listed for
+// the camera's rectangle (a 2 x 2 one, which only the test's pass-through compressor takes),
+// or -1 when none is; the rest as the form left it, with sound on in format 2. Applied once.
+TEST_F(HostForm, DefaultAVOptionsGiveTheEffectiveSettingsOnce) {
+  for (bool installed : {true, false}) {
+    SCOPED_TRACE(installed ? "pass-through installed" : "no compressor takes the frame");
+    std::optional<testsupport::ScopedPassThrough> codec;
+    if (installed) codec.emplace();
+    camera().SetCaptureArea({0, 0, 2, 2});
+    camera().SetCompressionQuality(10000);
+    camera().SelectedCompressor = -1;
+    camera().UseAudioRecord = false;
+    camera().SelectedAudioFormat = -1;
+    app::AVOptionDefaults defaults;
+    EXPECT_TRUE(defaults.Apply(camera()));
+    EXPECT_EQ(installed ? 0 : -1, camera().SelectedCompressor);
+    if (installed) {
+      ASSERT_EQ(1, camera().CompressorCount);
+      EXPECT_EQ(testsupport::kPassThroughFourCC, camera().Compressors[0].fccHandler);
+    }
+    EXPECT_EQ(10000, camera().CompressionQuality());
+    EXPECT_EQ(20, camera().KeyFramesEvery);
+    EXPECT_EQ(5, camera().Record_MSPF());
+    EXPECT_EQ(200, camera().PlayBack_FPS());
+    EXPECT_TRUE(camera().UseAudioRecord);
+    EXPECT_EQ(2, camera().SelectedAudioFormat);
+
+    // A second call changes nothing.
+    camera().SelectedCompressor = 3;
+    camera().UseAudioRecord = false;
+    camera().SetCompressionQuality(7400);
+    EXPECT_FALSE(defaults.Apply(camera()));
+    EXPECT_EQ(3, camera().SelectedCompressor);
+    EXPECT_FALSE(camera().UseAudioRecord);
+    EXPECT_EQ(7400, camera().CompressionQuality());
+  }
+  // The quality in steps of 1000: 7400 gives 7000; below 1000 it stays.
+  for (const auto& [before, after] : std::vector<std::pair<int, int>>{{7400, 7000}, {500, 500}, {10000, 10000}}) {
+    app::AVOptionDefaults defaults;
+    camera().SetCompressionQuality(before);
+    defaults.Apply(camera());
+    EXPECT_EQ(after, camera().CompressionQuality()) << "from " << before;
+  }
 }
 
 }  // namespace
