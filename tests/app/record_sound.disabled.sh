@@ -20,7 +20,7 @@ sox -n -r 44100 -c 2 "$work/tone.wav" synth 8 sine 440 vol 0.5
 
 RECLUME_E2E_SOUND_FOLDER=$(winepath -w "$rec")
 export RECLUME_E2E_SOUND_FOLDER
-wine "$RECLUME_BIN/app_tests.exe" --gtest_also_run_disabled_tests --gtest_filter='RecordWithSoundEndToEnd.*' >"$work/log.txt" 2>&1 </dev/null &
+wine "$RECLUME_BIN/app_tests.exe" --gtest_filter='RecordWithSoundEndToEnd.*' >"$work/log.txt" 2>&1 </dev/null &
 prog=$!
 players=""
 for n in 1 2 3; do

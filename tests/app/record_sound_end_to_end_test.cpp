@@ -26,7 +26,7 @@ namespace {
 
 namespace id = app::id;
 
-TEST(RecordWithSoundEndToEnd, DISABLED_ThreeRecordingsFromTheMainWindow) {
+TEST(RecordWithSoundEndToEnd, ThreeRecordingsFromTheMainWindow) {
   const apptest::ScratchFolder kept(L"RECLUME_E2E_SOUND_FOLDER");
   if (!kept.kept()) GTEST_SKIP() << "run by record_sound.test.sh";
   const std::wstring folder = kept.path();
