@@ -680,6 +680,16 @@ void TFrmMainWithSound::ScrCameraUpdate() {
   snapshot_.written = camera.FramesWritten;
   snapshot_.dropped = camera.FramesDropped;
   snapshot_.statsDirty = true;
+  StartSnapshotTimer();
+}
+
+// Under snapshotLock_: the timer that reads the snapshot runs (started on the main thread)
+// until it finds nothing new and no record thread.
+void TFrmMainWithSound::StartSnapshotTimer() {
+  if (snapshotTimerOn_) return;
+  snapshotTimerOn_ = true;
+  HWND wnd = hwnd();
+  base::PostToMain([wnd] { ::SetTimer(wnd, kSnapshotTimer, kSnapshotMs, nullptr); });
 }
 
 void TFrmMainWithSound::ApplyStatistics(const Snapshot& figures) {
@@ -712,11 +722,7 @@ void TFrmMainWithSound::ApplyIdleState(bool idle) {
 }
 
 void TFrmMainWithSound::ScrCameraStart() {
-  OnMain([](TFrmMainWithSound& form) {
-    form.ApplyIdleState(false);
-    // The figures and the preview the record thread leaves are read from now on.
-    ::SetTimer(form.hwnd(), kSnapshotTimer, kSnapshotMs, nullptr);
-  });
+  OnMain([](TFrmMainWithSound& form) { form.ApplyIdleState(false); });
 }
 
 void TFrmMainWithSound::ScrCameraStop() {
@@ -751,6 +757,7 @@ void TFrmMainWithSound::ScrCameraPreview(engine::TBitmap* previewBitmap, bool pr
       snapshot_.preview = preview;
       snapshot_.recording = recording;
       snapshot_.previewDirty = true;
+      StartSnapshotTimer();
       return;
     }
   }
@@ -774,16 +781,21 @@ void TFrmMainWithSound::ApplyPreview(bool preview, bool recording, bool paused) 
 }
 
 void TFrmMainWithSound::TimerTick() {
+  ScrCam::TScreenCamera& camera = ScrCamera();
   Snapshot taken;
+  bool stop = false;
   {
     std::lock_guard<std::mutex> hold(snapshotLock_);
     taken = snapshot_;
     snapshot_.statsDirty = snapshot_.previewDirty = false;
+    if (!taken.statsDirty && !taken.previewDirty && !camera.HasRecordThread()) {
+      snapshotTimerOn_ = false;
+      stop = true;
+    }
   }
-  ScrCam::TScreenCamera& camera = ScrCamera();
+  if (stop) ::KillTimer(hwnd(), kSnapshotTimer);
   if (taken.statsDirty) ApplyStatistics(taken);
   if (taken.previewDirty) ApplyPreview(taken.preview, taken.recording, camera.Paused);
-  if (!camera.HasRecordThread()) ::KillTimer(hwnd(), kSnapshotTimer);
 }
 
 void TFrmMainWithSound::DrawPreview(const DRAWITEMSTRUCT& item) {

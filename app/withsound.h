@@ -141,6 +141,7 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   void ResetProgress();
   void ShowProgress(int percent, const std::wstring& caption);
   void TimerTick();
+  void StartSnapshotTimer();
   void DrawPreview(const DRAWITEMSTRUCT& item);
   // Runs fn with this form on the main thread: now when called there, else posted (and
   // dropped when the form's window is gone by then).
@@ -166,6 +167,7 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   };
   std::mutex snapshotLock_;
   Snapshot snapshot_;
+  bool snapshotTimerOn_ = false;  // under snapshotLock_
   engine::TBitmap previewPicture_;  // under snapshotLock_: written by the camera's threads
 
   // The overlay's logo, read once per recording (or preview) from the program's folder.

@@ -131,4 +131,16 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
   }
 }
 
+// Closing the window during a recording with sound is the user's stop: the close returns
+// once the camera's thread, which saves the file, has gone.
+TEST_F(MainSoundRecording, ClosingTheWindowWaitsForTheSave) {
+  ASSERT_TRUE(Start());
+  base::PumpUntil([] { return false; }, 500);
+  ::SendMessageW(form().hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(form().hwnd()));
+  EXPECT_FALSE(camera().Recording);
+  EXPECT_FALSE(camera().HasRecordThread()) << "the close returned before the recording was saved";
+  EXPECT_EQ(ScrCam::kStopUser, ScrCam::StopStatus.load()) << "a user stop, which saves the file";
+}
+
 }  // namespace

@@ -390,6 +390,42 @@ TEST_F(HostForm, ExitWhileRecordingWaitsForTheSave) {
   EXPECT_TRUE(form.hwnd()) << "closed, the form is hidden, not destroyed";
 }
 
+// The figures and the preview picture the record thread reports reach the form through its
+// timer; the overlay draws its two lines in the middle of the frame.
+TEST_F(HostForm, FiguresPreviewAndOverlayFromTheRecordThread) {
+  engine::TBitmap picture(16, 8, engine::TPixelFormat::pf32bit);
+  OnWorker([&] {
+    form.ScrCameraStart();
+    camera().FramesWritten = 12;
+    camera().FramesDropped = 3;
+    camera().LoopFrameRate = 9.5;
+    form.ScrCameraUpdate();
+    form.ScrCameraPreview(&picture, false, true);
+  });
+  EXPECT_TRUE(base::PumpUntil([&] { return app::EditText(Item(id::FramesCapturedValue)) == L"12"; }, 5000));
+  EXPECT_EQ(L"3", app::EditText(Item(id::DropedFramesValue)));
+  EXPECT_EQ(L"9.50", app::EditText(Item(id::RealCapturingValue)));
+  EXPECT_EQ(app::kRecordingCaption, app::EditText(Item(id::Label9)));
+  EXPECT_EQ(16, form.PreviewPicture().Width());
+  EXPECT_EQ(8, form.PreviewPicture().Height());
+  OnWorker([&] { form.ScrCameraPreview(nullptr, false, false); });
+  EXPECT_TRUE(base::PumpUntil([&] { return app::EditText(Item(id::Label9)) == app::kPreviewOffCaption; }, 5000));
+  EXPECT_TRUE(form.PreviewPicture().Empty());
+
+  engine::TBitmap frame(320, 200, engine::TPixelFormat::pf32bit);
+  OnWorker([&] { form.ScrCameraOverlay(frame.DC(), 320, 200); });
+  ::GdiFlush();
+  int lime = 0, red = 0;
+  for (int y = 90; y < 140; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const COLORREF c = ::GetPixel(frame.DC(), x, y);
+      lime += c == RGB(0, 255, 0);
+      red += c == RGB(255, 0, 0);
+    }
+  EXPECT_GT(lime, 20) << "the caption in lime";
+  EXPECT_GT(red, 5) << "the version in red";
+}
+
 // An error the camera reports from its thread is shown on the main thread, in the "Error" box.
 TEST_F(HostForm, CameraErrorsAreShownOnTheMainThread) {
   OnWorker([&] { form.ScrCameraError(L"Can't create the record thread."); });
