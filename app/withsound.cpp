@@ -44,6 +44,18 @@ constexpr int kAreaUpDowns[] = {id::UpDownTop, id::UpDownLeft, id::UpDownWidth, 
 constexpr int kTimerEdits[] = {id::Edit5, id::Edit6, id::Edit7};
 constexpr int kDigitEdits[] = {id::Edit1, id::Edit2, id::Edit3, id::Edit4, id::Edit5, id::Edit6, id::Edit7, id::Edit9};
 
+// ComboBox1's index is the thread priority's ordinal; another index sets nothing.
+void SetPriorityOfIndex(ScrCam::TScreenCamera& camera, int index) {
+  if (index >= 0 && index <= 6) camera.SetVideoPriority(static_cast<scHighTimer::TThreadPriority>(index));
+}
+
+// ComboBox3's index: 8, 16, 24 or 32 bits; another index sets nothing.
+void SetColorsOfIndex(ScrCam::TScreenCamera& camera, int index) {
+  const engine::TPixelFormat depths[] = {engine::TPixelFormat::pf8bit, engine::TPixelFormat::pf16bit,
+                                         engine::TPixelFormat::pf24bit, engine::TPixelFormat::pf32bit};
+  if (index >= 0 && index <= 3) camera.SetColors(depths[index]);
+}
+
 #define REG_SELECT_ITEMS {id::RegSelectItem0, id::RegSelectItem1, id::RegSelectItem2, id::RegSelectItem3, id::RegSelectItem4}
 
 // A decimal 32-bit integer as the form's handlers read their edits: an optional sign and
@@ -281,7 +293,19 @@ void TFrmMainWithSound::BuildControls() {
 
   // The target and the commands.
   AddControl(L"EDIT", L"", edit, 8, 424, 256, 21, id::WsEdtRECPath, WS_EX_CLIENTEDGE);
-  AddControl(L"BUTTON", L"...", button, 268, 423, 24, 23, id::WsBitBtn1);
+  HWND saveTo = AddControl(L"BUTTON", L"...", button, 268, 423, 24, 23, id::WsBitBtn1);
+  hint_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr));
+  if (hint_) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd();
+    tool.uId = reinterpret_cast<UINT_PTR>(saveTo);
+    tool.lpszText = const_cast<wchar_t*>(L"Save To File");
+    ::SendMessageW(hint_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
   struct Command {
     int id;
     const wchar_t* text;
@@ -363,13 +387,9 @@ void TFrmMainWithSound::RegSelectClick() {
       std::lock_guard<std::mutex> hold(logoLock_);
       logoRead_ = false;
     }
-    const int priority = ComboIndex(Item(id::ComboBox1));
-    if (priority >= 0 && priority <= 6) camera.SetVideoPriority(static_cast<scHighTimer::TThreadPriority>(priority));
+    SetPriorityOfIndex(camera, ComboIndex(Item(id::ComboBox1)));
     camera.SetFilterColor(ComboIndex(Item(id::ComboBox2)));
-    const engine::TPixelFormat depths[] = {engine::TPixelFormat::pf8bit, engine::TPixelFormat::pf16bit,
-                                           engine::TPixelFormat::pf24bit, engine::TPixelFormat::pf32bit};
-    const int depth = ComboIndex(Item(id::ComboBox3));
-    if (depth >= 0 && depth <= 3) camera.SetColors(depths[depth]);
+    SetColorsOfIndex(camera, ComboIndex(Item(id::ComboBox3)));
     camera.RecordCursor = Checked(Item(id::CheckBox1));
     camera.OvelayDrawing = Checked(Item(id::CheckBox2));
     camera.DrawAreaCapture = Checked(Item(id::CheckBox3));
@@ -558,17 +578,14 @@ void TFrmMainWithSound::ComboBoxChange(int comboId) {
     const int index = ComboIndex(Item(comboId));
     switch (comboId) {
       case id::ComboBox1:
-        if (index >= 0 && index <= 6) camera.SetVideoPriority(static_cast<scHighTimer::TThreadPriority>(index));
+        SetPriorityOfIndex(camera, index);
         break;
       case id::ComboBox2:
         camera.SetFilterColor(index);
         break;
-      case id::ComboBox3: {
-        const engine::TPixelFormat depths[] = {engine::TPixelFormat::pf8bit, engine::TPixelFormat::pf16bit,
-                                               engine::TPixelFormat::pf24bit, engine::TPixelFormat::pf32bit};
-        if (index >= 0 && index <= 3) camera.SetColors(depths[index]);
+      case id::ComboBox3:
+        SetColorsOfIndex(camera, index);
         break;
-      }
       case id::ComboBox4:
         camera.SetCurrentMonitor(index + 1);
         break;

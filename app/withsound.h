@@ -154,6 +154,7 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   UINT endMessage_ = 0;
   int regSelectClickRuns_ = 0;
   bool ready_ = false;  // the controls are built: their notifications run handlers
+  base::UniqueWindow hint_;  // the hint of the save button
 
   // The figures and preview the record thread leaves for the timer.
   struct Snapshot {

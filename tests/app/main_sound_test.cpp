@@ -124,7 +124,9 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
     ASSERT_TRUE(WaitForTheEnd());
     ExpectWindowBack();
     // Only the stop through the window writes the status line.
-    if (c.throughTheWindow) EXPECT_EQ(L"自动生成录像文件 : " + target, form().Status());
+    if (c.throughTheWindow) {
+      EXPECT_EQ(L"自动生成录像文件 : " + target, form().Status());
+    }
     form().SetStatus(L"");
     // The stand-in record thread writes no file; a recording that was saved is numbered on.
     if (!apptest::FileExists(target)) --made;

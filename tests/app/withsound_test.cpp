@@ -43,8 +43,8 @@ class Notified : public base::Window {
     spec.width = 400;
     spec.height = 300;
     Create(cls, spec);
-    auto add = [&](const wchar_t* cls, DWORD style, int y, int id) {
-      return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 10, y, 200, 20, hwnd(),
+    auto add = [&](const wchar_t* kind, DWORD style, int y, int id) {
+      return ::CreateWindowExW(0, kind, L"", WS_CHILD | WS_VISIBLE | style, 10, y, 200, 20, hwnd(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     };
     edit = add(L"EDIT", ES_AUTOHSCROLL, 10, 1);
@@ -260,7 +260,7 @@ TEST_F(HostForm, TheTopAndLeftBoundsAreTheMonitorsFarEdge) {
   struct Below : ScrCam::MonitorLister {
     std::vector<RECT> Monitors() override { return {RECT{0, 1080, 1280, 2104}}; }
   } below;
-  ScrCam::ScopedMonitorLister scoped(below);
+  ScrCam::ScopedMonitorLister listed(below);
   form.SetRegSelectIndex(3);
   form.RegSelectClick();
   Paste(id::Edit1, L"2000");
