@@ -123,6 +123,8 @@ class MainRoadCamera : public RoadCamera {
     SetEditText(host.Item(id::WsEdtRECPath), path);
     host.SetRegSelectIndex(4);
     host.RegSelectClick();
+    // What Saved() reads afterwards is this recording's: an earlier save does not count.
+    ScrCam::MergeSucceeded = false;
     // The form is never shown: its record button's handler runs as a click would run it.
     host.RecButClick();
   }
