@@ -149,6 +149,19 @@ inline constexpr int TimerRECing = 4;
 // Polls for the end of a finishing recording's thread (50 ms, only while one finishes).
 inline constexpr int TimerRecordingEnd = 5;
 
+// --- TFrmUpdate, the update dialog ---
+inline constexpr int UpdatePanel2 = 3101;
+inline constexpr int UpdateProgressBar1 = 3102;
+inline constexpr int UpdateLblHint = 3103;
+inline constexpr int UpdateSpeedButton3 = 3104;
+inline constexpr int UpdatePnlMain = 3105;
+inline constexpr int UpdateImage1 = 3106;
+inline constexpr int UpdateWebBrowser1 = 3107;
+// Its timers: Timer1 (250 ms after a completed navigation) and the one-shot 1 s wait before
+// the download.
+inline constexpr int UpdateTimer1 = 1;
+inline constexpr int UpdateTimerStartDownload = 2;
+
 // --- TFrmUninstall ---
 inline constexpr int UninstallPanel1 = 3001;
 inline constexpr int UninstallImage1 = 3002;

@@ -805,6 +805,9 @@ void TFrmMain::FormDestroy() {
     SaveSettings();
     settings_.reset();
   });
+  base::GuardVoid("TFrmMain.FormDestroy update clean-up", [&] {
+    if (myPopWin_) myPopWin_->UpdateExitCleanUp();
+  });
   // The browsers are closed while OLE still runs (the program block ends it after the window).
   base::GuardVoid("TFrmMain.FormDestroy web panel", [&] {
     if (myPopWin_) myPopWin_->CloseBrowsers();

@@ -26,6 +26,8 @@ class WebPanel {
   virtual bool DemoPageLoaded() const = 0;
   // Closes the browsers; called while the window is destroyed, before OLE ends.
   virtual void CloseBrowsers() = 0;
+  // The self-update's exit clean-up, run while the window is destroyed, after the settings.
+  virtual void UpdateExitCleanUp() {}
 };
 
 // What the window hands the panel when it makes it.

@@ -6,6 +6,7 @@
 // bytes per pixel; the mask of the component, when in use, is tested per pixel in a loop of
 // its own.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "engine/scEffects.h"
@@ -13,6 +14,7 @@
 #include "engine/scEffects_noise.h"
 #include "engine/scEffects_simd.h"
 #include "engine/scEffects_walk.h"
+#include "engine/scEffects_workers.h"
 #include "engine/scMemUtils.h"
 
 namespace engine {
@@ -314,12 +316,11 @@ bool TEffects::Noise(TBitmap& bitmap, TChannels channels, uint8_t amount) {
   const unsigned sel = walk::PresentChannels(channels.data(), bpp);
   if (!sel) return true;
   RandomSession random;
-  if (!mask && sel == (1u << bpp) - 1) {
-    // Every byte of every row takes part: the rows are runs of bytes in draw order.
-    const int rowBytes = bitmap.Width() * bpp;
-    NoiseRuns runs(random.seed(), amount);
-    for (int y = 0; y < bitmap.Height(); ++y) runs.Apply(bitmap.ScanLine(y), rowBytes);
-    random.set_seed(runs.seed());
+  if (!mask) {
+    // The rows in draw order, split into bands that run side by side.
+    const NoiseRows rows{bitmap.ScanLine(0), bitmap.Stride(), bitmap.Width(), bitmap.Height(), bpp, sel};
+    const int64_t bytes = static_cast<int64_t>(bitmap.Width()) * bitmap.Height() * std::popcount(sel);
+    random.set_seed(ApplyNoise(rows, random.seed(), amount, workers::BandsFor(bytes)));
     return true;
   }
   walk::EachPixel(bpp, bitmap, mask, MaskColor.data(), [&](auto bytes, uint8_t* p, int, int) {

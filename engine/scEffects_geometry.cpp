@@ -14,6 +14,7 @@
 #include "engine/scEffects.h"
 #include "engine/scEffects_simd.h"
 #include "engine/scEffects_walk.h"
+#include "engine/scEffects_workers.h"
 
 namespace engine {
 namespace {
@@ -60,13 +61,15 @@ void QuarterPixels(const TBitmap& src, TBitmap& dst, bool counterClockwise, int 
   }
 }
 
+// Source columns [x0, x1) of a quarter turn: whole destination rows.
 template <int B, bool Stream = false>
-__attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+__attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, TBitmap& dst, bool counterClockwise,
+                                                          int x0, int x1) {
   const int w = src.Width(), h = src.Height();
   for (int ty = 0; ty < h; ty += kTile) {
     const int yEnd = std::min(ty + kTile, h);
-    for (int tx = 0; tx < w; tx += kTile) {
-      const int xEnd = std::min(tx + kTile, w);
+    for (int tx = x0; tx < x1; tx += kTile) {
+      const int xEnd = std::min(tx + kTile, x1);
       if constexpr (B != 4) {
         QuarterPixels<B>(src, dst, counterClockwise, tx, xEnd, ty, yEnd);
       } else {
@@ -94,24 +97,35 @@ __attribute__((always_inline)) inline void QuarterTurnBody(const TBitmap& src, T
 // The 32-bit block transposes compiled a second time for AVX2, in their VEX forms: legacy SSE
 // code after the wide kernels pays for the upper register halves they leave behind (see
 // scEffects_simd.cpp).
-__attribute__((target("avx2"))) void QuarterTurn32Vex(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
+__attribute__((target("avx2"))) void QuarterTurn32Vex(const TBitmap& src, TBitmap& dst, bool counterClockwise, int x0,
+                                                      int x1) {
   // The blocks land on 16-byte boundaries when the rows do and the height is a multiple of 4.
   const bool aligned = reinterpret_cast<uintptr_t>(dst.ScanLine(0)) % 16 == 0 && dst.Stride() % 16 == 0 &&
                        src.Height() % 4 == 0;
   if (aligned) {
-    QuarterTurnBody<4, true>(src, dst, counterClockwise);
-    _mm_sfence();
+    QuarterTurnBody<4, true>(src, dst, counterClockwise, x0, x1);
+    _mm_sfence();  // by the thread that streamed, before its band counts as done
   } else {
-    QuarterTurnBody<4>(src, dst, counterClockwise);
+    QuarterTurnBody<4>(src, dst, counterClockwise, x0, x1);
   }
 }
 
+// A turn is memory-bound, so it runs in bands of source columns (whole destination rows, cut
+// at cache-line multiples of pixels) on the effect workers: more threads keep more of the
+// misses in flight, also when the kernel before it left the cache full of dirty lines.
 template <int B>
 void QuarterTurn(const TBitmap& src, TBitmap& dst, bool counterClockwise) {
-  if (B == 4 && simd::UseWideKernels())
-    QuarterTurn32Vex(src, dst, counterClockwise);
-  else
-    QuarterTurnBody<B>(src, dst, counterClockwise);
+  const int w = src.Width();
+  const int bands = workers::BandsFor(static_cast<int64_t>(w) * src.Height() * B);
+  auto band = [&](int i) {
+    const int x0 = i == 0 ? 0 : (w * i / bands) & ~15;
+    const int x1 = i + 1 == bands ? w : (w * (i + 1) / bands) & ~15;
+    if (B == 4 && simd::UseWideKernels())
+      QuarterTurn32Vex(src, dst, counterClockwise, x0, x1);
+    else
+      QuarterTurnBody<B>(src, dst, counterClockwise, x0, x1);
+  };
+  workers::ForEachBand(bands, band);
 }
 
 template <int B>

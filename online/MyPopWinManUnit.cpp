@@ -21,6 +21,7 @@
 #include "base/shell_opener.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "online/self_update.h"
 #include "online/text_case.h"
 #include "online/web_browser.h"
 
@@ -176,6 +177,7 @@ TMyPopWin::TMyPopWin(const app::WebPanelArgs& args, BrowserFactory makeBrowser) 
     KillProcessByName(leftover);
     ::DeleteFileW(leftover.c_str());
   }
+  if (!SetupFileName.empty()) ::DeleteFileW((SetupFileName + L".part").c_str());
   CurVersion = args.curVersion;
   if (HotPanel) ::ShowWindow(HotPanel, SW_HIDE);
 
@@ -238,6 +240,10 @@ void TMyPopWin::CloseBrowsers() {
   hotBrowser_.reset();
 }
 
+void TMyPopWin::UpdateExitCleanUp() {
+  online::UpdateExitCleanUp({ExeFileName, TempExeName, SetupFileName, L""}, CurrentSelfUpdater());
+}
+
 HWND TMyPopWin::TopBar() const { return topBar_ ? topBar_->hwnd() : nullptr; }
 
 void TMyPopWin::OnBarCommand(int id) {
@@ -279,7 +285,7 @@ void TMyPopWin::DemoBrowserDocumentComplete() {
     DemoNavigating = false;
     if (!UpdateChecked) {
       UpdateChecked = true;
-      if (gCheckForUpdate && demoBrowser_) gCheckForUpdate(*demoBrowser_);
+      if (gCheckForUpdate && demoBrowser_) gCheckForUpdate(*this, *demoBrowser_);
     }
     if (MainWnd) ::SendMessageW(MainWnd, app::WM_POPWIN_LOADED, 0, 0);
     online::DemoPageLoaded = true;

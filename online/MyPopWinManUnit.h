@@ -22,9 +22,12 @@ namespace online {
 // Set at every completed document of a demonstration browser; never cleared. Main thread.
 extern bool DemoPageLoaded;
 
-// The version check run on the first completed demonstration document; the self-update fills
-// it. Until then the first completion only marks the check as done.
-using UpdateCheckHook = std::function<void(BrowserView& demoBrowser)>;
+class TMyPopWin;
+
+// The version check run on the first completed demonstration document (the program gives
+// CheckForUpdate of self_update.h). Without one the first completion only marks the check as
+// done.
+using UpdateCheckHook = std::function<void(TMyPopWin& popWin, BrowserView& demoBrowser)>;
 void SetCheckForUpdateHook(UpdateCheckHook hook);
 
 // Stops every process whose executable name (as the process snapshot gives it, or its
@@ -56,6 +59,7 @@ class TMyPopWin : public app::WebPanel {
   void CloseHotTab() override;
   bool DemoPageLoaded() const override { return online::DemoPageLoaded; }
   void CloseBrowsers() override;
+  void UpdateExitCleanUp() override;
 
   void LayoutHotBar();
   void BtnNewWinClick();

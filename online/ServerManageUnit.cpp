@@ -1,21 +1,16 @@
-// The mirror probe (see ServerManageUnit.h). The request is made by hand
-// (InternetConnect/HttpOpenRequest) rather than with InternetOpenUrl: only a request handle
-// takes send and receive time-outs, and without them a mirror that accepts and never answers
-// holds the walk for minutes; and without automatic redirects a 301 to a live page would read
-// as "200", and a 302 loop would be followed for ever.
+// The mirror probe (see ServerManageUnit.h). The request is made by hand (HttpGet) rather than
+// with InternetOpenUrl: a mirror that accepts and never answers must not hold the walk for
+// minutes, and without automatic redirects a 301 to a live page would read as "200", and a 302
+// loop would be followed for ever.
 #include "online/ServerManageUnit.h"
 
-#include <wininet.h>
-
-#include <algorithm>
 #include <memory>
-#include <thread>
 
 #include "app/allparam.h"
 #include "app/siteaddresses.h"
 #include "base/barrier.h"
 #include "engine/scMemUtils.h"
-#include "online/content.h"
+#include "online/http_get.h"
 #include "online/text_case.h"
 
 namespace online {
@@ -25,23 +20,6 @@ TSereverMan* ServerMan = nullptr;
 namespace {
 
 constexpr DWORD kTimeoutMs = 5000;
-
-// Closes the three handles off the calling thread: a request whose server still sends a long
-// announced body blocks its close while Wine drains it.
-void CloseLater(HINTERNET request, HINTERNET connection, HINTERNET session) {
-  try {
-    std::thread([request, connection, session] {
-      if (request) ::InternetCloseHandle(request);
-      if (connection) ::InternetCloseHandle(connection);
-      if (session) ::InternetCloseHandle(session);
-    }).detach();
-  } catch (...) {
-    // No thread to spare: close here and wait.
-    if (request) ::InternetCloseHandle(request);
-    if (connection) ::InternetCloseHandle(connection);
-    if (session) ::InternetCloseHandle(session);
-  }
-}
 
 }  // namespace
 
@@ -65,45 +43,10 @@ bool TestServerUrl(std::wstring url) {
   return base::Guard("TestServerUrl", [&]() -> bool {
     if (LowerCase(url).find(L"http://") == std::wstring::npos) url = L"http://" + url;
 
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof parts;
-    wchar_t host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
-    std::wstring path(url.size() + 2, L'\0');
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = static_cast<DWORD>(std::size(host));
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
-    path.resize(parts.dwUrlPathLength);
-    if (path.empty()) path = L"/";
-
-    HINTERNET session = ::InternetOpenW(kProbeAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!session) return false;
-    DWORD timeout = kTimeoutMs;
-    ::InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-    HINTERNET connection = ::InternetConnectW(session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    HINTERNET request = nullptr;
-    bool answered = false;
-    if (connection) {
-      DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
-      if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-      request = ::HttpOpenRequestW(connection, L"GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
-    }
-    if (request) {
-      for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
-        ::InternetSetOptionW(request, option, &timeout, sizeof timeout);
-      if (::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
-        // The status as text, in a 10-byte buffer.
-        wchar_t status[5] = {};
-        DWORD size = sizeof status;
-        if (::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, status, &size, nullptr)) {
-          const std::wstring text(status, size / sizeof(wchar_t));
-          answered = text == L"200" || text == L"302";
-        }
-      }
-    }
-    CloseLater(request, connection, session);
-    return answered;
+    HttpGet request;
+    if (!request.Send(url, kTimeoutMs)) return false;
+    const std::wstring status = request.StatusText();
+    return status == L"200" || status == L"302";
   }, false);
 }
 

@@ -25,6 +25,13 @@ inline constexpr const wchar_t* kSoftVersionEnd = L"_softversion";
 inline constexpr const wchar_t* kSoftUrlBegin = L"softurl_";
 inline constexpr const wchar_t* kSoftUrlEnd = L"_softurl";
 
+// The update page's fixed marker line (61 characters, lower case): a page without it is not
+// the update page.
+inline constexpr const wchar_t* kUpdatePageMarker = L"<!-- qivsoft reclume update page, read by the program: v1 -->";
+
+// Every downloaded program comes with a detached signature at the same address + this.
+inline constexpr const wchar_t* kSignatureSuffix = L".sig";
+
 // The mirror probe's request: its agent, and the statuses that mark a mirror as answering.
 inline constexpr const wchar_t* kProbeAgent = L"InetURL:/1.0";
 

@@ -5,10 +5,14 @@
 #include "app/program.h"
 #include "online/MyPopWinManUnit.h"
 #include "online/ServerManageUnit.h"
+#include "online/self_update.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   app::MainFormOptions online;
   online.createPopWin = &online::CreatePopWin;
   online.startServerProbe = &online::StartServerProbe;
+  online::SetCheckForUpdateHook([](online::TMyPopWin& popWin, online::BrowserView& demoBrowser) {
+    online::CheckForUpdate(popWin, demoBrowser);
+  });
   return app::RunProgram(::GetCommandLineW(), std::move(online));
 }

@@ -37,7 +37,15 @@ struct FakePanel : app::WebPanel {
   void CloseBrowsers() override {
     if (closeCount) ++*closeCount;
   }
+  void UpdateExitCleanUp() override {
+    if (exitSteps) exitSteps->push_back(closeCount && *closeCount ? "clean-up after close" : "clean-up");
+    if (settingsFile && exitSteps)
+      exitSteps->push_back(::GetFileAttributesW(settingsFile->c_str()) != INVALID_FILE_ATTRIBUTES ? "settings saved"
+                                                                                                  : "no settings");
+  }
   int* closeCount = nullptr;  // outlives the panel
+  std::vector<std::string>* exitSteps = nullptr;
+  const std::wstring* settingsFile = nullptr;
   std::vector<std::wstring> navigations;
   std::vector<int> tabChanges;
   int shows = 0, closes = 0;
@@ -257,6 +265,20 @@ TEST_F(MainWebTest, TheBrowsersAreClosedWhenTheWindowIsDestroyed) {
   ::DestroyWindow(form_->hwnd());
   EXPECT_EQ(closes, 1);
   EXPECT_EQ(form_->MyPopWin(), nullptr);
+}
+
+TEST_F(MainWebTest, TheUpdateCleanUpRunsOnceAfterTheSettingsAndBeforeTheBrowsersClose) {
+  form_->TimerFirstRunTimer();
+  ASSERT_TRUE(panel_);
+  int closes = 0;
+  std::vector<std::string> steps;
+  const std::wstring settings = folder_.path() + L"defualt.ini";
+  ::DeleteFileW(settings.c_str());
+  panel_->closeCount = &closes;
+  panel_->exitSteps = &steps;
+  panel_->settingsFile = &settings;
+  ::DestroyWindow(form_->hwnd());
+  EXPECT_EQ(steps, (std::vector<std::string>{"clean-up", "settings saved"}));
 }
 
 }  // namespace

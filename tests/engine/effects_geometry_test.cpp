@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine/scEffects.h"
+#include "engine/scEffects_simd.h"
+#include "engine/scEffects_workers.h"
 #include "tests/engine/effects_reference.h"
 
 namespace {
@@ -76,11 +78,12 @@ TEST(EffectsTurns, SmallBitmapCorners) {
   }
 }
 
-TEST(EffectsTurns, KernelsEqualTheTableAtEveryPixelSize) {
+void CheckTurnsAgainstTheTable() {
   // Odd sizes, larger than a tile, so partial tiles and the last byte of each row are covered;
   // at 24 bits a four-byte copy would overwrite the neighbour and fail here. A height that is a
-  // multiple of 4 lets 32-bit quarter turns write whole aligned blocks around the cache.
-  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 2}, {37, 23}, {70, 33}, {141, 132}};
+  // multiple of 4 lets 32-bit quarter turns write whole aligned blocks around the cache. The
+  // largest is split into bands of columns on the effect workers at 2 bytes a pixel and more.
+  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 2}, {37, 23}, {70, 33}, {141, 132}, {1031, 264}};
   for (int bpp = 1; bpp <= 4; ++bpp) {
     for (bool masked : {false, true}) {
       for (auto [w, h] : sizes) {
@@ -116,6 +119,17 @@ TEST(EffectsTurns, KernelsEqualTheTableAtEveryPixelSize) {
       }
     }
   }
+}
+
+TEST(EffectsTurns, KernelsEqualTheTableAtEveryPixelSize) {
+  ASSERT_GT(workers::BandsFor(int64_t(1031) * 264 * 2), 1);
+  CheckTurnsAgainstTheTable();
+}
+
+TEST(EffectsTurns, BaselineKernelsEqualTheTable) {
+  simd::UseBaselineKernels(true);
+  CheckTurnsAgainstTheTable();
+  simd::UseBaselineKernels(false);
 }
 
 TEST(EffectsRotate, AnglesThatAreQuarterTurns) {

@@ -236,7 +236,8 @@ TEST_F(PopWinTest, TheClickSinkRecordsWhetherALinkWasClicked) {
 
 TEST_F(PopWinTest, EveryCompletionNotifiesButTheVersionCheckRunsOnce) {
   int checks = 0;
-  online::SetCheckForUpdateHook([&](online::BrowserView& view) {
+  online::SetCheckForUpdateHook([&](TMyPopWin& panel, online::BrowserView& view) {
+    EXPECT_EQ(&panel, popWin_.get());
     EXPECT_EQ(&view, static_cast<online::BrowserView*>(demoView_));
     ++checks;
   });

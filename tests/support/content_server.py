@@ -6,11 +6,14 @@ http_proxy names it), so one server plays every host. What it answers comes from
 rules keyed by "host/path" (exact), then "host" (any path), then "*":
 
     {"status": 200, "location": "http://host.example/", "delay": 2.0, "silent": true,
-     "body_file": "/path", "body": "text", "short_by": 100, "endless": true}
+     "body_file": "/path", "body": "text", "short_by": 100, "endless": true, "unannounced": true,
+     "hold": 3.0}
 
 status: the status code (default 200); location: a Location header; delay: seconds before the
 answer; silent: accept and never answer; body/body_file: the body; short_by: announce that many
-bytes more than are sent, then close; endless: announce a huge body and keep sending. A host
+bytes more than are sent, then close; endless: announce a huge body and keep sending (with
+unannounced: no Content-Length at all); hold: send half the body, wait that many seconds, then
+send the rest. A host
 with no rule gets 404. Every request is logged as one line "METHOD URL AGENT" (tab-separated)
 to the log file, flushed at once.
 
@@ -80,7 +83,8 @@ class Handler(socketserver.StreamRequestHandler):
         if rule.get("location"):
             head.append("Location: " + rule["location"])
         if rule.get("endless"):
-            head.append("Content-Length: 4000000000")
+            if not rule.get("unannounced"):
+                head.append("Content-Length: 4000000000")
             self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
             chunk = b"x" * 65536
             deadline = time.time() + 600
@@ -89,7 +93,15 @@ class Handler(socketserver.StreamRequestHandler):
             return
         announced = len(body) + int(rule.get("short_by", 0))
         head.append(f"Content-Length: {announced}")
-        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
+        head_bytes = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1")
+        if rule.get("hold"):
+            half = len(body) // 2
+            self.wfile.write(head_bytes + body[:half])
+            self.wfile.flush()
+            time.sleep(float(rule["hold"]))
+            self.wfile.write(body[half:])
+        else:
+            self.wfile.write(head_bytes + body)
         self.wfile.flush()
 
 
