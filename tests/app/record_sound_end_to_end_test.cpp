@@ -67,7 +67,9 @@ TEST(RecordWithSoundEndToEnd, ThreeRecordingsFromTheMainWindow) {
   EXPECT_TRUE(ScrCam::MergeSucceeded.load());
   EXPECT_TRUE(base::PumpUntil([] { return base::ActiveBalloon() && ::IsWindowVisible(base::ActiveBalloon()->hwnd()); },
                               5000));
-  if (base::ActiveBalloon()) EXPECT_EQ(L"屏幕录像已保存为" + folder + L"1.avi", base::ActiveBalloon()->Title());
+  if (base::ActiveBalloon()) {
+    EXPECT_EQ(L"屏幕录像已保存为" + folder + L"1.avi", base::ActiveBalloon()->Title());
+  }
 
   // 2.avi: ended by Esc; the window comes back, not blinking.
   start(2);
