@@ -6,9 +6,7 @@
 
 #include <memory>
 
-#include "app/binding.h"
 #include "app/control_ids.h"
-#include "app/dialog_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
@@ -119,14 +117,9 @@ class MainRoadCamera : public RoadCamera {
   void CreateHostForm() override { form_.WithSoundForm(); }
   void ApplyDefaultAVOptions() override { app::ApplyDefaultAVOptions(form_.ScrCamera()); }
   void StartFullScreen(const std::wstring& path) override {
-    TFrmMainWithSound& host = form_.WithSoundForm();
-    SetEditText(host.Item(id::WsEdtRECPath), path);
-    host.SetRegSelectIndex(4);
-    host.RegSelectClick();
     // What Saved() reads afterwards is this recording's: an earlier save does not count.
     ScrCam::MergeSucceeded = false;
-    // The form is never shown: its record button's handler runs as a click would run it.
-    host.RecButClick();
+    form_.WithSoundForm().RecordFullScreen(path);
   }
   void Stop() override {
     if (form_.HasWithSoundForm()) form_.ScrCamera().StopRecording();

@@ -593,6 +593,26 @@ void TFrmMainWithSound::ComboBoxChange(int comboId) {
   });
 }
 
+// --- the main window's recordings ---
+
+void TFrmMainWithSound::RecordFullScreen(const std::wstring& path) {
+  SetEditText(Item(id::WsEdtRECPath), path);
+  SetRegSelectIndex(4);
+  RegSelectClick();
+  RecButClick();
+}
+
+void TFrmMainWithSound::RecordArea(const std::wstring& path, const ScrCam::CaptureRect& area) {
+  SetEditText(Item(id::WsEdtRECPath), path);
+  SetRegSelectIndex(3);
+  SetEditText(Item(id::Edit1), std::to_wstring(area.top));
+  SetEditText(Item(id::Edit2), std::to_wstring(area.left));
+  SetEditText(Item(id::Edit3), std::to_wstring(area.width));
+  SetEditText(Item(id::Edit4), std::to_wstring(area.height));
+  RegSelectClick();
+  RecButClick();
+}
+
 // --- the commands ---
 
 void TFrmMainWithSound::RecButClick() {

@@ -63,6 +63,12 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   // free) is posted to window from the camera's OnStop and OnError, on any thread.
   void SetEndNotify(HWND window, UINT message);
 
+  // The main window's way to record with the form: EdtRECPath := path, the region type (4,
+  // the whole monitor; or 3, with the area's Top, Left, Width and Height written into Edit1 to
+  // Edit4), RegSelectClick, then RecBut as a click would press it.
+  void RecordFullScreen(const std::wstring& path);
+  void RecordArea(const std::wstring& path, const ScrCam::CaptureRect& area);
+
   // --- fields ---
   ScrCam::TAutoStopTime AutoStopTime;  // main thread
   std::atomic<bool> CloseAllowed{true};

@@ -23,6 +23,7 @@
 #include "base/seams.h"
 #include "base/text.h"
 #include "base/window.h"
+#include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 #include "tests/support/passthrough_codec.h"
 
@@ -424,6 +425,42 @@ TEST_F(HostForm, FiguresPreviewAndOverlayFromTheRecordThread) {
     }
   EXPECT_GT(lime, 20) << "the caption in lime";
   EXPECT_GT(red, 5) << "the version in red";
+}
+
+// The main window's two routes: the whole monitor (region type 4) and an area (type 3, the
+// area written into the edits first); both start the camera on the path.
+TEST_F(HostForm, TheMainWindowsRoutesStartTheCamera) {
+  apptest::ScratchFolder folder;
+  struct Case {
+    std::wstring path;
+    std::function<void(const std::wstring&)> record;
+    int index;
+    ScrCam::TScreenRegion region;
+    ScrCam::CaptureRect area;
+  };
+  const Case cases[] = {
+      {folder.path() + L"area.avi", [&](const std::wstring& p) { form.RecordArea(p, {50, 100, 320, 240}); }, 3,
+       ScrCam::TScreenRegion::FixedStable, {50, 100, 320, 240}},
+      {folder.path() + L"full.avi", [&](const std::wstring& p) { form.RecordFullScreen(p); }, 4,
+       ScrCam::TScreenRegion::FullScreen, {0, 0, 1920, 1080}},
+  };
+  camera().MinimizeAppOnStart = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.path));
+    const std::wstring& path = c.path;
+    c.record(path);
+    EXPECT_TRUE(camera().Recording);
+    EXPECT_EQ(path, ScrCam::TargetFile);
+    EXPECT_EQ(c.index, form.RegSelectIndex());
+    EXPECT_EQ(c.region, camera().ScreenRegion);
+    const ScrCam::CaptureRect got = camera().CaptureArea();
+    EXPECT_EQ(c.area.left, got.left);
+    EXPECT_EQ(c.area.top, got.top);
+    EXPECT_EQ(c.area.width, got.width);
+    EXPECT_EQ(c.area.height, got.height);
+    camera().StopRecording();
+    EXPECT_TRUE(base::PumpUntil([&] { return !camera().HasRecordThread(); }, 30000));
+  }
 }
 
 // An error the camera reports from its thread is shown on the main thread, in the "Error" box.
