@@ -43,7 +43,7 @@ bool SetChecked(HWND button, bool checked) {
   return true;
 }
 
-int RadioIndex(HWND parent, std::initializer_list<int> buttonIds) {
+int RadioIndex(HWND parent, std::span<const int> buttonIds) {
   int index = 0;
   for (int id : buttonIds) {
     if (Checked(::GetDlgItem(parent, id))) return index;
@@ -52,7 +52,7 @@ int RadioIndex(HWND parent, std::initializer_list<int> buttonIds) {
   return -1;
 }
 
-bool SetRadioIndex(HWND parent, std::initializer_list<int> buttonIds, int index, Notify notify) {
+bool SetRadioIndex(HWND parent, std::span<const int> buttonIds, int index, Notify notify) {
   if (RadioIndex(parent, buttonIds) == index) return false;
   HWND chosen = nullptr;
   int i = 0;

@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include <initializer_list>
+#include <span>
 #include <string>
 
 namespace app {
@@ -31,10 +31,10 @@ bool Checked(HWND button);
 bool SetChecked(HWND button, bool checked);
 
 // A radio group: the buttons in order. The index of the checked one, -1 when none is.
-int RadioIndex(HWND parent, std::initializer_list<int> buttonIds);
+int RadioIndex(HWND parent, std::span<const int> buttonIds);
 // Checks the button at index (none for an index outside the group); when the index changed
 // and notify is Yes, the parent receives BN_CLICKED from the newly checked button.
-bool SetRadioIndex(HWND parent, std::initializer_list<int> buttonIds, int index, Notify notify);
+bool SetRadioIndex(HWND parent, std::span<const int> buttonIds, int index, Notify notify);
 
 int TrackPosition(HWND trackBar);
 // True when the position changed (after the bar's own clamping); the bar's parent then receives

@@ -56,7 +56,9 @@ void SetColorsOfIndex(ScrCam::TScreenCamera& camera, int index) {
   if (index >= 0 && index <= 3) camera.SetColors(depths[index]);
 }
 
-#define REG_SELECT_ITEMS {id::RegSelectItem0, id::RegSelectItem1, id::RegSelectItem2, id::RegSelectItem3, id::RegSelectItem4}
+// RegSelect's items; the index is the camera's TScreenRegion ordinal.
+constexpr int kRegSelectItems[] = {id::RegSelectItem0, id::RegSelectItem1, id::RegSelectItem2, id::RegSelectItem3,
+                                   id::RegSelectItem4};
 
 // A decimal 32-bit integer as the form's handlers read their edits: an optional sign and
 // digits, nothing else; anything else throws and ends the handler.
@@ -211,10 +213,9 @@ void TFrmMainWithSound::BuildControls() {
   const wchar_t* regions[] = {L"Region stable - region from windows", L"Region stable - free hand mode",
                               L"Region moving by mouse", L"Region stable - set values by user",
                               L"Region stable - full screen"};
-  const int regionIds[] = REG_SELECT_ITEMS;
   for (int i = 0; i < 5; ++i)
     AddControl(L"BUTTON", regions[i], BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0), 18, 24 + i * 20,
-               268, 18, regionIds[i]);
+               268, 18, kRegSelectItems[i]);
   struct Switch {
     int id;
     const wchar_t* text;
@@ -331,7 +332,7 @@ void TFrmMainWithSound::BuildControls() {
   HWND cancel = AddControl(L"BUTTON", L"Cancel", button, 450, 509, 80, 24, id::BCancel);
   ::EnableWindow(cancel, FALSE);
 
-  SetRadioIndex(hwnd(), REG_SELECT_ITEMS, 2, Notify::No);
+  SetRadioIndex(hwnd(), kRegSelectItems, 2, Notify::No);
   for (int digitEdit : kDigitEdits) ::SetWindowSubclass(Item(digitEdit), &DigitEditProc, 1, 0);
 }
 
@@ -364,9 +365,9 @@ void TFrmMainWithSound::Close() {
 
 // --- the settings push ---
 
-int TFrmMainWithSound::RegSelectIndex() const { return RadioIndex(hwnd(), REG_SELECT_ITEMS); }
+int TFrmMainWithSound::RegSelectIndex() const { return RadioIndex(hwnd(), kRegSelectItems); }
 
-void TFrmMainWithSound::SetRegSelectIndex(int index) { SetRadioIndex(hwnd(), REG_SELECT_ITEMS, index, Notify::No); }
+void TFrmMainWithSound::SetRegSelectIndex(int index) { SetRadioIndex(hwnd(), kRegSelectItems, index, Notify::No); }
 
 void TFrmMainWithSound::UpdateAutoStop() {
   AutoStopTime.Enabled = Checked(Item(id::CheckBox9));

@@ -73,6 +73,7 @@ TEST(Binding, AHandlerRunsOnceForEachRealChange) {
   ASSERT_TRUE(w.hwnd());
   ::ShowWindow(w.hwnd(), SW_SHOW);
   HWND parent = w.hwnd();
+  static constexpr int kRadios[] = {10, 11, 12};
   struct Case {
     const char* what;
     std::function<void()> act;
@@ -97,9 +98,9 @@ TEST(Binding, AHandlerRunsOnceForEachRealChange) {
       {"clamped to the end", [&] { app::SetTrackPosition(w.track, 10); }, 3, 1},
       {"past the end: still the end", [&] { app::SetTrackPosition(w.track, 50); }, 3, 0},
       {"combo index from code", [&] { app::SetComboIndex(w.combo, 1); }, 4, 0},
-      {"radio index", [&] { app::SetRadioIndex(parent, {10, 11, 12}, 1, app::Notify::Yes); }, 11, 1},
-      {"same radio index", [&] { app::SetRadioIndex(parent, {10, 11, 12}, 1, app::Notify::Yes); }, 11, 0},
-      {"radio index, silently", [&] { app::SetRadioIndex(parent, {10, 11, 12}, 2, app::Notify::No); }, 12, 0},
+      {"radio index", [&] { app::SetRadioIndex(parent, kRadios, 1, app::Notify::Yes); }, 11, 1},
+      {"same radio index", [&] { app::SetRadioIndex(parent, kRadios, 1, app::Notify::Yes); }, 11, 0},
+      {"radio index, silently", [&] { app::SetRadioIndex(parent, kRadios, 2, app::Notify::No); }, 12, 0},
   };
   for (const Case& c : cases) {
     w.runs.clear();
@@ -110,7 +111,7 @@ TEST(Binding, AHandlerRunsOnceForEachRealChange) {
   EXPECT_TRUE(app::Checked(w.check)) << "the user's click ticked it";
   EXPECT_EQ(10, app::TrackPosition(w.track));
   EXPECT_EQ(1, app::ComboIndex(w.combo));
-  EXPECT_EQ(2, app::RadioIndex(parent, {10, 11, 12}));
+  EXPECT_EQ(2, app::RadioIndex(parent, kRadios));
 }
 
 // --- the host form ---
