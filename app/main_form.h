@@ -123,8 +123,8 @@ class TFrmMain : public base::Window {
   void BtnSartRecClick();
   void BtnRectSetClick();
   void BtnHotKeySetClick();
-  // The recording road (the steps of a recording without sound); nullptr before the settings
-  // have created the recorder.
+  // The recording road (the steps of a recording, with or without sound); nullptr before the
+  // settings have created the sound-less recorder.
   RecordingRoad* Road() const { return road_.get(); }
   // The camera host form (FrmMainWithSound), made on first use with the screen camera, which
   // holds the global stop, pause and confirm keys from then on. Main thread only.
@@ -295,7 +295,6 @@ class TFrmMain : public base::Window {
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
   friend class MainRoadHost;
-  friend class MainRoadCamera;
   void BuildPlaybackTab(HWND tabs);
   void BuildWebPages(HWND tabs);
   // Places every page in the tab control's display area; shows only the selected one.
