@@ -129,19 +129,21 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
   if (!capturer.effects_) capturer.effects_ = std::make_unique<engine::TEffects>();
   engine::TEffects& fx = *capturer.effects_;
   engine::TBitmap& work = capturer.work_;
+  const engine::TPixelFormat colors = capturer.pinnedBits_ ? capturer.pinnedColors_ : colors_;
   auto loadWork = [&] {
-    if (work.Width() != width || work.Height() != height || work.PixelFormat() != colors_)
-      work.Reset(width, height, colors_);
+    if (work.Width() != width || work.Height() != height || work.PixelFormat() != colors)
+      work.Reset(width, height, colors);
     ::BitBlt(work.DC(), 0, 0, width, height, grab, 0, 0, kPlainCopy);
     ::GdiFlush();
   };
-  auto storeWork = [&] {
+  auto storeResult = [&](engine::TBitmap& result) {
     // What a quarter turn leaves uncovered in the frame is black.
-    if (work.Width() < width || work.Height() < height) ::PatBlt(grab, 0, 0, width, height, BLACKNESS);
-    ::BitBlt(grab, 0, 0, std::min(width, work.Width()), std::min(height, work.Height()), work.DC(), 0, 0,
+    if (result.Width() < width || result.Height() < height) ::PatBlt(grab, 0, 0, width, height, BLACKNESS);
+    ::BitBlt(grab, 0, 0, std::min(width, result.Width()), std::min(height, result.Height()), result.DC(), 0, 0,
              kPlainCopy);
   };
-  fx.SetPixelSize(colors_);
+  auto storeWork = [&] { storeResult(work); };
+  fx.SetPixelSize(colors);
   if (colourEffects) {
     loadWork();
     if (UseNoise) fx.Noise(work, engine::AllChannels, static_cast<uint8_t>(EffectNoise & 0xFF));
@@ -168,27 +170,27 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
   }
   if (UseRotateImage) {
     loadWork();
-    engine::TBitmap& source = capturer.source_;
-    source.Assign(work);
-    source.SetPixelFormat(colors_);
+    // The turn lands in a bitmap of its own, so neither bitmap changes its shape from frame to
+    // frame and both keep their storage for the whole recording.
+    engine::TBitmap& turned = capturer.turned_;
     switch (EffectScreenRotate) {
       case TScreenRotate::R90D:
-        fx.Rotate(source, work, std::numbers::pi / 2);
+        fx.Rotate(work, turned, std::numbers::pi / 2);
         break;
       case TScreenRotate::R180D:
-        fx.Rotate180(source, work);
+        fx.Rotate180(work, turned);
         break;
       case TScreenRotate::R270D:
-        fx.Rotate(source, work, 3 * std::numbers::pi / 2);
+        fx.Rotate(work, turned, 3 * std::numbers::pi / 2);
         break;
       case TScreenRotate::Mirror0D:
-        fx.MirrorHorizontal(source, work);
+        fx.MirrorHorizontal(work, turned);
         break;
       case TScreenRotate::Mirror180D:
-        fx.FlipVertical(source, work);
+        fx.FlipVertical(work, turned);
         break;
     }
-    storeWork();
+    storeResult(turned);
   }
 }
 
@@ -220,17 +222,19 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
   if (overlay && !EffectToOvelayDraw) OnOverlay(*this, dc, width, height);
   ::GdiFlush();
 
+  const int bits = capturer.pinnedBits_ ? capturer.pinnedBits_ : bitsPerPixel_;
+  const engine::TPixelFormat colors = capturer.pinnedBits_ ? capturer.pinnedColors_ : colors_;
   if ((mode == 0 || mode == 2) && bitmap) {
-    bitmap->Reset(width, height, colors_);
+    bitmap->Reset(width, height, colors);
     ::BitBlt(bitmap->DC(), 0, 0, width, height, dc, 0, 0, kPlainCopy);
     ::GdiFlush();
   }
   if (mode != 1 && mode != 2) return nullptr;
 
   CaptureFailed = false;
-  if (!FrameMatches(capturer.frame_.get(), width, height, bitsPerPixel_)) {
+  if (!FrameMatches(capturer.frame_.get(), width, height, bits)) {
     capturer.frame_.reset();
-    capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bitsPerPixel_));
+    capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bits));
   }
   if (!capturer.frame_) {
     PackFailed(L"Unable to allocate memory for image");

@@ -20,6 +20,9 @@
 #include "engine/ScrCam.h"
 #include "engine/scEffects.h"
 #include "engine/screen_grab.h"
+#include "tests/engine/scrcamNS_support.h"
+#include "tests/support/doubles.h"
+#include "tests/support/object_counters.h"
 #include "tests/support/pattern_window.h"
 
 namespace {
@@ -73,6 +76,10 @@ class ScrCamCapture : public testing::Test {
     return b;
   }
 
+  // A recording's question 3 is answered Yes: the default compressor records.
+  testsupport::ScriptedPrompter prompter_{{}, IDYES};
+  base::ScopedPrompter scopedPrompter_{prompter_};
+  scrcamNStest::ScratchFolder folder_;
   testsupport::PatternWindow pattern_;
   TScreenCamera cam_;
   FrameCapturer capturer_;
@@ -313,18 +320,42 @@ TEST_F(ScrCamCapture, ThePackerFailureStopsOnlyARecording) {
   ScrCam::StopStatus = ScrCam::kStopUser;
   cam_.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
   cam_.MinimizeAppOnStart = false;
-  ASSERT_TRUE(cam_.StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
   EXPECT_EQ(Capture(1, nullptr), nullptr);
   EXPECT_FALSE(cam_.Recording);
   EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
   EXPECT_EQ(errors.size(), 2u);
-  // The timer is switched off on the main thread; the stand-in thread raises its own OnStop.
+  // The timer is switched off on the main thread; the record thread raises its own OnStop.
   ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread() && !cam_.FrameTimer()->Enabled(); }, 5000));
   EXPECT_EQ(stops.load(), 2);
 
   capturer_.SetAllocator(engine::AllocPackedFrame);
   EXPECT_NE(Capture(1, nullptr), nullptr);
   EXPECT_FALSE(ScrCam::CaptureFailed.load());
+}
+
+// A recording calls CaptureFrame once per frame with the same capturer: once the first frames
+// have set its bitmaps up, the effects and turns make nothing more.
+TEST_F(ScrCamCapture, EffectsAndTurnsMakeNothingAfterTheFirstFrames) {
+  using ScrCam::TScreenRotate;
+  cam_.UseNoise = true;
+  cam_.EffectNoise = 30;
+  cam_.UseSaturation = true;
+  cam_.EffectSaturation = 100;
+  cam_.UseRotateImage = true;
+  for (TScreenRotate rotate : {TScreenRotate::R90D, TScreenRotate::R270D, TScreenRotate::Mirror0D}) {
+    cam_.EffectScreenRotate = rotate;
+    FrameCapturer capturer;
+    auto capture = [&] { return cam_.CaptureFrame(capturer, 1, nullptr, kArea.left, kArea.top, kW, kH, 0); };
+    for (int i = 0; i < 3; ++i) ASSERT_NE(capture(), nullptr);
+    testsupport::ObjectCounters counters;
+    ASSERT_TRUE(counters.ok());
+    for (int i = 0; i < 10; ++i) ASSERT_NE(capture(), nullptr);
+    const testsupport::ObjectCounts made = testsupport::ObjectCounters::Now();
+    EXPECT_EQ(made.total(), 0) << "rotation " << static_cast<int>(rotate) << ": " << made.dcs << " DCs, "
+                               << made.gdiObjects << " GDI objects, " << made.globals << " global blocks, "
+                               << made.heap << " heap blocks";
+  }
 }
 
 TEST(ScrCamElapsed, SplitsAsTheDisplayShowsIt) {
