@@ -5,8 +5,7 @@
 // priority is set and Recording is on. Its end is handled on the main thread through a
 // closure that holds a weak reference to the camera and the thread's serial number, so an
 // old thread's end never clears a newer recording's state and nothing runs against a camera
-// that is gone. Until the recording routine exists here, the thread's frame loop only waits,
-// one pass per Record_MSPF, for Recording to clear, and raises OnStop.
+// that is gone. The recording routine itself is in ScrCam_record.cpp.
 #include "engine/ScrCam.h"
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "base/seams.h"
 #include "base/thread.h"
 #include "engine/ScrCam_hotkeys.h"
+#include "engine/ScrCam_record.h"
 #include "engine/scFlashWnd.h"
 
 namespace ScrCam {
@@ -55,14 +55,11 @@ ScopedMonitorLister::ScopedMonitorLister(MonitorLister& lister) : previous_(gMon
 ScopedMonitorLister::~ScopedMonitorLister() { gMonitorLister.store(previous_); }
 int MonitorCount() { return static_cast<int>(CurrentMonitorLister().Monitors().size()); }
 
-struct TScreenCamera::TRecordAVIThread {
-  uint64_t serial = 0;
-  std::weak_ptr<TScreenCamera*> alive;
-  base::Thread worker;
-};
-
 TScreenCamera::TScreenCamera(CameraHost* host)
-    : host_(host), alive_(std::make_shared<TScreenCamera*>(this)), weakSelf_(alive_) {
+    : host_(host),
+      wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      alive_(std::make_shared<TScreenCamera*>(this)),
+      weakSelf_(alive_) {
   base::GuardVoid("screen camera constructor", [&] {
     std::wstring folder = GetTempFolder();
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
@@ -83,9 +80,10 @@ TScreenCamera::TScreenCamera(CameraHost* host)
 TScreenCamera::~TScreenCamera() {
   base::GuardVoid("screen camera destructor", [&] {
     if (Recording) {
-      Recording = false;
       StopStatus = kStopError;
+      Recording = false;
     }
+    ::SetEvent(wake_.get());
     TScreenCamera* self = this;
     CameraInstance.compare_exchange_strong(self, nullptr);
     if (frameTimer_) frameTimer_->SetEnabled(false);
@@ -216,6 +214,10 @@ bool TScreenCamera::StartRecording(const std::wstring& fileName) {
   auto thread = std::make_unique<TRecordAVIThread>();
   thread->serial = ++nextSerial;
   thread->alive = alive_;
+  TakeSettings(*thread);
+  // The figures are the new recording's from here on.
+  FramesWritten = 0;
+  FramesDropped = 0;
   TRecordAVIThread* state = thread.get();
   TScreenCamera* camera = this;
   if (!thread->worker.Start(
@@ -233,10 +235,7 @@ bool TScreenCamera::StartRecording(const std::wstring& fileName) {
 
 // On the record thread. The camera outlives the thread: its destructor joins it.
 void TScreenCamera::RunRecordThread(TRecordAVIThread& thread) {
-  base::GuardVoid("screen camera record thread", [&] {
-    while (Recording) ::Sleep(static_cast<DWORD>(std::min(recordMspf_.load(), 10)));
-    if (OnStop) OnStop(*this);
-  });
+  base::GuardVoid("screen camera record thread", [&] { Execute(thread); });
   std::weak_ptr<TScreenCamera*> alive = thread.alive;
   const uint64_t serial = thread.serial;
   base::PostToMain([alive, serial] {
@@ -256,7 +255,32 @@ void TScreenCamera::StopRecording() {
   StopStatus = kStopUser;
   Recording = false;
   Paused = false;
+  ::SetEvent(wake_.get());
   SetPreview(Preview());
+}
+
+void TScreenCamera::PauseRecording() {
+  Paused = true;
+  ::SetEvent(wake_.get());
+}
+
+void TScreenCamera::ResumeRecording() {
+  Paused = false;
+  ::SetEvent(wake_.get());
+}
+
+std::wstring TScreenCamera::ElapsedTimeText() const {
+  TElapsedTime parts;
+  {
+    std::lock_guard<std::mutex> hold(areaLock_);
+    parts = elapsed_;
+  }
+  return ScrCam::ElapsedTimeText(parts);
+}
+
+void TScreenCamera::SetElapsed(const TElapsedTime& parts) {
+  std::lock_guard<std::mutex> hold(areaLock_);
+  elapsed_ = parts;
 }
 
 void TScreenCamera::HideFrameWindow() {

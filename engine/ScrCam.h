@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique.h"
 #include "engine/effects_bitmap.h"
 #include "engine/packed_frame.h"
 #include "engine/scHighTimer.h"
@@ -39,6 +40,19 @@ class TEffects;
 
 namespace ScrCam {
 
+class TScreenCamera;
+
+// Test and benchmark seam: told about the passes of a recording's frame loop, on the record
+// thread. Set before StartRecording; nullptr for none; it must outlive the recording.
+class RecordProbe {
+ public:
+  virtual ~RecordProbe() = default;
+  // Right after a frame was written at slot, before the write's duration is read.
+  virtual void Wrote(int /*slot*/) {}
+  // After every pass: the loop time read right before its grab, its slot, whether it wrote.
+  virtual void Passed(uint32_t /*elapsed*/, int /*slot*/, bool /*written*/) {}
+};
+
 enum class TScreenRegion { SelObject, FreeHand, FixedMoving, FixedStable, FullScreen };
 enum class TScreenRotate { R90D, R180D, R270D, Mirror0D, Mirror180D };
 
@@ -49,7 +63,6 @@ struct TAutoStopTime {
   uint8_t Seconds = 0;
 };
 
-class TScreenCamera;
 using TSCEvent = std::function<void(TScreenCamera& sender)>;
 using TSCErrorEvent = std::function<void(TScreenCamera& sender, const std::wstring& errorMessage)>;
 // The bitmap (may be null) is valid only during the call.
@@ -73,7 +86,7 @@ class CameraHost {
   virtual bool StopHotKeyRegistered() = 0;
   // A stop key ended a recording of the main window: stop it and bring the window back.
   virtual void StopRecordingAndRestore() = 0;
-  // A recording ended normally; called on the record thread.
+  // A recording ended normally; posted to the main thread by the record thread.
   virtual void RefreshRecordingList() = 0;
   // Owner of the camera's message boxes (may be null).
   virtual HWND MessageOwner() = 0;
@@ -148,6 +161,12 @@ class FrameCapturer {
   FrameCapturer(const FrameCapturer&) = delete;
   FrameCapturer& operator=(const FrameCapturer&) = delete;
   void SetAllocator(Allocator allocate) { allocate_ = allocate; }
+  // A recording fixes the depth of its frames when it sets the stream format: its capturer
+  // keeps that depth whatever the camera's Colors becomes.
+  void PinColors(engine::TPixelFormat colors, int bits) {
+    pinnedColors_ = colors;
+    pinnedBits_ = bits;
+  }
 
  private:
   friend class TScreenCamera;
@@ -156,6 +175,8 @@ class FrameCapturer {
   engine::TBitmap work_, source_;
   engine::PackedFrame frame_;
   Allocator allocate_;
+  engine::TPixelFormat pinnedColors_ = engine::TPixelFormat::pf32bit;
+  int pinnedBits_ = 0;  // 0: the camera's current depth
 };
 
 // The rectangle helpers of the tick and the selections (pure). Bounds are right- and
@@ -270,8 +291,10 @@ class TScreenCamera {
   std::atomic<double> LoopFrameRate{0};
   std::atomic<int> FramesWritten{0};
   std::atomic<int> FramesDropped{0};
-  std::wstring CompressorName = L"MS Video Codec";
-  std::wstring ElapsedTimeText;  // main thread
+  std::wstring CompressorName = L"MS Video Codec";  // main thread (a recording posts its choice)
+  std::atomic<DWORD> CompressorFourCC{kDefaultFourCC};  // the compressor of the last recording
+  // The recording time (or the preview's) as "H : M : S : Millis"; any thread.
+  std::wstring ElapsedTimeText() const;
   std::vector<std::wstring> VideoCompressors;
   std::vector<std::wstring> AudioFormats;
   std::vector<std::wstring> AudioInputs;
@@ -291,8 +314,10 @@ class TScreenCamera {
   // or when the start waits for a region selection.
   bool StartRecording(const std::wstring& fileName);
   void StopRecording();
-  void PauseRecording() { Paused = true; }
-  void ResumeRecording() { Paused = false; }
+  // Any thread; the frame loop waits out a pause (and pauses the sound with the video).
+  void PauseRecording();
+  void ResumeRecording();
+  void SetRecordProbe(RecordProbe* probe) { probe_ = probe; }
   void SetPreview(bool value);
   bool IsPreviewOff() const { return !preview_.load(); }
 
@@ -376,6 +401,43 @@ class TScreenCamera {
   // thread); without a recording only OnError.
   void PackFailed(const std::wstring& text);
   void ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height);
+  void SetElapsed(const TElapsedTime& parts);
+
+  // --- the recording routine (record thread) ---
+  struct RecordState;
+  void Execute(TRecordAVIThread& thread);
+  // 1: ran to its end; 0: failed and stopped; -1: run again with the default compressor.
+  int RecordAVI(TRecordAVIThread& thread);
+  int FailureStop(TRecordAVIThread& thread, const std::wstring& text, int previewRow);
+  int ErrorEnding(TRecordAVIThread& thread);
+  bool ChooseCompressor(TRecordAVIThread& thread, RecordState& state, bool& captureFailed);
+  void UseDefault(TRecordAVIThread& thread);
+  bool Ask(TRecordAVIThread& thread, const wchar_t* text);
+  void SetUpAndRecord(TRecordAVIThread& thread, RecordState& state, const BITMAPINFOHEADER* test);
+  void RunLoop(TRecordAVIThread& thread, RecordState& state);
+  void EndRecording(TRecordAVIThread& thread, RecordState& state);
+  void Merge(TRecordAVIThread& thread, RecordState& state);
+  int AfterRecording(TRecordAVIThread& thread, RecordState& state);
+  void WaitOutPause(RecordState& state);
+  // A stop from the record thread (auto-stop, a write failure after frames): a user stop,
+  // with the main thread's part posted to it.
+  void StopFromRecordThread();
+  // Clears the error ending's preview, timer and frame on the main thread (when the preview is
+  // off then); report: OnPreview (none, False, False) too.
+  void PostPreviewOff(bool report);
+  void PostToHost(void (CameraHost::*call)());
+  // The merge of the temporary files into fileName (count 1 or 2 streams).
+  bool SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled);
+  static BOOL WINAPI SaveProgress(int percent);
+  // The first stream of fileName, or null (reported through OnError) when it cannot be had;
+  // null without a report when the file does not exist.
+  PAVISTREAM OpenStreamFromFile(const std::wstring& fileName);
+  // What a failed merge could not save is moved to names in the temporary folder that no
+  // recording deletes, and reported through OnError.
+  void KeepRecording(const std::vector<std::wstring>& files);
+  // Takes the settings a recording keeps (main thread, before its thread runs).
+  void TakeSettings(TRecordAVIThread& thread);
+  void RaiseError(const std::wstring& text);
 
   CameraHost* host_;
   int currentMonitor_ = 1;
@@ -403,6 +465,10 @@ class TScreenCamera {
   std::unique_ptr<scHighTimer::THighTimer> frameTimer_;
   std::unique_ptr<scFlashWnd::TFlashingWnd> frameWindow_;
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
+  RecordProbe* probe_ = nullptr;
+  // Set by every stop, pause and resume: wakes the frame loop's waits at once.
+  base::UniqueHandle wake_;
+  TElapsedTime elapsed_;  // under areaLock_
   // Hotkey windows, the constructor's first; main thread only.
   std::vector<std::unique_ptr<HotKeyWnd>> hotKeyWindows_;
   std::array<std::atomic<ATOM>, 4> hotKeyIds_{};

@@ -129,9 +129,10 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
   if (!capturer.effects_) capturer.effects_ = std::make_unique<engine::TEffects>();
   engine::TEffects& fx = *capturer.effects_;
   engine::TBitmap& work = capturer.work_;
+  const engine::TPixelFormat colors = capturer.pinnedBits_ ? capturer.pinnedColors_ : colors_;
   auto loadWork = [&] {
-    if (work.Width() != width || work.Height() != height || work.PixelFormat() != colors_)
-      work.Reset(width, height, colors_);
+    if (work.Width() != width || work.Height() != height || work.PixelFormat() != colors)
+      work.Reset(width, height, colors);
     ::BitBlt(work.DC(), 0, 0, width, height, grab, 0, 0, kPlainCopy);
     ::GdiFlush();
   };
@@ -141,7 +142,7 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
     ::BitBlt(grab, 0, 0, std::min(width, work.Width()), std::min(height, work.Height()), work.DC(), 0, 0,
              kPlainCopy);
   };
-  fx.SetPixelSize(colors_);
+  fx.SetPixelSize(colors);
   if (colourEffects) {
     loadWork();
     if (UseNoise) fx.Noise(work, engine::AllChannels, static_cast<uint8_t>(EffectNoise & 0xFF));
@@ -170,7 +171,7 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
     loadWork();
     engine::TBitmap& source = capturer.source_;
     source.Assign(work);
-    source.SetPixelFormat(colors_);
+    source.SetPixelFormat(colors);
     switch (EffectScreenRotate) {
       case TScreenRotate::R90D:
         fx.Rotate(source, work, std::numbers::pi / 2);
@@ -220,17 +221,19 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
   if (overlay && !EffectToOvelayDraw) OnOverlay(*this, dc, width, height);
   ::GdiFlush();
 
+  const int bits = capturer.pinnedBits_ ? capturer.pinnedBits_ : bitsPerPixel_;
+  const engine::TPixelFormat colors = capturer.pinnedBits_ ? capturer.pinnedColors_ : colors_;
   if ((mode == 0 || mode == 2) && bitmap) {
-    bitmap->Reset(width, height, colors_);
+    bitmap->Reset(width, height, colors);
     ::BitBlt(bitmap->DC(), 0, 0, width, height, dc, 0, 0, kPlainCopy);
     ::GdiFlush();
   }
   if (mode != 1 && mode != 2) return nullptr;
 
   CaptureFailed = false;
-  if (!FrameMatches(capturer.frame_.get(), width, height, bitsPerPixel_)) {
+  if (!FrameMatches(capturer.frame_.get(), width, height, bits)) {
     capturer.frame_.reset();
-    capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bitsPerPixel_));
+    capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bits));
   }
   if (!capturer.frame_) {
     PackFailed(L"Unable to allocate memory for image");

@@ -1,13 +1,21 @@
-// The screen camera's temporary files and their deletion, and the texts of the AVI errors a
-// merge or a stream file can end with.
+// The screen camera's temporary files and their deletion, the merge of a recording into its
+// target (SaveAVI and its progress, OpenStreamFromFile, the wave's start moved into step), and
+// the texts of the AVI errors a merge or a stream file can end with.
+//
+// The target is replaced only once the merge is complete: the save writes a file beside it
+// (its name ends in ".avi", by which AVISaveV picks its writer) that then moves over it. A
+// target whose path AVIFile cannot take (a character above 127) is saved through "qivtmp.avi"
+// in the temporary folder and copied. A merge that fails leaves the old target as it was.
 //
 // Deletions raise their progress on the camera that exists (CameraInstance), on the thread
 // that deletes: the record thread during a recording, the main thread from the destructor
 // (which has already let CameraInstance go, so it raises nothing).
 #include <string>
 
+#include "audio/scWaveStorage.h"
 #include "base/barrier.h"
-#include "engine/ScrCam.h"
+#include "engine/ScrCam_record.h"
+#include "engine/vfw_handles.h"
 
 namespace ScrCam {
 
@@ -115,6 +123,97 @@ std::wstring OpenErrorText(HRESULT code) {
              L"handler to process it.";
     default: return L"Unknown error opening stream file";
   }
+}
+
+bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled) {
+  cancelled = false;
+  const std::wstring beside = fileName + L".saving.avi";
+  const bool detour = HasNonAsciiChar(fileName);
+  const std::wstring saved = detour ? GetTempFolder() + L"qivtmp.avi" : beside;
+  ::DeleteFileW(saved.c_str());
+  // No compression options: every stream is copied as it is.
+  LPAVICOMPRESSOPTIONS options[2] = {nullptr, nullptr};
+  const HRESULT result = ::AVISaveVW(saved.c_str(), nullptr, &SaveProgress, count, streams, options);
+  if (result != AVIERR_OK) {
+    ::DeleteFileW(saved.c_str());
+    cancelled = result == AVIERR_USERABORT;
+    RaiseError(SaveErrorText(result));
+    return false;
+  }
+  bool replaced = true;
+  if (detour) {
+    replaced = ::CopyFileW(saved.c_str(), beside.c_str(), FALSE) != FALSE;
+    ::DeleteFileW(saved.c_str());
+  }
+  replaced = replaced && ::MoveFileExW(beside.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  if (!replaced) {
+    ::DeleteFileW(beside.c_str());
+    RaiseError(L"Can not delete existing video file.");
+    return false;
+  }
+  return true;
+}
+
+BOOL WINAPI TScreenCamera::SaveProgress(int percent) {
+  TScreenCamera* cam = CameraInstance.load();
+  if (!cam || !cam->OnSaving) return 0;
+  bool cont = true;
+  base::GuardVoid("merge progress event", [&] { cam->OnSaving(*cam, percent, L"Saving Video...", cont); });
+  return cont ? 0 : -1;
+}
+
+PAVISTREAM TScreenCamera::OpenStreamFromFile(const std::wstring& fileName) {
+  if (!FileExists(fileName)) return nullptr;
+  engine::UniqueAviFile file;
+  const HRESULT result = ::AVIFileOpenW(file.put(), fileName.c_str(), OF_READ, nullptr);
+  if (result != AVIERR_OK) {
+    RaiseError(OpenErrorText(result));
+    return nullptr;
+  }
+  // The stream keeps what it needs of the file; the file itself is let go here.
+  PAVISTREAM stream = nullptr;
+  if (::AVIFileGetStream(file.get(), &stream, 0, 0) != AVIERR_OK) {
+    RaiseError(L"Unable to get stream");
+    return nullptr;
+  }
+  return stream;
+}
+
+void TScreenCamera::KeepRecording(const std::vector<std::wstring>& files) {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  wchar_t stamp[32];
+  swprintf(stamp, 32, L"%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           now.wSecond);
+  const std::wstring folder = GetTempFolder();
+  std::wstring kept;
+  for (const std::wstring& file : files) {
+    if (!FileExists(file)) continue;
+    const std::wstring extension = file.substr(file.find_last_of(L'.'));
+    std::wstring name;
+    for (int n = 1; n < 1000; ++n) {
+      name = folder + L"Reclume recording " + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension;
+      if (::MoveFileExW(file.c_str(), name.c_str(), 0)) break;
+      const DWORD error = ::GetLastError();
+      name.clear();
+      if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+    }
+    // One that cannot be moved is named where it is.
+    kept += (kept.empty() ? L"" : L"; ") + (name.empty() ? file : name);
+  }
+  if (!kept.empty()) RaiseError(L"Recording kept in: " + kept);
+}
+
+bool AlignWaveStart(const std::wstring& wavePath, int32_t offsetMs) {
+  if (offsetMs == 0) return true;
+  bool done = false;
+  base::GuardVoid("wave start alignment", [&] {
+    audio::TFileStream file(wavePath, audio::fmOpenReadWrite);
+    audio::TWaveStreamAdapter wave(&file, audio::soReference);
+    done = offsetMs > 0 ? wave.InsertSilentSpan(0, static_cast<uint32_t>(offsetMs))
+                        : wave.DeleteHead(static_cast<uint32_t>(-offsetMs));
+  });
+  return done;
 }
 
 }  // namespace ScrCam

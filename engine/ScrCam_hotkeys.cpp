@@ -122,7 +122,12 @@ LRESULT TScreenCamera::HotKeyWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
       // A user stop: a recording ended by this key is saved like one ended by a stop key.
       if (Recording) StopRecording();
     }
-    if (id == hotKeyIds_[kSlotPause]) Paused = !Paused;
+    if (id == hotKeyIds_[kSlotPause]) {
+      if (Paused)
+        ResumeRecording();
+      else
+        PauseRecording();
+    }
   });
   return 0;
 }

@@ -220,7 +220,7 @@ void TScreenCamera::TimerTick() {
     }
     // 6. The preview figures.
     if (preview && !recordingNow) {
-      ElapsedTimeText = ScrCam::ElapsedTimeText(SplitElapsedTime(elapsed));
+      SetElapsed(SplitElapsedTime(elapsed));
       CompressorName.clear();
       FramesWritten = 0;
       FramesDropped = 0;

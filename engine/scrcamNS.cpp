@@ -53,31 +53,8 @@ using engine::UniqueAviFile;
 using engine::UniqueAviStream;
 using engine::SameFourCC;
 using engine::UniqueHic;
-
-// AVIFileInit / AVIFileExit for the span of one attempt.
-class AviLibrary {
- public:
-  AviLibrary() { ::AVIFileInit(); }
-  ~AviLibrary() { ::AVIFileExit(); }
-  AviLibrary(const AviLibrary&) = delete;
-  AviLibrary& operator=(const AviLibrary&) = delete;
-};
-
-// A 1 ms timer period around the frame loop: without it every short wait on Windows lasts a
-// scheduler tick and frames are dropped.
-class TimerPeriod {
- public:
-  TimerPeriod() : ok_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
-  ~TimerPeriod() {
-    if (ok_) ::timeEndPeriod(1);
-  }
-  TimerPeriod(const TimerPeriod&) = delete;
-  TimerPeriod& operator=(const TimerPeriod&) = delete;
-
- private:
-  bool ok_;
-};
-
+using engine::AviLibrary;
+using engine::TimerPeriod;
 
 class WorkAreaSource : public AreaSource {
  public:

@@ -20,6 +20,8 @@
 #include "engine/ScrCam.h"
 #include "engine/scEffects.h"
 #include "engine/screen_grab.h"
+#include "tests/engine/scrcamNS_support.h"
+#include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
 
 namespace {
@@ -73,6 +75,10 @@ class ScrCamCapture : public testing::Test {
     return b;
   }
 
+  // A recording's question 3 is answered Yes: the default compressor records.
+  testsupport::ScriptedPrompter prompter_{{}, IDYES};
+  base::ScopedPrompter scopedPrompter_{prompter_};
+  scrcamNStest::ScratchFolder folder_;
   testsupport::PatternWindow pattern_;
   TScreenCamera cam_;
   FrameCapturer capturer_;
@@ -313,12 +319,12 @@ TEST_F(ScrCamCapture, ThePackerFailureStopsOnlyARecording) {
   ScrCam::StopStatus = ScrCam::kStopUser;
   cam_.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
   cam_.MinimizeAppOnStart = false;
-  ASSERT_TRUE(cam_.StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
   EXPECT_EQ(Capture(1, nullptr), nullptr);
   EXPECT_FALSE(cam_.Recording);
   EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
   EXPECT_EQ(errors.size(), 2u);
-  // The timer is switched off on the main thread; the stand-in thread raises its own OnStop.
+  // The timer is switched off on the main thread; the record thread raises its own OnStop.
   ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread() && !cam_.FrameTimer()->Enabled(); }, 5000));
   EXPECT_EQ(stops.load(), 2);
 

@@ -12,6 +12,8 @@
 #include "base/dispatch.h"
 #include "engine/ScrCam.h"
 #include "engine/scSelObjWnd.h"
+#include "tests/engine/scrcamNS_support.h"
+#include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
 
 namespace {
@@ -110,6 +112,10 @@ TEST(ScrCamHotKeys, UnregisteringFromAWorkerFreesTheKey) {
 }
 
 TEST(ScrCamHotKeys, WhatEachHotKeyDoes) {
+  // Question 3 is answered Yes: the default compressor records.
+  testsupport::ScriptedPrompter prompter({}, IDYES);
+  base::ScopedPrompter scopedPrompter(prompter);
+  scrcamNStest::ScratchFolder folder;
   StubHost host;
   TScreenCamera cam(&host);
   cam.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
@@ -124,7 +130,7 @@ TEST(ScrCamHotKeys, WhatEachHotKeyDoes) {
   for (int slot : {TScreenCamera::kSlotStop1, TScreenCamera::kSlotStop2}) {
     host.withSound = true;
     ScrCam::StopStatus = ScrCam::kStopNone;
-    ASSERT_TRUE(cam.StartRecording(L"C:\\a.avi"));
+    ASSERT_TRUE(cam.StartRecording(folder.Path(L"a.avi")));
     cam.PauseRecording();
     EXPECT_EQ(send(slot), 0);
     EXPECT_FALSE(cam.Recording) << "slot " << slot;
@@ -141,7 +147,7 @@ TEST(ScrCamHotKeys, WhatEachHotKeyDoes) {
 
   // CONTROL + RETURN during a recording is a user stop.
   ScrCam::StopStatus = ScrCam::kStopError;
-  ASSERT_TRUE(cam.StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam.StartRecording(folder.Path(L"a.avi")));
   cam.PauseRecording();
   send(TScreenCamera::kSlotConfirm);
   EXPECT_FALSE(cam.Recording);

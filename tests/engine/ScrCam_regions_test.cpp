@@ -14,6 +14,7 @@
 #include "base/seams.h"
 #include "engine/ScrCam.h"
 #include "engine/scFlashWnd.h"
+#include "tests/engine/scrcamNS_support.h"
 #include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
 
@@ -112,6 +113,8 @@ class ScrCamTick : public testing::Test {
     cam_.MinimizeAppOnStart = false;
     cam_.SetCaptureArea({200, 200, 300, 200});
     cam_.OnPreview = [this](TScreenCamera&, engine::TBitmap* b, bool p, bool r) {
+      // The frames a recording shows come from its record thread: the tick's calls are these.
+      if (!base::IsMainThread()) return;
       calls_.push_back({b ? b->Width() : -1, b ? b->Height() : -1, p, r});
     };
   }
@@ -125,6 +128,10 @@ class ScrCamTick : public testing::Test {
   };
   HWND Frame() { return cam_.FrameWindow() ? cam_.FrameWindow()->hwnd() : nullptr; }
 
+  // A recording's question 3 is answered Yes: the default compressor records.
+  testsupport::ScriptedPrompter prompter_{{}, IDYES};
+  base::ScopedPrompter scopedPrompter_{prompter_};
+  scrcamNStest::ScratchFolder folder_;
   TScreenCamera cam_;
   std::vector<Call> calls_;
 };
@@ -166,7 +173,7 @@ TEST_F(ScrCamTick, LivePreviewFramesAndTheFrameWindow) {
 
 TEST_F(ScrCamTick, PreviewWhileRecordingUpTo640By480) {
   cam_.SetPreview(true);
-  ASSERT_TRUE(cam_.StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
   struct Case {
     int width, height;
     bool whileRecording;
@@ -208,7 +215,7 @@ TEST_F(ScrCamTick, ColourAndUpdateEveryUpdateRateOnAManualClock) {
   // The colour switches at 0 (the first tick) is not due: 0 >= 0 + 250 is false; at 250, 500, 1100.
   const COLORREF red = cam_.RegionColor1, lime = cam_.RegionColor2;
   EXPECT_EQ(colours, (std::vector<COLORREF>{red, red, red, lime, lime, red, lime}));
-  EXPECT_EQ(cam_.ElapsedTimeText, L"0 : 0 : 1 : 1");  // 1100 ms
+  EXPECT_EQ(cam_.ElapsedTimeText(), L"0 : 0 : 1 : 1");  // 1100 ms
 }
 
 TEST_F(ScrCamTick, FullScreenRecordingWithoutPreviewHidesTheFrame) {
@@ -218,7 +225,7 @@ TEST_F(ScrCamTick, FullScreenRecordingWithoutPreviewHidesTheFrame) {
   EXPECT_TRUE(::IsWindowVisible(Frame()));
   cam_.SetPreview(false);
   cam_.ScreenRegion = TScreenRegion::FullScreen;
-  ASSERT_TRUE(cam_.StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
   calls_.clear();
   cam_.TimerTick();
   EXPECT_FALSE(::IsWindowVisible(Frame()));

@@ -12,6 +12,8 @@
 
 #include "base/dispatch.h"
 #include "engine/ScrCam.h"
+#include "tests/engine/scrcamNS_support.h"
+#include "tests/support/doubles.h"
 
 namespace {
 
@@ -141,23 +143,29 @@ class ScrCamThread : public testing::Test {
     return base::PumpUntil([&] { return !cam_->HasRecordThread(); }, timeoutMs);
   }
 
+  std::wstring Target(const wchar_t* name) const { return folder_.Path(name); }
+
+  // Question 3 (no compressor selected) is answered Yes: the default compressor records.
+  testsupport::ScriptedPrompter prompter_{{}, IDYES};
+  base::ScopedPrompter scopedPrompter_{prompter_};
+  scrcamNStest::ScratchFolder folder_;
   CountingHost host_;
   std::unique_ptr<TScreenCamera> cam_;
   std::atomic<int> stops_{0};
 };
 
 TEST_F(ScrCamThread, StartStopAndSecondStart) {
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_->StartRecording(Target(L"a.avi")));
   EXPECT_TRUE(cam_->Recording);
   EXPECT_TRUE(cam_->HasRecordThread());
-  EXPECT_EQ(ScrCam::TargetFile, L"C:\\a.avi");
+  EXPECT_EQ(ScrCam::TargetFile, Target(L"a.avi"));
   EXPECT_EQ(host_.minimized, 1);
   ASSERT_NE(cam_->FrameTimer(), nullptr);
   EXPECT_TRUE(cam_->FrameTimer()->Enabled());
   EXPECT_EQ(cam_->FrameTimer()->Interval(), 5u);  // 1000 div 200
 
-  EXPECT_FALSE(cam_->StartRecording(L"C:\\b.avi")) << "second start while recording";
-  EXPECT_EQ(ScrCam::TargetFile, L"C:\\a.avi");
+  EXPECT_FALSE(cam_->StartRecording(Target(L"b.avi"))) << "second start while recording";
+  EXPECT_EQ(ScrCam::TargetFile, Target(L"a.avi"));
 
   cam_->PauseRecording();
   cam_->StopRecording();
@@ -167,7 +175,7 @@ TEST_F(ScrCamThread, StartStopAndSecondStart) {
   ASSERT_TRUE(WaitNoThread());
   EXPECT_EQ(stops_.load(), 1);
 
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\c.avi")) << "a new start once the thread ended";
+  ASSERT_TRUE(cam_->StartRecording(Target(L"c.avi"))) << "a new start once the thread ended";
   cam_->StopRecording();
   ASSERT_TRUE(WaitNoThread());
   EXPECT_EQ(stops_.load(), 2);
@@ -181,15 +189,15 @@ TEST_F(ScrCamThread, StartWhileFinishingIsRefused) {
     finishing = true;
     ::WaitForSingleObject(release.get(), 10000);
   };
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_->StartRecording(Target(L"a.avi")));
   cam_->StopRecording();
   ASSERT_TRUE(base::PumpUntil([&] { return finishing.load(); }, 5000));
   EXPECT_FALSE(cam_->Recording);
-  EXPECT_FALSE(cam_->StartRecording(L"C:\\b.avi")) << "start while the last recording finishes";
+  EXPECT_FALSE(cam_->StartRecording(Target(L"b.avi"))) << "start while the last recording finishes";
   EXPECT_FALSE(cam_->Recording);
   ::SetEvent(release.get());
   ASSERT_TRUE(WaitNoThread());
-  EXPECT_TRUE(cam_->StartRecording(L"C:\\b.avi"));
+  EXPECT_TRUE(cam_->StartRecording(Target(L"b.avi")));
   cam_->StopRecording();
   ASSERT_TRUE(WaitNoThread());
 }
@@ -198,7 +206,7 @@ TEST_F(ScrCamThread, SelectionRegionsWaitWithTheTimerOn) {
   for (TScreenRegion region : {TScreenRegion::SelObject, TScreenRegion::FreeHand}) {
     ScrCam::StartPending = false;
     cam_->ScreenRegion = region;
-    EXPECT_FALSE(cam_->StartRecording(L"C:\\a.avi")) << static_cast<int>(region);
+    EXPECT_FALSE(cam_->StartRecording(Target(L"a.avi"))) << static_cast<int>(region);
     EXPECT_TRUE(ScrCam::StartPending.load());
     EXPECT_FALSE(cam_->Recording);
     EXPECT_FALSE(cam_->HasRecordThread());
@@ -211,19 +219,28 @@ TEST_F(ScrCamThread, StopWithThePreviewOffReportsAnEmptyPreview) {
   struct Call {
     bool bitmap, preview, recording;
   };
+  // The empty reports, on the main thread. The frames a recording shows while the preview is
+  // on come from the record thread and are only counted.
   std::vector<Call> calls;
-  cam_->OnPreview = [&](TScreenCamera&, engine::TBitmap* b, bool p, bool r) { calls.push_back({b != nullptr, p, r}); };
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\a.avi"));
+  std::atomic<int> frames{0};
+  cam_->OnPreview = [&](TScreenCamera&, engine::TBitmap* b, bool p, bool r) {
+    if (b)
+      ++frames;
+    else
+      calls.push_back({false, p, r});
+  };
+  ASSERT_TRUE(cam_->StartRecording(Target(L"a.avi")));
   cam_->StopRecording();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_FALSE(calls[0].bitmap || calls[0].preview || calls[0].recording);
   EXPECT_FALSE(cam_->FrameTimer()->Enabled());
   ASSERT_TRUE(WaitNoThread());
+  EXPECT_EQ(frames.load(), 0) << "frames reported with the preview off";
 
   // With the preview on, the stop keeps the timer running and reports nothing.
   calls.clear();
   cam_->SetPreview(true);
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_->StartRecording(Target(L"a.avi")));
   cam_->StopRecording();
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(cam_->FrameTimer()->Enabled());
@@ -236,7 +253,7 @@ TEST_F(ScrCamThread, StopWithThePreviewOffReportsAnEmptyPreview) {
 
 TEST_F(ScrCamThread, DestroyWhileRecordingIsAnErrorStop) {
   ScrCam::StopStatus = ScrCam::kStopUser;
-  ASSERT_TRUE(cam_->StartRecording(L"C:\\a.avi"));
+  ASSERT_TRUE(cam_->StartRecording(Target(L"a.avi")));
   cam_.reset();  // waits for the thread
   EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
   EXPECT_EQ(ScrCam::CameraInstance.load(), nullptr);

@@ -29,6 +29,12 @@ bool PatternWindow::Show(const RECT& r) {
   return painted_;
 }
 
+void PatternWindow::SetSolid(COLORREF color) {
+  solid_ = color;
+  ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  ::GdiFlush();
+}
+
 COLORREF PatternWindow::ColorAt(int x, int y) const {
   int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
   int q = (x >= w / 2 ? 1 : 0) + (y >= h / 2 ? 2 : 0);
@@ -43,6 +49,12 @@ LRESULT PatternWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       base::PaintDC dc(hwnd());
       RECT c;
       ::GetClientRect(hwnd(), &c);
+      if (solid_ != CLR_INVALID) {
+        base::UniqueBrush brush(::CreateSolidBrush(solid_));
+        ::FillRect(dc.get(), &c, brush.get());
+        painted_ = true;
+        return 0;
+      }
       int w = c.right, h = c.bottom;
       RECT parts[4] = {{0, 0, w / 2, h / 2}, {w / 2, 0, w, h / 2}, {0, h / 2, w / 2, h}, {w / 2, h / 2, w, h}};
       for (int i = 0; i < 4; ++i) {

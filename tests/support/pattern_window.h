@@ -16,6 +16,9 @@ class PatternWindow : public base::Window {
  public:
   // Creates and shows the window at r (screen coordinates) and waits until it has painted.
   bool Show(const RECT& r);
+  // Paints the whole window in one colour instead of the pattern, before this returns (a
+  // picture event a recording can be checked against); CLR_INVALID brings the pattern back.
+  void SetSolid(COLORREF color);
   // The colour the pattern has at (x, y), relative to the window's top-left corner.
   COLORREF ColorAt(int x, int y) const;
   const RECT& rect() const { return rect_; }
@@ -26,6 +29,7 @@ class PatternWindow : public base::Window {
  private:
   RECT rect_{};
   bool painted_ = false;
+  COLORREF solid_ = CLR_INVALID;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,152 @@
+// The screen camera's benchmarks.
+//
+// Capture cost at 1920 x 1080, 32 and 8 bits: the screen grab alone, the camera's own work on
+// it (cursor, overlay, effects off, pack) and the whole CaptureFrame, in ms and as multiples of
+// a memcpy of the frame in the same run.
+//
+// A/V sync soak ("--soak S", 300 by default; 0 leaves it out): a 320 x 240 window recorded with
+// sound (Record_MSPF 20, PlayBack_FPS 50, MRLE at 8 bits, 16-bit mono 8000 Hz) turns white for
+// one slot every 2 s while scripts/bench plays a 100 ms burst into the sound server at each
+// request. A second wave-in device, opened 2 s before the recording, hears the same bursts on
+// the real clock: it gives the playback path's latency. This program writes the recording, the
+// reference wave and the times of the flashes into the folder RECLUME_BENCH_SYNC names (the
+// Linux side sets it, plays the bursts and measures the offsets; see bench/scrcam_sync.py).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/dispatch.h"
+#include "base/seams.h"
+#include "bench/bench_support.h"
+#include "engine/ScrCam.h"
+#include "engine/ScrCam_record.h"
+#include "engine/compressors.h"
+#include "engine/packed_frame.h"
+#include "engine/screen_grab.h"
+#include "tests/support/doubles.h"
+#include "tests/support/pattern_window.h"
+
+namespace {
+
+void Pump(DWORD ms) { base::PumpUntil([] { return false; }, ms); }
+
+void CaptureCosts() {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  std::printf("screen camera capture at %d x %d (median of 30):\n", width, height);
+  for (int bits : {32, 8}) {
+    ScrCam::TScreenCamera cam;
+    cam.SetColors(bits == 8 ? engine::TPixelFormat::pf8bit : engine::TPixelFormat::pf32bit);
+    cam.OvelayDrawing = true;
+    cam.OnOverlay = [](ScrCam::TScreenCamera&, HDC, int, int) {};
+    ScrCam::FrameCapturer capturer;
+    engine::ScreenGrab grab(width, height);
+    const double copy = bench::MemcpyMs(static_cast<size_t>(width) * height * bits / 8, 20, 6);
+    const double grabMs = bench::MedianMs([&] { grab.Grab(0, 0, SRCCOPY, engine::GrabCursor{}); }, 30);
+    engine::PackedFrame frame(engine::AllocPackedFrame(width, height, bits));
+    const double packMs =
+        bench::MedianMs([&] { grab.PackInto(frame.get(), engine::HeaderRewrite::Whole); }, 30);
+    const double whole = bench::MedianMs(
+        [&] { cam.CaptureFrame(capturer, 1, nullptr, 0, 0, width, height, cam.FilterColor()); }, 30);
+    // The camera's own work is the whole less the grab; the pack, its largest part, is timed
+    // on its own as well (the grab's spread makes the difference noisy).
+    std::printf("  %2d bits: memcpy of the frame %.2f ms | grab %.2f ms (%.1f x) | pack %.2f ms (%.1f x) |"
+                " camera's own work %.2f ms (%.1f x) | CaptureFrame %.2f ms (%.1f x)\n",
+                bits, copy, grabMs, grabMs / copy, packMs, packMs / copy, whole - grabMs, (whole - grabMs) / copy,
+                whole, whole / copy);
+  }
+}
+
+void WriteLine(const std::wstring& path, const std::string& line) {
+  if (FILE* f = _wfopen(path.c_str(), L"a")) {
+    std::fprintf(f, "%s\n", line.c_str());
+    std::fclose(f);
+  }
+}
+
+int SyncSoak(int seconds) {
+  const wchar_t* dirVar = ::_wgetenv(L"RECLUME_BENCH_SYNC");
+  if (!dirVar) {
+    std::printf("A/V sync soak left out (scripts/bench runs it, with the bursts)\n");
+    return 0;
+  }
+  std::wstring dir = dirVar;
+  if (dir.back() != L'\\') dir += L'\\';
+  const std::wstring facts = dir + L"facts.txt";
+  ::DeleteFileW(facts.c_str());
+  // Every question is answered Yes; none is expected.
+  testsupport::ScriptedPrompter prompter({}, IDYES);
+  base::ScopedPrompter scoped(prompter);
+
+  // The reference device, started 2 s before the recording.
+  ScrCam::CameraAudioRecorder reference;
+  reference.SetPCMFormat(audio::Mono16bit8000Hz);
+  reference.SetAsync(true);
+  if (!reference.RecordToFile(dir + L"reference.wav")) {
+    std::printf("the reference device did not start\n");
+    return 1;
+  }
+  Pump(2000);
+
+  testsupport::PatternWindow flash;
+  const RECT area{200, 160, 520, 400};
+  if (!flash.Show(area)) return 1;
+  flash.SetSolid(RGB(0, 0, 0));
+  ::SetCursorPos(1910, 1070);
+  ScrCam::TScreenCamera cam;
+  cam.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
+  cam.SetCaptureArea({area.left, area.top, 320, 240});
+  cam.SetColors(engine::TPixelFormat::pf8bit);
+  cam.KeyFramesEvery = 1;
+  cam.SetRecord_MSPF(20);
+  cam.SetPlayBack_FPS(50);
+  cam.UseAudioRecord = true;
+  cam.SelectedAudioFormat = 2;
+  cam.GetVideoCompressors();
+  for (int i = 0; i < cam.CompressorCount; ++i)
+    if (engine::SameFourCC(cam.Compressors[i].fccHandler, mmioFOURCC('M', 'R', 'L', 'E'))) cam.SelectedCompressor = i;
+  std::vector<std::wstring> errors;
+  cam.OnError = [&](ScrCam::TScreenCamera&, const std::wstring& text) { errors.push_back(text); };
+  if (!cam.StartRecording(dir + L"sync.avi")) return 1;
+
+  // A flash every 2 s from 4 s on, each with its burst requested at once.
+  const uint32_t start = base::NowMs();
+  int n = 0;
+  for (uint32_t at = 4000; at + 1000 < static_cast<uint32_t>(seconds) * 1000; at += 2000, ++n) {
+    base::PumpUntil([&] { return base::NowMs() - start >= at; }, 10000);
+    flash.SetSolid(RGB(255, 255, 255));
+    const uint32_t flashed = base::NowMs();
+    WriteLine(dir + L"burst-" + std::to_wstring(n), "");
+    Pump(25);  // one slot and a little: at least one frame sees it
+    flash.SetSolid(RGB(0, 0, 0));
+    WriteLine(facts, "flash " + std::to_string(n) + " " + std::to_string(flashed));
+  }
+  base::PumpUntil([&] { return base::NowMs() - start >= static_cast<uint32_t>(seconds) * 1000; }, 10000);
+  cam.StopRecording();
+  base::PumpUntil([&] { return !cam.HasRecordThread(); }, 60000);
+  reference.Stop();
+  reference.WaitUntilClosed();
+  uint32_t refStart = 0;
+  reference.StartedAt(refStart);
+  WriteLine(facts, "reference_first " + std::to_string(refStart + static_cast<uint32_t>(reference.HeadGapMs())));
+  std::printf("A/V sync soak: %d s, %d flashes, %d frames written, %d dropped, merged: %s\n", seconds, n,
+              cam.FramesWritten.load(), cam.FramesDropped.load(), ScrCam::MergeSucceeded ? "yes" : "no");
+  for (const std::wstring& e : errors) std::printf("  error: %ls\n", e.c_str());
+  return ScrCam::MergeSucceeded ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  base::StartMainDispatcher();
+  CaptureCosts();
+  const int soak = bench::IntArg(argc, argv, L"--soak", 300);
+  int result = 0;
+  if (soak > 0)
+    result = SyncSoak(std::max(10, soak));
+  else
+    std::printf("A/V sync soak left out (--soak 0)\n");
+  base::StopMainDispatcher();
+  return result;
+}
