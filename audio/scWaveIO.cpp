@@ -233,15 +233,7 @@ bool TWaveAudioIO::CreateCallback() {
   if (!async_) {
     callbackKind_ = CALLBACK_WINDOW;
     window_ = std::make_unique<CallbackWindow>(*this);
-    base::WindowClass cls;
-    cls.name = kCallbackClass;
-    cls.style = 0;
-    cls.cursor = nullptr;
-    base::WindowSpec spec;
-    spec.style = 0;
-    spec.x = spec.y = spec.width = spec.height = 0;
-    spec.parent = HWND_MESSAGE;
-    if (!window_->Create(cls, spec)) {
+    if (!base::CreateMessageOnly(*window_, kCallbackClass)) {
       window_.reset();
       return false;
     }

@@ -93,4 +93,16 @@ LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return result;
 }
 
+bool CreateMessageOnly(Window& window, const wchar_t* className) {
+  WindowClass cls;
+  cls.name = className;
+  cls.style = 0;
+  cls.cursor = nullptr;
+  WindowSpec spec;
+  spec.style = 0;
+  spec.x = spec.y = spec.width = spec.height = 0;
+  spec.parent = HWND_MESSAGE;
+  return window.Create(cls, spec);
+}
+
 }  // namespace base

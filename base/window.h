@@ -67,4 +67,8 @@ class Window {
   HWND hwnd_ = nullptr;
 };
 
+// Creates window as a message-only window of a plain class named className (no style, no
+// cursor): it receives posted and sent messages and is never shown. False when it could not.
+bool CreateMessageOnly(Window& window, const wchar_t* className);
+
 }  // namespace base

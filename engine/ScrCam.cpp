@@ -71,6 +71,10 @@ TScreenCamera::TScreenCamera(CameraHost* host)
     StartPending = false;
     StopStatus = kStopNone;
     FrameColor = RegionColor1;
+    // The options dialog's lists: the formats (SelectedAudioFormat becomes 2) and the
+    // recording inputs here, the compressors last, below.
+    GetAudioFormats();
+    GetAudioInputs();
     CreateFirstHotKeyWindow();
   });
   CameraInstance = this;

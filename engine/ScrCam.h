@@ -196,6 +196,17 @@ bool ClipToBounds(CaptureRect& area, const RECT& bounds);
 inline constexpr const wchar_t* kPreviewCaption = L"Preview... (Cancel=Esc)";
 inline constexpr const wchar_t* kPausedCaption = L"Paused... (Press pause key to resume)";
 
+// The recording inputs of the sound card as the options dialog lists them. Inputs are list
+// positions: SelectedInput is one (-1: none), and SelectAudioInput and SetAudioInputVolume take
+// one. Volume is in percent (-1: unknown); HasVolume tells whether the selected input has a
+// volume control.
+struct TAudioInputInfo {
+  std::vector<std::wstring> Inputs;
+  int SelectedInput = -1;
+  int Volume = -1;
+  bool HasVolume = false;
+};
+
 inline constexpr const wchar_t* kVantroVersion = L"4.8.0.0";
 inline constexpr DWORD kDefaultFourCC = mmioFOURCC('M', 'S', 'V', 'C');
 inline constexpr int kMaxCompressors = 51;
@@ -297,7 +308,7 @@ class TScreenCamera {
   std::wstring ElapsedTimeText() const;
   std::vector<std::wstring> VideoCompressors;
   std::vector<std::wstring> AudioFormats;
-  std::vector<std::wstring> AudioInputs;
+  TAudioInputInfo AudioInputInfo;
   int SelectedAudioFormat = -1;
   bool UseDefaultCompressor = false;
   int CompressorCount = 0;
@@ -340,6 +351,26 @@ class TScreenCamera {
   // BitsPerPixel (with FilterColor) into Compressors and CompressorCount; VideoCompressors
   // holds their descriptions in the same order.
   const std::vector<std::wstring>& GetVideoCompressors();
+  // The driver's About and Configure dialogs of entry `index` of Compressors, owned by
+  // parentWnd; nothing for an index at or past CompressorCount.
+  void CompressorAbout(BYTE index, HWND parentWnd);
+  void CompressorConfigure(BYTE index, HWND parentWnd);
+  // Both false for an index at or past CompressorCount or a driver that does not open.
+  void QueryCompressorDialogs(BYTE index, bool& hasAbout, bool& hasConfigure);
+  // Lists the inputs of the recording mixer into AudioInputInfo and returns a copy: the
+  // sources of each destination with a selector control (the checked one selected, its volume),
+  // and each destination with only a volume or mute control as an input of its own. The
+  // recording mixer is the last device whose first destination is "recording control" (case
+  // ignored), else the mixer of the wave-in device the recorder opens.
+  TAudioInputInfo GetAudioInputs();
+  // Position `index` of the last GetAudioInputs: its source becomes the selected one of its
+  // destination; a destination's own position, or a position outside the list, does nothing.
+  void SelectAudioInput(int index);
+  // Sets the volume of the line at position `index` (clamped to 0..100); nothing outside the list.
+  void SetAudioInputVolume(int index, int percent);
+  // The descriptions of the 20 PCM recording formats; SelectedAudioFormat becomes the
+  // recorder's default (2, 16-bit mono at 8000 Hz) when it is -1.
+  const std::vector<std::wstring>& GetAudioFormats();
 
   // --- global hotkeys ---
   // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
@@ -440,6 +471,13 @@ class TScreenCamera {
   void RaiseError(const std::wstring& text);
 
   CameraHost* host_;
+  // The line behind each position of AudioInputInfo.Inputs: a destination's source, or the
+  // destination itself (source -1).
+  struct InputLine {
+    UINT destination;
+    int source;
+  };
+  std::vector<InputLine> inputLines_;
   int currentMonitor_ = 1;
   std::atomic<int> updateRate_{250};
   int playBackFps_ = 200;

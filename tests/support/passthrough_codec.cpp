@@ -3,19 +3,25 @@
 #include "tests/support/passthrough_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <set>
 
 namespace testsupport {
 namespace {
 
 std::mutex gMutex;
 std::map<DWORD, PassThroughOptions> gOptions;  // per installed FOURCC (upper case); guarded by gMutex
-std::set<DWORD> gInstalled;                    // FOURCCs installed by this process; guarded by gMutex
+// The FOURCC each driver procedure is installed under (0: free); guarded by gMutex. Every
+// installed copy has a procedure of its own: the platform's enumeration asks a function driver
+// for its description without opening it (driver id 0), so only the procedure tells the copies
+// apart.
+constexpr int kCopies = 8;
+std::array<DWORD, kCopies> gInstalled{};
 std::atomic<int> gFrames{0};
+std::vector<PassThroughDialogCall> gDialogCalls;  // guarded by gMutex
 
 DWORD Upper(DWORD fourcc) {
   DWORD result = 0;
@@ -39,6 +45,17 @@ const PassThroughOptions& OptionsLocked(DWORD_PTR id) {
 int FailAtFrame(DWORD_PTR id) {
   std::lock_guard<std::mutex> lock(gMutex);
   return OptionsLocked(id).failAtFrame;
+}
+
+// ICM_ABOUT / ICM_CONFIGURE: a query (parent -1 or the query flag) is answered from the
+// options; a real call is recorded and answered the same way.
+LRESULT DialogMessage(DWORD_PTR id, UINT msg, LPARAM parent, LPARAM flags) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  const PassThroughOptions& o = OptionsLocked(id);
+  const bool has = msg == ICM_ABOUT ? o.hasAbout : o.hasConfigure;
+  const bool query = parent == -1 || (flags & (msg == ICM_ABOUT ? ICMF_ABOUT_QUERY : ICMF_CONFIGURE_QUERY));
+  if (!query) gDialogCalls.push_back({msg, reinterpret_cast<HWND>(parent), Upper(DWORD(id))});
+  return has ? ICERR_OK : ICERR_UNSUPPORTED;
 }
 
 bool Accepts(DWORD_PTR id, const BITMAPINFOHEADER* in) {
@@ -65,7 +82,7 @@ DWORD FormatSize(const BITMAPINFOHEADER* bi) {
   return bi->biSize + colors * sizeof(RGBQUAD);
 }
 
-LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp2) {
+LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
   switch (msg) {
     case DRV_LOAD:
     case DRV_FREE:
@@ -91,7 +108,11 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       std::memset(info, 0, sizeof(ICINFO));
       info->dwSize = sizeof(ICINFO);
       info->fccType = ICTYPE_VIDEO;
-      info->fccHandler = kPassThroughFourCC;
+      // Each installed copy names its own code, so the enumeration lists every copy.
+      {
+        std::lock_guard<std::mutex> lock(gMutex);
+        info->fccHandler = gInstalled[copy] ? gInstalled[copy] : kPassThroughFourCC;
+      }
       info->dwFlags = VIDCF_QUALITY;
       info->dwVersion = 1;
       info->dwVersionICM = ICVERSION;
@@ -111,7 +132,7 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
       return 0;
     case ICM_ABOUT:
     case ICM_CONFIGURE:
-      return ICERR_UNSUPPORTED;
+      return DialogMessage(id, msg, lp1, lp2);
     case ICM_COMPRESS_QUERY: {
       auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
       auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
@@ -164,6 +185,21 @@ LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp
   }
 }
 
+template <int Copy>
+LRESULT CALLBACK CopyProc(DWORD_PTR id, HDRVR, UINT msg, LPARAM lp1, LPARAM lp2) {
+  return DriverProc(Copy, id, msg, lp1, lp2);
+}
+
+constexpr DRIVERPROC kCopyProcs[kCopies] = {CopyProc<0>, CopyProc<1>, CopyProc<2>, CopyProc<3>,
+                                            CopyProc<4>, CopyProc<5>, CopyProc<6>, CopyProc<7>};
+
+// The copy installed under fourcc (any case), or with 0 a free one; -1 when there is none.
+int CopyOf(DWORD fourcc) {
+  for (int i = 0; i < kCopies; ++i)
+    if (Upper(gInstalled[i]) == Upper(fourcc)) return i;
+  return -1;
+}
+
 }  // namespace
 
 // ICRemove of a code this process did not install removes the machine's own driver for it
@@ -172,18 +208,30 @@ bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
   std::lock_guard<std::mutex> lock(gMutex);
   gOptions[Upper(fourcc)] = options;
   gFrames = 0;
-  if (gInstalled.count(Upper(fourcc))) return true;  // installed: the new options apply
-  if (!ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(&DriverProc), nullptr, ICINSTALL_FUNCTION))
+  gDialogCalls.clear();
+  if (fourcc == 0) return false;
+  if (CopyOf(fourcc) >= 0) return true;  // installed: the new options apply
+  const int copy = CopyOf(0);
+  if (copy < 0) return false;
+  if (!ICInstall(ICTYPE_VIDEO, fourcc, reinterpret_cast<LPARAM>(kCopyProcs[copy]), nullptr, ICINSTALL_FUNCTION))
     return false;
-  gInstalled.insert(Upper(fourcc));
+  gInstalled[copy] = fourcc;
   return true;
 }
 
 void RemovePassThrough(DWORD fourcc) {
   std::lock_guard<std::mutex> lock(gMutex);
-  if (gInstalled.erase(Upper(fourcc))) ICRemove(ICTYPE_VIDEO, fourcc, 0);
+  const int copy = fourcc ? CopyOf(fourcc) : -1;
+  if (copy < 0) return;
+  gInstalled[copy] = 0;
+  ICRemove(ICTYPE_VIDEO, fourcc, 0);
 }
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
+
+std::vector<PassThroughDialogCall> PassThroughDialogCalls() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return gDialogCalls;
+}
 
 }  // namespace testsupport

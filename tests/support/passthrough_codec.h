@@ -2,7 +2,8 @@
 // (ICInstall with ICINSTALL_FUNCTION), so recording paths can be tested at depths the
 // platform's compressors do not take. It accepts BI_RGB input of the chosen bit depths and
 // sizes and copies every frame through unchanged as a key frame (BI_RGB output: ffprobe reads
-// the result as rawvideo). It can be told to fail at a given frame.
+// the result as rawvideo). It can be told to fail at a given frame, and to answer the About and
+// Configure queries; the real dialog calls are counted, never shown.
 #pragma once
 
 #include <windows.h>
@@ -20,15 +21,28 @@ struct PassThroughOptions {
   int heightMultiple = 1;          // accepted heights are multiples of this
   bool refuseAll = false;          // ICM_COMPRESS_QUERY refuses every format
   int failAtFrame = -1;            // ICM_COMPRESS of this frame number (0-based) fails
+  bool hasAbout = false;           // ICM_ABOUT and its query answer ICERR_OK (no window is shown)
+  bool hasConfigure = false;       // the same for ICM_CONFIGURE
+};
+
+// An ICM_ABOUT or ICM_CONFIGURE the compressor was sent (not a query), with its parent window
+// and the FOURCC of the copy that took it.
+struct PassThroughDialogCall {
+  UINT message;
+  HWND parent;
+  DWORD fourcc;
 };
 
 // Installs the compressor under fourcc (or replaces the options of an installed one); each
-// FOURCC keeps its own options.
+// FOURCC keeps its own options and names itself in the platform's enumeration. Up to eight
+// codes at once; false past that.
 bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc = kPassThroughFourCC);
 // Removes it again (ICRemove).
 void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);
 // Frames compressed since the last install.
 int PassThroughFramesCompressed();
+// The dialog calls since the last install, in order.
+std::vector<PassThroughDialogCall> PassThroughDialogCalls();
 
 // Installs on construction, removes on destruction.
 class ScopedPassThrough {
