@@ -1,5 +1,5 @@
-// The fixed ids of the child controls of the small dialogs: the hotkey, rename, about and
-// sound-less recorder options dialogs. Tests find the controls with GetDlgItem and press them
+// The fixed ids of the child controls of the small dialogs (the hotkey, rename, about and
+// sound-less recorder options dialogs) and of the camera host form. Tests find the controls with GetDlgItem and press them
 // with BM_CLICK. The confirm and cancel buttons carry IDOK and IDCANCEL, so Enter and Esc act
 // on them.
 #pragma once
@@ -57,5 +57,72 @@ inline constexpr int LabelPlaybackMax = 4319;
 inline constexpr int LabelFPSPlayback = 4320;
 inline constexpr int BitBtn1 = IDOK;
 inline constexpr int BitBtn2 = IDCANCEL;
+
+// --- TFrmMainWithSound (the camera host form) ---
+inline constexpr int RecBut = 4401;
+inline constexpr int PauseBut = 4402;
+inline constexpr int StopBut = 4403;
+inline constexpr int ExitBut = 4404;
+inline constexpr int AudVidOptBut = 4405;
+inline constexpr int FilterEffectsBut = 4406;
+inline constexpr int AboutBut = 4407;
+inline constexpr int WsEdtRECPath = 4408;
+inline constexpr int WsBitBtn1 = 4409;
+inline constexpr int RegSelect = 4410;  // the group box; its items are the five buttons below
+inline constexpr int RegSelectItem0 = 4411;
+inline constexpr int RegSelectItem1 = 4412;
+inline constexpr int RegSelectItem2 = 4413;
+inline constexpr int RegSelectItem3 = 4414;
+inline constexpr int RegSelectItem4 = 4415;
+inline constexpr int Edit1 = 4416;
+inline constexpr int UpDownTop = 4417;
+inline constexpr int Edit2 = 4418;
+inline constexpr int UpDownLeft = 4419;
+inline constexpr int Edit3 = 4420;
+inline constexpr int UpDownWidth = 4421;
+inline constexpr int Edit4 = 4422;
+inline constexpr int UpDownHeight = 4423;
+inline constexpr int CheckBox1 = 4424;
+inline constexpr int CheckBox2 = 4425;
+inline constexpr int CheckBox3 = 4426;
+inline constexpr int CheckBox4 = 4427;
+inline constexpr int CheckBox5 = 4428;
+inline constexpr int CheckBox6 = 4429;
+inline constexpr int CheckBox7 = 4430;
+inline constexpr int CheckBox8 = 4431;
+inline constexpr int CheckBox9 = 4432;
+inline constexpr int CheckBox10 = 4433;
+inline constexpr int ComboBox1 = 4434;
+inline constexpr int ComboBox2 = 4435;
+inline constexpr int ComboBox3 = 4436;
+inline constexpr int ComboBox4 = 4437;
+inline constexpr int Label14 = 4438;
+inline constexpr int WsGroupBox1 = 4439;
+inline constexpr int Edit5 = 4440;
+inline constexpr int UpDown1 = 4441;
+inline constexpr int Edit6 = 4442;
+inline constexpr int UpDown2 = 4443;
+inline constexpr int Edit7 = 4444;
+inline constexpr int UpDown3 = 4445;
+inline constexpr int Label6 = 4446;  // "Hour"
+inline constexpr int Label7 = 4447;  // "Min"
+inline constexpr int Label8 = 4448;  // "Sec"
+inline constexpr int WsGroupBox2 = 4449;
+inline constexpr int Edit9 = 4450;
+inline constexpr int UpDown4 = 4451;
+inline constexpr int VideoCodecValue = 4452;
+inline constexpr int ElapsedTimeValue = 4453;
+inline constexpr int RealCapturingValue = 4454;
+inline constexpr int CurrentCapturedValue = 4455;
+inline constexpr int FramesCapturedValue = 4456;
+inline constexpr int DropedFramesValue = 4457;
+inline constexpr int Label9 = 4458;  // the status line
+inline constexpr int WsPanel1 = 4459;
+inline constexpr int Image1 = 4460;
+inline constexpr int WsPanel2 = 4461;
+inline constexpr int LStatus = 4462;
+inline constexpr int Progress = 4463;
+inline constexpr int BCancel = 4464;
+inline constexpr int WsCaptionLabel = 4465;  // the captions of the edits and lists (no handler)
 
 }  // namespace app::id

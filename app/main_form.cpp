@@ -17,6 +17,7 @@
 #include "app/hotkeyset.h"
 #include "app/kv.h"
 #include "app/messages.h"
+#include "app/withsound.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"

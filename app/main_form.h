@@ -37,6 +37,7 @@
 namespace app {
 
 class TFrmMain;
+class TFrmMainWithSound;
 
 // The main window of a normal run (set by the program block), or nullptr.
 extern TFrmMain* FrmMain;
@@ -122,12 +123,14 @@ class TFrmMain : public base::Window {
   void BtnSartRecClick();
   void BtnRectSetClick();
   void BtnHotKeySetClick();
-  // The recording road (the steps of a recording without sound); nullptr before the settings
-  // have created the recorder.
+  // The recording road (the steps of a recording, with or without sound); nullptr before the
+  // settings have created the sound-less recorder.
   RecordingRoad* Road() const { return road_.get(); }
-  // The screen camera, made on first use (it holds the global stop, pause and confirm keys
-  // from then on). Main thread only.
+  // The camera host form (FrmMainWithSound), made on first use with the screen camera, which
+  // holds the global stop, pause and confirm keys from then on. Main thread only.
+  TFrmMainWithSound& WithSoundForm();
   ScrCam::TScreenCamera& ScrCamera();
+  bool HasWithSoundForm() const { return withSound_ != nullptr; }
 
   // --- the recordings list and playback (main_playback.cpp) ---
   // The path bar.
@@ -292,7 +295,6 @@ class TFrmMain : public base::Window {
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
   friend class MainRoadHost;
-  friend class MainCameraHost;
   void BuildPlaybackTab(HWND tabs);
   void BuildWebPages(HWND tabs);
   // Places every page in the tab control's display area; shows only the selected one.
@@ -365,9 +367,9 @@ class TFrmMain : public base::Window {
   std::map<LPARAM, std::wstring> picturePaths_;
   LPARAM nextPictureKey_ = 1;
   bool picturesSorted_ = false;
-  // The screen camera and the window as its host; the camera goes before its host.
-  std::unique_ptr<ScrCam::CameraHost> cameraHost_;
-  std::unique_ptr<ScrCam::TScreenCamera> scrCamera_;
+  // The camera host form with the screen camera, and the camera as the road's recorder.
+  std::unique_ptr<TFrmMainWithSound> withSound_;
+  std::unique_ptr<RoadCamera> roadCamera_;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
   // The web pop-up panel; closed and freed while the window is destroyed.

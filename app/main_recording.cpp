@@ -1,7 +1,7 @@
 // The main window's side of the recording road: the window as the road's host (its edits,
-// toggles, tray icon, status line and balloons), the sound-less recorder behind it, and the
-// window's handlers that hand their work to the road. The road itself (recording_road.cpp)
-// decides the order of the steps.
+// toggles, tray icon, status line and balloons), the sound-less recorder and the camera host
+// form behind it, and the window's handlers that hand their work to the road. The road itself
+// (recording_road.cpp) decides the order of the steps.
 #include <windows.h>
 
 #include <memory>
@@ -10,7 +10,9 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/optdlgws.h"
 #include "app/soundless_recorder.h"
+#include "app/withsound.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
@@ -20,6 +22,7 @@ namespace app {
 namespace {
 
 constexpr UINT kEndCheckMs = 50;
+constexpr DWORD kPlayerCloseMs = 200;
 
 }  // namespace
 
@@ -87,6 +90,15 @@ class MainRoadHost : public RoadHost {
   void ScheduleEndCheck() override {
     ::SetTimer(form_.hwnd(), static_cast<UINT_PTR>(id::TimerRecordingEnd), kEndCheckMs, nullptr);
   }
+  void ClosePlayer() override { form_.ClosePlayer(); }
+  // The player's file is let go a moment after the close.
+  void WaitForPlayer() override { ::Sleep(kPlayerCloseMs); }
+  void ReleasePlayer() override { form_.ReleasePlayer(); }
+  void ShowPlaybackTab() override {
+    form_.ShowPlaybackTab();
+    form_.SetControlVisible(id::PnlScreen, false);
+  }
+  void SetFullScreenView(bool on) override { form_.SetFullScreenView(on); }
 
  private:
   int Tag(int buttonId) const {
@@ -97,47 +109,50 @@ class MainRoadHost : public RoadHost {
   TFrmMain& form_;
 };
 
-// The main window as the screen camera's host.
-class MainCameraHost : public ScrCam::CameraHost {
+// The screen camera on the host form as the road's recorder with sound.
+class MainRoadCamera : public RoadCamera {
  public:
-  explicit MainCameraHost(TFrmMain& form) : form_(form) {}
+  explicit MainRoadCamera(TFrmMain& form) : form_(form) {}
 
-  void MinimizeApp() override { ::ShowWindow(form_.hwnd(), SW_MINIMIZE); }
-  void RestoreApp() override { ::ShowWindow(form_.hwnd(), SW_RESTORE); }
-  bool RecordWithSound() override { return app::RecordWithSound.load(); }
-  bool StopHotKeyRegistered() override { return app::StopHotKeyRegistered.load(); }
-  void StopRecordingAndRestore() override {
-    // A stop already on its way (from the tool window) is not stopped twice.
-    if (form_.road_ && form_.road_->StopInProgress()) return;
-    form_.StopRecordingAndRestore();
+  void CreateHostForm() override { form_.WithSoundForm(); }
+  void ApplyDefaultAVOptions() override { app::ApplyDefaultAVOptions(form_.ScrCamera()); }
+  void StartFullScreen(const std::wstring& path) override {
+    // What Saved() reads afterwards is this recording's: an earlier save does not count.
+    ScrCam::MergeSucceeded = false;
+    form_.WithSoundForm().RecordFullScreen(path);
   }
-  // Called on the record thread: the list is the window's, so it is refreshed on the main
-  // thread, and only while the window still exists.
-  void RefreshRecordingList() override {
-    HWND wnd = form_.hwnd();
-    base::PostToMain([wnd] {
-      if (auto* form = dynamic_cast<TFrmMain*>(base::Window::FromHandle(wnd))) form->RefreshRecordingList();
-    });
+  void Stop() override {
+    if (form_.HasWithSoundForm()) form_.ScrCamera().StopRecording();
   }
-  HWND MessageOwner() override { return form_.hwnd(); }
+  bool Recording() override { return form_.HasWithSoundForm() && form_.ScrCamera().Recording; }
+  bool Finishing() override { return form_.HasWithSoundForm() && form_.ScrCamera().HasRecordThread(); }
+  bool Saved() override { return ScrCam::MergeSucceeded.load(); }
 
  private:
   TFrmMain& form_;
 };
 
-ScrCam::TScreenCamera& TFrmMain::ScrCamera() {
-  if (!scrCamera_) {
-    cameraHost_ = std::make_unique<MainCameraHost>(*this);
-    scrCamera_ = std::make_unique<ScrCam::TScreenCamera>(cameraHost_.get());
+TFrmMainWithSound& TFrmMain::WithSoundForm() {
+  if (!withSound_) {
+    auto form = std::make_unique<TFrmMainWithSound>(this);
+    form->Create(hwnd());
+    // Every end of a recording with sound comes back as a sound-less one does.
+    form->SetEndNotify(hwnd(), WM_RECORDING_ENDED);
+    withSound_ = std::move(form);
+    FrmMainWithSound = withSound_.get();
   }
-  return *scrCamera_;
+  return *withSound_;
 }
+
+ScrCam::TScreenCamera& TFrmMain::ScrCamera() { return WithSoundForm().ScrCamera(); }
 
 void TFrmMain::CreateRecordingRoad() {
   if (road_ || !screenCamNS_) return;
   roadHost_ = std::make_unique<MainRoadHost>(*this);
   roadRecorder_ = std::make_unique<SoundlessRecorder>(*screenCamNS_, hwnd(), WM_RECORDING_ENDED);
-  road_ = std::make_unique<RecordingRoad>(*roadHost_, *roadRecorder_, RecordWithSound, StopHotKeyRegistered);
+  roadCamera_ = std::make_unique<MainRoadCamera>(*this);
+  road_ = std::make_unique<RecordingRoad>(*roadHost_, *roadRecorder_, *roadCamera_, RecordWithSound,
+                                          StopHotKeyRegistered);
 }
 
 void TFrmMain::BtnSartRecClick() {

@@ -13,6 +13,7 @@
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
+#include "app/withsound.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
@@ -174,14 +175,19 @@ void TFrmMain::RefreshRecordingList() {
 }
 
 void TFrmMain::StopRecordingForExit() {
-  if (!screenCamNS_) return;
-  screenCamNS_->StopRecording();
-  // The file is complete only when the recording thread has finished it; the settings are
-  // written and the window freed after that. Messages keep flowing meanwhile, so the thread's
-  // hand-overs to this thread still run, but input is thrown away: the program is closing, and
-  // no list command (delete, rename) may start now.
-  while (screenCamNS_->HasRecordThread())
-    base::PumpUntil([&] { return !screenCamNS_->HasRecordThread(); }, 1000, base::Pump::NoInput);
+  // Closing the window stops a recording as the user's stop does, so it is saved; both
+  // recorders are asked (only one runs).
+  if (screenCamNS_) screenCamNS_->StopRecording();
+  ScrCam::TScreenCamera* camera = withSound_ ? &withSound_->ScrCamera() : nullptr;
+  if (camera && camera->Recording) camera->StopRecording();
+  // The file is complete only when the recording thread has finished (with sound: saved) it;
+  // the settings are written and the window freed after that. Messages keep flowing meanwhile,
+  // so the thread's hand-overs to this thread still run, but input is thrown away: the program
+  // is closing, and no list command (delete, rename) may start now.
+  auto finishing = [&] {
+    return (screenCamNS_ && screenCamNS_->HasRecordThread()) || (camera && camera->HasRecordThread());
+  };
+  while (finishing()) base::PumpUntil([&] { return !finishing(); }, 1000, base::Pump::NoInput);
 }
 
 }  // namespace app

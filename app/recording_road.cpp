@@ -1,8 +1,9 @@
-// The steps of a recording without sound, in the order the window takes them. Every check of
-// a start (folder, drive, name) runs before anything changes on the screen: a start that
-// fails shows its message over the window as it was, and leaves nothing registered and nothing
-// blinking. The window is minimised and the tray icon blinks only once the recorder runs, and
-// only then does the start's record become the recording that the stop reports.
+// The steps of a recording, in the order the window takes them. Every check of a start
+// (folder, drive, name) runs before anything changes on the screen: a start that fails shows
+// its message over the window as it was, and leaves nothing registered and nothing blinking.
+// The window is minimised and the tray icon blinks only once the recorder (or the camera)
+// runs, and only then does the start's record become the recording that the stop reports.
+// Every end of a recording, however it was stopped, comes back through RecordingEnded.
 #include "app/recording_road.h"
 
 #include "app/kv.h"
@@ -14,10 +15,11 @@
 
 namespace app {
 
-RecordingRoad::RecordingRoad(RoadHost& host, RoadRecorder& recorder, std::atomic<bool>& recordWithSound,
-                             std::atomic<bool>& stopHotKeyRegistered)
+RecordingRoad::RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadCamera& camera,
+                             std::atomic<bool>& recordWithSound, std::atomic<bool>& stopHotKeyRegistered)
     : host_(host),
       recorder_(recorder),
+      camera_(camera),
       recordWithSound_(recordWithSound),
       stopHotKeyRegistered_(stopHotKeyRegistered) {}
 
@@ -79,11 +81,18 @@ void RecordingRoad::MinimizeForRecording() {
   host_.SetBlinking(true);
 }
 
+// A recording runs or one still finishes its file: no second start.
+bool RecordingRoad::Busy() {
+  return recorder_.Recording() || recorder_.Finishing() || camera_.Recording() || camera_.Finishing();
+}
+
 void RecordingRoad::BtnSartRecClick() {
   base::GuardVoid("BtnSartRecClick", [&] {
-    // The with-sound road goes through the screen camera's host form, not built here.
-    if (host_.WithSound()) return;
-    if (recorder_.Recording() || recorder_.Finishing()) return;
+    if (host_.WithSound()) {
+      StartFullScreenWithSound();
+      return;
+    }
+    if (Busy()) return;
 
     // 1. The target, before anything changes on the screen.
     std::optional<RecordingRecord> record = NewRecord(false);
@@ -105,8 +114,10 @@ void RecordingRoad::BtnSartRecClick() {
         break;
     }
 
-    // 3. The recorder; only a recording that really runs minimises the window and becomes the
-    // recording the stop reports.
+    // 3. The player lets go of the file it may hold, then the recorder; only a recording that
+    // really runs minimises the window and becomes the recording the stop reports.
+    host_.ClosePlayer();
+    host_.WaitForPlayer();
     recorder_.StartFullScreen(host_.Window(), record->target);
     if (!recorder_.Recording()) {
       if (hotkeyOurs_) host_.UnregisterStopHotkey();
@@ -122,11 +133,39 @@ void RecordingRoad::BtnSartRecClick() {
   });
 }
 
+void RecordingRoad::StartFullScreenWithSound() {
+  base::GuardVoid("StartFullScreenWithSound", [&] {
+    if (Busy()) return;
+    host_.ReleasePlayer();
+    recordWithSound_ = true;
+    camera_.CreateHostForm();
+    camera_.ApplyDefaultAVOptions();
+    std::optional<RecordingRecord> record = BuildTargetPath();
+    if (!record) {
+      host_.Message(StrInvalidFolder);
+      return;
+    }
+    // The camera's own stop keys serve: no stop key is registered for this recording.
+    camera_.StartFullScreen(record->target);
+    if (!camera_.Recording()) return;
+    record_ = std::move(record);
+    running_ = true;
+    balloonAfterSave_ = false;
+    host_.SetCurrentFile(record_->folder, record_->fileName);
+    MinimizeForRecording();
+  });
+}
+
 void RecordingRoad::ButtonStopRECClick() {
   base::GuardVoid("ButtonStopRECClick", [&] {
-    // A recording that already reported a failure has nothing to be saved as.
+    host_.ShowPlaybackTab();
+    // A recording that already reported a failure has nothing to be saved as. A recording with
+    // sound is saved by the camera's thread after the stop: its balloon waits for that.
     bool wasRecording = false;
-    if (!recordWithSound_) {
+    if (recordWithSound_) {
+      if (running_ && record_ && record_->withSound && camera_.Recording()) balloonAfterSave_ = true;
+      camera_.Stop();
+    } else {
       wasRecording = recorder_.Recording() && !recorder_.Failed();
       recorder_.Stop();
     }
@@ -154,21 +193,29 @@ void RecordingRoad::ButtonStopRECClick() {
 void RecordingRoad::RestoreAfterRecording(bool recordingWasRunning) {
   host_.ShowRecordingRegions();
   host_.SetBlinking(false);
-  if (recordingWasRunning && record_ && !saveBalloonShown_) {
-    saveBalloonShown_ = true;
-    host_.ShowSavedBalloon(base::Format(kSavedBalloonTitleFmt, record_->target), kBalloonHideHint);
-  }
+  if (recordingWasRunning) ShowSavedBalloonOnce();
+}
+
+void RecordingRoad::ShowSavedBalloonOnce() {
+  if (!record_ || saveBalloonShown_) return;
+  saveBalloonShown_ = true;
+  host_.ShowSavedBalloon(base::Format(kSavedBalloonTitleFmt, record_->target), kBalloonHideHint);
 }
 
 void RecordingRoad::StopRecordingAndRestore() {
   base::GuardVoid("StopRecordingAndRestore", [&] {
+    // The stop key goes first (the camera gives it back only while it is registered).
+    host_.UnregisterStopHotkey();
+    hotkeyOurs_ = false;
     ButtonStopRECClick();
     host_.RestoreWindow();
+    host_.SetFullScreenView(false);
   });
 }
 
 void RecordingRoad::StopFromToolWindow() {
-  // The with-sound stop belongs to the screen camera's road, not built here.
+  // The tool window stands beside an area recording; the area recording with sound comes
+  // with the area window.
   if (host_.WithSound()) return;
   // Cleared however the stop ends: a stop key pressed meanwhile is not a second stop.
   stopInProgress_ = true;
@@ -181,9 +228,10 @@ void RecordingRoad::StopFromToolWindow() {
 
 void RecordingRoad::RecordingEnded() {
   base::GuardVoid("RecordingEnded", [&] {
-    if (!running_) return;
-    // The thread still closes the file: come back when it has gone.
-    if (recorder_.Finishing()) {
+    if (!running_ || !record_) return;
+    const bool withSound = record_->withSound;
+    // The thread still closes (or, with sound, saves) the file: come back when it has gone.
+    if (withSound ? camera_.Finishing() : recorder_.Finishing()) {
       host_.ScheduleEndCheck();
       return;
     }
@@ -194,12 +242,15 @@ void RecordingRoad::RecordingEnded() {
     host_.SetBlinking(false);
     host_.RefreshRecordingList(PathEditFolder());
     host_.ShowWindowAgain();
+    // The balloon of a stop through the window names a file that exists: only a saved one.
+    if (withSound && balloonAfterSave_ && camera_.Saved()) ShowSavedBalloonOnce();
+    balloonAfterSave_ = false;
   });
 }
 
 void RecordingRoad::BtnRectSetClick() {
   base::GuardVoid("BtnRectSetClick", [&] {
-    // The with-sound options belong to the screen camera's dialog, not built here.
+    // The with-sound options are the audio/video options dialog's, which comes with its form.
     if (host_.WithSound()) return;
     recorder_.EditOptions(host_.Window());
   });

@@ -1,13 +1,14 @@
-// The main window's road of a recording without sound: the target checks, the full-screen
-// start, the stops and the end of the recording. The window and the recorder are reached
-// through the two small interfaces below, so the order of the steps can be followed with
-// doubles; TFrmMain implements the host and hands in the sound-less recorder.
+// The main window's road of a recording, with or without sound: the target checks, the
+// full-screen starts, the stops and the end of the recording. The window, the sound-less
+// recorder and the screen camera behind its host form are reached through the small interfaces
+// below, so the order of the steps can be followed with doubles; TFrmMain implements the host
+// and hands in the two recorders.
 //
 // Each recording has its own record (RecordingRecord), made when it starts and read when it
 // stops: what the user clicks, plays or types in the meantime never changes what the stop
 // reports.
 //
-// Main thread only. The recorder's own thread reports the end of a recording by posting to
+// Main thread only. Each recorder's own thread reports the end of a recording by posting to
 // the main thread, which then calls RecordingEnded.
 #pragma once
 
@@ -37,6 +38,26 @@ class RoadRecorder {
   virtual bool Failed() = 0;
   // Refreshes the compressor list and shows the options dialog over owner.
   virtual void EditOptions(HWND owner) = 0;
+};
+
+// The screen camera on its host form, as the with-sound road sees it.
+class RoadCamera {
+ public:
+  virtual ~RoadCamera() = default;
+  // Makes the host form (with the camera) when it does not exist yet.
+  virtual void CreateHostForm() = 0;
+  // The options dialog's defaults, written into the camera once per run.
+  virtual void ApplyDefaultAVOptions() = 0;
+  // The host form records the whole monitor into path: its path edit, region type 4, the
+  // settings push, its record button.
+  virtual void StartFullScreen(const std::wstring& path) = 0;
+  // Asks a running recording to end when the host form exists; returns at once.
+  virtual void Stop() = 0;
+  virtual bool Recording() = 0;
+  // The camera's record thread still exists (it may be saving the file).
+  virtual bool Finishing() = 0;
+  // The last recording's target file was saved.
+  virtual bool Saved() = 0;
 };
 
 class RoadHost {
@@ -75,6 +96,14 @@ class RoadHost {
   virtual void UnregisterStopHotkey() = 0;
   // Asks for RecordingEnded to be called again shortly (the file is not finished yet).
   virtual void ScheduleEndCheck() = 0;
+  // The player lets go of its file: closed (ClosePlayer, then a short wait for the file to be
+  // free) or released with its window (ReleasePlayer).
+  virtual void ClosePlayer() = 0;
+  virtual void WaitForPlayer() = 0;
+  virtual void ReleasePlayer() = 0;
+  // The playback tab in front, its video panel hidden.
+  virtual void ShowPlaybackTab() = 0;
+  virtual void SetFullScreenView(bool on) = 0;
 };
 
 // One recording, as it was started.
@@ -95,11 +124,13 @@ inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动�
 
 class RecordingRoad {
  public:
-  RecordingRoad(RoadHost& host, RoadRecorder& recorder, std::atomic<bool>& recordWithSound,
+  RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadCamera& camera, std::atomic<bool>& recordWithSound,
                 std::atomic<bool>& stopHotKeyRegistered);
 
-  // The full-screen record button.
+  // The full-screen record button: with sound through the camera, else the sound-less
+  // recorder.
   void BtnSartRecClick();
+  void StartFullScreenWithSound();
   // The stop button, the tray icon's left click and the window's destruction.
   void ButtonStopRECClick();
   void RestoreAfterRecording(bool recordingWasRunning);
@@ -134,9 +165,12 @@ class RecordingRoad {
   std::optional<RecordingRecord> NewRecord(bool withSound);
   void MinimizeForRecording();
   std::wstring PathEditFolder();
+  bool Busy();
+  void ShowSavedBalloonOnce();
 
   RoadHost& host_;
   RoadRecorder& recorder_;
+  RoadCamera& camera_;
   std::atomic<bool>& recordWithSound_;
   std::atomic<bool>& stopHotKeyRegistered_;
   std::optional<RecordingRecord> record_;
@@ -144,6 +178,8 @@ class RecordingRoad {
   bool hotkeyOurs_ = false;
   bool saveBalloonShown_ = false;
   bool stopInProgress_ = false;
+  // A recording with sound was stopped through the window: its balloon waits for the save.
+  bool balloonAfterSave_ = false;
 };
 
 }  // namespace app

@@ -1,7 +1,8 @@
-// The order of the steps of a recording without sound, followed with a window double and a
-// recorder double: checks before anything changes, the blink only for a recording that runs,
-// the saved balloon only for a recording that was running at the stop, and a stop that reports
-// the recording as it was started whatever the window shows meanwhile.
+// The order of the steps of a recording, followed with a window double and doubles of the two
+// recorders: checks before anything changes, the blink only for a recording that runs, the
+// saved balloon only for a recording that was running at the stop (with sound: only once it
+// was saved), a stop that reports the recording as it was started whatever the window shows
+// meanwhile, and every end of a recording bringing the window back.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -57,6 +58,32 @@ struct HostDouble : app::RoadHost {
   }
   void UnregisterStopHotkey() override { log.push_back(L"unregister"); }
   void ScheduleEndCheck() override { log.push_back(L"schedule"); }
+  void ClosePlayer() override { log.push_back(L"close-player"); }
+  void WaitForPlayer() override { log.push_back(L"wait"); }
+  void ReleasePlayer() override { log.push_back(L"release-player"); }
+  void ShowPlaybackTab() override { log.push_back(L"playback-tab"); }
+  void SetFullScreenView(bool on) override { log.push_back(on ? L"full-screen:on" : L"full-screen:off"); }
+};
+
+struct CameraDouble : app::RoadCamera {
+  Log& log;
+  bool recording = false, finishing = false, saved = false, refuses = false;
+  explicit CameraDouble(Log& l) : log(l) {}
+  void CreateHostForm() override { log.push_back(L"host-form"); }
+  void ApplyDefaultAVOptions() override { log.push_back(L"defaults"); }
+  void StartFullScreen(const std::wstring& path) override {
+    log.push_back(L"camera-start:" + path);
+    if (refuses) return;
+    recording = finishing = true;
+    saved = false;
+  }
+  void Stop() override {
+    log.push_back(L"camera-stop");
+    recording = false;
+  }
+  bool Recording() override { return recording; }
+  bool Finishing() override { return finishing; }
+  bool Saved() override { return saved; }
 };
 
 struct RecorderDouble : app::RoadRecorder {
@@ -103,15 +130,16 @@ class Road : public testing::Test {
   testapp::ScratchFolder folder;
   HostDouble host;
   RecorderDouble recorder{host.log};
+  CameraDouble camera{host.log};
   std::atomic<bool> withSound{false}, hotkeyRegistered{false};
-  app::RecordingRoad road{host, recorder, withSound, hotkeyRegistered};
+  app::RecordingRoad road{host, recorder, camera, withSound, hotkeyRegistered};
 };
 
 TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
   withSound = true;  // left by a with-sound recording: the sound-less start clears it
   road.BtnSartRecClick();
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   ASSERT_TRUE(road.LastRecording());
   EXPECT_EQ(folder.path(), road.LastRecording()->folder);
   EXPECT_EQ(L"2.avi", road.LastRecording()->fileName);
@@ -122,7 +150,7 @@ TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
 
   // Stopped from the tray: the list, the status line, the blink off and the saved balloon.
   road.ButtonStopRECClick();
-  ExpectLog({L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target, L"regions", L"blink:off",
+  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target, L"regions", L"blink:off",
              L"balloon:屏幕录像已保存为" + target, L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
   EXPECT_TRUE(road.SaveBalloonShown());
@@ -154,7 +182,7 @@ TEST_F(Road, TheStopReportsTheRecordingAsItWasStarted) {
   host.name = L"typed later";
   host.log.clear();
   road.ButtonStopRECClick();
-  ExpectLog({L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"status:生成录像文件:" + target, L"regions",
+  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"status:生成录像文件:" + target, L"regions",
              L"blink:off", L"balloon:屏幕录像已保存为" + target, L"unregister"});
   ASSERT_TRUE(road.LastRecording());
   EXPECT_EQ(target, road.LastRecording()->target);
@@ -195,7 +223,7 @@ TEST_F(Road, FailedChecksLeaveTheWindowAsItWas) {
 TEST_F(Road, ARecorderThatDoesNotStartLeavesNothingRegisteredOrBlinking) {
   recorder.refuses = true;
   road.BtnSartRecClick();
-  ExpectLog({L"register:Esc", L"start:" + folder.path() + L"2.avi", L"unregister"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + folder.path() + L"2.avi", L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
   EXPECT_FALSE(road.Running());
   EXPECT_FALSE(road.LastRecording()) << "a recording that never ran is none the stop may report";
@@ -207,10 +235,10 @@ TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
   host.hotkey = app::RoadHost::HotkeyResult::Unavailable;
   road.BtnSartRecClick();
   const std::wstring target = folder.path() + L" my clip .avi";
-  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
   road.ButtonStopRECClick();
-  EXPECT_EQ(L"status:生成录像文件:" + target, host.log.at(2));
+  EXPECT_EQ(L"status:生成录像文件:" + target, host.log.at(3));
   host.log.clear();
 
   // The with-sound target trims them; an empty name only moves the focus (the with-sound start
@@ -231,7 +259,7 @@ TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
 
 TEST_F(Road, StopWhileIdleOrAfterAFailureShowsNoBalloon) {
   road.ButtonStopRECClick();
-  ExpectLog({L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + folder.path() + L".avi", L"regions",
+  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + folder.path() + L".avi", L"regions",
              L"blink:off"});
   road.BtnSartRecClick();
   recorder.failed = true;
@@ -252,11 +280,13 @@ TEST_F(Road, TheToolWindowStopRestoresTheWindowAndMarksItselfInProgress) {
   road.StopFromToolWindow();
   EXPECT_TRUE(inProgressAtRestore);
   EXPECT_FALSE(road.StopInProgress());
-  ASSERT_FALSE(host.log.empty());
-  EXPECT_EQ(L"stop", host.log.front());
-  EXPECT_EQ(L"restore", host.log.back());
+  const std::wstring target = folder.path() + L"2.avi";
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
+             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"balloon:屏幕录像已保存为" + target,
+             L"restore", L"full-screen:off"});
+  EXPECT_FALSE(hotkeyRegistered);
 
-  // With sound the camera's own road stops: nothing here.
+  // With sound (an area recording's, which comes with the area window) nothing here.
   host.log.clear();
   host.sound = true;
   road.StopFromToolWindow();
@@ -273,7 +303,7 @@ TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
   road.BtnSartRecClick();
   EXPECT_TRUE(hintShown);
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
 }
 
@@ -282,8 +312,107 @@ TEST_F(Road, OptionsCommandOpensTheSoundlessDialogOnlyWithoutSound) {
   ExpectLog({L"options"});
   host.sound = true;
   road.BtnRectSetClick();
-  road.BtnSartRecClick();
   ExpectLog({});
+}
+
+// With sound: the player lets go, the host form and the defaults come first, the target is
+// built, the camera starts on it, and only a camera that runs minimises the window and blinks.
+// A stop through the window writes the status line at once; the balloon waits for the camera
+// to report the file saved, and a save that failed shows none.
+TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
+  host.sound = true;
+  for (bool saved : {false, true}) {
+    SCOPED_TRACE(saved ? "saved" : "not saved");
+    road.BtnSartRecClick();
+    const std::wstring target = folder.path() + L"2.avi";
+    ExpectLog({L"release-player", L"host-form", L"defaults", L"camera-start:" + target, L"current:" + target,
+               L"minimize", L"blink:on"});
+    EXPECT_TRUE(withSound);
+    EXPECT_FALSE(hotkeyRegistered) << "the camera's own stop keys serve";
+    ASSERT_TRUE(road.LastRecording());
+    EXPECT_TRUE(road.LastRecording()->withSound);
+
+    road.ButtonStopRECClick();
+    ExpectLog({L"playback-tab", L"camera-stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target,
+               L"regions", L"blink:off"});
+    road.RecordingEnded();
+    ExpectLog({L"schedule"});
+    camera.finishing = false;
+    camera.saved = saved;
+    road.RecordingEnded();
+    Log expected{L"blink:off", L"refresh:" + folder.path(), L"show"};
+    if (saved) expected.push_back(L"balloon:屏幕录像已保存为" + target);
+    ExpectLog(expected);
+    EXPECT_EQ(saved, road.SaveBalloonShown());
+    EXPECT_FALSE(road.Running());
+  }
+}
+
+// The camera stopped itself (a stop key, the auto-stop time, an error): its end still brings
+// the window back with the normal icon, and shows no balloon (no stop through the window).
+TEST_F(Road, WithSoundAnEndTheCameraReportsRestoresTheWindow) {
+  host.sound = true;
+  road.BtnSartRecClick();
+  host.log.clear();
+  camera.recording = false;
+  camera.saved = true;
+  road.RecordingEnded();
+  ExpectLog({L"schedule"});
+  camera.finishing = false;
+  road.RecordingEnded();
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show"});
+  EXPECT_FALSE(road.SaveBalloonShown());
+}
+
+// A target that cannot be built shows the start's message over the window as it was: nothing
+// minimised, nothing blinking, the camera not started.
+TEST_F(Road, WithSoundARefusedTargetChangesNothingButTheMessage) {
+  host.sound = true;
+  struct Case {
+    std::wstring path, name;
+    bool numbering;
+    Log messages;
+  };
+  const Case cases[] = {
+      {folder.path(), L"", false, {L"focus:name"}},
+      {folder.path() + L"bad|name", L"x", true, {L"message:请选择一个合法的文件夹名称", L"focus:path"}},
+      {L"rec", L"x", true, {L"message:磁盘不存在，请重选择一个路径。", L"focus:path"}},
+  };
+  for (const Case& c : cases) {
+    host.path = c.path;
+    host.name = c.name;
+    host.numbering = c.numbering;
+    road.BtnSartRecClick();
+    Log expected{L"release-player", L"host-form", L"defaults"};
+    expected.insert(expected.end(), c.messages.begin(), c.messages.end());
+    expected.push_back(L"message:请选择一个合法的文件夹名称");
+    ExpectLog(expected);
+    EXPECT_FALSE(road.Running());
+    EXPECT_FALSE(road.LastRecording());
+  }
+
+  // A camera that does not start: no minimise, no blink, no recording to report.
+  host.path = folder.path();
+  host.numbering = true;
+  camera.refuses = true;
+  road.BtnSartRecClick();
+  ExpectLog({L"release-player", L"host-form", L"defaults", L"camera-start:" + folder.path() + L"2.avi"});
+  EXPECT_FALSE(road.Running());
+}
+
+// While the camera records or saves, no start of either kind begins.
+TEST_F(Road, NoStartWhileTheCameraRecordsOrSaves) {
+  host.sound = true;
+  road.BtnSartRecClick();
+  for (bool recording : {true, false}) {
+    camera.recording = recording;
+    host.log.clear();
+    for (bool sound : {true, false}) {
+      host.sound = sound;
+      road.BtnSartRecClick();
+      ExpectLog({});
+    }
+  }
 }
 
 }  // namespace
