@@ -700,7 +700,7 @@ void TFrmMainWithSound::ScrCameraUpdate() {
   if (base::IsMainThread()) {
     Snapshot figures;
     figures.codec = camera.CompressorName;
-    figures.elapsed = camera.ElapsedTimeText;
+    figures.elapsed = camera.ElapsedTimeText();
     figures.loopRate = camera.LoopFrameRate;
     figures.captureRate = camera.CaptureFrameRate;
     figures.written = camera.FramesWritten;
@@ -712,7 +712,7 @@ void TFrmMainWithSound::ScrCameraUpdate() {
   // strings that keep their room, so nothing is allocated per frame).
   std::lock_guard<std::mutex> hold(snapshotLock_);
   snapshot_.codec = camera.CompressorName;
-  snapshot_.elapsed = camera.ElapsedTimeText;
+  snapshot_.elapsed = camera.ElapsedTimeText();
   snapshot_.loopRate = camera.LoopFrameRate;
   snapshot_.captureRate = camera.CaptureFrameRate;
   snapshot_.written = camera.FramesWritten;
