@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <cwctype>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -30,18 +29,6 @@ namespace {
 
 namespace id = app::id;
 
-int PassThroughIndex(scrcamNS::TScreenCamNS& camera) {
-  camera.RefreshCompressors();
-  auto upper = [](DWORD code) {
-    DWORD out = 0;
-    for (int i = 0; i < 4; ++i) out |= static_cast<DWORD>(std::towupper((code >> (8 * i)) & 0xFF)) << (8 * i);
-    return out;
-  };
-  for (int i = 0; i < camera.CompressorCount(); ++i)
-    if (upper(camera.Compressor(i).fccHandler) == upper(testsupport::kPassThroughFourCC)) return i;
-  return -1;
-}
-
 TEST(AreaRecordEndToEnd, WithoutAndWithSoundFromTheMainWindow) {
   const apptest::ScratchFolder kept(L"RECLUME_E2E_AREA_FOLDER");
   if (!kept.kept()) GTEST_SKIP() << "run by area_record.test.sh";
@@ -60,9 +47,7 @@ TEST(AreaRecordEndToEnd, WithoutAndWithSoundFromTheMainWindow) {
   if (testing::Test::HasFatalFailure()) return;
   scrcamNS::TScreenCamNS* recorder = form->ScreenCamNS();
   ASSERT_TRUE(recorder);
-  const int pass = PassThroughIndex(*recorder);
-  ASSERT_GE(pass, 0) << "the pass-through compressor is not listed";
-  recorder->SetCompressorIndex(pass);
+  ASSERT_TRUE(testapp::SelectPassThrough(*recorder)) << "the pass-through compressor is not listed";
   recorder->SetFrameRate(10);
   recorder->SetCaptureInterval(100);
 
