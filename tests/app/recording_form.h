@@ -42,4 +42,13 @@ inline bool SelectPassThrough(scrcamNS::TScreenCamNS& recorder) {
   return false;
 }
 
+// Esc pressed and released through the input queue (a registered stop key arrives as WM_HOTKEY).
+inline bool PressEscape() {
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return ::SendInput(2, keys, sizeof(INPUT)) == 2;
+}
+
 }  // namespace testapp
