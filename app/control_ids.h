@@ -169,4 +169,16 @@ inline constexpr int BtnStartUnstall = 3003;
 inline constexpr int BtnClose = 3004;
 inline constexpr int Label2 = 3005;
 
+// --- TFrmAreaSelect, the see-through area window (its controls sit on AreaPnlMain) ---
+inline constexpr int AreaPnlMain = 3201;
+inline constexpr int EdtLeft = 3202;
+inline constexpr int EdtTop = 3203;
+inline constexpr int EdtWidth = 3204;
+inline constexpr int EdtHeight = 3205;
+inline constexpr int BtnConfirm = 3206;
+inline constexpr int AreaBtnClose = 3207;
+
+// --- TFrmTool, the tool window beside a recorded area ---
+inline constexpr int ToolBtnStopRec = 3211;
+
 }  // namespace app::id

@@ -13,10 +13,12 @@
 #include <windowsx.h>
 
 #include "app/OmbrixUnit.h"
+#include "app/areaselect.h"
 #include "app/control_ids.h"
 #include "app/hotkeyset.h"
 #include "app/kv.h"
 #include "app/messages.h"
+#include "app/toolform.h"
 #include "app/withsound.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
@@ -607,6 +609,9 @@ void TFrmMain::OnCommand(int commandId, int code) {
       case id::BtnSartRec:
         BtnSartRecClick();
         break;
+      case id::BtnAreaScreenREC:
+        BtnAreaScreenRECClick();
+        break;
       case id::MnRectSet:
       case id::BtnRectSet:
         BtnRectSetClick();
@@ -799,6 +804,7 @@ void TFrmMain::FormDestroy() {
   base::GuardVoid("TFrmMain.FormDestroy stop", [&] {
     ButtonStopRECClick();
     StopRecordingForExit();
+    DestroyAreaWindows();
   });
   base::GuardVoid("TFrmMain.FormDestroy settings", [&] {
     trayData_.Remove();

@@ -38,6 +38,8 @@ namespace app {
 
 class TFrmMain;
 class TFrmMainWithSound;
+class TFrmAreaSelect;
+class TFrmTool;
 
 // The main window of a normal run (set by the program block), or nullptr.
 extern TFrmMain* FrmMain;
@@ -123,6 +125,13 @@ class TFrmMain : public base::Window {
   void BtnSartRecClick();
   void BtnRectSetClick();
   void BtnHotKeySetClick();
+  // The area record button, and the area window's confirm.
+  void BtnAreaScreenRECClick();
+  void StartAreaRecording();
+  // The area window (FrmAreaSelect) and the tool window (FrmTool), made on first use and kept
+  // until the main window goes; nullptr when one cannot be made.
+  TFrmAreaSelect* AreaSelectWindow();
+  TFrmTool* ToolWindow();
   // The recording road (the steps of a recording, with or without sound); nullptr before the
   // settings have created the sound-less recorder.
   RecordingRoad* Road() const { return road_.get(); }
@@ -294,6 +303,7 @@ class TFrmMain : public base::Window {
   void StopRecordingForExit();
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
+  void DestroyAreaWindows();
   friend class MainRoadHost;
   void BuildPlaybackTab(HWND tabs);
   void BuildWebPages(HWND tabs);
@@ -370,6 +380,9 @@ class TFrmMain : public base::Window {
   // The camera host form with the screen camera, and the camera as the road's recorder.
   std::unique_ptr<TFrmMainWithSound> withSound_;
   std::unique_ptr<RoadCamera> roadCamera_;
+  // The area and tool windows (main_recording.cpp).
+  std::unique_ptr<TFrmAreaSelect> areaSelect_;
+  std::unique_ptr<TFrmTool> tool_;
   // Declared last, so it is destroyed first: its destructor waits for a recording to end.
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
   // The web pop-up panel; closed and freed while the window is destroyed.

@@ -6,12 +6,14 @@
 
 #include <memory>
 
+#include "app/areaselect.h"
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/optdlgws.h"
 #include "app/soundless_recorder.h"
+#include "app/toolform.h"
 #include "app/withsound.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
@@ -99,6 +101,17 @@ class MainRoadHost : public RoadHost {
     form_.SetControlVisible(id::PnlScreen, false);
   }
   void SetFullScreenView(bool on) override { form_.SetFullScreenView(on); }
+  void ShowAreaWindow() override {
+    if (TFrmAreaSelect* area = form_.AreaSelectWindow()) area->ShowArea();
+  }
+  RECT AreaRect() override { return FrmAreaSelect ? FrmAreaSelect->Bounds() : RECT{}; }
+  HWND AreaWindow() override { return FrmAreaSelect ? FrmAreaSelect->hwnd() : nullptr; }
+  void ShowToolWindow(const RECT& area) override {
+    if (TFrmTool* tool = form_.ToolWindow()) tool->ShowBeside(area);
+  }
+  void HideToolWindow() override {
+    if (FrmTool) FrmTool->Hide();
+  }
 
  private:
   int Tag(int buttonId) const {
@@ -117,6 +130,10 @@ class MainRoadCamera : public RoadCamera {
   void CreateHostForm() override { form_.WithSoundForm(); }
   void ApplyDefaultAVOptions() override { app::ApplyDefaultAVOptions(form_.ScrCamera()); }
   void StartFullScreen(const std::wstring& path) override { form_.WithSoundForm().RecordFullScreen(path); }
+  void StartArea(const std::wstring& path, const RECT& area) override {
+    form_.WithSoundForm().RecordArea(
+        path, ScrCam::CaptureRect{area.left, area.top, area.right - area.left, area.bottom - area.top});
+  }
   void Stop() override {
     if (form_.HasWithSoundForm()) form_.ScrCamera().StopRecording();
   }
@@ -143,6 +160,36 @@ TFrmMainWithSound& TFrmMain::WithSoundForm() {
 
 ScrCam::TScreenCamera& TFrmMain::ScrCamera() { return WithSoundForm().ScrCamera(); }
 
+// The area and tool windows have no owner (a minimised owner would hide them while the main
+// window is minimised for the recording); they go with the main window.
+TFrmAreaSelect* TFrmMain::AreaSelectWindow() {
+  if (!areaSelect_) {
+    auto area = std::make_unique<TFrmAreaSelect>([this] { StartAreaRecording(); },
+                                                 [this] {
+                                                   if (road_) road_->AreaWindowClosed();
+                                                 });
+    if (!area->Create()) return nullptr;
+    areaSelect_ = std::move(area);
+    FrmAreaSelect = areaSelect_.get();
+  }
+  return areaSelect_.get();
+}
+
+TFrmTool* TFrmMain::ToolWindow() {
+  if (!tool_) {
+    auto tool = std::make_unique<TFrmTool>([this] { StopFromToolWindow(); });
+    if (!tool->Create()) return nullptr;
+    tool_ = std::move(tool);
+    FrmTool = tool_.get();
+  }
+  return tool_.get();
+}
+
+void TFrmMain::DestroyAreaWindows() {
+  areaSelect_.reset();
+  tool_.reset();
+}
+
 void TFrmMain::CreateRecordingRoad() {
   if (road_ || !screenCamNS_) return;
   roadHost_ = std::make_unique<MainRoadHost>(*this);
@@ -156,6 +203,15 @@ void TFrmMain::BtnSartRecClick() {
   // Every recording start ends a running split before its next frame.
   RaiseSplitCancel();
   if (road_) road_->BtnSartRecClick();
+}
+
+void TFrmMain::BtnAreaScreenRECClick() {
+  if (road_) road_->BtnAreaScreenRECClick();
+}
+
+void TFrmMain::StartAreaRecording() {
+  RaiseSplitCancel();
+  if (road_) road_->StartAreaRecording();
 }
 
 void TFrmMain::BtnRectSetClick() {

@@ -32,4 +32,9 @@ inline constexpr UINT WM_RECORDING_ENDED = WM_APP + 0x100;
 // wParam and lParam: unused (0). Nothing to free; the balloon's texts stay with the window.
 inline constexpr UINT WM_SHOW_PENDING_BALLOON = WM_APP + 0x101;
 
+// An edit of the area window was left for another control of that window: posted by the edit
+// to the area window once the focus has moved. wParam: the edit's control id. lParam: unused
+// (0). Nothing to free.
+inline constexpr UINT WM_AREA_EDIT_EXIT = WM_APP + 0x102;
+
 }  // namespace app

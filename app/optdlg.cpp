@@ -28,23 +28,6 @@ int Clamp(long long value, int low, int high) {
   return static_cast<int>(value < low ? low : value > high ? high : value);
 }
 
-// A whole number written in decimal (blanks around it allowed); false for anything else.
-bool ParseWholeNumber(const std::wstring& text, int& value) {
-  const std::wstring t = base::Trim(text);
-  size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) negative = t[i++] == L'-';
-  if (i == t.size()) return false;
-  long long v = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < L'0' || t[i] > L'9') return false;
-    v = v * 10 + (t[i] - L'0');
-    if (v > INT_MAX) return false;
-  }
-  value = static_cast<int>(negative ? -v : v);
-  return true;
-}
-
 class TOptionDlg : public ModalDialog {
  public:
   bool Build(HWND owner) {
@@ -187,6 +170,22 @@ class TOptionDlg : public ModalDialog {
 std::unique_ptr<TOptionDlg> gOptionDlg;
 
 }  // namespace
+
+bool ParseWholeNumber(const std::wstring& text, int& value) {
+  const std::wstring t = base::Trim(text);
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) negative = t[i++] == L'-';
+  if (i == t.size()) return false;
+  long long v = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < L'0' || t[i] > L'9') return false;
+    v = v * 10 + (t[i] - L'0');
+    if (v > INT_MAX) return false;
+  }
+  value = static_cast<int>(negative ? -v : v);
+  return true;
+}
 
 int IntervalToPosition(int intervalMs) {
   if (intervalMs < 1) intervalMs = 1;

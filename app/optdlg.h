@@ -11,6 +11,9 @@
 
 namespace app {
 
+// A whole number written in decimal (blanks around it allowed); false for anything else.
+bool ParseWholeNumber(const std::wstring& text, int& value);
+
 // The track bar scales: the record bar spans 1 ms (position 1) to 60000 ms (position 1000)
 // logarithmically, the playback bar 1 to 50 frames per second linearly (positions 1 to 1000),
 // the quality bar 0 to 100 for qualities 0 to 10000. Positions are clamped to the bars.

@@ -6,6 +6,8 @@
 // Every end of a recording, however it was stopped, comes back through RecordingEnded.
 #include "app/recording_road.h"
 
+#include <functional>
+
 #include "app/kv.h"
 #include "app/hotkeyset.h"
 #include "app/record_paths.h"
@@ -29,10 +31,10 @@ std::wstring RecordingRoad::GetRecordPath() {
     case RecordFolderCheck::Result::Ok:
       return check.folder;
     case RecordFolderCheck::Result::DriveMissing:
-      host_.Message(base::Format(StrDiskMissingFmt, check.drive));
+      Message(base::Format(StrDiskMissingFmt, check.drive));
       break;
     case RecordFolderCheck::Result::Invalid:
-      host_.Message(StrInvalidFolder);
+      Message(StrInvalidFolder);
       break;
   }
   host_.FocusPath();
@@ -45,7 +47,15 @@ std::wstring RecordingRoad::PathEditFolder() {
   return folder;
 }
 
-std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound) {
+void RecordingRoad::Message(const std::wstring& text) {
+  if (windowHiddenForArea_) {
+    windowHiddenForArea_ = false;
+    host_.ShowWindowAgain();
+  }
+  host_.Message(text);
+}
+
+std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wchar_t* emptyName) {
   RecordingRecord record;
   record.withSound = withSound;
   record.folder = GetRecordPath();
@@ -58,12 +68,11 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound) {
       case RecordName::Usable:
         break;
       case RecordName::Empty:
-        // The with-sound start says its own word about a target it could not build.
-        if (!withSound) host_.Message(kEnterScreenRecName);
+        if (emptyName) Message(emptyName);
         host_.FocusName();
         return std::nullopt;
       case RecordName::Invalid:
-        host_.Message(base::Format(kInvalidRecNameFmt, base::Trim(typed)));
+        Message(base::Format(kInvalidRecNameFmt, base::Trim(typed)));
         host_.FocusName();
         return std::nullopt;
     }
@@ -74,7 +83,8 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound) {
   return record;
 }
 
-std::optional<RecordingRecord> RecordingRoad::BuildTargetPath() { return NewRecord(true); }
+// The with-sound start says its own word about a target it could not build.
+std::optional<RecordingRecord> RecordingRoad::BuildTargetPath() { return NewRecord(true, nullptr); }
 
 void RecordingRoad::MinimizeForRecording() {
   host_.MinimizeApp();
@@ -95,42 +105,60 @@ void RecordingRoad::BtnSartRecClick() {
     if (Busy()) return;
 
     // 1. The target, before anything changes on the screen.
-    std::optional<RecordingRecord> record = NewRecord(false);
+    std::optional<RecordingRecord> record = NewRecord(false, kEnterScreenRecName);
     if (!record) return;
 
-    // 2. The stop key. A conflict opens the hotkey dialog; the recording starts all the same.
     recordWithSound_ = false;
-    hotkeyOurs_ = false;
-    switch (host_.RegisterStopHotkey(ComposeStopHotkey(HotkeyText1, HotkeyText2, HotkeyText3))) {
-      case RoadHost::HotkeyResult::Registered:
-        stopHotKeyRegistered_ = true;
-        hotkeyOurs_ = true;
-        break;
-      case RoadHost::HotkeyResult::Failed:
-        stopHotKeyRegistered_ = false;
-        ShowHotkeySettings(true, host_.Window());
-        break;
-      case RoadHost::HotkeyResult::Unavailable:
-        break;
-    }
-
-    // 3. The player lets go of the file it may hold, then the recorder; only a recording that
-    // really runs minimises the window and becomes the recording the stop reports.
-    host_.ClosePlayer();
-    host_.WaitForPlayer();
-    recorder_.StartFullScreen(host_.Window(), record->target);
-    if (!recorder_.Recording()) {
-      if (hotkeyOurs_) host_.UnregisterStopHotkey();
-      hotkeyOurs_ = false;
-      stopHotKeyRegistered_ = false;
-      return;
-    }
-    record_ = std::move(record);
-    running_ = true;
-    host_.SetCurrentFile(record_->folder, record_->fileName);
-    MinimizeForRecording();
-    host_.HideWindow();
+    StartSoundless(std::move(*record),
+                   [&](const std::wstring& target) { recorder_.StartFullScreen(host_.Window(), target); });
   });
+}
+
+bool RecordingRoad::StartSoundless(RecordingRecord record, const std::function<void(const std::wstring&)>& start) {
+  // 1. The stop key. A conflict opens the hotkey dialog; the recording starts all the same.
+  RegisterStopKey();
+  // 2. The player lets go of the file it may hold, then the recorder; only a recording that
+  // really runs minimises the window and becomes the recording the stop reports.
+  host_.ClosePlayer();
+  host_.WaitForPlayer();
+  start(record.target);
+  if (!recorder_.Recording()) {
+    ReleaseStopKey();
+    return false;
+  }
+  Begin(std::move(record));
+  host_.HideWindow();
+  return true;
+}
+
+void RecordingRoad::RegisterStopKey() {
+  hotkeyOurs_ = false;
+  switch (host_.RegisterStopHotkey(ComposeStopHotkey(HotkeyText1, HotkeyText2, HotkeyText3))) {
+    case RoadHost::HotkeyResult::Registered:
+      stopHotKeyRegistered_ = true;
+      hotkeyOurs_ = true;
+      break;
+    case RoadHost::HotkeyResult::Failed:
+      stopHotKeyRegistered_ = false;
+      ShowHotkeySettings(true, host_.Window());
+      break;
+    case RoadHost::HotkeyResult::Unavailable:
+      break;
+  }
+}
+
+void RecordingRoad::ReleaseStopKey() {
+  if (hotkeyOurs_) host_.UnregisterStopHotkey();
+  hotkeyOurs_ = false;
+  stopHotKeyRegistered_ = false;
+}
+
+void RecordingRoad::Begin(RecordingRecord record) {
+  record_ = std::move(record);
+  running_ = true;
+  balloonAfterSave_ = false;
+  host_.SetCurrentFile(record_->folder, record_->fileName);
+  MinimizeForRecording();
 }
 
 void RecordingRoad::StartFullScreenWithSound() {
@@ -148,12 +176,73 @@ void RecordingRoad::StartFullScreenWithSound() {
     // The camera's own stop keys serve: no stop key is registered for this recording.
     camera_.StartFullScreen(record->target);
     if (!camera_.Recording()) return;
-    record_ = std::move(record);
-    running_ = true;
-    balloonAfterSave_ = false;
-    host_.SetCurrentFile(record_->folder, record_->fileName);
-    MinimizeForRecording();
+    Begin(std::move(*record));
   });
+}
+
+void RecordingRoad::BtnAreaScreenRECClick() {
+  base::GuardVoid("BtnAreaScreenRECClick", [&] {
+    if (Busy()) return;
+    recordWithSound_ = host_.WithSound();
+    host_.HideWindow();
+    host_.ShowAreaWindow();
+  });
+}
+
+void RecordingRoad::AreaWindowClosed() {
+  base::GuardVoid("AreaWindowClosed", [&] { host_.ShowWindowAgain(); });
+}
+
+void RecordingRoad::StartAreaRecording() {
+  // Whatever ends the start early, the main window is not left hidden.
+  windowHiddenForArea_ = true;
+  struct Back {
+    RecordingRoad& road;
+    ~Back() {
+      if (road.windowHiddenForArea_) road.host_.ShowWindowAgain();
+      road.windowHiddenForArea_ = false;
+    }
+  } back{*this};
+  base::GuardVoid("StartAreaRecording", [&] {
+    if (Busy()) return;
+    const bool withSound = host_.WithSound();
+    recordWithSound_ = withSound;
+    // 1. The target, before anything changes on the screen; its messages show over the main
+    // window, which comes back for them.
+    std::optional<RecordingRecord> record = NewRecord(withSound, StrEnterRecName.c_str());
+    if (!record) return;
+    const RECT area = host_.AreaRect();
+    if (withSound) {
+      StartAreaWithSound(std::move(*record), area);
+      return;
+    }
+
+    // 2. The recorder over the area window's rectangle, read at every grab.
+    HWND areaWindow = host_.AreaWindow();
+    if (!StartSoundless(std::move(*record),
+                        [&](const std::wstring& target) { recorder_.StartArea(areaWindow, target); }))
+      return;
+    windowHiddenForArea_ = false;
+    host_.ShowToolWindow(area);
+  });
+}
+
+void RecordingRoad::StartAreaWithSound(RecordingRecord record, const RECT& area) {
+  host_.ReleasePlayer();
+  camera_.CreateHostForm();
+  camera_.ApplyDefaultAVOptions();
+  // The stop key goes to the camera's hotkey window, which stops the camera itself.
+  RegisterStopKey();
+  camera_.StartArea(record.target, area);
+  if (!camera_.Recording()) {
+    ReleaseStopKey();
+    Message(kEnterValidFilePath);
+    return;
+  }
+  Begin(std::move(record));
+  host_.HideWindow();
+  windowHiddenForArea_ = false;
+  host_.ShowToolWindow(area);
 }
 
 void RecordingRoad::ButtonStopRECClick() {
@@ -184,9 +273,8 @@ void RecordingRoad::ButtonStopRECClick() {
       host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
     RestoreAfterRecording(wasRecording);
     // A stop key registered for this recording is given back with it.
-    if (hotkeyOurs_) host_.UnregisterStopHotkey();
-    hotkeyOurs_ = false;
-    stopHotKeyRegistered_ = false;
+    ReleaseStopKey();
+    host_.HideToolWindow();
   });
 }
 
@@ -214,16 +302,26 @@ void RecordingRoad::StopRecordingAndRestore() {
 }
 
 void RecordingRoad::StopFromToolWindow() {
-  // The tool window stands beside an area recording; the area recording with sound comes
-  // with the area window.
-  if (host_.WithSound()) return;
   // Cleared however the stop ends: a stop key pressed meanwhile is not a second stop.
   stopInProgress_ = true;
   struct Clear {
     bool& flag;
     ~Clear() { flag = false; }
   } clear{stopInProgress_};
-  StopRecordingAndRestore();
+  // The recorder is the one the start chose, whatever the sound toggle shows now.
+  if (!recordWithSound_) {
+    StopRecordingAndRestore();
+    return;
+  }
+  // With sound the camera saves the file on its thread; its end (RecordingEnded) gives the
+  // stop key back and refreshes the list.
+  base::GuardVoid("StopFromToolWindow", [&] {
+    if (running_ && record_ && record_->withSound && camera_.Recording()) balloonAfterSave_ = true;
+    camera_.Stop();
+    host_.HideToolWindow();
+    host_.RestoreWindow();
+    host_.SetFullScreenView(false);
+  });
 }
 
 void RecordingRoad::RecordingEnded() {
@@ -236,9 +334,8 @@ void RecordingRoad::RecordingEnded() {
       return;
     }
     running_ = false;
-    if (hotkeyOurs_) host_.UnregisterStopHotkey();
-    hotkeyOurs_ = false;
-    stopHotKeyRegistered_ = false;
+    ReleaseStopKey();
+    host_.HideToolWindow();
     host_.SetBlinking(false);
     host_.RefreshRecordingList(PathEditFolder());
     host_.ShowWindowAgain();

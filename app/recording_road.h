@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,8 @@ class RoadRecorder {
   // Starts recording the work area of window's monitor into path, with the corner brackets
   // shown; does nothing while a recording runs or a previous one still finishes its file.
   virtual void StartFullScreen(HWND window, const std::wstring& path) = 0;
+  // Starts recording the window rectangle of area, read again at every grab, into path.
+  virtual void StartArea(HWND area, const std::wstring& path) = 0;
   // Asks the running recording to end; returns at once.
   virtual void Stop() = 0;
   // A recording runs.
@@ -51,6 +54,8 @@ class RoadCamera {
   // The host form records the whole monitor into path: its path edit, region type 4, the
   // settings push, its record button.
   virtual void StartFullScreen(const std::wstring& path) = 0;
+  // The host form records the fixed rectangle area (screen pixels) into path: region type 3.
+  virtual void StartArea(const std::wstring& path, const RECT& area) = 0;
   // Asks a running recording to end when the host form exists; returns at once.
   virtual void Stop() = 0;
   virtual bool Recording() = 0;
@@ -104,6 +109,13 @@ class RoadHost {
   // The playback tab in front, its video panel hidden.
   virtual void ShowPlaybackTab() = 0;
   virtual void SetFullScreenView(bool on) = 0;
+  // The area window (made on first use), shown in front; its outer rectangle and handle.
+  virtual void ShowAreaWindow() = 0;
+  virtual RECT AreaRect() = 0;
+  virtual HWND AreaWindow() = 0;
+  // The tool window (made on first use) beside area, and hidden again.
+  virtual void ShowToolWindow(const RECT& area) = 0;
+  virtual void HideToolWindow() = 0;
 };
 
 // One recording, as it was started.
@@ -120,6 +132,8 @@ inline constexpr const wchar_t* kEnterScreenRecName = L"请输入要屏幕录像
 inline constexpr const wchar_t* kInvalidRecNameFmt =
     L"录像名称“%s”不合法：名称中不能含有 \\ / : * ? \" < > | 等字符，也不能是 CON、NUL 等设备名。";
 inline constexpr const wchar_t* kSavedBalloonTitleFmt = L"屏幕录像已保存为%s";
+// The area recording with sound could not build its target.
+inline constexpr const wchar_t* kEnterValidFilePath = L"请输入合法文件路径";
 inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动消失，也可鼠标直接点击消失";
 
 class RecordingRoad {
@@ -131,6 +145,14 @@ class RecordingRoad {
   // recorder.
   void BtnSartRecClick();
   void StartFullScreenWithSound();
+  // The area record button: the main window hides and the area window is shown.
+  void BtnAreaScreenRECClick();
+  // The area window's confirm (it has hidden itself): records its rectangle, with sound or
+  // without, and shows the tool window beside it. A start that fails brings the main window
+  // back, with its message over it.
+  void StartAreaRecording();
+  // The area window was closed: the main window comes back.
+  void AreaWindowClosed();
   // The stop button, the tray icon's left click and the window's destruction.
   void ButtonStopRECClick();
   void RestoreAfterRecording(bool recordingWasRunning);
@@ -162,7 +184,20 @@ class RecordingRoad {
 
  private:
   // The record of a new recording from the path bar; none after its message.
-  std::optional<RecordingRecord> NewRecord(bool withSound);
+  // emptyName: the message for an empty typed name (nullptr: none).
+  std::optional<RecordingRecord> NewRecord(bool withSound, const wchar_t* emptyName);
+  // Registers the stop key for a recording about to start; a conflict opens the hotkey dialog.
+  void RegisterStopKey();
+  // Gives back a stop key registered for the current recording.
+  void ReleaseStopKey();
+  // The recording of record runs: it becomes the recording the stop reports, the window is
+  // minimised and the tray icon blinks.
+  void Begin(RecordingRecord record);
+  // The sound-less start of record: the stop key, the player let go, start(target); then, when
+  // the recorder runs, Begin and the main window hidden. False (the key given back) when not.
+  bool StartSoundless(RecordingRecord record, const std::function<void(const std::wstring&)>& start);
+  void StartAreaWithSound(RecordingRecord record, const RECT& area);
+  void Message(const std::wstring& text);
   void MinimizeForRecording();
   std::wstring PathEditFolder();
   bool Busy();
@@ -180,6 +215,9 @@ class RecordingRoad {
   bool stopInProgress_ = false;
   // A recording with sound was stopped through the window: its balloon waits for the save.
   bool balloonAfterSave_ = false;
+  // An area start is checking its target while the main window is hidden: a message brings
+  // the window back first, so it shows over it.
+  bool windowHiddenForArea_ = false;
 };
 
 }  // namespace app

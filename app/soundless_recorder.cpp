@@ -21,11 +21,20 @@ SoundlessRecorder::SoundlessRecorder(scrcamNS::TScreenCamNS& camera, HWND notify
 }
 
 void SoundlessRecorder::StartFullScreen(HWND window, const std::wstring& path) {
+  // The area is read now, while the window still stands where it is shown.
+  Start(scrcamNS::MakeWorkAreaSource(window), path);
+}
+
+void SoundlessRecorder::StartArea(HWND area, const std::wstring& path) {
+  // The area window's rectangle, read at every grab: the recording follows the window.
+  Start(scrcamNS::MakeWindowRectSource(area), path);
+}
+
+void SoundlessRecorder::Start(std::shared_ptr<scrcamNS::AreaSource> area, const std::wstring& path) {
   shared_->failed = false;
   camera_.SetShowFlashFrame(true);
   camera_.SetFollowAreaControl(true);
-  // The area is read now, while the window still stands where it is shown.
-  camera_.StartRecording(scrcamNS::MakeWorkAreaSource(window), path);
+  camera_.StartRecording(std::move(area), path);
 }
 
 void SoundlessRecorder::Stop() { camera_.StopRecording(); }

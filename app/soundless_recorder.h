@@ -21,6 +21,7 @@ class SoundlessRecorder : public RoadRecorder {
   SoundlessRecorder(scrcamNS::TScreenCamNS& camera, HWND notify, UINT endMessage);
 
   void StartFullScreen(HWND window, const std::wstring& path) override;
+  void StartArea(HWND area, const std::wstring& path) override;
   void Stop() override;
   bool Recording() override;
   bool Finishing() override;
@@ -30,6 +31,8 @@ class SoundlessRecorder : public RoadRecorder {
   scrcamNS::TScreenCamNS& camera() { return camera_; }
 
  private:
+  void Start(std::shared_ptr<scrcamNS::AreaSource> area, const std::wstring& path);
+
   scrcamNS::TScreenCamNS& camera_;
   // Shared with the event handlers, which run on the recording thread.
   struct Shared {

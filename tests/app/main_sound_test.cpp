@@ -100,13 +100,7 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
   const Case cases[] = {
       {"tray left click", [&] { ::SendMessageW(form().hwnd(), app::WM_TRAYICON, 0, WM_LBUTTONDOWN); }, true},
       {"stop key (Esc)",
-       [&] {
-         INPUT keys[2] = {};
-         keys[0].type = keys[1].type = INPUT_KEYBOARD;
-         keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-         ASSERT_EQ(2u, ::SendInput(2, keys, sizeof(INPUT)));
-       },
+       [&] { ASSERT_TRUE(testapp::PressEscape()); },
        false},
       {"the camera's own stop", [&] { camera().StopRecording(); }, false},
   };

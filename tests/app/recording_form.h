@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 
 #include "app/control_ids.h"
 #include "app/main_form.h"
+#include "tests/support/passthrough_codec.h"
 
 namespace testapp {
 
@@ -20,6 +22,33 @@ inline void PrepareRecordingForm(app::TFrmMain& form, const std::wstring& folder
   if (form.Button(app::id::BtnAutoSave)->tag() != numbering) form.BtnAutoSaveClick();
   if (form.Button(app::id::CbSound)->tag() != 0) form.ToggleSound();
   if (!typedName.empty()) form.SetControlText(app::id::EdtREC, typedName);
+}
+
+// Chooses the test's pass-through compressor (installed in this process) for the sound-less
+// recorder; false when the recorder does not list it.
+inline bool SelectPassThrough(scrcamNS::TScreenCamNS& recorder) {
+  auto upper = [](DWORD code) {
+    DWORD out = 0;
+    for (int i = 0; i < 4; ++i) out |= static_cast<DWORD>(std::towupper((code >> (8 * i)) & 0xFF)) << (8 * i);
+    return out;
+  };
+  recorder.RefreshCompressors();
+  for (int i = 0; i < recorder.CompressorCount(); ++i) {
+    if (upper(recorder.Compressor(i).fccHandler) == upper(testsupport::kPassThroughFourCC)) {
+      recorder.SetCompressorIndex(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Esc pressed and released through the input queue (a registered stop key arrives as WM_HOTKEY).
+inline bool PressEscape() {
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return ::SendInput(2, keys, sizeof(INPUT)) == 2;
 }
 
 }  // namespace testapp

@@ -63,6 +63,20 @@ struct HostDouble : app::RoadHost {
   void ReleasePlayer() override { log.push_back(L"release-player"); }
   void ShowPlaybackTab() override { log.push_back(L"playback-tab"); }
   void SetFullScreenView(bool on) override { log.push_back(on ? L"full-screen:on" : L"full-screen:off"); }
+  RECT area{100, 100, 500, 400};
+  bool toolShown = false;
+  void ShowAreaWindow() override { log.push_back(L"area:show"); }
+  RECT AreaRect() override { return area; }
+  HWND AreaWindow() override { return nullptr; }
+  void ShowToolWindow(const RECT& r) override {
+    toolShown = true;
+    log.push_back(L"tool:show@" + std::to_wstring(r.left) + L"," + std::to_wstring(r.top));
+  }
+  // Logged only while the tool window is shown: the stops of full-screen recordings hide none.
+  void HideToolWindow() override {
+    if (toolShown) log.push_back(L"tool:hide");
+    toolShown = false;
+  }
 };
 
 struct CameraDouble : app::RoadCamera {
@@ -73,6 +87,13 @@ struct CameraDouble : app::RoadCamera {
   void ApplyDefaultAVOptions() override { log.push_back(L"defaults"); }
   void StartFullScreen(const std::wstring& path) override {
     log.push_back(L"camera-start:" + path);
+    if (refuses) return;
+    recording = finishing = true;
+    saved = false;
+  }
+  void StartArea(const std::wstring& path, const RECT& r) override {
+    log.push_back(L"camera-area:" + path + L"@" + std::to_wstring(r.right - r.left) + L"x" +
+                  std::to_wstring(r.bottom - r.top));
     if (refuses) return;
     recording = finishing = true;
     saved = false;
@@ -92,6 +113,12 @@ struct RecorderDouble : app::RoadRecorder {
   explicit RecorderDouble(Log& l) : log(l) {}
   void StartFullScreen(HWND, const std::wstring& path) override {
     log.push_back(L"start:" + path);
+    if (refuses) return;
+    recording = finishing = true;
+    failed = false;
+  }
+  void StartArea(HWND, const std::wstring& path) override {
+    log.push_back(L"area-start:" + path);
     if (refuses) return;
     recording = finishing = true;
     failed = false;
@@ -286,11 +313,12 @@ TEST_F(Road, TheToolWindowStopRestoresTheWindowAndMarksItselfInProgress) {
              L"restore", L"full-screen:off"});
   EXPECT_FALSE(hotkeyRegistered);
 
-  // With sound (an area recording's, which comes with the area window) nothing here.
-  host.log.clear();
+  // The sound toggle switched on meanwhile: the stop still goes to the recorder the start
+  // chose.
   host.sound = true;
   road.StopFromToolWindow();
-  ExpectLog({});
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
+             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"restore", L"full-screen:off"});
 }
 
 TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
@@ -412,6 +440,130 @@ TEST_F(Road, NoStartWhileTheCameraRecordsOrSaves) {
       road.BtnSartRecClick();
       ExpectLog({});
     }
+  }
+}
+
+// The area road. The record button hides the window and shows the area window; the confirm
+// checks the target, registers the stop key and starts the recorder (or the camera) over the
+// area; only a recording that runs hides the window, blinks and shows the tool window beside
+// the area (the double's area is (100, 100)-(500, 400)).
+TEST_F(Road, AreaWithoutSoundRecordsTheAreaWindowAndTheToolWindowStops) {
+  road.BtnAreaScreenRECClick();
+  ExpectLog({L"hide", L"area:show"});
+  road.StartAreaRecording();
+  const std::wstring target = folder.path() + L"2.avi";
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"area-start:" + target, L"current:" + target, L"minimize",
+             L"blink:on", L"hide", L"tool:show@100,100"});
+  EXPECT_TRUE(hotkeyRegistered);
+  EXPECT_FALSE(withSound);
+
+  road.StopFromToolWindow();
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
+             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"balloon:屏幕录像已保存为" + target,
+             L"tool:hide", L"restore", L"full-screen:off"});
+  EXPECT_FALSE(hotkeyRegistered);
+  recorder.finishing = false;
+  road.RecordingEnded();
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show"});
+
+  // Closing the area window instead only brings the main window back.
+  road.BtnAreaScreenRECClick();
+  road.AreaWindowClosed();
+  ExpectLog({L"hide", L"area:show", L"show"});
+}
+
+// With sound the host form records the area's rectangle; its stop key is registered too. The
+// tool window's stop stops the camera and restores the window; the camera's end gives the key
+// back and shows the balloon once the file was saved.
+TEST_F(Road, AreaWithSoundRecordsTheRectangleThroughTheCamera) {
+  host.sound = true;
+  road.BtnAreaScreenRECClick();
+  EXPECT_TRUE(withSound);
+  road.StartAreaRecording();
+  const std::wstring target = folder.path() + L"2.avi";
+  ExpectLog({L"hide", L"area:show", L"release-player", L"host-form", L"defaults", L"register:Esc",
+             L"camera-area:" + target + L"@400x300", L"current:" + target, L"minimize", L"blink:on", L"hide",
+             L"tool:show@100,100"});
+  EXPECT_TRUE(hotkeyRegistered);
+  host.sound = false;  // the toggle switched off meanwhile: the camera is still the one stopped
+  road.StopFromToolWindow();
+  ExpectLog({L"camera-stop", L"tool:hide", L"restore", L"full-screen:off"});
+  EXPECT_FALSE(road.StopInProgress());
+  road.RecordingEnded();
+  ExpectLog({L"schedule"});
+  camera.finishing = false;
+  camera.saved = true;
+  road.RecordingEnded();
+  ExpectLog({L"unregister", L"blink:off", L"refresh:" + folder.path(), L"show", L"balloon:屏幕录像已保存为" + target});
+  EXPECT_FALSE(hotkeyRegistered);
+}
+
+// Every stop hides the tool window: the tray (the stop button's work), a stop key, and the end
+// of a recording with sound that the camera stopped itself.
+TEST_F(Road, EveryStopHidesTheToolWindow) {
+  struct Case {
+    const char* name;
+    bool sound;
+    std::function<void()> stop;
+  };
+  const Case cases[] = {
+      {"tray", false, [&] { road.ButtonStopRECClick(); }},
+      {"stop key", false, [&] { road.StopRecordingAndRestore(); }},
+      {"camera's own end", true,
+       [&] {
+         camera.recording = camera.finishing = false;
+         road.RecordingEnded();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.sound = c.sound;
+    road.StartAreaRecording();
+    ASSERT_TRUE(host.toolShown);
+    c.stop();
+    EXPECT_FALSE(host.toolShown);
+    recorder.recording = recorder.finishing = camera.recording = camera.finishing = false;
+    road.RecordingEnded();
+    host.log.clear();
+  }
+}
+
+// A start that fails brings the main window back before its message, so the message shows over
+// it; nothing is registered, blinking or shown beside the area.
+TEST_F(Road, AFailedAreaStartBringsTheWindowBack) {
+  struct Case {
+    const char* name;
+    bool sound;
+    std::wstring path, name_;
+    bool numbering, recorderRefuses;
+    Log expected;
+  };
+  const std::wstring target = folder.path() + L"2.avi";
+  std::vector<Case> cases;
+  for (bool sound : {false, true})
+    cases.push_back({"empty name", sound, folder.path(), L"  ", false, false,
+                     {L"show", L"message:请输入一个录像名称", L"focus:name"}});
+  if (!(::GetLogicalDrives() & (1u << (L'Q' - L'A'))))
+    cases.push_back({"missing drive", false, L"Q:\\rec\\", L"", true, false,
+                     {L"show", L"message:磁盘Q:不存在，请重选择一个路径。", L"focus:path"}});
+  cases.push_back({"recorder refuses", false, folder.path(), L"", true, true,
+                   {L"register:Esc", L"close-player", L"wait", L"area-start:" + target, L"unregister", L"show"}});
+  cases.push_back({"camera refuses", true, folder.path(), L"", true, true,
+                   {L"release-player", L"host-form", L"defaults", L"register:Esc",
+                    L"camera-area:" + target + L"@400x300", L"unregister", L"show", L"message:请输入合法文件路径"}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.sound = c.sound;
+    host.path = c.path;
+    host.name = c.name_;
+    host.numbering = c.numbering;
+    recorder.refuses = camera.refuses = c.recorderRefuses;
+    road.StartAreaRecording();
+    ExpectLog(c.expected);
+    EXPECT_FALSE(road.Running());
+    EXPECT_FALSE(road.LastRecording());
+    EXPECT_FALSE(hotkeyRegistered);
+    EXPECT_FALSE(host.toolShown);
   }
 }
 
