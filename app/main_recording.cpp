@@ -10,7 +10,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
-#include "app/optdlgws.h"
+#include "app/optdlg_ws.h"
 #include "app/soundless_recorder.h"
 #include "app/withsound.h"
 #include "base/barrier.h"
@@ -127,6 +127,7 @@ class MainRoadCamera : public RoadCamera {
   bool Recording() override { return form_.HasWithSoundForm() && form_.ScrCamera().Recording; }
   bool Finishing() override { return form_.HasWithSoundForm() && form_.ScrCamera().HasRecordThread(); }
   bool Saved() override { return ScrCam::MergeSucceeded.load(); }
+  void EditOptions(HWND owner) override { ShowAVOptions(form_.ScrCamera(), owner); }
 
  private:
   TFrmMain& form_;

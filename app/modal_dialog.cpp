@@ -3,6 +3,7 @@
 // before the dialog hides so the activation goes back to it.
 #include "app/modal_dialog.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/dispatch.h"
@@ -44,6 +45,22 @@ bool ModalDialog::CreateDialogWindow(const wchar_t* className, const std::wstrin
   spec.height = h;
   spec.parent = owner;
   return Create(cls, spec);
+}
+
+bool ModalDialog::CentreOn(HWND window) {
+  if (!hwnd() || !window || !::IsWindowVisible(window) || ::IsIconic(window)) return false;
+  RECT over{}, own{};
+  if (!::GetWindowRect(window, &over) || !::GetWindowRect(hwnd(), &own)) return false;
+  const int w = own.right - own.left, h = own.bottom - own.top;
+  int x = over.left + (over.right - over.left - w) / 2;
+  int y = over.top + (over.bottom - over.top - h) / 2;
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
+  }
+  return ::SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
 }
 
 HWND ModalDialog::AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,

@@ -31,6 +31,9 @@ class ModalDialog : public base::Window {
   // the dialog font; false when it could not be made.
   bool CreateDialogWindow(const wchar_t* className, const std::wstring& caption, int width, int height,
                           HWND owner, const wchar_t* fontFace = L"Tahoma", int fontHeight = -12);
+  // Moves the dialog so it is centred on window (kept inside that monitor's work area); false,
+  // and nothing moves, when window is missing, hidden or minimised.
+  bool CentreOn(HWND window);
   // Adds a child control with the dialog font.
   HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                   DWORD exStyle = 0);

@@ -10,6 +10,7 @@
 #include <climits>
 #include <memory>
 
+#include "app/binding.h"
 #include "app/dialog_ids.h"
 #include "app/kv.h"
 #include "app/modal_dialog.h"
@@ -151,12 +152,7 @@ class TOptionDlg : public ModalDialog {
   // False (and the dialog stays open) when the key-frame period is not a whole number >= 0.
   bool Store() {
     int keyFrames = 0;
-    if (!ParseWholeNumber(ItemText(id::EditKeyFrames), keyFrames) || keyFrames < 0) {
-      base::ShowMessage(hwnd(), StrEnterInteger.empty() ? std::wstring(L"请输入一个整数") : StrEnterInteger,
-                        L"屏幕录像", MB_OK);
-      ::SetFocus(Item(id::EditKeyFrames));
-      return false;
-    }
+    if (!ReadKeyFramePeriod(hwnd(), Item(id::EditKeyFrames), keyFrames)) return false;
     if (!target_) return true;
     target_->SetCompressorIndex(SelectedCompressor());
     target_->SetQuality(PositionToQuality(Position(id::TrackBarQuality)));
@@ -187,6 +183,18 @@ class TOptionDlg : public ModalDialog {
 std::unique_ptr<TOptionDlg> gOptionDlg;
 
 }  // namespace
+
+bool ReadKeyFramePeriod(HWND dialog, HWND edit, int& frames) {
+  int value = 0;
+  if (!ParseWholeNumber(EditText(edit), value) || value < 0) {
+    base::ShowMessage(dialog, StrEnterInteger.empty() ? std::wstring(L"请输入一个整数") : StrEnterInteger, L"屏幕录像",
+                      MB_OK);
+    ::SetFocus(edit);
+    return false;
+  }
+  frames = value;
+  return true;
+}
 
 int IntervalToPosition(int intervalMs) {
   if (intervalMs < 1) intervalMs = 1;

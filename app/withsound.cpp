@@ -22,6 +22,7 @@
 #include "app/binding.h"
 #include "app/dialog_ids.h"
 #include "app/main_form.h"
+#include "app/optdlg_ws.h"
 #include "app/settings.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
@@ -654,7 +655,7 @@ void TFrmMainWithSound::ExitButClick() {
 }
 
 // The audio/video options and the filter effects dialogs come with their own forms.
-void TFrmMainWithSound::AudVidOptButClick() {}
+void TFrmMainWithSound::AudVidOptButClick() { ShowAVOptions(ScrCamera(), hwnd()); }
 void TFrmMainWithSound::FilterEffectsButClick() {}
 
 void TFrmMainWithSound::BitBtn1Click() {
@@ -684,6 +685,11 @@ void TFrmMainWithSound::BitBtn1Click() {
 
 HWND TFrmMainWithSound::MainWindow() const { return mainForm_ ? mainForm_->hwnd() : nullptr; }
 
+HWND CameraDialogCentre(HWND owner) {
+  HWND main = FrmMainWithSound ? FrmMainWithSound->MainWindow() : nullptr;
+  return main && ::IsWindowVisible(main) && !::IsIconic(main) ? main : owner;
+}
+
 void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
   OnMain([errorMessage](TFrmMainWithSound& form) {
     // Over the main window while it is on the screen; a minimised or hidden one would hide
@@ -700,7 +706,7 @@ void TFrmMainWithSound::ScrCameraUpdate() {
   if (base::IsMainThread()) {
     Snapshot figures;
     figures.codec = camera.CompressorName;
-    figures.elapsed = camera.ElapsedTimeText;
+    figures.elapsed = camera.ElapsedTimeText();
     figures.loopRate = camera.LoopFrameRate;
     figures.captureRate = camera.CaptureFrameRate;
     figures.written = camera.FramesWritten;
@@ -712,7 +718,7 @@ void TFrmMainWithSound::ScrCameraUpdate() {
   // strings that keep their room, so nothing is allocated per frame).
   std::lock_guard<std::mutex> hold(snapshotLock_);
   snapshot_.codec = camera.CompressorName;
-  snapshot_.elapsed = camera.ElapsedTimeText;
+  snapshot_.elapsed = camera.ElapsedTimeText();
   snapshot_.loopRate = camera.LoopFrameRate;
   snapshot_.captureRate = camera.CaptureFrameRate;
   snapshot_.written = camera.FramesWritten;
