@@ -21,6 +21,7 @@
 
 #include "app/binding.h"
 #include "app/dialog_ids.h"
+#include "app/filtereffects.h"
 #include "app/main_form.h"
 #include "app/optdlg_ws.h"
 #include "app/settings.h"
@@ -656,7 +657,7 @@ void TFrmMainWithSound::ExitButClick() {
 
 // The audio/video options and the filter effects dialogs come with their own forms.
 void TFrmMainWithSound::AudVidOptButClick() { ShowAVOptions(ScrCamera(), hwnd()); }
-void TFrmMainWithSound::FilterEffectsButClick() {}
+void TFrmMainWithSound::FilterEffectsButClick() { ShowFilterEffects(ScrCamera(), hwnd()); }
 
 void TFrmMainWithSound::BitBtn1Click() {
   base::GuardVoid("TFrmMainWithSound.BitBtn1Click", [&] {
