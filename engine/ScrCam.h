@@ -172,7 +172,7 @@ class FrameCapturer {
   friend class TScreenCamera;
   std::unique_ptr<engine::ScreenGrab> grab_;
   std::unique_ptr<engine::TEffects> effects_;
-  engine::TBitmap work_, source_;
+  engine::TBitmap work_, turned_;
   engine::PackedFrame frame_;
   Allocator allocate_;
   engine::TPixelFormat pinnedColors_ = engine::TPixelFormat::pf32bit;

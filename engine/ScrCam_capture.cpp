@@ -136,12 +136,13 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
     ::BitBlt(work.DC(), 0, 0, width, height, grab, 0, 0, kPlainCopy);
     ::GdiFlush();
   };
-  auto storeWork = [&] {
+  auto storeResult = [&](engine::TBitmap& result) {
     // What a quarter turn leaves uncovered in the frame is black.
-    if (work.Width() < width || work.Height() < height) ::PatBlt(grab, 0, 0, width, height, BLACKNESS);
-    ::BitBlt(grab, 0, 0, std::min(width, work.Width()), std::min(height, work.Height()), work.DC(), 0, 0,
+    if (result.Width() < width || result.Height() < height) ::PatBlt(grab, 0, 0, width, height, BLACKNESS);
+    ::BitBlt(grab, 0, 0, std::min(width, result.Width()), std::min(height, result.Height()), result.DC(), 0, 0,
              kPlainCopy);
   };
+  auto storeWork = [&] { storeResult(work); };
   fx.SetPixelSize(colors);
   if (colourEffects) {
     loadWork();
@@ -169,27 +170,27 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
   }
   if (UseRotateImage) {
     loadWork();
-    engine::TBitmap& source = capturer.source_;
-    source.Assign(work);
-    source.SetPixelFormat(colors);
+    // The turn lands in a bitmap of its own, so neither bitmap changes its shape from frame to
+    // frame and both keep their storage for the whole recording.
+    engine::TBitmap& turned = capturer.turned_;
     switch (EffectScreenRotate) {
       case TScreenRotate::R90D:
-        fx.Rotate(source, work, std::numbers::pi / 2);
+        fx.Rotate(work, turned, std::numbers::pi / 2);
         break;
       case TScreenRotate::R180D:
-        fx.Rotate180(source, work);
+        fx.Rotate180(work, turned);
         break;
       case TScreenRotate::R270D:
-        fx.Rotate(source, work, 3 * std::numbers::pi / 2);
+        fx.Rotate(work, turned, 3 * std::numbers::pi / 2);
         break;
       case TScreenRotate::Mirror0D:
-        fx.MirrorHorizontal(source, work);
+        fx.MirrorHorizontal(work, turned);
         break;
       case TScreenRotate::Mirror180D:
-        fx.FlipVertical(source, work);
+        fx.FlipVertical(work, turned);
         break;
     }
-    storeWork();
+    storeResult(turned);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "engine/screen_grab.h"
 #include "tests/engine/scrcamNS_support.h"
 #include "tests/support/doubles.h"
+#include "tests/support/object_counters.h"
 #include "tests/support/pattern_window.h"
 
 namespace {
@@ -331,6 +332,30 @@ TEST_F(ScrCamCapture, ThePackerFailureStopsOnlyARecording) {
   capturer_.SetAllocator(engine::AllocPackedFrame);
   EXPECT_NE(Capture(1, nullptr), nullptr);
   EXPECT_FALSE(ScrCam::CaptureFailed.load());
+}
+
+// A recording calls CaptureFrame once per frame with the same capturer: once the first frames
+// have set its bitmaps up, the effects and turns make nothing more.
+TEST_F(ScrCamCapture, EffectsAndTurnsMakeNothingAfterTheFirstFrames) {
+  using ScrCam::TScreenRotate;
+  cam_.UseNoise = true;
+  cam_.EffectNoise = 30;
+  cam_.UseSaturation = true;
+  cam_.EffectSaturation = 100;
+  cam_.UseRotateImage = true;
+  for (TScreenRotate rotate : {TScreenRotate::R90D, TScreenRotate::R270D, TScreenRotate::Mirror0D}) {
+    cam_.EffectScreenRotate = rotate;
+    FrameCapturer capturer;
+    auto capture = [&] { return cam_.CaptureFrame(capturer, 1, nullptr, kArea.left, kArea.top, kW, kH, 0); };
+    for (int i = 0; i < 3; ++i) ASSERT_NE(capture(), nullptr);
+    testsupport::ObjectCounters counters;
+    ASSERT_TRUE(counters.ok());
+    for (int i = 0; i < 10; ++i) ASSERT_NE(capture(), nullptr);
+    const testsupport::ObjectCounts made = testsupport::ObjectCounters::Now();
+    EXPECT_EQ(made.total(), 0) << "rotation " << static_cast<int>(rotate) << ": " << made.dcs << " DCs, "
+                               << made.gdiObjects << " GDI objects, " << made.globals << " global blocks, "
+                               << made.heap << " heap blocks";
+  }
 }
 
 TEST(ScrCamElapsed, SplitsAsTheDisplayShowsIt) {
