@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <iterator>
-#include <map>
 #include <memory>
 
 #include "app/binding.h"
@@ -107,7 +106,7 @@ class TfrmFilterEffects : public ModalDialog {
       // Wine places the thumb anew only when the position changes: through the minimum to 0.
       ::SendMessageW(Item(b.id), TBM_SETPOS, TRUE, b.low);
       ::SendMessageW(Item(b.id), TBM_SETPOS, TRUE, 0);
-      seen_[b.id] = 0;
+      WatchTrackBar(b.id);
     }
     return true;
   }
@@ -135,20 +134,9 @@ class TfrmFilterEffects : public ModalDialog {
     if (controlId == id::OkBtn) return EndModal(IDOK);
   }
 
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_HSCROLL && lp) {
-      // A bar's handler runs when its position changed since the handler last saw it.
-      HWND control = reinterpret_cast<HWND>(lp);
-      const int barId = ::GetDlgCtrlID(control);
-      const int position = TrackPosition(control);
-      auto seen = seen_.find(barId);
-      if (seen == seen_.end() || seen->second == position) return 0;
-      seen->second = position;
-      for (const Bar& b : kBars)
-        if (b.id == barId && camera_) TrackBarChange(b, position);
-      return 0;
-    }
-    return ModalDialog::OnMessage(msg, wp, lp);
+  void OnTrackBarChange(int barId, int position) override {
+    for (const Bar& b : kBars)
+      if (b.id == barId && camera_) TrackBarChange(b, position);
   }
 
  private:
@@ -192,7 +180,6 @@ class TfrmFilterEffects : public ModalDialog {
 
   Camera* camera_ = nullptr;
   HWND owner_ = nullptr;
-  std::map<int, int> seen_;  // the bar positions the handlers last saw
   int handlerRuns_ = 0;
 };
 
@@ -204,15 +191,10 @@ int ShowFilterEffects(ScrCam::TScreenCamera& camera, HWND owner) {
   return base::Guard(
       "ShowFilterEffects",
       [&] {
-        if (!frmFilterEffects || !frmFilterEffects->hwnd()) {
-          INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-          ::InitCommonControlsEx(&controls);
-          auto form = std::make_unique<TfrmFilterEffects>();
-          if (!form->Build(owner)) return IDCANCEL;
-          frmFilterEffects = std::move(form);
-        }
-        frmFilterEffects->SetCamera(camera);
-        return frmFilterEffects->Show(owner);
+        TfrmFilterEffects* form = DialogOnFirstUse(frmFilterEffects, owner);
+        if (!form) return IDCANCEL;
+        form->SetCamera(camera);
+        return form->Show(owner);
       },
       IDCANCEL);
 }

@@ -3,6 +3,8 @@
 // before the dialog hides so the activation goes back to it.
 #include "app/modal_dialog.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -119,6 +121,10 @@ void ModalDialog::EndModal(int result) {
   if (hwnd()) ::PostMessageW(hwnd(), WM_NULL, 0, 0);
 }
 
+void ModalDialog::WatchTrackBar(int id) {
+  trackSeen_[id] = static_cast<int>(::SendMessageW(Item(id), TBM_GETPOS, 0, 0));
+}
+
 void ModalDialog::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return;
   if (id == IDOK || id == IDCANCEL) EndModal(id);
@@ -129,6 +135,17 @@ LRESULT ModalDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
       return 0;
+    case WM_HSCROLL: {
+      HWND bar = reinterpret_cast<HWND>(lp);
+      auto seen = bar ? trackSeen_.find(::GetDlgCtrlID(bar)) : trackSeen_.end();
+      if (seen == trackSeen_.end()) return Default(msg, wp, lp);
+      const int position = static_cast<int>(::SendMessageW(bar, TBM_GETPOS, 0, 0));
+      if (position != seen->second) {
+        seen->second = position;
+        OnTrackBarChange(seen->first, position);
+      }
+      return 0;
+    }
     case WM_ERASEBKGND:
       if (background_) {
         RECT r{};

@@ -232,14 +232,8 @@ int EditCameraOptions(CameraOptionsTarget& target, HWND owner) {
       "EditCameraOptions",
       [&] {
         // Made again when its window went with its owner.
-        if (!gOptionDlg || !gOptionDlg->hwnd()) {
-          INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-          ::InitCommonControlsEx(&controls);
-          auto dialog = std::make_unique<TOptionDlg>();
-          if (!dialog->Build(owner)) return IDCANCEL;
-          gOptionDlg = std::move(dialog);
-        }
-        return gOptionDlg->Edit(target, owner);
+        TOptionDlg* dialog = DialogOnFirstUse(gOptionDlg, owner);
+        return dialog ? dialog->Edit(target, owner) : IDCANCEL;
       },
       IDCANCEL);
 }

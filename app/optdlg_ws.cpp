@@ -8,7 +8,6 @@
 
 #include <commctrl.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,7 +95,7 @@ class TfrmOption : public ModalDialog {
     ::SendMessageW(Item(id::OptWsTrackBarRecord), TBM_SETPOS, TRUE, 2);
     ::SendMessageW(Item(id::OptWsTrackBarPlayback), TBM_SETPOS, TRUE, 1000);
     for (int bar : {id::VideoQuality, id::AudioVolume, id::OptWsTrackBarRecord, id::OptWsTrackBarPlayback})
-      seen_[bar] = TrackPosition(Item(bar));
+      WatchTrackBar(bar);
     ::SendMessageW(Item(id::AudioRecord), BM_SETCHECK, BST_CHECKED, 0);
     ::SendMessageW(Item(id::AutoMode), BM_SETCHECK, BST_CHECKED, 0);
     for (int control : {id::OptWsLabel9, id::AudioFormat, id::OptWsLabel11, id::AudioInput, id::OptWsLabel10,
@@ -144,20 +143,8 @@ class TfrmOption : public ModalDialog {
     }
   }
 
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_HSCROLL && lp) {
-      // A bar's handler runs when its position changed since the handler last saw it (a drag
-      // sends several notifications, the end of one the same position again).
-      HWND bar = reinterpret_cast<HWND>(lp);
-      const int barId = ::GetDlgCtrlID(bar);
-      const int position = TrackPosition(bar);
-      auto seen = seen_.find(barId);
-      if (seen == seen_.end() || seen->second == position) return 0;
-      seen->second = position;
-      if (camera_) TrackBarChange(barId);
-      return 0;
-    }
-    return ModalDialog::OnMessage(msg, wp, lp);
+  void OnTrackBarChange(int barId, int) override {
+    if (camera_) TrackBarChange(barId);
   }
 
  private:
@@ -309,25 +296,14 @@ class TfrmOption : public ModalDialog {
   ScrCam::TScreenCamera* camera_ = nullptr;
   HWND owner_ = nullptr;
   FlatButton confirm_, close_;
-  std::map<int, int> seen_;  // the bar positions the handlers last saw
   int quiet_ = 0;            // > 0 while the volume bar is set from the mixer
   bool volumeWritable_ = false;
 };
 
 std::unique_ptr<TfrmOption> frmOption;
 
-// frmOption, made (owned by owner) when missing or gone with its owner's window; null when it
-// could not be made.
-TfrmOption* OptionForm(HWND owner) {
-  if (!frmOption || !frmOption->hwnd()) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    auto form = std::make_unique<TfrmOption>();
-    if (!form->Build(owner)) return nullptr;
-    frmOption = std::move(form);
-  }
-  return frmOption.get();
-}
+// frmOption, made (owned by owner) when missing or gone with its owner's window.
+TfrmOption* OptionForm(HWND owner) { return DialogOnFirstUse(frmOption, owner); }
 
 HWND HostWindow() { return FrmMainWithSound ? FrmMainWithSound->hwnd() : nullptr; }
 
