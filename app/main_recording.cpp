@@ -116,16 +116,13 @@ class MainRoadCamera : public RoadCamera {
 
   void CreateHostForm() override { form_.WithSoundForm(); }
   void ApplyDefaultAVOptions() override { app::ApplyDefaultAVOptions(form_.ScrCamera()); }
-  void StartFullScreen(const std::wstring& path) override {
-    // What Saved() reads afterwards is this recording's: an earlier save does not count.
-    ScrCam::MergeSucceeded = false;
-    form_.WithSoundForm().RecordFullScreen(path);
-  }
+  void StartFullScreen(const std::wstring& path) override { form_.WithSoundForm().RecordFullScreen(path); }
   void Stop() override {
     if (form_.HasWithSoundForm()) form_.ScrCamera().StopRecording();
   }
   bool Recording() override { return form_.HasWithSoundForm() && form_.ScrCamera().Recording; }
   bool Finishing() override { return form_.HasWithSoundForm() && form_.ScrCamera().HasRecordThread(); }
+  // Cleared by the record thread as it starts, set once the target is saved.
   bool Saved() override { return ScrCam::MergeSucceeded.load(); }
   void EditOptions(HWND owner) override { ShowAVOptions(form_.ScrCamera(), owner); }
 

@@ -704,26 +704,21 @@ void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
 
 void TFrmMainWithSound::ScrCameraUpdate() {
   ScrCam::TScreenCamera& camera = ScrCamera();
+  Snapshot figures;
+  figures.loopRate = camera.LoopFrameRate;
+  figures.captureRate = camera.CaptureFrameRate;
+  figures.written = camera.FramesWritten;
+  figures.dropped = camera.FramesDropped;
   if (base::IsMainThread()) {
-    Snapshot figures;
-    figures.codec = camera.CompressorName;
-    figures.elapsed = camera.ElapsedTimeText();
-    figures.loopRate = camera.LoopFrameRate;
-    figures.captureRate = camera.CaptureFrameRate;
-    figures.written = camera.FramesWritten;
-    figures.dropped = camera.FramesDropped;
     base::GuardVoid("TFrmMainWithSound.ScrCameraUpdate", [&] { ApplyStatistics(figures); });
     return;
   }
-  // The texts are the record thread's while it records: copied here, on that thread (into
-  // strings that keep their room, so nothing is allocated per frame).
+  // The record thread's figures wait for the form's timer; the texts are read there.
   std::lock_guard<std::mutex> hold(snapshotLock_);
-  snapshot_.codec = camera.CompressorName;
-  snapshot_.elapsed = camera.ElapsedTimeText();
-  snapshot_.loopRate = camera.LoopFrameRate;
-  snapshot_.captureRate = camera.CaptureFrameRate;
-  snapshot_.written = camera.FramesWritten;
-  snapshot_.dropped = camera.FramesDropped;
+  snapshot_.loopRate = figures.loopRate;
+  snapshot_.captureRate = figures.captureRate;
+  snapshot_.written = figures.written;
+  snapshot_.dropped = figures.dropped;
   snapshot_.statsDirty = true;
   StartSnapshotTimer();
 }
@@ -737,10 +732,11 @@ void TFrmMainWithSound::StartSnapshotTimer() {
   base::PostToMain([wnd] { ::SetTimer(wnd, kSnapshotTimer, kSnapshotMs, nullptr); });
 }
 
+// Main thread: the compressor's name is the main thread's, the elapsed time any thread's.
 void TFrmMainWithSound::ApplyStatistics(const Snapshot& figures) {
   auto set = [&](int labelId, const std::wstring& text) { ::SetWindowTextW(Item(labelId), text.c_str()); };
-  set(id::VideoCodecValue, figures.codec);
-  set(id::ElapsedTimeValue, figures.elapsed);
+  set(id::VideoCodecValue, ScrCamera().CompressorName);
+  set(id::ElapsedTimeValue, ScrCamera().ElapsedTimeText());
   set(id::RealCapturingValue, base::Format(L"%.2f", figures.loopRate));
   set(id::CurrentCapturedValue, base::Format(L"%.2f", figures.captureRate));
   set(id::FramesCapturedValue, base::Format(L"%d", figures.written));

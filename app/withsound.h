@@ -167,7 +167,6 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   // The figures and preview the record thread leaves for the timer.
   struct Snapshot {
     bool statsDirty = false;
-    std::wstring codec, elapsed;
     double loopRate = 0, captureRate = 0;
     int written = 0, dropped = 0;
     bool previewDirty = false;

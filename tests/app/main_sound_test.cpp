@@ -1,7 +1,7 @@
 // Recordings with sound from the real main window (this process, the session's display): the
 // record button goes through the camera host form, a refused target changes nothing but the
-// message, and every end of a recording, a stop key's included, brings the window back with
-// the normal icon.
+// message, every end of a recording, a stop key's included, saves it and brings the window
+// back with the normal icon, and closing the window waits for the save.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -39,9 +39,12 @@ class MainSoundRecording : public testing::Test {
     if (HasFatalFailure()) return;
     form_->ToggleSound();
     ASSERT_TRUE(app::RecordWithSound.load());
-    // Short recordings of few frames.
+    // Short recordings of few frames. The options' defaults are written once per run, and this
+    // process makes a main window per test: each camera gets them as the first of a run would.
     form_->ScrCamera().SetRecord_MSPF(100);
     form_->ScrCamera().SetPlayBack_FPS(10);
+    app::AVOptionDefaults firstOfARun;
+    firstOfARun.Apply(form_->ScrCamera());
   }
   void TearDown() override {
     form_.reset();
@@ -119,7 +122,7 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
     EXPECT_TRUE(::IsIconic(form().hwnd()));
     EXPECT_TRUE(Blinking());
     EXPECT_TRUE(app::RunAVOptionDefaults().Applied()) << "the options' defaults come before the first start";
-    base::PumpUntil([] { return false; }, 500);
+    ASSERT_TRUE(base::PumpUntil([&] { return camera().FramesWritten >= 2; }, 20000)) << "no frames written";
     c.press();
     ASSERT_TRUE(WaitForTheEnd());
     ExpectWindowBack();
@@ -128,8 +131,12 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
       EXPECT_EQ(L"自动生成录像文件 : " + target, form().Status());
     }
     form().SetStatus(L"");
-    // The stand-in record thread writes no file; a recording that was saved is numbered on.
-    if (!apptest::FileExists(target)) --made;
+    EXPECT_TRUE(apptest::FileExists(target)) << "each end saves its recording";
+    // The first stop through the window names the saved file in its balloon.
+    if (c.throughTheWindow) {
+      ASSERT_TRUE(base::ActiveBalloon());
+      EXPECT_EQ(L"屏幕录像已保存为" + target, base::ActiveBalloon()->Title());
+    }
   }
 }
 
@@ -137,12 +144,14 @@ TEST_F(MainSoundRecording, EveryEndBringsTheWindowBack) {
 // once the camera's thread, which saves the file, has gone.
 TEST_F(MainSoundRecording, ClosingTheWindowWaitsForTheSave) {
   ASSERT_TRUE(Start());
-  base::PumpUntil([] { return false; }, 500);
+  ASSERT_TRUE(base::PumpUntil([&] { return camera().FramesWritten >= 2; }, 20000)) << "no frames written";
+  const std::wstring target = records_.path() + L"1.avi";
   ::SendMessageW(form().hwnd(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(::IsWindow(form().hwnd()));
   EXPECT_FALSE(camera().Recording);
   EXPECT_FALSE(camera().HasRecordThread()) << "the close returned before the recording was saved";
   EXPECT_EQ(ScrCam::kStopUser, ScrCam::StopStatus.load()) << "a user stop, which saves the file";
+  EXPECT_TRUE(apptest::FileExists(target));
 }
 
 }  // namespace

@@ -306,11 +306,70 @@ TEST(ScrCamQueries, AudioFormats) {
   }
 }
 
+
 // Entry of Compressors listed for the FOURCC, or -1.
 int EntryOf(const TScreenCamera& cam, DWORD fourcc) {
   for (int i = 0; i < cam.CompressorCount; ++i)
     if (engine::SameFourCC(cam.Compressors[i].fccHandler, fourcc)) return i;
   return -1;
+}
+
+// The machine's own compressors: MS-RLE takes only 8-bit frames, the MS Video 1 driver 8 and
+// 32 bits; Cinepak only decompresses.
+TEST(ScrCamQueries, CompressorsAsTheMachineHasThem) {
+  OneMonitor monitors;
+  ScrCam::ScopedMonitorLister scoped(monitors);
+  TScreenCamera cam;
+  struct Case {
+    engine::TPixelFormat colors;
+    bool mrle, msvc;
+  };
+  for (const Case& c : {Case{engine::TPixelFormat::pf8bit, true, true}, Case{engine::TPixelFormat::pf32bit, false, true}}) {
+    cam.SetColors(c.colors);
+    SCOPED_TRACE(cam.BitsPerPixel());
+    cam.GetVideoCompressors();
+    EXPECT_EQ(EntryOf(cam, mmioFOURCC('M', 'R', 'L', 'E')) >= 0, c.mrle);
+    EXPECT_EQ(EntryOf(cam, mmioFOURCC('M', 'S', 'V', 'C')) >= 0, c.msvc);
+    EXPECT_EQ(EntryOf(cam, mmioFOURCC('C', 'V', 'I', 'D')), -1);
+  }
+}
+
+// A 2 x 2 rectangle at 32 bits is too small for the machine's compressors: of two test
+// compressors only the second, which accepts, is listed, as entry 0, once also on a second call.
+TEST(ScrCamQueries, OnlyTheAcceptingCompressorIsListed) {
+  OneMonitor monitors;
+  ScrCam::ScopedMonitorLister scoped(monitors);
+  testsupport::ScopedPassThrough refusing({.refuseAll = true}, mmioFOURCC('P', 'A', 'S', '1'));
+  testsupport::ScopedPassThrough accepting({}, mmioFOURCC('P', 'A', 'S', '2'));
+  ASSERT_TRUE(refusing.ok() && accepting.ok());
+  TScreenCamera cam;
+  cam.SetCaptureArea({0, 0, 2, 2});
+  for (int call = 1; call <= 2; ++call) {
+    SCOPED_TRACE(call);
+    EXPECT_EQ(cam.GetVideoCompressors(), (std::vector<std::wstring>{L"Pass-through test compressor"}));
+    ASSERT_EQ(cam.CompressorCount, 1);
+    EXPECT_TRUE(engine::SameFourCC(cam.Compressors[0].fccHandler, mmioFOURCC('P', 'A', 'S', '2')));
+    EXPECT_EQ(cam.Compressors[1].fccHandler, 0u);
+  }
+}
+
+// A rectangle no frame can be made of: one error on the calling (main) thread, an empty list,
+// and no compressor asked.
+TEST(ScrCamQueries, NoTestFrameAsksNoCompressor) {
+  OneMonitor monitors;
+  ScrCam::ScopedMonitorLister scoped(monitors);
+  testsupport::ScopedPassThrough accepting;
+  ASSERT_TRUE(accepting.ok());
+  TScreenCamera cam;
+  ASSERT_GE(EntryOf(cam, testsupport::kPassThroughFourCC), 0);
+  std::vector<DWORD> errorThreads;
+  cam.OnError = [&](TScreenCamera&, const std::wstring&) { errorThreads.push_back(::GetCurrentThreadId()); };
+  testsupport::InstallPassThrough({});  // counts from here
+  cam.SetCaptureArea({0, 0, 40000, 40000});
+  EXPECT_TRUE(cam.GetVideoCompressors().empty());
+  EXPECT_EQ(cam.CompressorCount, 0);
+  EXPECT_EQ(errorThreads, std::vector<DWORD>{::GetCurrentThreadId()});
+  EXPECT_EQ(testsupport::PassThroughCompressQueries(), 0);
 }
 
 // Three test compressors: the first refuses the camera's frames (but has an About box), the

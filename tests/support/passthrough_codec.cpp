@@ -21,6 +21,7 @@ std::map<DWORD, PassThroughOptions> gOptions;  // per installed FOURCC (upper ca
 constexpr int kCopies = 8;
 std::array<DWORD, kCopies> gInstalled{};
 std::atomic<int> gFrames{0};
+std::atomic<int> gQueries{0};
 std::vector<PassThroughDialogCall> gDialogCalls;  // guarded by gMutex
 
 DWORD Upper(DWORD fourcc) {
@@ -134,6 +135,7 @@ LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
     case ICM_CONFIGURE:
       return DialogMessage(id, msg, lp1, lp2);
     case ICM_COMPRESS_QUERY: {
+      ++gQueries;
       auto* in = reinterpret_cast<BITMAPINFO*>(lp1);
       auto* out = reinterpret_cast<BITMAPINFO*>(lp2);
       if (!in || !Accepts(id, &in->bmiHeader)) return ICERR_BADFORMAT;
@@ -208,6 +210,7 @@ bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc) {
   std::lock_guard<std::mutex> lock(gMutex);
   gOptions[Upper(fourcc)] = options;
   gFrames = 0;
+  gQueries = 0;
   gDialogCalls.clear();
   if (fourcc == 0) return false;
   if (CopyOf(fourcc) >= 0) return true;  // installed: the new options apply
@@ -228,6 +231,7 @@ void RemovePassThrough(DWORD fourcc) {
 }
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
+int PassThroughCompressQueries() { return gQueries.load(); }
 
 std::vector<PassThroughDialogCall> PassThroughDialogCalls() {
   std::lock_guard<std::mutex> lock(gMutex);

@@ -41,6 +41,8 @@ bool InstallPassThrough(const PassThroughOptions& options, DWORD fourcc = kPassT
 void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);
 // Frames compressed since the last install.
 int PassThroughFramesCompressed();
+// ICM_COMPRESS_QUERY calls since the last install.
+int PassThroughCompressQueries();
 // The dialog calls since the last install, in order.
 std::vector<PassThroughDialogCall> PassThroughDialogCalls();
 

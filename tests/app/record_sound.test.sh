@@ -1,7 +1,4 @@
 #!/bin/sh
-# DISABLED (named .disabled.sh, so ctest does not run it) until the screen camera records with
-# sound: the record thread is still a stand-in that writes no file. Rename it to
-# record_sound.test.sh to run it.
 # Three recordings with sound through the main window on a 640x480x24 display of its own, with
 # the test's pass-through compressor, 100 ms per frame slot and 10 frames per second: the test
 # program starts each one from the record button and ends them through the tray icon (1.avi),
