@@ -1,5 +1,6 @@
 // The fixed ids of the child controls of the small dialogs (the hotkey, rename, about and
-// sound-less recorder options dialogs) and of the camera host form. Tests find the controls with GetDlgItem and press them
+// sound-less recorder options dialogs), of the camera host form and of its audio/video options and
+// filter effects dialogs. Tests find the controls with GetDlgItem and press them
 // with BM_CLICK. The confirm and cancel buttons carry IDOK and IDCANCEL, so Enter and Esc act
 // on them.
 #pragma once
@@ -124,5 +125,70 @@ inline constexpr int LStatus = 4462;
 inline constexpr int Progress = 4463;
 inline constexpr int BCancel = 4464;
 inline constexpr int WsCaptionLabel = 4465;  // the captions of the edits and lists (no handler)
+
+// --- TfrmOption (the audio/video options of the recorder with sound) ---
+inline constexpr int OptWsCompressor = 4501;  // the group box
+inline constexpr int OptWsLabel8 = 4502;
+inline constexpr int VideoCompressor = 4503;
+inline constexpr int AboutB = 4504;
+inline constexpr int ConfigB = 4505;
+inline constexpr int OptWsLabel1 = 4506;
+inline constexpr int VideoQuality = 4507;
+inline constexpr int OptWsLabelQuality = 4508;
+inline constexpr int AudioRecord = 4509;
+inline constexpr int OptWsLabel9 = 4510;
+inline constexpr int AudioFormat = 4511;
+inline constexpr int OptWsLabel11 = 4512;
+inline constexpr int AudioInput = 4513;
+inline constexpr int OptWsLabel10 = 4514;
+inline constexpr int AudioVolume = 4515;
+inline constexpr int LabelVolume = 4516;
+inline constexpr int OptWsGroupBox1 = 4517;
+inline constexpr int AutoMode = 4518;
+inline constexpr int OptWsTrackBarRecord = 4519;
+inline constexpr int LabelmspFrecordWs = 4520;
+inline constexpr int OptWsTrackBarPlayback = 4521;
+inline constexpr int LabelFPSPlaybackWs = 4522;
+inline constexpr int OptWsEditKeyFrames = 4523;
+inline constexpr int OptWsCaption = 4524;  // the captions of the hidden panel (no handler)
+inline constexpr int OptWsBtnConfirm = IDOK;
+inline constexpr int OptWsBtnClose = IDCANCEL;
+
+// --- TfrmFilterEffects ---
+inline constexpr int BrightnessBox = 4601;
+inline constexpr int UseBrightnessEffect = 4602;
+inline constexpr int BrightnessTrackBar = 4603;
+inline constexpr int BrightnessLabel = 4604;
+inline constexpr int ContrastBox = 4605;
+inline constexpr int UseContrastEffect = 4606;
+inline constexpr int ContrastTrackBar = 4607;
+inline constexpr int ContrastLabel = 4608;
+inline constexpr int ColorAdjustingBox = 4609;
+inline constexpr int UseColorAdjustingEffect = 4610;
+inline constexpr int RedTrackBar = 4611;
+inline constexpr int RedLabel = 4612;
+inline constexpr int GreenTrackBar = 4613;
+inline constexpr int GreenLabel = 4614;
+inline constexpr int BlueTrackBar = 4615;
+inline constexpr int BlueLabel = 4616;
+inline constexpr int SaturationBox = 4617;
+inline constexpr int UseSaturationEffect = 4618;
+inline constexpr int SaturationTrackBar = 4619;
+inline constexpr int SaturationLabel = 4620;
+inline constexpr int SolarizeBox = 4621;
+inline constexpr int UseNoiseEffect = 4622;
+inline constexpr int NoiseTrackBar = 4623;
+inline constexpr int NoiseLabel = 4624;
+inline constexpr int CheckGrayScale = 4625;
+inline constexpr int UseScreenRotation = 4626;
+inline constexpr int ScreenRotation = 4627;  // the group box; its items are the five buttons below
+inline constexpr int ScreenRotationItem0 = 4628;
+inline constexpr int ScreenRotationItem1 = 4629;
+inline constexpr int ScreenRotationItem2 = 4630;
+inline constexpr int ScreenRotationItem3 = 4631;
+inline constexpr int ScreenRotationItem4 = 4632;
+inline constexpr int DefaultValueBtn = 4633;
+inline constexpr int OkBtn = IDOK;
+inline constexpr int FilterCaption = 4634;  // the colour names (no handler)
 
 }  // namespace app::id

@@ -11,7 +11,7 @@
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
-#include "app/optdlgws.h"
+#include "app/optdlg_ws.h"
 #include "app/soundless_recorder.h"
 #include "app/toolform.h"
 #include "app/withsound.h"
@@ -141,6 +141,7 @@ class MainRoadCamera : public RoadCamera {
   bool Finishing() override { return form_.HasWithSoundForm() && form_.ScrCamera().HasRecordThread(); }
   // Cleared by the record thread as it starts, set once the target is saved.
   bool Saved() override { return ScrCam::MergeSucceeded.load(); }
+  void EditOptions(HWND owner) override { ShowAVOptions(form_.ScrCamera(), owner); }
 
  private:
   TFrmMain& form_;

@@ -3,6 +3,9 @@
 // before the dialog hides so the activation goes back to it.
 #include "app/modal_dialog.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <vector>
 
 #include "base/dispatch.h"
@@ -44,6 +47,22 @@ bool ModalDialog::CreateDialogWindow(const wchar_t* className, const std::wstrin
   spec.height = h;
   spec.parent = owner;
   return Create(cls, spec);
+}
+
+bool ModalDialog::CentreOn(HWND window) {
+  if (!hwnd() || !window || !::IsWindowVisible(window) || ::IsIconic(window)) return false;
+  RECT over{}, own{};
+  if (!::GetWindowRect(window, &over) || !::GetWindowRect(hwnd(), &own)) return false;
+  const int w = own.right - own.left, h = own.bottom - own.top;
+  int x = over.left + (over.right - over.left - w) / 2;
+  int y = over.top + (over.bottom - over.top - h) / 2;
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
+  }
+  return ::SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
 }
 
 HWND ModalDialog::AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
@@ -102,6 +121,10 @@ void ModalDialog::EndModal(int result) {
   if (hwnd()) ::PostMessageW(hwnd(), WM_NULL, 0, 0);
 }
 
+void ModalDialog::WatchTrackBar(int id) {
+  trackSeen_[id] = static_cast<int>(::SendMessageW(Item(id), TBM_GETPOS, 0, 0));
+}
+
 void ModalDialog::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return;
   if (id == IDOK || id == IDCANCEL) EndModal(id);
@@ -112,6 +135,17 @@ LRESULT ModalDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
       return 0;
+    case WM_HSCROLL: {
+      HWND bar = reinterpret_cast<HWND>(lp);
+      auto seen = bar ? trackSeen_.find(::GetDlgCtrlID(bar)) : trackSeen_.end();
+      if (seen == trackSeen_.end()) return Default(msg, wp, lp);
+      const int position = static_cast<int>(::SendMessageW(bar, TBM_GETPOS, 0, 0));
+      if (position != seen->second) {
+        seen->second = position;
+        OnTrackBarChange(seen->first, position);
+      }
+      return 0;
+    }
     case WM_ERASEBKGND:
       if (background_) {
         RECT r{};

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "base/unique.h"
@@ -31,6 +34,9 @@ class ModalDialog : public base::Window {
   // the dialog font; false when it could not be made.
   bool CreateDialogWindow(const wchar_t* className, const std::wstring& caption, int width, int height,
                           HWND owner, const wchar_t* fontFace = L"Tahoma", int fontHeight = -12);
+  // Moves the dialog so it is centred on window (kept inside that monitor's work area); false,
+  // and nothing moves, when window is missing, hidden or minimised.
+  bool CentreOn(HWND window);
   // Adds a child control with the dialog font.
   HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                   DWORD exStyle = 0);
@@ -40,8 +46,16 @@ class ModalDialog : public base::Window {
   // The width of text in the dialog font.
   int TextWidth(const std::wstring& text) const;
 
+  // Horizontal track bars whose changes run OnTrackBarChange, once for each real change of
+  // position, whether a drag, a key or SetTrackPosition moved it (a drag notifies several
+  // times, its end with the same position again). Call once the bar's range and first
+  // position are set.
+  void WatchTrackBar(int id);
+
   // WM_COMMAND from a control; the default ends the dialog on IDOK and IDCANCEL.
   virtual void OnCommand(int id, int code, HWND control);
+  // A watched track bar moved to position.
+  virtual void OnTrackBarChange(int /*id*/, int /*position*/) {}
   // Called before the dialog is shown by RunModal.
   virtual void OnShowModal() {}
 
@@ -51,9 +65,24 @@ class ModalDialog : public base::Window {
   base::UniqueFont font_;
   base::UniqueBrush background_;
   COLORREF backgroundColour_ = 0;
+  std::map<int, int> trackSeen_;  // the watched bars' positions their handler last saw
   bool inModal_ = false;
   bool ended_ = false;
   int result_ = IDCANCEL;
 };
+
+// The dialog kept in slot, made with Build(owner) when missing or gone with its owner's window
+// (the track bar classes are registered first); null when it could not be made.
+template <class Dialog>
+Dialog* DialogOnFirstUse(std::unique_ptr<Dialog>& slot, HWND owner) {
+  if (!slot || !slot->hwnd()) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    auto dialog = std::make_unique<Dialog>();
+    if (!dialog->Build(owner)) return nullptr;
+    slot = std::move(dialog);
+  }
+  return slot.get();
+}
 
 }  // namespace app

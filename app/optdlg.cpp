@@ -10,6 +10,7 @@
 #include <climits>
 #include <memory>
 
+#include "app/binding.h"
 #include "app/dialog_ids.h"
 #include "app/kv.h"
 #include "app/modal_dialog.h"
@@ -134,12 +135,7 @@ class TOptionDlg : public ModalDialog {
   // False (and the dialog stays open) when the key-frame period is not a whole number >= 0.
   bool Store() {
     int keyFrames = 0;
-    if (!ParseWholeNumber(ItemText(id::EditKeyFrames), keyFrames) || keyFrames < 0) {
-      base::ShowMessage(hwnd(), StrEnterInteger.empty() ? std::wstring(L"请输入一个整数") : StrEnterInteger,
-                        L"屏幕录像", MB_OK);
-      ::SetFocus(Item(id::EditKeyFrames));
-      return false;
-    }
+    if (!ReadKeyFramePeriod(hwnd(), Item(id::EditKeyFrames), keyFrames)) return false;
     if (!target_) return true;
     target_->SetCompressorIndex(SelectedCompressor());
     target_->SetQuality(PositionToQuality(Position(id::TrackBarQuality)));
@@ -187,6 +183,18 @@ bool ParseWholeNumber(const std::wstring& text, int& value) {
   return true;
 }
 
+bool ReadKeyFramePeriod(HWND dialog, HWND edit, int& frames) {
+  int value = 0;
+  if (!ParseWholeNumber(EditText(edit), value) || value < 0) {
+    base::ShowMessage(dialog, StrEnterInteger.empty() ? std::wstring(L"请输入一个整数") : StrEnterInteger, L"屏幕录像",
+                      MB_OK);
+    ::SetFocus(edit);
+    return false;
+  }
+  frames = value;
+  return true;
+}
+
 int IntervalToPosition(int intervalMs) {
   if (intervalMs < 1) intervalMs = 1;
   return Clamp(base::RoundHalfEven(std::log10(static_cast<double>(intervalMs)) * (kFrameBarMax - 1) / kLgMaxInterval + 1),
@@ -223,14 +231,8 @@ int EditCameraOptions(CameraOptionsTarget& target, HWND owner) {
       "EditCameraOptions",
       [&] {
         // Made again when its window went with its owner.
-        if (!gOptionDlg || !gOptionDlg->hwnd()) {
-          INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-          ::InitCommonControlsEx(&controls);
-          auto dialog = std::make_unique<TOptionDlg>();
-          if (!dialog->Build(owner)) return IDCANCEL;
-          gOptionDlg = std::move(dialog);
-        }
-        return gOptionDlg->Edit(target, owner);
+        TOptionDlg* dialog = DialogOnFirstUse(gOptionDlg, owner);
+        return dialog ? dialog->Edit(target, owner) : IDCANCEL;
       },
       IDCANCEL);
 }

@@ -26,6 +26,10 @@ int PositionToRate(int position);
 int QualityToPosition(int quality);
 int PositionToQuality(int position);
 
+// The key-frame period typed into edit: true with frames set for a whole number >= 0; for
+// anything else "请输入一个整数" is shown over dialog, the edit gets the focus and frames stays.
+bool ReadKeyFramePeriod(HWND dialog, HWND edit, int& frames);
+
 // What the dialog reads and writes; CameraOptionsOf adapts the sound-less recorder to it.
 class CameraOptionsTarget {
  public:

@@ -347,8 +347,12 @@ void RecordingRoad::RecordingEnded() {
 
 void RecordingRoad::BtnRectSetClick() {
   base::GuardVoid("BtnRectSetClick", [&] {
-    // The with-sound options are the audio/video options dialog's, which comes with its form.
-    if (host_.WithSound()) return;
+    // The with-sound options are the audio/video options dialog's, over the host form's camera.
+    if (host_.WithSound()) {
+      camera_.CreateHostForm();
+      camera_.EditOptions(host_.Window());
+      return;
+    }
     recorder_.EditOptions(host_.Window());
   });
 }

@@ -63,6 +63,8 @@ class RoadCamera {
   virtual bool Finishing() = 0;
   // The last recording's target file was saved.
   virtual bool Saved() = 0;
+  // Shows the audio/video options dialog over owner.
+  virtual void EditOptions(HWND owner) = 0;
 };
 
 class RoadHost {

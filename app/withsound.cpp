@@ -21,7 +21,9 @@
 
 #include "app/binding.h"
 #include "app/dialog_ids.h"
+#include "app/filtereffects.h"
 #include "app/main_form.h"
+#include "app/optdlg_ws.h"
 #include "app/settings.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
@@ -654,8 +656,8 @@ void TFrmMainWithSound::ExitButClick() {
 }
 
 // The audio/video options and the filter effects dialogs come with their own forms.
-void TFrmMainWithSound::AudVidOptButClick() {}
-void TFrmMainWithSound::FilterEffectsButClick() {}
+void TFrmMainWithSound::AudVidOptButClick() { ShowAVOptions(ScrCamera(), hwnd()); }
+void TFrmMainWithSound::FilterEffectsButClick() { ShowFilterEffects(ScrCamera(), hwnd()); }
 
 void TFrmMainWithSound::BitBtn1Click() {
   base::GuardVoid("TFrmMainWithSound.BitBtn1Click", [&] {
@@ -683,6 +685,11 @@ void TFrmMainWithSound::BitBtn1Click() {
 // --- the camera's events ---
 
 HWND TFrmMainWithSound::MainWindow() const { return mainForm_ ? mainForm_->hwnd() : nullptr; }
+
+HWND CameraDialogCentre(HWND owner) {
+  HWND main = FrmMainWithSound ? FrmMainWithSound->MainWindow() : nullptr;
+  return main && ::IsWindowVisible(main) && !::IsIconic(main) ? main : owner;
+}
 
 void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
   OnMain([errorMessage](TFrmMainWithSound& form) {

@@ -33,6 +33,8 @@ class TFrmMainWithSound;
 
 // The host form of this run, made by the main window on first use; nullptr before.
 extern TFrmMainWithSound* FrmMainWithSound;
+// The window the camera's dialogs are centred on: the main window while it is shown, else owner.
+HWND CameraDialogCentre(HWND owner);
 
 // Texts of the form that handlers write.
 inline constexpr const wchar_t* kPauseCaption = L"Pause";

@@ -18,6 +18,7 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/optdlg.h"
+#include "app/optdlg_ws.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
 #include "base/text.h"
@@ -265,6 +266,23 @@ TEST_F(MainRecording, MenuCommandsOpenTheHotkeyAndOptionsDialogs) {
   EXPECT_TRUE(opened);
   EXPECT_NE(interval, camera->CaptureInterval());
   EXPECT_EQ(60000, camera->CaptureInterval());
+
+  // With sound the same command opens the audio/video options over the host form's camera.
+  form_->ToggleSound();
+  ASSERT_TRUE(app::RecordWithSound.load());
+  bool soundless = true;
+  opened = false;
+  testapp::WhenShown(app::AVOptionsWindow, [&](HWND dlg) {
+    opened = ::IsWindowVisible(dlg) != FALSE;
+    soundless = app::OptionDialogWindow() && ::IsWindowVisible(app::OptionDialogWindow());
+    ::SendMessageW(::GetDlgItem(dlg, id::VideoQuality), TBM_SETPOS, TRUE, 3);
+    testapp::Press(dlg, id::OptWsBtnConfirm);
+  });
+  ::SendMessageW(form_->hwnd(), WM_COMMAND, MAKEWPARAM(id::MnRectSet, 0), 0);
+  form_->ToggleSound();
+  EXPECT_TRUE(opened);
+  EXPECT_FALSE(soundless);
+  EXPECT_EQ(3000, form_->ScrCamera().CompressionQuality());
 }
 
 // The stop key's three texts, put back when the test ends.

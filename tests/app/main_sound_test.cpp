@@ -14,7 +14,7 @@
 #include "app/dialog_ids.h"
 #include "app/main_form.h"
 #include "app/messages.h"
-#include "app/optdlgws.h"
+#include "app/optdlg_ws.h"
 #include "app/withsound.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"

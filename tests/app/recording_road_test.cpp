@@ -85,6 +85,7 @@ struct CameraDouble : app::RoadCamera {
   explicit CameraDouble(Log& l) : log(l) {}
   void CreateHostForm() override { log.push_back(L"host-form"); }
   void ApplyDefaultAVOptions() override { log.push_back(L"defaults"); }
+  void EditOptions(HWND) override { log.push_back(L"av-options"); }
   void StartFullScreen(const std::wstring& path) override {
     log.push_back(L"camera-start:" + path);
     if (refuses) return;
@@ -335,12 +336,12 @@ TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
   EXPECT_FALSE(hotkeyRegistered);
 }
 
-TEST_F(Road, OptionsCommandOpensTheSoundlessDialogOnlyWithoutSound) {
+TEST_F(Road, OptionsCommandOpensTheDialogOfTheSoundOption) {
   road.BtnRectSetClick();
   ExpectLog({L"options"});
   host.sound = true;
   road.BtnRectSetClick();
-  ExpectLog({});
+  ExpectLog({L"host-form", L"av-options"});
 }
 
 // With sound: the player lets go, the host form and the defaults come first, the target is

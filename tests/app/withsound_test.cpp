@@ -17,7 +17,7 @@
 
 #include "app/binding.h"
 #include "app/dialog_ids.h"
-#include "app/optdlgws.h"
+#include "app/optdlg_ws.h"
 #include "app/withsound.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
