@@ -55,7 +55,7 @@ bool TFrmAreaSelect::Create() {
   base::WindowClass cls;
   cls.name = L"TFrmAreaSelect";
   cls.background = base::FormBrush();
-  cls.icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, 32, 32, LR_SHARED));
+  cls.icon = base::ProgramIcon();
   base::WindowSpec spec;
   spec.title = kAreaSelectTitle;
   spec.style = kStyle;

@@ -30,7 +30,7 @@ bool TFrmUninstall::Create() {
   base::WindowClass cls;
   cls.name = L"TFrmUninstall";
   cls.background = FormBrush();
-  cls.icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, 32, 32, LR_SHARED));
+  cls.icon = base::ProgramIcon();
   base::WindowSpec spec;
   spec.title = kUninstallTitle;
   spec.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;

@@ -309,4 +309,8 @@ bool JpegGrayRoundTrip(const uint8_t* rows, int stride, int width, int height, s
 #endif
 }
 
+HICON ProgramIcon(int size) noexcept {
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, size, size, LR_SHARED));
+}
+
 }  // namespace base

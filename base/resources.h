@@ -31,6 +31,10 @@ UniqueBitmap DecodeJpeg(std::span<const uint8_t> file) noexcept;
 // pixel, top row first). False without libjpeg or on a codec error.
 bool JpegGrayRoundTrip(const uint8_t* rows, int stride, int width, int height, std::vector<uint8_t>& gray) noexcept;
 
+// The program's own icon ("MAINICON") at size x size pixels, shared (never destroyed); null when
+// the program has none.
+HICON ProgramIcon(int size = 32) noexcept;
+
 // A .bmp picture from the resource name of the given type (button glyphs use "bmp"). On
 // success the target gets the new bitmap; otherwise it keeps what it had.
 bool LoadGraphicFromRes(UniqueBitmap& target, const wchar_t* name, const wchar_t* type,

@@ -80,7 +80,7 @@ bool TFrmUpdate::Create() {
   base::WindowClass cls;
   cls.name = L"TFrmUpdate";
   cls.background = base::FormBrush();
-  cls.icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, 32, 32, LR_SHARED));
+  cls.icon = base::ProgramIcon();
   base::WindowSpec spec;
   spec.title = kUpdateDialogTitle;
   spec.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;

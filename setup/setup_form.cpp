@@ -13,6 +13,7 @@
 #include "base/dispatch.h"
 #include "base/files.h"
 #include "base/form_style.h"
+#include "base/resources.h"
 #include "base/seams.h"
 #include "base/showform.h"
 #include "base/text.h"
@@ -63,7 +64,7 @@ bool TForm1::Create() {
   base::WindowClass cls;
   cls.name = L"TForm1";
   cls.background = base::FormBrush();
-  cls.icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, 32, 32, LR_SHARED));
+  cls.icon = base::ProgramIcon();
   const std::wstring caption = base::Format(L"%s安装包 v%1.1f", ProductName, SoftVersion);
   base::WindowSpec spec;
   spec.title = caption.c_str();
