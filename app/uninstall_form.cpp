@@ -9,7 +9,10 @@
 #include "base/shell_opener.h"
 #include "app/siteaddresses.h"
 #include "app/uninstall.h"
+#include "base/files.h"
+#include "base/hand_cursor.h"
 #include "base/message_at.h"
+#include "base/processes.h"
 #include "base/resources.h"
 #include "base/text.h"
 
@@ -17,11 +20,10 @@ namespace app {
 
 namespace {
 
-std::wstring ProgramFolder() {
+std::wstring ProgramFile() {
   wchar_t path[MAX_PATH * 2] = {};
   const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  std::wstring exe(path, n);
-  return exe.substr(0, exe.find_last_of(L'\\') + 1);
+  return std::wstring(path, n);
 }
 
 }  // namespace
@@ -62,7 +64,7 @@ bool TFrmUninstall::Create() {
   HWND link = ::CreateWindowExW(0, L"STATIC", L"查看QIV最新软件", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 70, 28, 120, 18,
                                 panel, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::Label2)), instance, nullptr);
   ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
-  ::SetClassLongPtrW(link, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(::LoadCursorW(nullptr, IDC_HAND)));
+  base::UseHandCursor(link);
   tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance, nullptr));
   if (tooltip_) {
@@ -85,7 +87,14 @@ bool TFrmUninstall::Create() {
 }
 
 bool TFrmUninstall::BtnStartUnstallClick(bool endProcess) {
-  const std::wstring folder = ProgramFolder();
+  const std::wstring exe = ProgramFile();
+  const std::wstring folder = base::FolderOf(exe);
+  if (!base::ProcessesRunningFrom(exe).empty()) {
+    // A running program file cannot be deleted, and the program would write its settings
+    // file again when it ends: nothing is removed until it has ended.
+    base::ShowMessageAtCursor(hwnd(), RunningProgramMessage(exe), kUninstallTitle, MB_OK | MB_ICONWARNING);
+    return false;
+  }
   const std::vector<std::wstring> left = RemoveInstallation(folder);
   if (!left.empty()) {
     // Nothing may point at a removed program: the program file stays, and the user is told
@@ -102,6 +111,11 @@ bool TFrmUninstall::BtnStartUnstallClick(bool endProcess) {
     base::ShowMessageAtCursor(hwnd(), L"无法删除程序文件，请在程序退出后手动删除：\n" + folder, kUninstallTitle,
                               MB_OK | MB_ICONWARNING);
   return true;
+}
+
+std::wstring RunningProgramMessage(const std::wstring& exe) {
+  return base::Format(L"『%s』正在运行，程序文件 %s 在它退出之前无法删除。\n请先退出『%s』，再单击开始卸载。现在没有删除任何内容。",
+                      ProductName, exe, ProductName);
 }
 
 void TFrmUninstall::Label2MouseDown() { base::ShellOpen(hwnd(), L"open", site::kHomePage); }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/layout.h"
 #include "base/flat_button.h"
 #include "base/unique.h"
@@ -16,14 +18,18 @@ inline constexpr const wchar_t* kUninstallTitle = L"卸载QIV软件 - 屏幕录�
 inline constexpr int kUninstallClientWidth = 407;
 inline constexpr int kUninstallClientHeight = 100;
 
+// What the user is told when the program file exe is running in another process.
+std::wstring RunningProgramMessage(const std::wstring& exe);
+
 class TFrmUninstall : public base::Window {
  public:
   explicit TFrmUninstall(bool quitOnDestroy = false) : quitOnDestroy_(quitOnDestroy) {}
   // Creates the window hidden, 50 pixels left of and 30 pixels above the screen's centre.
   bool Create();
 
-  // The uninstall run. With endProcess false (tests) the batch is not started and the process
-  // stays; the result tells whether everything was removed.
+  // The uninstall run. While the program file runs in another process nothing is removed and
+  // the user is told why. With endProcess false (tests) the batch is not started and the
+  // process stays; the result tells whether everything was removed.
   bool BtnStartUnstallClick(bool endProcess = true);
 
  protected:

@@ -2,8 +2,6 @@
 // moved into place, so an interrupted or refused write never leaves half a program behind.
 #include "setup/install.h"
 
-#include <tlhelp32.h>
-
 #include <vector>
 
 #include "app/siteaddresses.h"
@@ -11,6 +9,7 @@
 #include "base/dispatch.h"
 #include "base/files.h"
 #include "base/ombrix_reg.h"
+#include "base/processes.h"
 #include "base/resources.h"
 #include "base/seams.h"
 #include "base/text.h"
@@ -24,26 +23,6 @@ namespace {
 bool FileExists(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-  wchar_t full[MAX_PATH * 2] = {};
-  const DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-  return n == 0 || n >= MAX_PATH * 2 ? path : std::wstring(full, n);
-}
-
-std::wstring ImageOf(DWORD pid) {
-  base::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!process) return {};
-  wchar_t image[MAX_PATH * 2] = {};
-  DWORD size = MAX_PATH * 2;
-  if (!::QueryFullProcessImageNameW(process.get(), 0, image, &size)) return {};
-  return std::wstring(image, size);
 }
 
 BOOL CALLBACK PostCloseToProcessWindows(HWND wnd, LPARAM lp) {
@@ -112,19 +91,11 @@ DWORD WriteProgramFile(const std::wstring& folder, std::span<const uint8_t> byte
 }
 
 void CloseRunningCopies(const std::wstring& target, DWORD waitMs) {
-  const std::wstring wanted = FullPath(target);
   std::vector<base::UniqueHandle> closing;
-  base::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == ::GetCurrentProcessId()) continue;
-    // The name first (cheap), then the image: a copy of the same name elsewhere is left alone.
-    if (!SamePath(entry.szExeFile, base::kInstalledExeName) || !SamePath(ImageOf(entry.th32ProcessID), wanted)) continue;
-    base::UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+  for (DWORD pid : base::ProcessesRunningFrom(target)) {
+    base::UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
     if (!process) continue;
-    ::EnumWindows(&PostCloseToProcessWindows, static_cast<LPARAM>(entry.th32ProcessID));
+    ::EnumWindows(&PostCloseToProcessWindows, static_cast<LPARAM>(pid));
     closing.push_back(std::move(process));
   }
   const DWORD start = ::GetTickCount();

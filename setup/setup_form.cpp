@@ -13,6 +13,7 @@
 #include "base/dispatch.h"
 #include "base/files.h"
 #include "base/form_style.h"
+#include "base/hand_cursor.h"
 #include "base/resources.h"
 #include "base/seams.h"
 #include "base/showform.h"
@@ -56,6 +57,24 @@ HWND MakeControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD sty
   return wnd;
 }
 
+// A group box paints only its frame and caption; the window clips its children, so nothing
+// else paints the box's inside, which stayed black around the agreement. It fills its own
+// background with the form's colour.
+LRESULT CALLBACK GroupBoxProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT client{};
+      ::GetClientRect(wnd, &client);
+      ::FillRect(reinterpret_cast<HDC>(wp), &client, base::FormBrush());
+      return TRUE;
+    }
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(wnd, &GroupBoxProc, id);
+      break;
+  }
+  return ::DefSubclassProc(wnd, msg, wp, lp);
+}
+
 }  // namespace
 
 bool TForm1::Create() {
@@ -95,8 +114,9 @@ bool TForm1::Create() {
   const int w = kSetupClientWidth;
   MakeControl(hwnd(), L"STATIC", L"如果你同意以下协议，请选择[开始安装]", WS_VISIBLE, id::Label2,
               {20, kBannerHeight + 12, w - 20, kBannerHeight + 30}, font);
-  MakeControl(hwnd(), L"BUTTON", L"软件许可协议", WS_VISIBLE | BS_GROUPBOX, id::GbSoftAgreement,
-              {20, kBannerHeight + 36, w - 20, kBannerHeight + 270}, font);
+  HWND group = MakeControl(hwnd(), L"BUTTON", L"软件许可协议", WS_VISIBLE | BS_GROUPBOX, id::GbSoftAgreement,
+                           {20, kBannerHeight + 36, w - 20, kBannerHeight + 270}, font);
+  ::SetWindowSubclass(group, &GroupBoxProc, 1, 0);
   HWND memo = MakeControl(hwnd(), L"EDIT", kAgreement,
                           WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, id::Memo1,
                           {32, kBannerHeight + 56, w - 32, kBannerHeight + 260}, font, WS_EX_CLIENTEDGE);
@@ -120,7 +140,7 @@ bool TForm1::Create() {
   ::SendMessageW(Item(id::Gauge1), PBM_SETRANGE32, 0, 100);
   HWND link = MakeControl(hwnd(), L"STATIC", L"更多软件...", WS_VISIBLE | SS_NOTIFY, id::Label4, {20, 484, 120, 502},
                           linkFont_.get());
-  ::SetClassLongPtrW(link, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(::LoadCursorW(nullptr, IDC_HAND)));
+  base::UseHandCursor(link);
   btnNext_.Create(hwnd(), id::BtnNext, {w - 240, 476, w - 130, 506}, L"开始安装");
   btnClose_.Create(hwnd(), id::BtnClose, {w - 120, 476, w - 20, 506}, L"退出");
   for (HWND button : {btnNext_.hwnd(), btnClose_.hwnd(), btnSelectDir_.hwnd()})

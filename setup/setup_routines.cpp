@@ -1,28 +1,18 @@
-// Registry, link, folder-dialog and balloon routines of the setup program. Links are written
-// through IShellLinkW: the narrow interface turns every Chinese character of a path into "?"
-// under a Western code page.
+// Registry, link, folder-dialog and balloon routines of the setup program.
 #include "setup/setup_routines.h"
 
 #include <shlobj.h>
-#include <shobjidl.h>
 
 #include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/files.h"
 #include "base/folderdialog.h"
+#include "base/shell_link.h"
 #include "base/text.h"
 
 namespace setup {
 
 namespace {
-
-template <class T>
-struct ComPtr {
-  T* p = nullptr;
-  ~ComPtr() {
-    if (p) p->Release();
-  }
-};
 
 using base::FileNameOf;
 using base::FolderOf;
@@ -61,20 +51,6 @@ LSTATUS WriteUninstallInfo(const std::wstring& icon, const std::wstring& display
                                 {L"UninstallString", uninstallString}});
 }
 
-bool SaveShellLink(const std::wstring& linkFile, const std::wstring& target, const std::wstring& workingDir,
-                   const std::wstring& description) {
-  ComPtr<IShellLinkW> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link.p))))
-    return false;
-  if (FAILED(link.p->SetPath(target.c_str()))) return false;
-  if (!workingDir.empty() && FAILED(link.p->SetWorkingDirectory(workingDir.c_str()))) return false;
-  if (FAILED(link.p->SetDescription(description.c_str()))) return false;
-  ComPtr<IPersistFile> file;
-  if (FAILED(link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)))) return false;
-  return file.p->Save(linkFile.c_str(), TRUE) == S_OK;
-}
-
 bool CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName, const std::wstring& group) {
   return base::Guard("CreateDesktopShortcut", [&] {
     std::wstring folder = base::SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
@@ -82,7 +58,7 @@ bool CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkN
     folder += group.empty() ? L"\\" : std::wstring(L"\\") + base::kLinkGroup + L"\\";
     base::NormalizeDirPath(folder);
     if (!base::CreateFolderTree(folder)) return false;
-    return SaveShellLink(folder + linkName + L".lnk", target, FolderOf(target), linkName);
+    return base::SaveShellLink(folder + linkName + L".lnk", target, FolderOf(target), linkName);
   }, false);
 }
 
@@ -110,7 +86,7 @@ bool CreateShellFolderShortcut(const std::wstring& target, const std::wstring& l
       folder += L"\\" + subFolder;
       if (!base::FolderExists(folder) && !::CreateDirectoryW(folder.c_str(), nullptr)) return false;
     }
-    return SaveShellLink(folder + L"\\" + LinkFileName(name), target, L"", name);
+    return base::SaveShellLink(folder + L"\\" + LinkFileName(name), target, L"", name);
   }, false);
 }
 

@@ -32,11 +32,6 @@ std::wstring DefaultInstallDir();
 LSTATUS WriteUninstallInfo(const std::wstring& icon, const std::wstring& displayName, const std::wstring& displayVersion,
                            const std::wstring& installLocation, const std::wstring& uninstallString);
 
-// Saves a shell link to target at linkFile with the working folder and description given; true
-// when the link was written. COM must be initialised on the calling thread.
-bool SaveShellLink(const std::wstring& linkFile, const std::wstring& target, const std::wstring& workingDir,
-                   const std::wstring& description);
-
 // The desktop link: CSIDL_DESKTOPDIRECTORY + "\QIV软件\" (when group is not empty, else the
 // desktop itself) + linkName + ".lnk", to target, working in target's folder. The folder is
 // made with its parents. True when the link was written.
