@@ -16,6 +16,7 @@
 #include "app/control_ids.h"
 #include "app/program.h"
 #include "app/uninstall.h"
+#include "app/uninstall_form.h"
 #include "base/files.h"
 #include "base/ombrix_reg.h"
 #include "base/seams.h"
@@ -421,8 +422,8 @@ struct Uninstalled {
 };
 
 // Runs folder's Reclume.exe with "uninstall" and TEMP = temp, presses start and answers the
-// message box.
-Uninstalled Uninstall(const std::wstring& exe, const std::wstring& temp, int button) {
+// message box, then waits up to exitWaitMs for the program to end.
+Uninstalled Uninstall(const std::wstring& exe, const std::wstring& temp, int button, DWORD exitWaitMs = 15000) {
   Uninstalled result;
   const std::wstring env = EnvironmentWithTemp(temp);
   RunningProgram run(exe, L"uninstall", testsupport::BinFolder(), env.c_str());
@@ -436,7 +437,7 @@ Uninstalled Uninstall(const std::wstring& exe, const std::wstring& temp, int but
       RunningProgram::CloseMessageBox(box);
     }
   }
-  result.ended = run.WaitForExit(15000);
+  result.ended = run.WaitForExit(exitWaitMs);
   return result;
 }
 
@@ -515,7 +516,7 @@ TEST_F(PelvaneRun, ARefusedEntryDeletionIsNamed) {
   const std::wstring folder = L"C:\\refused entry\\";
   base::CreateFolderTree(folder);
   setup::WriteUninstallInfo(L"x", L"屏幕录像", L"3.6", folder, L"x");
-  setup::MySoftReg().WriteSoftInfo(L"QIVKV", L"屏幕录像", L"x");
+  setup::MySoftReg().WriteSoftInfo(L"QIVKV", L"屏幕录像", folder + L"Reclume.exe");
   app::SetProgramIdentity(true);
   RefusingMachineKeys registry;
   base::ScopedRegistry useRegistry(registry);
@@ -528,6 +529,111 @@ TEST_F(PelvaneRun, ARefusedEntryDeletionIsNamed) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey));
   ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEntryKey.c_str());
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEntryKey.c_str());
+}
+
+// Uninstalling in the situations a user meets: the program still running, a copy of it run
+// from another folder, and folders whose names hold what cmd treats specially. Run by the shell
+// test setup.uninstall in a scratch prefix of its own.
+class UninstallRun : public PelvaneRun {
+ protected:
+  void SetUp() override { app::SetProgramIdentity(true); }
+};
+
+// What an installation in folder consists of, read back: the program file, the product key's
+// "app", the entry's location and the two links' targets ("<missing>" for what is not there).
+struct Installation {
+  bool program = false;
+  std::wstring app, location, desktopLink, programsLink;
+};
+
+Installation Installed(const std::wstring& folder) {
+  Installation found;
+  found.program = FileExists(folder + L"Reclume.exe");
+  found.app = Value(HKEY_CURRENT_USER, kProductKey, L"app");
+  found.location = Value(HKEY_LOCAL_MACHINE, kEntryKey, L"InstallLocation");
+  found.desktopLink = FileExists(DesktopLink()) ? ReadLink(DesktopLink()).target : L"<missing>";
+  found.programsLink = FileExists(ProgramsLink()) ? ReadLink(ProgramsLink()).target : L"<missing>";
+  return found;
+}
+
+void ExpectInstalled(const std::wstring& folder) {
+  const Installation found = Installed(folder);
+  const std::wstring exe = folder + L"Reclume.exe";
+  EXPECT_TRUE(found.program) << "no program file in " << Narrow(folder);
+  EXPECT_EQ(Narrow(found.app), Narrow(exe)) << "the product key";
+  EXPECT_EQ(Narrow(found.location), Narrow(folder)) << "the installed-programs entry";
+  EXPECT_EQ(Narrow(found.desktopLink), Narrow(exe)) << "the desktop link";
+  EXPECT_EQ(Narrow(found.programsLink), Narrow(exe)) << "the Programs link";
+}
+
+// Uninstalls folder's program and waits until its file, its folder and the batch are gone.
+void ExpectUninstalled(const std::wstring& folder, const std::wstring& temp) {
+  const std::wstring exe = folder + L"Reclume.exe";
+  const Uninstalled done = Uninstall(exe, temp, app::id::BtnStartUnstall);
+  EXPECT_EQ(Narrow(done.message), Narrow(L"你已成功卸载『屏幕录像』"));
+  EXPECT_TRUE(done.ended) << "the program did not end after the message";
+  const bool gone = PollFor([&] { return !FileExists(exe) && !base::FolderExists(folder) && NoBatchLeft(temp); }, 45000);
+  EXPECT_TRUE(gone) << "left: program file " << FileExists(exe) << ", folder " << base::FolderExists(folder)
+                    << ", batch " << !NoBatchLeft(temp) << " (" << Narrow(folder) << ")";
+  const Installation found = Installed(folder);
+  EXPECT_EQ(Narrow(found.app), "<missing>");
+  EXPECT_EQ(Narrow(found.location), "<missing>");
+  EXPECT_EQ(Narrow(found.desktopLink), "<missing>");
+  EXPECT_EQ(Narrow(found.programsLink), "<missing>");
+}
+
+TEST_F(UninstallRun, WhileTheProgramRunsNothingIsRemovedAndTheUserIsToldWhy) {
+  SKIP_OUTSIDE_SCRATCH_PREFIX();
+  const std::wstring folder = L"C:\\QIV 运行中\\";
+  const std::wstring exe = folder + L"Reclume.exe";
+  const std::wstring temp = L"C:\\temp 临时\\";
+  base::CreateFolderTree(temp);
+  ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = true})), "");
+  {
+    RunningProgram program(exe, L"", folder);
+    HWND main = program.WaitForVisible(L"TFrmMain", true);
+    ASSERT_NE(main, nullptr);
+    const Uninstalled refused = Uninstall(exe, temp, app::id::BtnStartUnstall, 3000);
+    EXPECT_EQ(Narrow(refused.message), Narrow(app::RunningProgramMessage(exe)));
+    EXPECT_FALSE(refused.ended) << "the uninstall window closed although nothing was removed";
+    ExpectInstalled(folder);
+    EXPECT_TRUE(program.Running());
+    // The program ends the way a user ends it (it writes its settings file then).
+    EXPECT_TRUE(program.CloseAndWait(main));
+  }
+  EXPECT_TRUE(FileExists(folder + L"defualt.ini"));
+  ExpectUninstalled(folder, temp);
+}
+
+TEST_F(UninstallRun, ACopyRunFromAnotherFolderLeavesTheInstallationAlone) {
+  SKIP_OUTSIDE_SCRATCH_PREFIX();
+  const std::wstring folder = L"C:\\QIV 原装\\";
+  const std::wstring copy = L"C:\\QIV 副本\\";
+  const std::wstring temp = L"C:\\temp 临时\\";
+  base::CreateFolderTree(temp);
+  ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = true})), "");
+  base::CreateFolderTree(copy);
+  ASSERT_TRUE(::CopyFileW(BuiltReclume().c_str(), (copy + L"Reclume.exe").c_str(), FALSE));
+  const Uninstalled fromCopy = Uninstall(copy + L"Reclume.exe", temp, app::id::BtnStartUnstall);
+  EXPECT_EQ(Narrow(fromCopy.message), Narrow(L"你已成功卸载『屏幕录像』"));
+  EXPECT_TRUE(fromCopy.ended);
+  EXPECT_TRUE(PollFor([&] { return !base::FolderExists(copy) && NoBatchLeft(temp); }, 45000)) << "the copy stayed";
+  ExpectInstalled(folder);
+  ExpectUninstalled(folder, temp);
+}
+
+TEST_F(UninstallRun, FoldersWithWhatCmdTreatsSpeciallyGoWhole) {
+  SKIP_OUTSIDE_SCRATCH_PREFIX();
+  // The batch's own folder holds a "%" and Chinese too.
+  const std::wstring temp = L"C:\\tmp %TMP% 临时\\";
+  base::CreateFolderTree(temp);
+  for (const wchar_t* folder : {L"C:\\pct %TEMP% x\\", L"C:\\and & caret ^ (paren) !bang! %PATH%\\",
+                                L"C:\\中文 %TEMP% 目录\\"}) {
+    SCOPED_TRACE(Narrow(folder));
+    ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = true})), "");
+    ExpectInstalled(folder);
+    ExpectUninstalled(folder, temp);
+  }
 }
 
 }  // namespace
