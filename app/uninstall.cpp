@@ -59,11 +59,6 @@ Owner OwnerOf(HKEY root, const std::wstring& key, const wchar_t* value, bool isF
   return !base::Trim(owner).empty() && SamePath(owner, folder) ? Owner::Folder : Owner::Other;
 }
 
-std::wstring ProgramFile() {
-  wchar_t path[MAX_PATH * 2] = {};
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  return std::wstring(path, n);
-}
 
 }  // namespace
 
@@ -114,6 +109,15 @@ std::vector<std::wstring> RemoveInstallation(const std::wstring& folder) {
     left.push_back(base::Format(L"已安装程序列表中的『%s』", ProductName));
   if (!DeleteFileIfPresent(folder + L"defualt.ini")) left.push_back(folder + L"defualt.ini");
   return left;
+}
+
+std::wstring ProgramFile() {
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  const std::wstring started(path, n);
+  // Started by its short name, the program would not know the paths setup wrote.
+  n = ::GetLongPathNameW(started.c_str(), path, MAX_PATH * 2);
+  return n == 0 || n >= MAX_PATH * 2 ? started : std::wstring(path, n);
 }
 
 std::wstring GetTempDir() {

@@ -33,6 +33,9 @@ LSTATUS DeleteProductKey(const std::wstring& code, const std::wstring& folder);
 // file there. Every step runs; what could not be removed is listed by name (empty: all done).
 std::vector<std::wstring> RemoveInstallation(const std::wstring& folder);
 
+// The running program's file, its long name.
+std::wstring ProgramFile();
+
 // The system's temporary folder with its trailing "\".
 std::wstring GetTempDir();
 // A new file name in the temporary folder with the prefix "uis": the system makes the empty

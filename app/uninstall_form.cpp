@@ -18,16 +18,6 @@
 
 namespace app {
 
-namespace {
-
-std::wstring ProgramFile() {
-  wchar_t path[MAX_PATH * 2] = {};
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  return std::wstring(path, n);
-}
-
-}  // namespace
-
 bool TFrmUninstall::Create() {
   base::WindowClass cls;
   cls.name = L"TFrmUninstall";

@@ -16,10 +16,14 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
+// The full, long form of a path: a program started by its short name reports that name as
+// its image.
 std::wstring FullPath(const std::wstring& path) {
   wchar_t full[MAX_PATH * 2] = {};
-  const DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-  return n == 0 || n >= MAX_PATH * 2 ? path : std::wstring(full, n);
+  DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+  const std::wstring absolute = n == 0 || n >= MAX_PATH * 2 ? path : std::wstring(full, n);
+  n = ::GetLongPathNameW(absolute.c_str(), full, MAX_PATH * 2);
+  return n == 0 || n >= MAX_PATH * 2 ? absolute : std::wstring(full, n);
 }
 
 std::wstring ImageOf(DWORD pid) {
@@ -43,7 +47,7 @@ std::vector<DWORD> ProcessesRunningFrom(const std::wstring& image) {
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == ::GetCurrentProcessId()) continue;
-    if (!SameFile(entry.szExeFile, name) || !SameFile(ImageOf(entry.th32ProcessID), wanted)) continue;
+    if (!SameFile(entry.szExeFile, name) || !SameFile(FullPath(ImageOf(entry.th32ProcessID)), wanted)) continue;
     pids.push_back(entry.th32ProcessID);
   }
   return pids;
