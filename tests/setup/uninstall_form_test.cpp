@@ -1,17 +1,22 @@
 // The uninstall window as the user meets it: where it stands, its warning icon and buttons,
-// and its link, which opens the home page through the shell opener.
+// and its link, which opens the home page through the shell opener; and how its batch holds
+// paths for cmd (the batch itself runs in tests/setup/uninstall.test.sh).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/control_ids.h"
 #include "base/shell_opener.h"
 #include "app/siteaddresses.h"
+#include "app/uninstall.h"
 #include "app/uninstall_form.h"
+#include "base/files.h"
 #include "base/text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -51,6 +56,50 @@ TEST(UninstallWindow, StandsLeftOfAndAboveTheCentreWithItsControls) {
   ASSERT_EQ(opener.opened.size(), 1u);
   EXPECT_EQ(base::WideToUtf8(opener.opened[0]), base::WideToUtf8(std::wstring(L"open ") + app::site::kHomePage));
   form.Destroy();
+}
+
+// A byte string as text for the messages.
+std::string Shown(const std::optional<std::string>& held) { return held ? "[" + *held + "]" : "<nothing>"; }
+
+TEST(SelfDeleteBatch, PathsAreHeldForCmd) {
+  testsupport::ScratchFolder scratch;
+  const std::wstring chinese = scratch / L"中文 %TEMP% 目录";
+  ASSERT_TRUE(base::CreateFolderTree(chinese));
+  struct Case {
+    std::wstring path;
+    std::optional<std::string> held;  // nullopt: the short name, checked below
+  } cases[] = {
+      {L"C:\\pct %TEMP% x\\Reclume.exe", "C:\\pct %%TEMP%% x\\Reclume.exe"},
+      {L"C:\\a & b ^ (c) !d!", "C:\\a & b ^ (c) !d!"},
+      {L"C:\\%%", "C:\\%%%%"},
+      {chinese, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.path));
+    const std::optional<std::string> held = app::BatchPath(c.path);
+    ASSERT_TRUE(held.has_value());
+    if (c.held) {
+      EXPECT_EQ(Shown(held), Shown(c.held));
+      continue;
+    }
+    // A folder the console's code page (437 here) cannot name goes by its short name, "%" doubled
+    // there too.
+    wchar_t shortPath[MAX_PATH * 2] = {};
+    ASSERT_NE(::GetShortPathNameW(c.path.c_str(), shortPath, MAX_PATH * 2), 0u);
+    std::string expected;
+    for (const wchar_t* p = shortPath; *p; ++p) {
+      ASSERT_LT(*p, 0x80) << "a short name outside ASCII";
+      expected += static_cast<char>(*p);
+      if (*p == L'%') expected += '%';
+    }
+    EXPECT_EQ(Shown(held), Shown(expected));
+  }
+  // A path the code page cannot hold that has no short name (it does not exist) is refused.
+  EXPECT_EQ(Shown(app::BatchPath(scratch / L"没有")), "<nothing>");
+  // The batch quotes every path it holds.
+  const std::string text = app::SelfDeleteBatchText("E", "F", "T", "B");
+  for (const char* line : {"del /f /q \"E\"", "if not exist \"E\"", "rmdir \"F\"", "del /f /q \"T\"", "del /f /q \"B\""})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
 }  // namespace
