@@ -59,7 +59,6 @@ Owner OwnerOf(HKEY root, const std::wstring& key, const wchar_t* value, bool isF
   return !base::Trim(owner).empty() && SamePath(owner, folder) ? Owner::Folder : Owner::Other;
 }
 
-
 }  // namespace
 
 bool DeleteShortcut(const std::wstring& name, BYTE location, const std::wstring& subFolder, const std::wstring& folder) {
