@@ -258,6 +258,7 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
     return;
   }
   thread_ = std::move(thread);
+  fileSaved_ = false;
   recording_ = true;
   thread_->worker.Resume();
 }
@@ -561,6 +562,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       Raise(OnError);
       base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
       return 0;
+    } else if (fileCreated) {
+      fileSaved_ = true;
     }
 
     // 12. Failure questions, for the compressor's failures only.

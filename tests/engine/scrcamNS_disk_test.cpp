@@ -79,6 +79,7 @@ TEST_F(ScrCamNSDisk, TheSizeLimitStopsAndSavesTheRecordingWhole) {
   EXPECT_NE(asked[0].text.find(L"2 GB"), std::wstring::npos) << "the message says why";
   EXPECT_EQ(asked[0].flags & MB_ICONINFORMATION, static_cast<UINT>(MB_ICONINFORMATION));
   ASSERT_TRUE(FileExists(path));
+  EXPECT_TRUE(cam.FileSaved());
   EXPECT_LT(engine::FileSizeOf(path), kLimit);
   EXPECT_GT(cam.FramesWritten(), 5);
   ExpectWhole(path, cam.FramesWritten());
@@ -101,6 +102,7 @@ TEST_F(ScrCamNSDisk, ASmallDiskThatFillsEndsAsAnErrorStopAndKeepsTheFile) {
   EXPECT_EQ(events.errors.load(), 1);
   EXPECT_EQ(events.stops.load(), 1);
   ASSERT_TRUE(FileExists(path));
+  EXPECT_TRUE(cam.FileSaved());
   EXPECT_GT(cam.FramesWritten(), 0);
   ExpectWhole(path, cam.FramesWritten());
   // For the shell side: the frames the file must hold.

@@ -331,6 +331,7 @@ TEST_F(ScrCamNS, OnlyTheFirstWriteAsksForTheDefaultCompressor) {
     EXPECT_EQ(events.starts.load(), 1);
     EXPECT_EQ(events.stops.load(), 1);
     EXPECT_EQ(FileExists(path), c.framesKept > 0);
+    EXPECT_EQ(cam.FileSaved(), c.framesKept > 0);
     if (c.framesKept > 0) {
       AviFacts avi = ReadAvi(path);
       ASSERT_TRUE(avi.ok);
