@@ -31,6 +31,7 @@
 #include "engine/scrcamNS.h"
 #include "engine/scrcamNS_capture.h"
 #include "tests/support/object_counters.h"
+#include "tests/support/process_figures.h"
 
 namespace {
 
@@ -221,37 +222,6 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
 
 // --- one process: the soak ---
 
-// Open handles of this process, as the system's handle table lists them.
-long HandleCount() {
-  struct Entry {
-    ULONG ownerPid;
-    BYTE type, flags;
-    USHORT handle;
-    void* object;
-    ACCESS_MASK access;
-  };
-  using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-  auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return -1;
-  std::vector<BYTE> buffer(1 << 20);
-  for (int tries = 0; tries < 8; ++tries) {
-    ULONG needed = 0;
-    const LONG status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status == static_cast<LONG>(0xC0000004)) {  // too small
-      buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
-      continue;
-    }
-    if (status != 0) return -1;
-    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
-    long mine = 0;
-    for (ULONG i = 0; i < count; ++i) mine += entries[i].ownerPid == ::GetCurrentProcessId();
-    return mine;
-  }
-  return -1;
-}
-
 void Sample(bench::Figures& figures, const std::string& at) {
   PROCESS_MEMORY_COUNTERS mem{};
   mem.cb = sizeof mem;
@@ -259,7 +229,7 @@ void Sample(bench::Figures& figures, const std::string& at) {
   const std::string suffix = "_" + at;
   figures["rss_mb" + suffix] = mem.WorkingSetSize / 1048576.0;
   figures["private_mb" + suffix] = mem.PagefileUsage / 1048576.0;
-  figures["handles" + suffix] = HandleCount();
+  figures["handles" + suffix] = testsupport::ProcessHandleCount();
   figures["gdi_balance" + suffix] = testsupport::ObjectCounters::Now().gdiBalance();
 }
 

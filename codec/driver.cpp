@@ -289,7 +289,11 @@ LRESULT Message(Instance& self, UINT msg, LPARAM lp1, LPARAM lp2) {
     case ICM_COMPRESS_BEGIN: return CompressBegin(self, in, out);
     case ICM_COMPRESS: return Compress(self, reinterpret_cast<ICCOMPRESS*>(lp1));
     case ICM_COMPRESS_END:
+      // The coder's state is a frame's worth of memory: it goes now, not at DRV_CLOSE, which
+      // a client that ends the compression may send much later, or (this platform's
+      // compressed AVI stream) never.
       self.compressing = false;
+      self.encoder.End();
       return ICERR_OK;
     case ICM_COMPRESS_FRAMES_INFO: return ICERR_OK;
     case ICM_DECOMPRESS_QUERY: return DecompressQuery(in, out);
@@ -299,6 +303,7 @@ LRESULT Message(Instance& self, UINT msg, LPARAM lp1, LPARAM lp2) {
     case ICM_DECOMPRESS: return Decompress(self, reinterpret_cast<ICDECOMPRESS*>(lp1));
     case ICM_DECOMPRESS_END:
       self.decompressing = false;
+      self.decoder.End();
       return ICERR_OK;
     case ICM_DECOMPRESSEX_QUERY:
     case ICM_DECOMPRESSEX_BEGIN:
@@ -311,6 +316,7 @@ LRESULT Message(Instance& self, UINT msg, LPARAM lp1, LPARAM lp2) {
     }
     case ICM_DECOMPRESSEX_END:
       self.decompressing = false;
+      self.decoder.End();
       return ICERR_OK;
     default:
       return ICERR_UNSUPPORTED;
@@ -359,4 +365,15 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR
   }
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  // Loaded once, kept until the process ends: the system loads the driver with every first open
+  // and unloads it with the last close, and each load of this DLL here costs two handles that
+  // its unload does not give back (measured here), so a program that opens and closes the
+  // compressor for every recording would lose two handles a recording.
+  if (reason == DLL_PROCESS_ATTACH) {
+    HMODULE self = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCWSTR>(&DriverProc), &self);
+  }
+  return TRUE;
+}

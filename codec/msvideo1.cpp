@@ -153,6 +153,13 @@ void Encoder::Begin(int width, int height, bool palettised, const std::vector<Rg
   havePrevious_ = false;
 }
 
+void Encoder::End() {
+  shape_ = Shape{};
+  std::vector<uint16_t>().swap(previous_);
+  std::vector<uint16_t>().swap(shown_);
+  havePrevious_ = false;
+}
+
 template <typename Load>
 size_t Encoder::Encode16(Load load, uint32_t threshold, bool keyFrame, uint8_t* out) {
   uint8_t* const start = out;
@@ -429,6 +436,11 @@ size_t Encoder::Encode(const Picture& in, int quality, bool keyFrame, uint8_t* o
 void Decoder::Begin(int width, int height, bool palettised, const std::vector<Rgb>& palette) {
   shape_.Set(width, height, palettised, palette);
   picture_.assign(size_t(width) * size_t(height), 0);
+}
+
+void Decoder::End() {
+  shape_ = Shape{};
+  std::vector<uint16_t>().swap(picture_);
 }
 
 bool Decoder::Decode(const uint8_t* data, size_t size) {

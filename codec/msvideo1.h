@@ -67,6 +67,8 @@ class Encoder {
   // Codes `in` into out (capacity bytes, at least MaxFrameBytes). Returns the bytes written, or
   // 0 when the picture does not fit what Begin was told. A key frame codes every block.
   size_t Encode(const Picture& in, int quality, bool keyFrame, uint8_t* out, size_t capacity);
+  // Ends the run and gives back its memory (two frames' worth of values); Begin starts anew.
+  void End();
 
   struct Counts {
     size_t skipped = 0, oneColour = 0, twoColour = 0, eightColour = 0;
@@ -96,6 +98,8 @@ class Decoder {
   // Writes the current picture: out addressed from its bottom row like Picture, with
   // bitsPerPixel 8 (palettised only), 16 (RGB555), 24 or 32. Uncoded edges are black.
   bool Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) const;
+  // Gives back the picture's memory; Begin starts anew.
+  void End();
 
   int width() const { return shape_.width; }
   int height() const { return shape_.height; }

@@ -18,6 +18,7 @@
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "engine/ScrCam_record.h"
+#include "engine/compressed_writer.h"
 #include "engine/compressors.h"
 #include "engine/scrcamNS_rules.h"
 #include "engine/vfw_handles.h"
@@ -67,7 +68,8 @@ struct TScreenCamera::RecordState {
   engine::TBitmap preview;
   engine::UniqueAviFile file;
   engine::UniqueAviStream stream;
-  engine::UniqueAviStream compressed;
+  // The compressor driven directly into the plain stream (see compressed_writer.h).
+  engine::CompressedWriter compressed;
   std::unique_ptr<CameraAudioRecorder> audio;
   bool audioStarted = false;  // RecordToFile was accepted
   Failure failure = Failure::None;
@@ -322,13 +324,12 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
   options.dwKeyFrameEvery = static_cast<DWORD>(s.keyFramesEvery);
   options.dwQuality = static_cast<DWORD>(s.quality);
   options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
-  if (::AVIMakeCompressedStream(state.compressed.put(), state.stream.get(), &options, nullptr) != AVIERR_OK) {
+  if (state.compressed.Open(state.stream.get(), options) != AVIERR_OK) {
     RaiseError(L"Error on compress AVI stream.");
     state.failure = Failure::Compressor;
     return;
   }
-  if (::AVIStreamSetFormat(state.compressed.get(), 0, const_cast<BITMAPINFOHEADER*>(test),
-                           static_cast<LONG>(engine::PackedFormatSize(test))) != AVIERR_OK) {
+  if (state.compressed.SetFormat(test, static_cast<LONG>(engine::PackedFormatSize(test))) != AVIERR_OK) {
     RaiseError(L"Error on set AVI stream format.");
     state.failure = Failure::Compressor;
     return;
@@ -416,10 +417,8 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
     bool Write(int slot, uint32_t) override {
       const uint32_t noted = base::NowMs();
       const engine::PackedFrame& frame = st.capturer.frame_;
-      // Flags 0: with AVIIF_KEYFRAME a temporal compressor's delta frames would be indexed as
-      // key frames.
-      if (::AVIStreamWrite(st.compressed.get(), slot, 1, frame.pixels(), static_cast<LONG>(frame->biSizeImage), 0,
-                           nullptr, nullptr) != AVIERR_OK) {
+      // Only the frames the compressor was asked to make key frames are indexed as such.
+      if (st.compressed.Write(slot, frame.pixels(), static_cast<LONG>(frame->biSizeImage)) != AVIERR_OK) {
         st.writeFailed = true;
         return false;
       }
@@ -476,7 +475,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
 // Step 8: every path after the AVI stage ends here.
 void TScreenCamera::EndRecording(TRecordAVIThread& thread, RecordState& state) {
   Fire(OnStop, *this);
-  state.compressed.reset();
+  state.compressed.Close();
   state.stream.reset();
   state.file.reset();
   if (state.audio) {

@@ -25,7 +25,9 @@
 #include "base/thread.h"
 #include "base/short_names.h"
 #include "base/unique.h"
+#include "engine/compressed_writer.h"
 #include "engine/compressors.h"
+#include "engine/disk_budget.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS_capture.h"
 #include "engine/scrcamNS_rules.h"
@@ -44,6 +46,8 @@ const wchar_t kCaptionError[] = L"出错";
 const wchar_t kAskDefaultCodec[] = L"用当前压缩器记录视频文件时出错，要用默认压缩器吗? ";
 const wchar_t kCaptionNotice[] = L"注意";
 const wchar_t kCreateFailed[] = L"创建视频文件时出错";
+const wchar_t kSizeLimitStop[] =
+    L"录像文件即将超过 AVI 文件 2 GB 的大小上限，录像已自动停止，已录制的内容已完整保存。";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
 const wchar_t kCaptionErrorEn[] = L"Error";
 // Written in the temporary folder when the target's path cannot be handed to AVIFile.
@@ -55,6 +59,10 @@ using engine::SameFourCC;
 using engine::UniqueHic;
 using engine::AviLibrary;
 using engine::TimerPeriod;
+
+// How an attempt failed: a compressor failure leads to the default-compressor question and its
+// retry; any other failure is an error stop.
+enum class Failure { None, Compressor, Stop };
 
 class WorkAreaSource : public AreaSource {
  public:
@@ -86,6 +94,12 @@ class WindowRectSource : public AreaSource {
  private:
   HWND wnd_;
 };
+
+// The folder of a file path, with its last "\".
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t at = path.find_last_of(L"\\/");
+  return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
+}
 
 // True when (left, top, width, height) covers every pixel of the virtual screen.
 bool CoversVirtualScreen(const RECT& placement) {
@@ -244,6 +258,7 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
     return;
   }
   thread_ = std::move(thread);
+  fileSaved_ = false;
   recording_ = true;
   thread_->worker.Resume();
 }
@@ -332,11 +347,11 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
 
     // 3. Test frame. The grabber made for it serves the whole recording when the size holds.
     std::optional<ScreenGrabber> grabber;
-    bool failed = !GrabInto(thread, grabber, left, top, width, height);
+    bool grabFailed = !GrabInto(thread, grabber, left, top, width, height);
 
     // 4. Compressor fit.
     DWORD codec = kDefaultCodec;
-    if (!failed && thread.hasCompressor && !thread.defaultAgreed) {
+    if (!grabFailed && thread.hasCompressor && !thread.defaultAgreed) {
       UniqueHic ic(::ICOpen(thread.compressor.fccType, thread.compressor.fccHandler, ICMODE_QUERY));
       if (ic) {
         FitResult fit = FitToCompressor(width, height, displayWidth_, displayHeight_, [&](int w, int h) {
@@ -350,7 +365,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           codec = thread.compressor.fccHandler;
         }
         if (!grabber->ok() || grabber->width() != width || grabber->height() != height)
-          failed = !GrabInto(thread, grabber, left, top, width, height);
+          grabFailed = !GrabInto(thread, grabber, left, top, width, height);
       }
     }
     frameWidth_ = width;
@@ -375,7 +390,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         });
       }
     } hider{thread};
-    if (!failed && thread.showFlashFrame) {
+    if (!grabFailed && thread.showFlashFrame) {
       std::weak_ptr<TScreenCamNS*> alive = thread.alive;
       RECT placement{left, top, width, height};
       // Around the whole screen every bracket is off screen: nothing to show, nothing to paint.
@@ -403,41 +418,51 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     }
 
     // 7. The file and its streams, released (compressed stream first) before any question.
+    // Only the compressor's own steps (making the compressed stream, its format, the first
+    // frame) count as its failures and lead to the question; any other failure ends the
+    // recording and keeps what was written.
+    Failure failure = grabFailed ? Failure::Stop : Failure::None;
+    bool sizeLimit = false;  // the loop ended before the file would outgrow an AVI file
+    const auto failIf = [&failure](bool bad, Failure kind) {
+      if (bad && failure == Failure::None) failure = kind;
+    };
     base::MultimediaTarget target(thread.fileName, kTemporaryName);
     {
       AviLibrary library;
       UniqueAviFile file;
       UniqueAviStream stream;
-      UniqueAviStream compressed;
-      const BITMAPINFOHEADER* format = failed ? nullptr : grabber->frame().get();
-      if (!failed) {
-        failed = target.Name().empty() ||
-                 ::AVIFileOpenW(file.put(), target.Name().c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK;
-        fileCreated = !failed;
+      // The compressor is driven directly into the plain stream (see compressed_writer.h).
+      engine::CompressedWriter compressed;
+      const BITMAPINFOHEADER* format = grabFailed ? nullptr : grabber->frame().get();
+      if (failure == Failure::None) {
+        failIf(target.Name().empty() ||
+                   ::AVIFileOpenW(file.put(), target.Name().c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK,
+               Failure::Stop);
+        fileCreated = failure == Failure::None;
       }
-      if (!failed) {
+      if (failure == Failure::None) {
         AVISTREAMINFOW info{};
         info.fccType = streamtypeVIDEO;
         info.dwScale = 1;
         info.dwRate = static_cast<DWORD>(thread.frameRate);
         info.dwSuggestedBufferSize = format->biSizeImage;
         info.rcFrame = RECT{0, 0, format->biWidth, format->biHeight};
-        failed = ::AVIFileCreateStream(file.get(), stream.put(), &info) != AVIERR_OK;
+        failIf(::AVIFileCreateStream(file.get(), stream.put(), &info) != AVIERR_OK, Failure::Stop);
       }
-      if (!failed) {
+      if (failure == Failure::None) {
         AVICOMPRESSOPTIONS options{};
         options.fccType = streamtypeVIDEO;
         options.fccHandler = codec;
         options.dwKeyFrameEvery = static_cast<DWORD>(thread.keyFrameEvery);
         options.dwQuality = static_cast<DWORD>(thread.quality);
         options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
-        failed = ::AVIMakeCompressedStream(compressed.put(), stream.get(), &options, nullptr) != AVIERR_OK;
+        failIf(compressed.Open(stream.get(), options) != AVIERR_OK, Failure::Compressor);
       }
-      if (!failed)
-        failed = ::AVIStreamSetFormat(compressed.get(), 0, const_cast<BITMAPINFOHEADER*>(format),
-                                      static_cast<LONG>(grabber->frame().formatSize())) != AVIERR_OK;
+      if (failure == Failure::None)
+        failIf(compressed.SetFormat(format, static_cast<LONG>(grabber->frame().formatSize())) != AVIERR_OK,
+               Failure::Compressor);
 
-      if (!failed) {
+      if (failure == Failure::None) {
         // 8. The frame loop's start.
         Raise(OnStart);
         framesWritten_ = 0;
@@ -445,6 +470,13 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         framesDropped_ = 0;
         frameIndex_ = 0;
         FrameSchedule schedule(thread.captureInterval);
+        // The writes' results cannot be trusted with the disk (on a full one this platform's
+        // writes still succeed, and an AVI 1.0 file stops growing at 2 GiB): the file's
+        // volume and size are watched instead, about once a second. When the file was
+        // detoured through the temporary folder, the target's folder must take it too.
+        engine::DiskBudget budget;
+        budget.WatchFile(target.Name(), 0, true);
+        if (target.ViaTemporaryFile()) budget.WatchTarget(FolderOf(target.Path()));
         TimerPeriod period;
         const DWORD start = base::NowMs();
         startTime_ = start;
@@ -455,18 +487,20 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           TScreenCamNS& cam;
           TRecordAVIThread& thread;
           ScreenGrabber& grabber;
-          IAVIStream* compressed;
+          engine::CompressedWriter& compressed;
           const FrameSchedule& schedule;
+          engine::DiskBudget& budget;
           DWORD start;
           int left, top;
           int written = 0;
           DWORD lastWrite = 0, lastProgress = 0;
+          engine::DiskVerdict disk = engine::DiskVerdict::Ok;  // what ended the loop, if the disk did
 
-          Steps(TScreenCamNS& c, TRecordAVIThread& th, ScreenGrabber& g, IAVIStream* s, const FrameSchedule& sc,
-                DWORD st, int l, int t)
-              : cam(c), thread(th), grabber(g), compressed(s), schedule(sc), start(st), left(l), top(t) {}
+          Steps(TScreenCamNS& c, TRecordAVIThread& th, ScreenGrabber& g, engine::CompressedWriter& s,
+                const FrameSchedule& sc, engine::DiskBudget& b, DWORD st, int l, int t)
+              : cam(c), thread(th), grabber(g), compressed(s), schedule(sc), budget(b), start(st), left(l), top(t) {}
           uint32_t Elapsed() override { return base::NowMs() - start; }
-          bool Running() override { return cam.recording_.load(); }
+          bool Running() override { return disk == engine::DiskVerdict::Ok && cam.recording_.load(); }
           bool Grab() override {
             if (thread.followAreaControl) {
               RECT now{};
@@ -485,9 +519,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           }
           bool Write(int slot, uint32_t t) override {
             const engine::PackedFrame& frame = grabber.frame();
-            if (::AVIStreamWrite(compressed, slot, 1, frame.pixels(), static_cast<LONG>(frame->biSizeImage), 0,
-                                 nullptr, nullptr) != AVIERR_OK)
-              return false;
+            if (compressed.Write(slot, frame.pixels(), static_cast<LONG>(frame->biSizeImage)) != AVIERR_OK) return false;
             cam.framesWritten_ = ++written;
             cam.lastFrameSpan_ = static_cast<double>(t - lastWrite);
             lastWrite = t;
@@ -497,14 +529,22 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
             cam.frameIndex_ = slot;
             if (wrote) cam.framesDropped_ = schedule.dropped();
             if (thread.probe) thread.probe->Grabbed(t, slot, wrote);
+            if (wrote) budget.SetChunks(static_cast<uint64_t>(written));
+            disk = budget.Poll().verdict;
             if (t > lastProgress + 500) {
               lastProgress = t;
               cam.Raise(cam.OnProgress);
             }
           }
           bool Wait(uint32_t ms) override { return ::WaitForSingleObject(thread.stop.get(), ms) == WAIT_TIMEOUT; }
-        } steps(*this, thread, *grabber, compressed.get(), schedule, start, left, top);
-        failed = !RunFrameLoop(steps, schedule, thread.captureInterval);
+        } steps(*this, thread, *grabber, compressed, schedule, budget, start, left, top);
+        // A failed first frame is the compressor's; a later one ends the recording with what
+        // it holds. A volume running low ends it so too, before its writes fail; the size
+        // limit ends it as a stop, and what it holds is saved.
+        if (!RunFrameLoop(steps, schedule, thread.captureInterval))
+          failIf(true, steps.written == 0 ? Failure::Compressor : Failure::Stop);
+        failIf(steps.disk == engine::DiskVerdict::DiskLow, Failure::Stop);
+        sizeLimit = steps.disk == engine::DiskVerdict::SizeLimit;
         written = steps.written;
         // 10.
         Raise(OnStop);
@@ -513,6 +553,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     hider.Hide();
 
     // A file that never received a frame cannot be played: it goes.
+    const bool failed = failure != Failure::None;
     if (failed && fileCreated && written == 0) {
       target.Discard();
     } else if (fileCreated && !target.Commit()) {
@@ -521,12 +562,17 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       Raise(OnError);
       base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
       return 0;
+    } else if (fileCreated) {
+      fileSaved_ = true;
     }
 
-    // 12. Failure questions.
-    if (!failed) return 1;
+    // 12. Failure questions, for the compressor's failures only.
+    if (!failed) {
+      if (sizeLimit) base::ShowMessage(nullptr, kSizeLimitStop, kCaptionNotice, MB_ICONINFORMATION);
+      return 1;
+    }
     Raise(OnError);
-    if (!SameFourCC(codec, kDefaultCodec)) {
+    if (failure == Failure::Compressor && !SameFourCC(codec, kDefaultCodec)) {
       if (base::ShowMessage(nullptr, kAskDefaultCodec, kCaptionNotice, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
         thread.defaultAgreed = true;
         return -1;

@@ -124,6 +124,10 @@ class TScreenCamNS {
   int FramesWritten() const { return framesWritten_.load(); }
   int FrameWidth() const { return frameWidth_.load(); }
   int FrameHeight() const { return frameHeight_.load(); }
+  // The current or last recording's target holds what it recorded: set once the file is
+  // complete in place (also after an error stop that kept its frames), clear after a failure
+  // that left no file.
+  bool FileSaved() const { return fileSaved_.load(); }
 
   // Test and benchmark seam: told about every pass of the frame loop, on the recording thread,
   // right after the pass's grab and write (a probe may also make the pass take longer). Set
@@ -186,6 +190,7 @@ class TScreenCamNS {
   std::atomic<int> framesWritten_{0};
   std::atomic<int> frameWidth_{0};
   std::atomic<int> frameHeight_{0};
+  std::atomic<bool> fileSaved_{false};
 
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
   std::shared_ptr<flashwnd::TFlashingWnd> flashWindow_;

@@ -289,23 +289,29 @@ TEST_F(ScrCamNS, FallsBackToTheDefaultCompressor) {
   }
 }
 
-TEST_F(ScrCamNS, WriteErrorAsksForTheDefaultCompressor) {
+// Only a failing first frame is the compressor's failure and asks for the default compressor;
+// a write that fails later ends the recording as an error stop and keeps the frames written,
+// whatever the answer would have been (a retry would record over them from the start).
+TEST_F(ScrCamNS, OnlyTheFirstWriteAsksForTheDefaultCompressor) {
   struct Case {
+    const char* name;
+    int failAtFrame;
     int answer;
     std::vector<std::wstring> asked;
     int errors;
-    bool fileKept;
+    int framesKept;  // 0: no file
   } cases[] = {
-      {IDNO, {kAskDefault}, 1, true},                 // what was written stays
-      {IDYES, {kAskDefault, kCreateFailed}, 2, false},  // the repeat with the default fails too
+      {"later write, no question", 3, IDYES, {kCreateFailed}, 1, 3},
+      {"first write, No", 0, IDNO, {kAskDefault}, 1, 0},
+      {"first write, Yes: the repeat with the default fails too", 0, IDYES, {kAskDefault, kCreateFailed}, 2, 0},
   };
   // The default compressor refuses too, so the repeat after a Yes fails.
   testsupport::ScopedPassThrough refusingDefault({.refuseAll = true}, scrcamNS::kDefaultCodec);
   ASSERT_TRUE(refusingDefault.ok());
   ASSERT_TRUE(pattern_.Show(RECT{100, 100, 260, 220}));
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer == IDYES ? "Yes" : "No");
-    testsupport::ScopedPassThrough pass({.bitDepths = {32}, .failAtFrame = 3});
+    SCOPED_TRACE(c.name);
+    testsupport::ScopedPassThrough pass({.bitDepths = {32}, .failAtFrame = c.failAtFrame});
     ASSERT_TRUE(pass.ok());
     testsupport::ScriptedPrompter prompter({c.answer});
     base::ScopedPrompter scoped(prompter);
@@ -315,6 +321,7 @@ TEST_F(ScrCamNS, WriteErrorAsksForTheDefaultCompressor) {
     cam.SetCaptureInterval(20);
     UsePassThrough(cam);
     const std::wstring path = folder_.Path(L"writeerror.avi");
+    ::DeleteFileW(path.c_str());
     cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
     ASSERT_TRUE(WaitIdle(cam)) << "the recording ends by itself";
     std::vector<std::wstring> asked;
@@ -323,11 +330,13 @@ TEST_F(ScrCamNS, WriteErrorAsksForTheDefaultCompressor) {
     EXPECT_EQ(events.errors.load(), c.errors);
     EXPECT_EQ(events.starts.load(), 1);
     EXPECT_EQ(events.stops.load(), 1);
-    EXPECT_EQ(FileExists(path), c.fileKept);
-    if (c.fileKept) {
+    EXPECT_EQ(FileExists(path), c.framesKept > 0);
+    EXPECT_EQ(cam.FileSaved(), c.framesKept > 0);
+    if (c.framesKept > 0) {
       AviFacts avi = ReadAvi(path);
       ASSERT_TRUE(avi.ok);
-      EXPECT_EQ(avi.nonEmpty(), 3);
+      EXPECT_EQ(avi.nonEmpty(), c.framesKept);
+      EXPECT_EQ(cam.FramesWritten(), c.framesKept);
     }
   }
 }

@@ -22,6 +22,7 @@ constexpr int kCopies = 8;
 std::array<DWORD, kCopies> gInstalled{};
 std::atomic<int> gFrames{0};
 std::atomic<int> gQueries{0};
+std::atomic<int> gOpenInstances{0};  // opens with an ICOPEN (not the driver check) not yet closed
 std::vector<PassThroughDialogCall> gDialogCalls;  // guarded by gMutex
 
 DWORD Upper(DWORD fourcc) {
@@ -96,9 +97,12 @@ LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
       auto* open = reinterpret_cast<ICOPEN*>(lp2);
       if (open && open->fccType != ICTYPE_VIDEO && open->fccType != 0) return 0;
       if (open) open->dwError = ICERR_OK;
-      return open && open->fccHandler ? LRESULT(open->fccHandler) : 1;
+      if (open) ++gOpenInstances;
+      // The instance id tells a real open (the FOURCC, or 2) from the system's first check (1).
+      return open ? (open->fccHandler ? LRESULT(open->fccHandler) : 2) : 1;
     }
     case DRV_CLOSE:
+      if (id != 1 && id != 0) --gOpenInstances;
       return 1;
     case DRV_QUERYCONFIGURE:
     case DRV_CONFIGURE:
@@ -232,6 +236,7 @@ void RemovePassThrough(DWORD fourcc) {
 
 int PassThroughFramesCompressed() { return gFrames.load(); }
 int PassThroughCompressQueries() { return gQueries.load(); }
+int PassThroughOpenInstances() { return gOpenInstances.load(); }
 
 std::vector<PassThroughDialogCall> PassThroughDialogCalls() {
   std::lock_guard<std::mutex> lock(gMutex);

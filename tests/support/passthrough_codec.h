@@ -43,6 +43,9 @@ void RemovePassThrough(DWORD fourcc = kPassThroughFourCC);
 int PassThroughFramesCompressed();
 // ICM_COMPRESS_QUERY calls since the last install.
 int PassThroughCompressQueries();
+// Instances opened (ICOpen) and not closed yet, over every install of this process: a
+// client that never closes its compressor leaves this above zero for good.
+int PassThroughOpenInstances();
 // The dialog calls since the last install, in order.
 std::vector<PassThroughDialogCall> PassThroughDialogCalls();
 
