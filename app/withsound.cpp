@@ -939,7 +939,12 @@ void TFrmMainWithSound::RestoreApp() {
   });
 }
 
-bool TFrmMainWithSound::RecordWithSound() { return app::RecordWithSound.load(); }
+// The stop keys go to the recorder that runs: the main window's running recording says which
+// (the sound toggle may have changed since it started); with none, the toggle's choice.
+bool TFrmMainWithSound::RecordWithSound() {
+  if (mainForm_ && mainForm_->Road()) return mainForm_->Road()->StopGoesToCamera();
+  return app::RecordWithSound.load();
+}
 
 bool TFrmMainWithSound::StopHotKeyRegistered() { return app::StopHotKeyRegistered.load(); }
 
