@@ -693,11 +693,9 @@ HWND CameraDialogCentre(HWND owner) {
 
 void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
   OnMain([errorMessage](TFrmMainWithSound& form) {
-    // Over the main window while it is on the screen; a minimised or hidden one would hide
-    // the box with it.
-    HWND main = form.MainWindow();
-    HWND owner = main && ::IsWindowVisible(main) && !::IsIconic(main) ? main : nullptr;
-    base::ShowMessage(owner, errorMessage, kErrorCaption, MB_OK);
+    // Owned by the main window while it is on the screen; the prompter passes a minimised or
+    // hidden one by (the box stays on top then).
+    base::ShowMessage(form.MainWindow(), errorMessage, kErrorCaption, MB_OK);
   });
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
 }
