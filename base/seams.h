@@ -35,6 +35,11 @@ Clock& CurrentClock();        // timeGetTime unless a test installed another
 // The box is always brought to the foreground. The default prompter shows every box this way.
 HWND MessageBoxOwner(HWND requested, UINT& flags);
 
+// text with a line break put into every line wider than maxWidth pixels in the system's message
+// font (after a blank or a path separator where one is near the end of what fits), so a box
+// for a long path stays on the screen. Lines that fit are kept as they are.
+std::wstring WrapMessageText(const std::wstring& text, int maxWidth);
+
 // Shorthand for CurrentPrompter().Show(...).
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 inline uint32_t NowMs() { return CurrentClock().NowMs(); }

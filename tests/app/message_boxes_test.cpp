@@ -22,6 +22,9 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/optdlg_ws.h"
+#include "app/dialog_ids.h"
+#include "app/kv.h"
+#include "app/rename.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
 #include "base/text.h"
@@ -41,6 +44,8 @@ struct SeenBox {
   bool mainOnScreen = false;
   bool enabled = false;
   bool visible = false;
+  RECT rect{};     // the box
+  RECT monitor{};  // its monitor
 };
 
 // Finds every message box of this process as it opens, looks at it once the main window has
@@ -83,7 +88,8 @@ class BoxWatcher {
         // The window comes back after a failed recording (restored by the camera); the box
         // must still be in front then.
         const DWORD start = ::GetTickCount();
-        while (::GetTickCount() - start < 3000 && (!::IsWindowVisible(main_) || ::IsIconic(main_))) ::Sleep(20);
+        while (main_ && ::GetTickCount() - start < 3000 && (!::IsWindowVisible(main_) || ::IsIconic(main_)))
+          ::Sleep(20);
         ::Sleep(500);
         SeenBox seen;
         seen.text = testsupport::RunningProgram::MessageBoxText(box);
@@ -91,6 +97,11 @@ class BoxWatcher {
         seen.aboveMain = !seen.mainOnScreen || Above(box);
         seen.enabled = ::IsWindowEnabled(box) != FALSE;
         seen.visible = ::IsWindowVisible(box) != FALSE;
+        ::GetWindowRect(box, &seen.rect);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoW(::MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+        seen.monitor = monitor.rcMonitor;
         {
           std::lock_guard<std::mutex> hold(lock_);
           seen_.push_back(seen);
@@ -164,6 +175,34 @@ TEST_F(MessageBoxes, ALockedTargetWithSound) {
   ::SendMessageW(form_->hwnd(), app::WM_TRAYICON, 0, WM_LBUTTONDOWN);
   ASSERT_TRUE(base::PumpUntil([&] { return Idle() && watcher.Seen().size() >= 2; }, 60000));
   ExpectAnswerable(watcher.Seen(), {L"Can not delete existing video file.", L"Recording kept in: "});
+}
+
+// A rename to a 300-character name: the message that names the path is wider than the screen
+// as one line; the box wraps it and stands wholly on the screen.
+TEST(MessageBoxesRename, AMessageWiderThanTheScreenStaysOnIt) {
+  app::LoadLanguageTexts();
+  testapp::ScratchFolder folder;
+  folder.Touch(L"take.avi");
+  const std::wstring longName(300, L'n');
+  testapp::WhenShown(app::RenameDialogWindow, [&](HWND dlg) {
+    testapp::SetText(dlg, app::id::EdtName, longName);
+    testapp::Press(dlg, app::id::RenameBtnConfirm);
+  });
+  std::vector<SeenBox> seen;
+  {
+    BoxWatcher watcher(nullptr);
+    EXPECT_FALSE(app::RenameRecording(folder.path(), L"take.avi", L".avi"));
+    seen = watcher.Seen();
+  }
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_NE(std::wstring::npos, seen[0].text.find(L"nnnnnnnnnn"));
+  const RECT& r = seen[0].rect;
+  const RECT& m = seen[0].monitor;
+  EXPECT_TRUE(r.left >= m.left && r.top >= m.top && r.right <= m.right && r.bottom <= m.bottom)
+      << "box (" << r.left << "," << r.top << "," << r.right << "," << r.bottom << ") on a monitor (" << m.left << ","
+      << m.top << "," << m.right << "," << m.bottom << ")";
+  EXPECT_TRUE(seen[0].enabled);
+  EXPECT_TRUE(folder.Has(L"take.avi"));
 }
 
 // No sound server: the wave-in device fails at once, the camera reports it and restores the
