@@ -508,6 +508,13 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SHOWWINDOW:
       if (wp && pendingBalloon_) ::PostMessageW(hwnd(), WM_SHOW_PENDING_BALLOON, 0, 0);
       return Default(msg, wp, lp);
+    case WM_SYSCOMMAND:
+      // Restored from a maximised minimise, the window passes through the maximised state;
+      // under Wine the display's late report of that size comes back as a maximise command.
+      if ((wp & 0xFFF0) == SC_MAXIMIZE && static_cast<LONG>(::GetTickCount() - restoredNormalAt_) < kLateMaximizeMs &&
+          restoredNormalAt_ != 0)
+        return 0;
+      return Default(msg, wp, lp);
     case WM_COMMAND:
       if (!destroying_) OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -719,6 +726,11 @@ void TFrmMain::ShowPendingBalloon() {
   pendingBalloon_.reset();
   base::ShowBalloonForControl(Control(balloon.control), balloon.title, balloon.text, balloon.hAnchor,
                               balloon.vAnchor, 20);
+}
+
+void TFrmMain::HideBalloons() {
+  pendingBalloon_.reset();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
 }
 
 void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {

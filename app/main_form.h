@@ -300,6 +300,8 @@ class TFrmMain : public base::Window {
   };
   void ShowBalloonWhenShown(PendingBalloon balloon);
   void ShowPendingBalloon();
+  // The balloon on the screen is hidden and one waiting for the window is dropped.
+  void HideBalloons();
   void StopRecordingForExit();
   void SetGlyph(int buttonId, const wchar_t* resourceName);
   void CreateRecordingRoad();
@@ -333,6 +335,10 @@ class TFrmMain : public base::Window {
   std::wstring fileName_;
   std::wstring targetPath_;
   std::optional<PendingBalloon> pendingBalloon_;
+  // When the stop restored the window to the normal state (0: never), and how long a maximise
+  // command after it is taken for the platform's late echo of the maximised pass.
+  DWORD restoredNormalAt_ = 0;
+  static constexpr LONG kLateMaximizeMs = 500;
 
   MainFormOptions options_;
   std::wstring programFolder_;

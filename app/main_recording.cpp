@@ -54,6 +54,7 @@ class MainRoadHost : public RoadHost {
     // A window minimised while maximised is restored to the maximised state: once more to
     // the normal one.
     if (::IsZoomed(wnd)) ::ShowWindow(wnd, SW_RESTORE);
+    form_.restoredNormalAt_ = ::GetTickCount() | 1;
     ::SetForegroundWindow(wnd);
     ::ShowWindow(wnd, SW_SHOW);
   }
@@ -82,6 +83,7 @@ class MainRoadHost : public RoadHost {
     // the list it points at is on the screen.
     form_.ShowBalloonWhenShown({id::LbVideoList, title, text, 2, 1});
   }
+  void HideBalloons() override { form_.HideBalloons(); }
   // The stop key is registered through the screen camera, whose hotkey window hands it back
   // to this window's stop-and-restore. Failed: no window of the camera holds the combination.
   HotkeyResult RegisterStopHotkey(const StopHotkey& hotkey) override {
@@ -228,7 +230,7 @@ void TFrmMain::ButtonStopRECClick() {
 }
 
 void TFrmMain::RestoreAfterRecording() {
-  if (road_) road_->RestoreAfterRecording(false);
+  if (road_) road_->RestoreAfterRecording();
 }
 
 void TFrmMain::StopRecordingAndRestore() {

@@ -121,6 +121,7 @@ bool RecordingRoad::StartSoundless(RecordingRecord record, const std::function<v
   // really runs minimises the window and becomes the recording the stop reports.
   host_.ClosePlayer();
   host_.WaitForPlayer();
+  host_.HideBalloons();
   start(record.target);
   if (!recorder_.Recording()) {
     ReleaseStopKey();
@@ -139,7 +140,10 @@ void RecordingRoad::RegisterStopKey() {
       hotkeyOurs_ = true;
       break;
     case RoadHost::HotkeyResult::Failed:
+      // The combination is held elsewhere; the camera's other keys may still have been taken
+      // for the recording, and go back with it.
       stopHotKeyRegistered_ = false;
+      hotkeyOurs_ = true;
       ShowHotkeySettings(true, host_.Window());
       break;
     case RoadHost::HotkeyResult::Unavailable:
@@ -174,6 +178,7 @@ void RecordingRoad::StartFullScreenWithSound() {
       return;
     }
     // The camera's own stop keys serve: no stop key is registered for this recording.
+    host_.HideBalloons();
     camera_.StartFullScreen(record->target);
     if (!camera_.Recording()) return;
     Begin(std::move(*record));
@@ -233,6 +238,7 @@ void RecordingRoad::StartAreaWithSound(RecordingRecord record, const RECT& area)
   camera_.ApplyDefaultAVOptions();
   // The stop key goes to the camera's hotkey window, which stops the camera itself.
   RegisterStopKey();
+  host_.HideBalloons();
   camera_.StartArea(record.target, area);
   if (!camera_.Recording()) {
     ReleaseStopKey();
@@ -248,14 +254,16 @@ void RecordingRoad::StartAreaWithSound(RecordingRecord record, const RECT& area)
 void RecordingRoad::ButtonStopRECClick() {
   base::GuardVoid("ButtonStopRECClick", [&] {
     host_.ShowPlaybackTab();
-    // A recording that already reported a failure has nothing to be saved as. A recording with
-    // sound is saved by the camera's thread after the stop: its balloon waits for that.
-    bool wasRecording = false;
-    if (recordWithSound_) {
+    // The stop goes to the recorder that runs, whatever the sound toggle shows now. A
+    // recording that already reported a failure has nothing to be saved as; one that runs is
+    // finished by its recorder's thread after the stop (with sound: merged and saved), and its
+    // balloon waits for that.
+    if (StopGoesToCamera()) {
       if (running_ && record_ && record_->withSound && camera_.Recording()) balloonAfterSave_ = true;
       camera_.Stop();
     } else {
-      wasRecording = recorder_.Recording() && !recorder_.Failed();
+      if (running_ && record_ && !record_->withSound && recorder_.Recording() && !recorder_.Failed())
+        balloonAfterSave_ = true;
       recorder_.Stop();
     }
     const std::wstring folder = PathEditFolder();
@@ -271,17 +279,16 @@ void RecordingRoad::ButtonStopRECClick() {
       host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
     else
       host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
-    RestoreAfterRecording(wasRecording);
+    RestoreAfterRecording();
     // A stop key registered for this recording is given back with it.
     ReleaseStopKey();
     host_.HideToolWindow();
   });
 }
 
-void RecordingRoad::RestoreAfterRecording(bool recordingWasRunning) {
+void RecordingRoad::RestoreAfterRecording() {
   host_.ShowRecordingRegions();
   host_.SetBlinking(false);
-  if (recordingWasRunning) ShowSavedBalloonOnce();
 }
 
 void RecordingRoad::ShowSavedBalloonOnce() {
@@ -309,7 +316,7 @@ void RecordingRoad::StopFromToolWindow() {
     ~Clear() { flag = false; }
   } clear{stopInProgress_};
   // The recorder is the one the start chose, whatever the sound toggle shows now.
-  if (!recordWithSound_) {
+  if (!StopGoesToCamera()) {
     StopRecordingAndRestore();
     return;
   }
@@ -339,8 +346,9 @@ void RecordingRoad::RecordingEnded() {
     host_.SetBlinking(false);
     host_.RefreshRecordingList(PathEditFolder());
     host_.ShowWindowAgain();
-    // The balloon of a stop through the window names a file that exists: only a saved one.
-    if (withSound && balloonAfterSave_ && camera_.Saved()) ShowSavedBalloonOnce();
+    // The balloon of a stop through the window names a file that exists: only a finished one
+    // (with sound: saved; without: its recorder reported no failure).
+    if (balloonAfterSave_ && (withSound ? camera_.Saved() : !recorder_.Failed())) ShowSavedBalloonOnce();
     balloonAfterSave_ = false;
   });
 }

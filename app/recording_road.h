@@ -98,6 +98,9 @@ class RoadHost {
   virtual void ShowRecordingRegions() = 0;
   // The balloon that points at the recordings list, once the window is shown.
   virtual void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) = 0;
+  // Every balloon of the program goes off the screen (and one waiting to be shown is dropped):
+  // a recording about to start must not record the program's own hints.
+  virtual void HideBalloons() = 0;
   enum class HotkeyResult { Registered, Failed, Unavailable };
   virtual HotkeyResult RegisterStopHotkey(const StopHotkey& hotkey) = 0;
   virtual void UnregisterStopHotkey() = 0;
@@ -157,7 +160,8 @@ class RecordingRoad {
   void AreaWindowClosed();
   // The stop button, the tray icon's left click and the window's destruction.
   void ButtonStopRECClick();
-  void RestoreAfterRecording(bool recordingWasRunning);
+  // The regions shown again and the blink off (the saved balloon waits for the recording's end).
+  void RestoreAfterRecording();
   // A stop key or a hotkey message: stop, then bring the window back in the normal state.
   void StopRecordingAndRestore();
   // The tool window's stop button (and its closing).
@@ -177,6 +181,9 @@ class RecordingRoad {
 
   // A recording started by this road has not been seen to end yet.
   bool Running() const { return running_; }
+  // A stop goes to the screen camera: the running recording's own record says which recorder
+  // runs (the sound toggle changes only the next recording); with none running, the toggle's.
+  bool StopGoesToCamera() const { return running_ && record_ ? record_->withSound : recordWithSound_.load(); }
   // The record of the current or last recording of this run.
   const std::optional<RecordingRecord>& LastRecording() const { return record_; }
   // The saved-recording balloon was shown in this run.
@@ -212,10 +219,13 @@ class RecordingRoad {
   std::atomic<bool>& stopHotKeyRegistered_;
   std::optional<RecordingRecord> record_;
   bool running_ = false;
+  // The stop key was asked of the host for the current recording (registered or not): it is
+  // given back with the recording, so nothing the host registered for it stays behind.
   bool hotkeyOurs_ = false;
   bool saveBalloonShown_ = false;
   bool stopInProgress_ = false;
-  // A recording with sound was stopped through the window: its balloon waits for the save.
+  // A recording was stopped through the window: its balloon waits until the file is finished
+  // (with sound: saved).
   bool balloonAfterSave_ = false;
   // An area start is checking its target while the main window is hidden: a message brings
   // the window back first, so it shows over it.

@@ -693,11 +693,9 @@ HWND CameraDialogCentre(HWND owner) {
 
 void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
   OnMain([errorMessage](TFrmMainWithSound& form) {
-    // Over the main window while it is on the screen; a minimised or hidden one would hide
-    // the box with it.
-    HWND main = form.MainWindow();
-    HWND owner = main && ::IsWindowVisible(main) && !::IsIconic(main) ? main : nullptr;
-    base::ShowMessage(owner, errorMessage, kErrorCaption, MB_OK);
+    // Owned by the main window while it is on the screen; the prompter passes a minimised or
+    // hidden one by (the box stays on top then).
+    base::ShowMessage(form.MainWindow(), errorMessage, kErrorCaption, MB_OK);
   });
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
 }
@@ -939,7 +937,12 @@ void TFrmMainWithSound::RestoreApp() {
   });
 }
 
-bool TFrmMainWithSound::RecordWithSound() { return app::RecordWithSound.load(); }
+// The stop keys go to the recorder that runs: the main window's running recording says which
+// (the sound toggle may have changed since it started); with none, the toggle's choice.
+bool TFrmMainWithSound::RecordWithSound() {
+  if (mainForm_ && mainForm_->Road()) return mainForm_->Road()->StopGoesToCamera();
+  return app::RecordWithSound.load();
+}
 
 bool TFrmMainWithSound::StopHotKeyRegistered() { return app::StopHotKeyRegistered.load(); }
 

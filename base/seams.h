@@ -29,6 +29,17 @@ class Clock {
 Prompter& CurrentPrompter();  // MessageBoxW unless a test installed another
 Clock& CurrentClock();        // timeGetTime unless a test installed another
 
+// The owner and flags a message box is shown with, so that it opens in front of the program's
+// windows and can be answered: requested, or the nearest of its owners that is on the screen
+// (visible, not minimised); none when there is no such window, and then the box stays on top.
+// The box is always brought to the foreground. The default prompter shows every box this way.
+HWND MessageBoxOwner(HWND requested, UINT& flags);
+
+// text with a line break put into every line wider than maxWidth pixels in the system's message
+// font (after a blank or a path separator where one is near the end of what fits), so a box
+// for a long path stays on the screen. Lines that fit are kept as they are.
+std::wstring WrapMessageText(const std::wstring& text, int maxWidth);
+
 // Shorthand for CurrentPrompter().Show(...).
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 inline uint32_t NowMs() { return CurrentClock().NowMs(); }

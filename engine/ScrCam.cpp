@@ -233,6 +233,8 @@ bool TScreenCamera::StartRecording(const std::wstring& fileName) {
   thread_ = std::move(thread);
   thread_->worker.SetPriority(scHighTimer::ToWin32Priority(videoPriority_));
   Recording = true;
+  // The stop, pause and confirm keys are the system's from now until the recording ends.
+  UpdateDefaultHotKeys();
   thread_->worker.Resume();
   return true;
 }
@@ -253,6 +255,7 @@ void TScreenCamera::RecordThreadTerminated(uint64_t serial) {
   thread_->worker.Join(INFINITE, base::Pump::SentOnly);
   thread_.reset();
   Recording = false;
+  UpdateDefaultHotKeys();
 }
 
 void TScreenCamera::StopRecording() {
@@ -260,6 +263,7 @@ void TScreenCamera::StopRecording() {
   Recording = false;
   Paused = false;
   ::SetEvent(wake_.get());
+  UpdateDefaultHotKeys();
   SetPreview(Preview());
 }
 

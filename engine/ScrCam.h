@@ -80,8 +80,9 @@ class CameraHost {
   virtual ~CameraHost() = default;
   virtual void MinimizeApp() = 0;
   virtual void RestoreApp() = 0;
-  // The main window's sound option and whether its configured stop key is registered: read
-  // by the hotkey window.
+  // A stop key is the camera's (the recording that runs, or with none the next one, goes
+  // through the camera), and whether the main window's configured stop key is registered:
+  // read by the hotkey window.
   virtual bool RecordWithSound() = 0;
   virtual bool StopHotKeyRegistered() = 0;
   // A stop key ended a recording of the main window: stop it and bring the window back.
@@ -373,18 +374,26 @@ class TScreenCamera {
   const std::vector<std::wstring>& GetAudioFormats();
 
   // --- global hotkeys ---
+  // The keys are the whole system's while they are registered, so they are held only while
+  // they mean something: the four defaults (SHIFT + ESCAPE, ESCAPE, CONTROL + RETURN, PAUSE)
+  // on the constructor's window while the camera records, while a region selection runs and
+  // from the host's RegisterHotKeys to its UnregisterHotKeys; otherwise every key reaches the
+  // program it is pressed in.
   // Slots of HotKeyId: the first stop key (SHIFT + ESCAPE, or the configured one once
   // RegisterHotKeys was given one), the second (ESCAPE), CONTROL + RETURN, PAUSE.
   enum HotKeySlot { kSlotStop1, kSlotStop2, kSlotConfirm, kSlotPause };
-  // Main thread. Registers the configured stop key (modifiers, key, named stopKeyText; an
-  // empty text means ESCAPE) and the other defaults on a new hidden window, which is let go
-  // again when nothing took. True when the stop combination is now held by one of the
-  // camera's hotkey windows (an earlier one may hold it already).
+  // Main thread. Takes the defaults for the host's recording, then registers the configured
+  // stop key (modifiers, key, named stopKeyText; an empty text means ESCAPE) and the other
+  // defaults on a new hidden window, which is let go again when nothing took. True when the
+  // stop combination is now held by one of the camera's hotkey windows.
   bool RegisterHotKeys(UINT modifiers, UINT key, const std::wstring& stopKeyText);
-  // While the host's stop key is registered: unregisters the newest RegisterHotKeys window's
-  // keys and lets it go; the constructor's window keeps its keys. Any thread: off the main
-  // thread the work is posted to it (hotkeys belong to the thread that registered them).
+  // The end of the host's recording: while the host's stop key is registered, unregisters the
+  // newest RegisterHotKeys window's keys and lets it go; in every case the defaults are given
+  // back unless the camera still records or selects. Any thread: off the main thread the work
+  // is posted to it (hotkeys belong to the thread that registered them).
   void UnregisterHotKeys();
+  // The defaults are registered now (main thread).
+  bool HoldsDefaultHotKeys() const { return defaultKeysHeld_; }
   // The procedure of every hotkey window (main thread).
   LRESULT HotKeyWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   ATOM HotKeyId(int slot) const { return hotKeyIds_[slot]; }
@@ -422,7 +431,11 @@ class TScreenCamera {
   class HotKeyWnd;
   void CreateFirstHotKeyWindow();
   void ReleaseHotKeys();
-  void RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText, bool constructor);
+  void RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText);
+  // Registers the defaults on the constructor's window when something needs them (a recording,
+  // a selection, the host's recording) and unregisters them when nothing does. Main thread.
+  void UpdateDefaultHotKeys();
+  struct SelectingKeys;
   ATOM AddAtom(const std::wstring& text);
   void RecordThreadTerminated(uint64_t serial);
   void RunRecordThread(TRecordAVIThread& thread);
@@ -510,6 +523,11 @@ class TScreenCamera {
   // Hotkey windows, the constructor's first; main thread only.
   std::vector<std::unique_ptr<HotKeyWnd>> hotKeyWindows_;
   std::array<std::atomic<ATOM>, 4> hotKeyIds_{};
+  // The defaults' own ids on the constructor's window (the slots may name the configured key).
+  std::array<ATOM, 4> defaultKeyIds_{};
+  bool defaultKeysHeld_ = false;  // main thread, as the three below
+  bool selecting_ = false;        // a region selection window is open
+  bool hostKeys_ = false;         // between the host's RegisterHotKeys and UnregisterHotKeys
   std::vector<ATOM> atoms_;  // every atom added, deleted with the camera
   // Closures the record thread posts hold a weak reference: once the camera is gone they do
   // nothing.

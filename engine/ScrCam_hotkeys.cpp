@@ -4,9 +4,12 @@
 // procedure is HotKeyWndProc; the ids are global atoms of the keys' texts, so the default
 // keys have the same id in every registration.
 //
-// The constructor's window holds the defaults for the camera's life. Each RegisterHotKeys
-// makes a window for the configured key (the defaults fail there: the first window holds
-// them); a window that ends up holding nothing is let go at once.
+// Global keys are taken from every program while registered: the constructor's window holds
+// the defaults only while a recording or a selection runs (or the host's recording, between
+// RegisterHotKeys and UnregisterHotKeys), so an Esc pressed anywhere else while nothing records
+// reaches its own program. Each RegisterHotKeys makes a window for the configured key (the
+// defaults fail there: the first window holds them); a window that ends up holding nothing is
+// let go at once.
 #include <algorithm>
 
 #include "base/barrier.h"
@@ -33,11 +36,10 @@ ATOM TScreenCamera::AddAtom(const std::wstring& text) {
   return atom;
 }
 
-void TScreenCamera::RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText,
-                                     bool constructor) {
+void TScreenCamera::RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, const std::wstring& stopKeyText) {
   hotKeyIds_[kSlotStop1] = AddAtom(L"SHIFT + ESCAPE");
   wnd.Register(hotKeyIds_[kSlotStop1], MOD_SHIFT, VK_ESCAPE);
-  if (constructor || Trimmed(stopKeyText).empty()) {
+  if (Trimmed(stopKeyText).empty()) {
     hotKeyIds_[kSlotStop2] = AddAtom(L"ESCAPE");
     wnd.Register(hotKeyIds_[kSlotStop2], 0, VK_ESCAPE);
   } else {
@@ -50,15 +52,59 @@ void TScreenCamera::RegisterDefaults(HotKeyWnd& wnd, UINT modifiers, UINT key, c
   wnd.Register(hotKeyIds_[kSlotPause], 0, VK_PAUSE);
 }
 
+namespace {
+
+struct DefaultKey {
+  const wchar_t* text;
+  UINT modifiers, key;
+};
+// In slot order.
+constexpr DefaultKey kDefaultKeys[4] = {
+    {L"SHIFT + ESCAPE", MOD_SHIFT, VK_ESCAPE},
+    {L"ESCAPE", 0, VK_ESCAPE},
+    {L"CONTROL + RETURN", MOD_CONTROL, VK_RETURN},
+    {L"PAUSE", 0, VK_PAUSE},
+};
+
+}  // namespace
+
+// The window and the slots' ids are made now; the keys are registered only when needed.
 void TScreenCamera::CreateFirstHotKeyWindow() {
   auto wnd = std::make_unique<HotKeyWnd>(*this);
   if (!wnd->Create()) return;
-  RegisterDefaults(*wnd, 0, VK_ESCAPE, L"", true);
+  for (int slot = 0; slot < 4; ++slot) {
+    defaultKeyIds_[slot] = AddAtom(kDefaultKeys[slot].text);
+    hotKeyIds_[slot] = defaultKeyIds_[slot];
+  }
   hotKeyWindows_.push_back(std::move(wnd));
+}
+
+void TScreenCamera::UpdateDefaultHotKeys() {
+  if (hotKeyWindows_.empty()) return;
+  HotKeyWnd& first = *hotKeyWindows_.front();
+  // Hotkeys belong to the thread of their window: from any other thread the update is posted.
+  if (::GetWindowThreadProcessId(first.hwnd(), nullptr) != ::GetCurrentThreadId()) {
+    std::weak_ptr<TScreenCamera*> alive = weakSelf_;
+    base::PostToMain([alive] {
+      if (auto self = alive.lock()) (*self)->UpdateDefaultHotKeys();
+    });
+    return;
+  }
+  const bool needed = Recording || selecting_ || hostKeys_;
+  if (needed == defaultKeysHeld_) return;
+  defaultKeysHeld_ = needed;
+  if (!needed) {
+    first.UnregisterAll();
+    return;
+  }
+  // A combination another program holds is not reported (it simply does not reach us).
+  for (int slot = 0; slot < 4; ++slot)
+    first.Register(defaultKeyIds_[slot], kDefaultKeys[slot].modifiers, kDefaultKeys[slot].key);
 }
 
 void TScreenCamera::ReleaseHotKeys() {
   hotKeyWindows_.clear();
+  defaultKeysHeld_ = false;
   for (ATOM atom : atoms_) ::GlobalDeleteAtom(atom);
   atoms_.clear();
 }
@@ -71,9 +117,11 @@ bool TScreenCamera::RegisterHotKeys(UINT modifiers, UINT key, const std::wstring
   return base::Guard(
       "RegisterHotKeys",
       [&] {
+    hostKeys_ = true;
+    UpdateDefaultHotKeys();
     auto wnd = std::make_unique<HotKeyWnd>(*this);
     if (wnd->Create()) {
-      RegisterDefaults(*wnd, modifiers, key, stopKeyText, false);
+      RegisterDefaults(*wnd, modifiers, key, stopKeyText);
       if (!wnd->Empty()) hotKeyWindows_.push_back(std::move(wnd));
     }
     const bool escape = Trimmed(stopKeyText).empty();
@@ -93,12 +141,15 @@ void TScreenCamera::UnregisterHotKeys() {
       });
       return;
     }
-    if (!host_ || !host_->StopHotKeyRegistered()) return;
-    // The constructor's window keeps the defaults for the camera's life.
-    if (hotKeyWindows_.size() < 2) return;
-    HotKeyWnd& newest = *hotKeyWindows_.back();
-    for (int slot = 0; slot < 4; ++slot) newest.Unregister(hotKeyIds_[slot]);
-    if (newest.Empty()) hotKeyWindows_.pop_back();
+    // The newest window's keys only while the host's stop key is registered; the
+    // constructor's window is never let go.
+    if (host_ && host_->StopHotKeyRegistered() && hotKeyWindows_.size() >= 2) {
+      HotKeyWnd& newest = *hotKeyWindows_.back();
+      for (int slot = 0; slot < 4; ++slot) newest.Unregister(hotKeyIds_[slot]);
+      if (newest.Empty()) hotKeyWindows_.pop_back();
+    }
+    hostKeys_ = false;
+    UpdateDefaultHotKeys();
   });
 }
 

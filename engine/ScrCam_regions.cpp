@@ -107,7 +107,25 @@ bool RunSelection(Window*& global, CaptureRect& picked, Rect rectOf) {
 
 }  // namespace
 
+// The camera's keys (the picker's CONTROL + RETURN, the stop keys) are held while a selection
+// window is open, and given back with it unless a recording it started holds them.
+struct TScreenCamera::SelectingKeys {
+  explicit SelectingKeys(TScreenCamera& c) : camera(c), before(c.selecting_) {
+    camera.selecting_ = true;
+    camera.UpdateDefaultHotKeys();
+  }
+  ~SelectingKeys() {
+    camera.selecting_ = before;
+    camera.UpdateDefaultHotKeys();
+  }
+  SelectingKeys(const SelectingKeys&) = delete;
+  SelectingKeys& operator=(const SelectingKeys&) = delete;
+  TScreenCamera& camera;
+  const bool before;
+};
+
 bool TScreenCamera::SelectFreeHandRegion() {
+  SelectingKeys keys(*this);
   return base::Guard(
       "SelectFreeHandRegion",
       [&] {
@@ -121,6 +139,7 @@ bool TScreenCamera::SelectFreeHandRegion() {
 }
 
 bool TScreenCamera::SelectObjectRegion() {
+  SelectingKeys keys(*this);
   return base::Guard(
       "SelectObjectRegion",
       [&] {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -52,6 +53,7 @@ struct HostDouble : app::RoadHost {
   }
   void ShowRecordingRegions() override { log.push_back(L"regions"); }
   void ShowSavedBalloon(const std::wstring& title, const std::wstring&) override { log.push_back(L"balloon:" + title); }
+  void HideBalloons() override { log.push_back(L"balloons:hide"); }
   HotkeyResult RegisterStopHotkey(const app::StopHotkey& key) override {
     log.push_back(L"register:" + key.text);
     return hotkey;
@@ -167,7 +169,7 @@ TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
   withSound = true;  // left by a with-sound recording: the sound-less start clears it
   road.BtnSartRecClick();
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   ASSERT_TRUE(road.LastRecording());
   EXPECT_EQ(folder.path(), road.LastRecording()->folder);
   EXPECT_EQ(L"2.avi", road.LastRecording()->fileName);
@@ -176,20 +178,21 @@ TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
   EXPECT_FALSE(withSound);
   EXPECT_TRUE(hotkeyRegistered);
 
-  // Stopped from the tray: the list, the status line, the blink off and the saved balloon.
+  // Stopped from the tray: the list, the status line and the blink off.
   road.ButtonStopRECClick();
   ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target, L"regions", L"blink:off",
-             L"balloon:屏幕录像已保存为" + target, L"unregister"});
+             L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
-  EXPECT_TRUE(road.SaveBalloonShown());
+  EXPECT_FALSE(road.SaveBalloonShown()) << "the file is not finished yet";
 
   // The thread finishes the file: the end comes back until it has gone, then the window comes
-  // back as it was (not forced to the normal state).
+  // back as it was (not forced to the normal state) and the balloon names the finished file.
   road.RecordingEnded();
   ExpectLog({L"schedule"});
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show"});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"balloon:屏幕录像已保存为" + target});
+  EXPECT_TRUE(road.SaveBalloonShown());
   road.RecordingEnded();
   ExpectLog({});
 
@@ -211,7 +214,10 @@ TEST_F(Road, TheStopReportsTheRecordingAsItWasStarted) {
   host.log.clear();
   road.ButtonStopRECClick();
   ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"status:生成录像文件:" + target, L"regions",
-             L"blink:off", L"balloon:屏幕录像已保存为" + target, L"unregister"});
+             L"blink:off", L"unregister"});
+  recorder.finishing = false;
+  road.RecordingEnded();
+  ExpectLog({L"blink:off", L"refresh:" + folder.path() + L"elsewhere\\", L"show", L"balloon:屏幕录像已保存为" + target});
   ASSERT_TRUE(road.LastRecording());
   EXPECT_EQ(target, road.LastRecording()->target);
 }
@@ -251,7 +257,7 @@ TEST_F(Road, FailedChecksLeaveTheWindowAsItWas) {
 TEST_F(Road, ARecorderThatDoesNotStartLeavesNothingRegisteredOrBlinking) {
   recorder.refuses = true;
   road.BtnSartRecClick();
-  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + folder.path() + L"2.avi", L"unregister"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"start:" + folder.path() + L"2.avi", L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
   EXPECT_FALSE(road.Running());
   EXPECT_FALSE(road.LastRecording()) << "a recording that never ran is none the stop may report";
@@ -263,7 +269,7 @@ TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
   host.hotkey = app::RoadHost::HotkeyResult::Unavailable;
   road.BtnSartRecClick();
   const std::wstring target = folder.path() + L" my clip .avi";
-  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
   road.ButtonStopRECClick();
   EXPECT_EQ(L"status:生成录像文件:" + target, host.log.at(3));
@@ -310,8 +316,7 @@ TEST_F(Road, TheToolWindowStopRestoresTheWindowAndMarksItselfInProgress) {
   EXPECT_FALSE(road.StopInProgress());
   const std::wstring target = folder.path() + L"2.avi";
   ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
-             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"balloon:屏幕录像已保存为" + target,
-             L"restore", L"full-screen:off"});
+             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"restore", L"full-screen:off"});
   EXPECT_FALSE(hotkeyRegistered);
 
   // The sound toggle switched on meanwhile: the stop still goes to the recorder the start
@@ -332,7 +337,7 @@ TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
   road.BtnSartRecClick();
   EXPECT_TRUE(hintShown);
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"close-player", L"wait", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
 }
 
@@ -354,7 +359,7 @@ TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
     SCOPED_TRACE(saved ? "saved" : "not saved");
     road.BtnSartRecClick();
     const std::wstring target = folder.path() + L"2.avi";
-    ExpectLog({L"release-player", L"host-form", L"defaults", L"camera-start:" + target, L"current:" + target,
+    ExpectLog({L"release-player", L"host-form", L"defaults", L"balloons:hide", L"camera-start:" + target, L"current:" + target,
                L"minimize", L"blink:on"});
     EXPECT_TRUE(withSound);
     EXPECT_FALSE(hotkeyRegistered) << "the camera's own stop keys serve";
@@ -374,6 +379,61 @@ TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
     ExpectLog(expected);
     EXPECT_EQ(saved, road.SaveBalloonShown());
     EXPECT_FALSE(road.Running());
+  }
+}
+
+// Without sound the balloon of a stop through the window also waits for the file: a recording
+// whose recorder reports a failure while it finishes the file shows none.
+TEST_F(Road, WithoutSoundTheBalloonWaitsForTheFinishedFile) {
+  for (bool fails : {true, false}) {
+    SCOPED_TRACE(fails ? "fails while finishing" : "finished");
+    road.BtnSartRecClick();
+    const std::wstring target = folder.path() + L"2.avi";
+    road.ButtonStopRECClick();
+    host.log.clear();
+    recorder.failed = fails;
+    recorder.finishing = false;
+    road.RecordingEnded();
+    Log expected{L"blink:off", L"refresh:" + folder.path(), L"show"};
+    if (!fails) expected.push_back(L"balloon:屏幕录像已保存为" + target);
+    ExpectLog(expected);
+    EXPECT_EQ(!fails, road.SaveBalloonShown());
+  }
+}
+
+// The sound toggle clicked during a recording (it rewrites the shared sound flag at once)
+// changes only the next recording: the stop button, the tray icon, a stop key and the tool
+// window stop the recorder that runs, and the camera's hotkey window is told the same.
+TEST_F(Road, TheToggleClickedDuringARecordingChangesOnlyTheNext) {
+  struct Case {
+    const char* name;
+    std::function<void()> stop;
+  };
+  const Case stops[] = {
+      {"stop button / tray", [&] { road.ButtonStopRECClick(); }},
+      {"stop key", [&] { road.StopRecordingAndRestore(); }},
+      {"tool window", [&] { road.StopFromToolWindow(); }},
+  };
+  for (bool sound : {true, false}) {
+    for (const Case& c : stops) {
+      SCOPED_TRACE(std::string(c.name) + (sound ? ", with sound" : ", without sound"));
+      host.sound = sound;
+      road.BtnSartRecClick();
+      ASSERT_TRUE(road.Running());
+      withSound = !sound;  // the toggle
+      EXPECT_EQ(sound, road.StopGoesToCamera());
+      host.log.clear();
+      c.stop();
+      const std::wstring stopped = sound ? L"camera-stop" : L"stop";
+      const std::wstring other = sound ? L"stop" : L"camera-stop";
+      EXPECT_NE(host.log.end(), std::find(host.log.begin(), host.log.end(), stopped)) << Dump(host.log);
+      EXPECT_EQ(host.log.end(), std::find(host.log.begin(), host.log.end(), other)) << Dump(host.log);
+      EXPECT_FALSE(sound ? camera.recording : recorder.recording);
+      recorder.finishing = camera.finishing = false;
+      road.RecordingEnded();
+      EXPECT_FALSE(road.Running());
+      EXPECT_EQ(!sound, road.StopGoesToCamera()) << "with none running, the toggle's choice";
+    }
   }
 }
 
@@ -425,7 +485,7 @@ TEST_F(Road, WithSoundARefusedTargetChangesNothingButTheMessage) {
   host.numbering = true;
   camera.refuses = true;
   road.BtnSartRecClick();
-  ExpectLog({L"release-player", L"host-form", L"defaults", L"camera-start:" + folder.path() + L"2.avi"});
+  ExpectLog({L"release-player", L"host-form", L"defaults", L"balloons:hide", L"camera-start:" + folder.path() + L"2.avi"});
   EXPECT_FALSE(road.Running());
 }
 
@@ -453,19 +513,19 @@ TEST_F(Road, AreaWithoutSoundRecordsTheAreaWindowAndTheToolWindowStops) {
   ExpectLog({L"hide", L"area:show"});
   road.StartAreaRecording();
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"register:Esc", L"close-player", L"wait", L"area-start:" + target, L"current:" + target, L"minimize",
+  ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"area-start:" + target, L"current:" + target, L"minimize",
              L"blink:on", L"hide", L"tool:show@100,100"});
   EXPECT_TRUE(hotkeyRegistered);
   EXPECT_FALSE(withSound);
 
   road.StopFromToolWindow();
   ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
-             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"balloon:屏幕录像已保存为" + target,
-             L"tool:hide", L"restore", L"full-screen:off"});
+             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"tool:hide", L"restore",
+             L"full-screen:off"});
   EXPECT_FALSE(hotkeyRegistered);
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show"});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"balloon:屏幕录像已保存为" + target});
 
   // Closing the area window instead only brings the main window back.
   road.BtnAreaScreenRECClick();
@@ -482,7 +542,7 @@ TEST_F(Road, AreaWithSoundRecordsTheRectangleThroughTheCamera) {
   EXPECT_TRUE(withSound);
   road.StartAreaRecording();
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"hide", L"area:show", L"release-player", L"host-form", L"defaults", L"register:Esc",
+  ExpectLog({L"hide", L"area:show", L"release-player", L"host-form", L"defaults", L"register:Esc", L"balloons:hide",
              L"camera-area:" + target + L"@400x300", L"current:" + target, L"minimize", L"blink:on", L"hide",
              L"tool:show@100,100"});
   EXPECT_TRUE(hotkeyRegistered);
@@ -548,9 +608,9 @@ TEST_F(Road, AFailedAreaStartBringsTheWindowBack) {
     cases.push_back({"missing drive", false, L"Q:\\rec\\", L"", true, false,
                      {L"show", L"message:磁盘Q:不存在，请重选择一个路径。", L"focus:path"}});
   cases.push_back({"recorder refuses", false, folder.path(), L"", true, true,
-                   {L"register:Esc", L"close-player", L"wait", L"area-start:" + target, L"unregister", L"show"}});
+                   {L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"area-start:" + target, L"unregister", L"show"}});
   cases.push_back({"camera refuses", true, folder.path(), L"", true, true,
-                   {L"release-player", L"host-form", L"defaults", L"register:Esc",
+                   {L"release-player", L"host-form", L"defaults", L"register:Esc", L"balloons:hide",
                     L"camera-area:" + target + L"@400x300", L"unregister", L"show", L"message:请输入合法文件路径"}});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

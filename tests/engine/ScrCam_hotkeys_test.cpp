@@ -1,6 +1,7 @@
 // The screen camera's global hotkeys: the ids in their slots (global atoms of the keys'
-// texts) after the constructor and after RegisterHotKeys, whether the stop key is held, what
-// each WM_HOTKEY does with a stub host, and unregistering from a worker thread.
+// texts) after the constructor and after RegisterHotKeys, whether the stop key is held, the
+// keys held only while a recording, a selection or the host's recording runs, what each
+// WM_HOTKEY does with a stub host, and unregistering from a worker thread.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -66,16 +67,19 @@ TEST(ScrCamHotKeys, SlotsAfterTheConstructorAndAfterRegisterHotKeys) {
   }
   HWND first = cam.HotKeyWindow();
   ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(cam.HoldsDefaultHotKeys()) << "nothing records: the keys are every program's";
+
+  // The host's recording takes the defaults on the first window; the default stop key is one
+  // of them, so no new window stays.
+  EXPECT_TRUE(cam.RegisterHotKeys(0, VK_ESCAPE, L"Esc"));
+  EXPECT_TRUE(cam.HoldsDefaultHotKeys());
   {
-    Holder probe;  // the defaults are held by the camera
+    Holder probe;
     EXPECT_FALSE(probe.Take(0, VK_ESCAPE));
     EXPECT_FALSE(probe.Take(MOD_SHIFT, VK_ESCAPE));
     EXPECT_FALSE(probe.Take(MOD_CONTROL, VK_RETURN));
     EXPECT_FALSE(probe.Take(0, VK_PAUSE));
   }
-
-  // The default key is held already, by the first window: no new window stays.
-  EXPECT_TRUE(cam.RegisterHotKeys(0, VK_ESCAPE, L"Esc"));
   EXPECT_EQ(cam.HotKeyWindow(), first);
   EXPECT_EQ(cam.HotKeyId(0), ::GlobalFindAtomW(L"Esc"));
 
@@ -106,9 +110,70 @@ TEST(ScrCamHotKeys, UnregisteringFromAWorkerFreesTheKey) {
   std::thread([&] { cam.UnregisterHotKeys(); }).join();
   Holder probe;
   EXPECT_TRUE(base::PumpUntil([&] { return probe.Take(MOD_CONTROL, 'Q'); }, 5000)) << "the key was not freed";
-  EXPECT_FALSE(probe.Take(0, VK_ESCAPE)) << "the constructor's keys stay";
+  EXPECT_TRUE(probe.Take(0, VK_ESCAPE)) << "the defaults went with the host's recording";
+  EXPECT_TRUE(probe.Take(0, VK_PAUSE));
   cam.UnregisterHotKeys();  // nothing left but the constructor's window
-  EXPECT_FALSE(probe.Take(0, VK_PAUSE));
+  EXPECT_NE(cam.HotKeyWindow(), nullptr);
+}
+
+void CALLBACK EscapeLater(HWND, UINT, UINT_PTR, DWORD);
+
+// The keys are taken from every other program only while they mean something: during the
+// camera's own recording (given back at the stop, or when a recording that stopped itself
+// ends), during a region selection, and between the host's RegisterHotKeys and its
+// UnregisterHotKeys. In between, another window of the system can hold each of them.
+TEST(ScrCamHotKeys, HeldOnlyWhileARecordingOrASelectionRuns) {
+  testsupport::ScriptedPrompter prompter({}, IDYES);
+  base::ScopedPrompter scopedPrompter(prompter);
+  scrcamNStest::ScratchFolder folder;
+  StubHost host;
+  TScreenCamera cam(&host);
+  cam.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
+  cam.MinimizeAppOnStart = false;
+  auto othersCanTake = [] {
+    Holder probe;
+    return probe.Take(0, VK_ESCAPE) && probe.Take(MOD_SHIFT, VK_ESCAPE) && probe.Take(MOD_CONTROL, VK_RETURN) &&
+           probe.Take(0, VK_PAUSE);
+  };
+  auto heldByTheCamera = [&] {
+    Holder probe;
+    return cam.HoldsDefaultHotKeys() && !probe.Take(0, VK_ESCAPE) && !probe.Take(MOD_SHIFT, VK_ESCAPE) &&
+           !probe.Take(MOD_CONTROL, VK_RETURN) && !probe.Take(0, VK_PAUSE);
+  };
+  EXPECT_TRUE(othersCanTake()) << "after the constructor";
+
+  // The camera's recording, stopped by the user.
+  ASSERT_TRUE(cam.StartRecording(folder.Path(L"a.avi")));
+  EXPECT_TRUE(heldByTheCamera()) << "while recording";
+  cam.StopRecording();
+  EXPECT_TRUE(othersCanTake()) << "right after the stop";
+  ASSERT_TRUE(base::PumpUntil([&] { return !cam.HasRecordThread(); }, 10000));
+
+  // A recording that ends without a stop of the main thread (here its target folder is gone):
+  // the keys go when its end reaches the main thread.
+  ASSERT_TRUE(cam.StartRecording(folder.Path(L"missing\\a.avi")));
+  EXPECT_TRUE(heldByTheCamera());
+  ASSERT_TRUE(base::PumpUntil([&] { return !cam.HasRecordThread(); }, 10000));
+  EXPECT_TRUE(othersCanTake()) << "after a recording that ended by itself";
+
+  // A selection: the picker's CONTROL + RETURN (and the stop keys) while it shows.
+  cam.SetScreenWidth(0);  // the confirmation then cancels the picker
+  bool heldWhileShown = false;
+  base::PostToMain([&] {
+    heldWhileShown = heldByTheCamera();
+    ::PostMessageW(cam.HotKeyWindow(), WM_HOTKEY, cam.HotKeyId(TScreenCamera::kSlotConfirm), 0);
+  });
+  const UINT_PTR watchdog = ::SetTimer(nullptr, 0, 4000, EscapeLater);
+  EXPECT_FALSE(cam.SelectObjectRegion());
+  ::KillTimer(nullptr, watchdog);
+  EXPECT_TRUE(heldWhileShown) << "while the picker shows";
+  EXPECT_TRUE(othersCanTake()) << "after the selection";
+
+  // The host's recording.
+  ASSERT_TRUE(cam.RegisterHotKeys(0, VK_ESCAPE, L"Esc"));
+  EXPECT_TRUE(heldByTheCamera());
+  cam.UnregisterHotKeys();
+  EXPECT_TRUE(othersCanTake()) << "after the host's recording";
 }
 
 TEST(ScrCamHotKeys, WhatEachHotKeyDoes) {
@@ -168,7 +233,8 @@ TEST(ScrCamHotKeys, WhatEachHotKeyDoes) {
   EXPECT_EQ(::SendMessageW(cam.HotKeyWindow(), WM_USER + 5, 0, 0), 0);
 }
 
-void CALLBACK EscapeLater(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK EscapeLater(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
   ::PostThreadMessageW(::GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
