@@ -2,28 +2,35 @@
 //
 // Frames come from AVIStreamGetFrame as packed DIBs: the header, its colour table (or the
 // three masks of a bit-field frame), then the pixels. MRLE frames arrive at 8 bits with 256
-// colours, other files at 24 or 32 bits, bottom-up or top-down. Every frame is drawn with
-// StretchDIBits into one 24-bit bottom-up DIB section, made once per frame size: that draws
-// every kind the right way up (DrawDib refuses top-down 24-bit frames), and its bits are the
-// pixel rows of the bitmap file as they stand.
+// colours, other files at 24 or 32 bits, bottom-up or top-down. Each frame becomes the rows of
+// a 24-bit bottom-up DIB section, made once per frame size, whose bits are the pixel rows of
+// the bitmap file as they stand: the common kinds are converted here, any other is drawn with
+// StretchDIBits (which draws every kind the right way up; DrawDib refuses top-down 24-bit
+// frames). Only the platform's decode is left of a frame's time but the files' writing.
 //
 // Each picture is written under a temporary name in "img" and renamed over its final name
 // once it is complete, so a failed write leaves no partial picture and keeps an earlier one.
 // The AVI file is released when the split ends: a file held open by AVIFile cannot be renamed
-// or deleted.
+// or deleted. The writing runs on a thread of the split's own, one picture at a time, while
+// the next frame is decoded; each picture is reported (its list entry and status line) once it
+// is on disk, and every end of the split waits for the picture being written first.
 #include "app/avi_split.h"
 
 #include <vfw.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 #include "app/kv.h"
 #include "base/files.h"
 #include "base/short_names.h"
 #include "base/text.h"
+#include "base/thread.h"
 #include "base/unique.h"
+#include "engine/scEffects_workers.h"
 #include "engine/vfw_handles.h"
 
 namespace app {
@@ -108,20 +115,84 @@ size_t PixelOffset(const BITMAPINFOHEADER& header) {
   return offset;
 }
 
-// The one 24-bit picture every frame is drawn into; made again only when the size changes.
+// Stores width pixels, pixel(x) giving each as three bytes in the low bytes of a word, as one
+// 24-bit row. Four pixels make three 32-bit words; the rest of the row is stored a pixel at a
+// time, four bytes stored and three kept, and its last pixel on its own so the row's padding
+// is never touched.
+template <typename Pixel>
+void PackRow(uint8_t* to, LONG width, Pixel pixel) {
+  LONG x = 0;
+  for (; x + 4 < width; x += 4) {
+    const uint32_t a = pixel(x), b = pixel(x + 1), c = pixel(x + 2), d = pixel(x + 3);
+    const uint32_t words[3] = {a | (b << 24), (b >> 8) | (c << 16), (c >> 16) | (d << 8)};
+    std::memcpy(to + 3 * x, words, sizeof words);
+  }
+  for (; x + 1 < width; ++x) {
+    const uint32_t value = pixel(x);
+    std::memcpy(to + 3 * x, &value, 4);
+  }
+  const uint32_t last = pixel(x);
+  std::memcpy(to + 3 * x, &last, 3);
+}
+
+// Turns one decoded frame into the rows of a 24-bit bottom-up picture. The kinds the platform's
+// decoders give (8 bits with a full colour table, 24 bits, 32 bits without masks; either row
+// order) are converted here: the same bytes StretchDIBits gives, without its per-pixel path.
+// False for any other kind, which the caller draws through StretchDIBits.
+bool ConvertFrame(const BITMAPINFOHEADER& frame, const uint8_t* pixels, uint8_t* out, DWORD outStride) {
+  if (frame.biCompression != BI_RGB) return false;
+  const int bits = frame.biBitCount;
+  if (bits == 8 && !(frame.biClrUsed == 0 || frame.biClrUsed == 256)) return false;
+  if (bits != 8 && bits != 24 && bits != 32) return false;
+  const LONG width = frame.biWidth;
+  const LONG height = frame.biHeight < 0 ? -frame.biHeight : frame.biHeight;
+  const bool topDown = frame.biHeight < 0;
+  const size_t stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
+  // Every entry of the 256-colour table, as the three bytes of a 24-bit pixel in the low bytes.
+  uint32_t colours[256] = {};
+  if (bits == 8) {
+    const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(&frame) + frame.biSize);
+    for (int i = 0; i < 256; ++i)
+      colours[i] = table[i].rgbBlue | (uint32_t{table[i].rgbGreen} << 8) | (uint32_t{table[i].rgbRed} << 16);
+  }
+  auto convertRows = [&](LONG first, LONG end) {
+    for (LONG y = first; y < end; ++y) {
+      const uint8_t* from = pixels + stride * static_cast<size_t>(topDown ? height - 1 - y : y);
+      uint8_t* to = out + static_cast<size_t>(outStride) * y;
+      if (bits == 24)
+        std::memcpy(to, from, static_cast<size_t>(width) * 3);
+      else if (bits == 8)
+        PackRow(to, width, [&](LONG at) { return colours[from[at]]; });
+      else
+        PackRow(to, width, [&](LONG at) {
+          uint32_t value;
+          std::memcpy(&value, from + 4 * at, 4);
+          return value & 0xFFFFFF;
+        });
+    }
+  };
+  // In bands of rows on the effects' shared workers beside this thread, as a frame's effects run.
+  const int bands = engine::workers::BandsFor(static_cast<int64_t>(outStride) * height);
+  auto band = [&](int i) {
+    convertRows(static_cast<LONG>(static_cast<int64_t>(height) * i / bands),
+                static_cast<LONG>(static_cast<int64_t>(height) * (i + 1) / bands));
+  };
+  engine::workers::ForEachBand(bands, band);
+  return true;
+}
+
+// A 24-bit picture a frame is drawn into; made again only when the size changes. It is
+// selected into its DC only while StretchDIBits draws, so the view can select it into its own.
 class WorkPicture {
  public:
   WorkPicture() = default;
-  ~WorkPicture() { Deselect(); }
   WorkPicture(const WorkPicture&) = delete;
   WorkPicture& operator=(const WorkPicture&) = delete;
 
   bool Fit(LONG width, LONG height) {
     if (bitmap_ && width == width_ && height == height_) return true;
-    Deselect();
     bitmap_.reset();
-    if (!dc_) dc_.reset(::CreateCompatibleDC(nullptr));
-    if (!dc_) return false;
+    bits_ = nullptr;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -130,16 +201,19 @@ class WorkPicture {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap_ || !bits) return false;
     bits_ = static_cast<uint8_t*>(bits);
     width_ = width;
     height_ = height;
-    original_ = ::SelectObject(dc_.get(), bitmap_.get());
     return true;
   }
   // Draws the frame at its own size, the right way up whatever its row order.
   bool Draw(const BITMAPINFOHEADER* frame, const void* pixels) {
+    if (ConvertFrame(*frame, static_cast<const uint8_t*>(pixels), bits_, Stride())) return true;
+    if (!dc_) dc_.reset(::CreateCompatibleDC(nullptr));
+    if (!dc_) return false;
+    base::SelectGuard selected(dc_.get(), bitmap_.get());
     const int lines = ::StretchDIBits(dc_.get(), 0, 0, width_, height_, 0, 0, width_, height_, pixels,
                                       reinterpret_cast<const BITMAPINFO*>(frame), DIB_RGB_COLORS, SRCCOPY);
     ::GdiFlush();
@@ -153,15 +227,8 @@ class WorkPicture {
   LONG height() const { return height_; }
 
  private:
-  // The DC's own bitmap goes back before the picture is freed.
-  void Deselect() {
-    if (original_) ::SelectObject(dc_.get(), original_);
-    original_ = nullptr;
-  }
-
   base::UniqueDC dc_;
   base::UniqueBitmap bitmap_;
-  HGDIOBJ original_ = nullptr;
   uint8_t* bits_ = nullptr;
   LONG width_ = 0, height_ = 0;
 };
@@ -174,7 +241,9 @@ DWORD SavePicture(const WorkPicture& picture, const std::wstring& folder, const 
   if (!::GetTempFileNameW(folder.c_str(), L"frm", 0, temp)) return ::GetLastError();
   DWORD error = 0;
   {
-    base::UniqueFile file(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // GetTempFileNameW made the file, empty: opened as it is, not truncated (a truncation
+    // makes the file system write the picture out to disk when it is closed).
+    base::UniqueFile file(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
       error = ::GetLastError();
     } else {
@@ -202,6 +271,85 @@ DWORD SavePicture(const WorkPicture& picture, const std::wstring& folder, const 
   if (error != 0) ::DeleteFileW(temp);
   return error;
 }
+
+// Saves one picture at a time on a thread of its own, so the file system's time for picture n
+// overlaps the decoding of frame n + 1 on the split's thread. The split hands over a picture
+// and does not touch it until Finish has returned its result; one thread serves a whole split.
+class PictureSaver {
+ public:
+  PictureSaver(const std::wstring& folder, const PictureWriter& write) : folder_(folder), write_(write) {}
+  ~PictureSaver() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.Join(INFINITE, base::Pump::SentOnly);
+  }
+  PictureSaver(const PictureSaver&) = delete;
+  PictureSaver& operator=(const PictureSaver&) = delete;
+
+  // Without a thread of its own every picture is saved in Begin, on the split's thread.
+  void Start() { threaded_ = thread_.Start("AviToPictures.PictureSaver", [this] { Serve(); }); }
+  // Starts saving picture as name; the previous one must have been finished.
+  void Begin(const WorkPicture& picture, const std::wstring& name, int number) {
+    if (!threaded_) {
+      error_ = SavePicture(picture, folder_, name, number, write_);
+      picture_ = &picture;
+      done_ = true;
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      picture_ = &picture;
+      name_ = name;
+      number_ = number;
+      done_ = false;
+    }
+    changed_.notify_all();
+  }
+  // Waits for the picture begun last: 0 or the system's error code.
+  DWORD Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return done_ || !picture_; });
+    return error_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    picture_ = nullptr;
+    error_ = 0;
+  }
+
+ private:
+  void Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stop_ || (picture_ && !done_); });
+      if (stop_) return;
+      const WorkPicture& picture = *picture_;
+      const std::wstring name = name_;
+      const int number = number_;
+      lock.unlock();
+      const DWORD error = SavePicture(picture, folder_, name, number, write_);
+      lock.lock();
+      error_ = error;
+      done_ = true;
+      changed_.notify_all();
+    }
+  }
+
+  const std::wstring folder_;
+  const PictureWriter& write_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  const WorkPicture* picture_ = nullptr;  // the picture being saved, until Clear
+  std::wstring name_;
+  int number_ = 0;
+  bool done_ = false, stop_ = false;
+  DWORD error_ = 0;
+  bool threaded_ = false;
+  base::Thread thread_;
+};
 
 // Runs this thread's pending messages. False when a WM_QUIT came; it is posted again.
 bool PumpBetweenFrames() {
@@ -306,39 +454,65 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
   const HRESULT began = streaming.Begin(start, start + length);
   if (began != 0) return endEarly(base::Format(kStreamingRefusedFmt, AviErrorName(began)));
 
-  WorkPicture picture;
+  // Two pictures when saving: one is converted while the saver writes the other.
+  WorkPicture pictures[2];
+  PictureSaver saver(result.imgFolder, write);
+  if (request.save) saver.Start();
+  // The picture handed to the saver and not yet reported.
+  bool pending = false;
+  std::wstring pendingName;
+  // Waits for the pending picture and reports it: its list entry and status line, or the end of
+  // the split when it could not be written.
+  auto settle = [&]() -> std::optional<SplitResult> {
+    if (!pending) return std::nullopt;
+    pending = false;
+    const DWORD error = saver.Finish();
+    saver.Clear();
+    if (error) return endEarly(base::Format(kPictureFailedFmt, pendingName, SystemText(error)));
+    view.AddPicture(pendingName, result.imgFolder + L"\\" + pendingName);
+    view.SetStatus(base::Format(L"%s%s", StrGenerated, pendingName));
+    ++result.written;
+    return std::nullopt;
+  };
+  auto settleThen = [&](SplitResult::End end) {
+    if (auto failed = settle()) return *failed;
+    result.end = end;
+    return result;
+  };
+  auto settleThenEndEarly = [&](const std::wstring& cause) {
+    if (auto failed = settle()) return *failed;
+    return endEarly(cause);
+  };
   // Positions count from 0. Past the stream's end the platform may give the last frame again,
   // so the stream's length bounds the loop.
   for (LONG position = 0; position < length; ++position) {
     if (request.cancel && *request.cancel) {
       *request.cancel = false;
-      result.end = SplitResult::End::Cancelled;
-      return result;
+      return settleThen(SplitResult::End::Cancelled);
     }
     const auto* frame = static_cast<const BITMAPINFOHEADER*>(::AVIStreamGetFrame(getter.get(), position));
     // A frame that cannot be had before the stream's end: a file cut short, or a damaged one.
-    if (!frame) return endEarly(base::Format(kFrameUnreadableFmt, position + 1));
+    if (!frame) return settleThenEndEarly(base::Format(kFrameUnreadableFmt, position + 1));
+    WorkPicture& picture = pictures[request.save ? position % 2 : 0];
     const LONG width = frame->biWidth;
     const LONG height = frame->biHeight < 0 ? -frame->biHeight : frame->biHeight;
     if (frame->biSize < sizeof(BITMAPINFOHEADER) || width <= 0 || height <= 0 || width > kMaxFrameSide ||
         height > kMaxFrameSide || !picture.Fit(width, height) ||
         !picture.Draw(frame, reinterpret_cast<const uint8_t*>(frame) + PixelOffset(*frame)))
-      return endEarly(base::Format(kFrameFormatFmt, position + 1));
+      return settleThenEndEarly(base::Format(kFrameFormatFmt, position + 1));
     view.ShowFrame(picture.bitmap());
 
     if (request.save) {
-      const std::wstring name = PictureName(result.written + 1);
-      if (const DWORD error = SavePicture(picture, result.imgFolder, name, result.written + 1, write))
-        return endEarly(base::Format(kPictureFailedFmt, name, SystemText(error)));
-      view.AddPicture(name, result.imgFolder + L"\\" + name);
-      view.SetStatus(base::Format(L"%s%s", StrGenerated, name));
+      if (auto failed = settle()) return *failed;
+      pendingName = PictureName(position + 1);
+      saver.Begin(picture, pendingName, position + 1);
+      pending = true;
+    } else {
+      ++result.written;
     }
-    ++result.written;
-    if (!PumpBetweenFrames()) {
-      result.end = SplitResult::End::Quit;
-      return result;
-    }
+    if (!PumpBetweenFrames()) return settleThen(SplitResult::End::Quit);
   }
+  if (auto failed = settle()) return *failed;
   // A stream without frames: the header promised none, or it was cut before its first.
   if (length <= 0) return endEarly(base::Format(kFrameUnreadableFmt, 1));
   result.end = SplitResult::End::Completed;

@@ -27,8 +27,9 @@ class SplitView {
  public:
   virtual ~SplitView() = default;
   virtual void SetStatus(const std::wstring& text) = 0;
-  // The frame just decoded: a 24-bit bottom-up DIB section of the frame's size, valid during
-  // the call only (the split reuses it for the next frame).
+  // The frame just decoded: a 24-bit bottom-up DIB section of the frame's size, selected into
+  // no DC (the view may select it into its own), valid during the call only (the split reuses
+  // it for a later frame).
   virtual void ShowFrame(HBITMAP frame) = 0;
   // A picture was written: its file name (the list entry's text) and its full path.
   virtual void AddPicture(const std::wstring& name, const std::wstring& path) = 0;

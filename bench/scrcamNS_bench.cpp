@@ -9,7 +9,9 @@
 //     here);
 //   - a soak at full screen: memory, open handles and the GDI balance at 30 s and at the end.
 // Arguments: --processes N (5), --seconds S per recording (30), --repeats R recordings per row
-// (3), --soak S (300; 0 leaves it out). Each figure comes from child processes of this program.
+// (3), --soak S (300; 0 leaves it out), --full30-only 1 (only the full screen at 30 fps as is,
+// no pass table). "grab %" is the grab's (and cursor's) share of each pass's work, the rest
+// being the frame's compression and write. Each figure comes from child processes of this program.
 #include <windows.h>
 #include <psapi.h>
 #include <vfw.h>
@@ -138,10 +140,15 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
   Probe(scrcamNS::TScreenCamNS& cam, int interval, double share, size_t capacity)
       : cam_(cam), interval_(interval), share_(share) {
     work.reserve(capacity);  // nothing allocated while the recording runs
+    grab.reserve(capacity);
   }
+  void GrabEnded() override { grabEnd_ = ::timeGetTime(); }
   void Grabbed(uint32_t elapsed, int slot, bool written) override {
-    if (work.size() < work.capacity())
-      work.push_back(static_cast<double>(::timeGetTime() - cam_.StartTime() - elapsed) / interval_);
+    const DWORD now = ::timeGetTime();
+    if (work.size() < work.capacity()) {
+      work.push_back(static_cast<double>(now - cam_.StartTime() - elapsed) / interval_);
+      grab.push_back(static_cast<double>(grabEnd_ - cam_.StartTime() - elapsed) / interval_);
+    }
     if (written) worst = std::max(worst, std::abs(static_cast<double>(slot) * interval_ - elapsed));
     const int n = ++passes;
     if (n == 3) first = testsupport::ObjectCounters::Now();
@@ -154,6 +161,7 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
   }
   double worst = 0;
   std::vector<double> work;  // each pass's work in intervals
+  std::vector<double> grab;  // the grab's part of it
   std::atomic<int> passes{0};
   testsupport::ObjectCounts first, last;
 
@@ -161,6 +169,7 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
   scrcamNS::TScreenCamNS& cam_;
   int interval_;
   double share_;
+  DWORD grabEnd_ = 0;
 };
 
 bool UseMrle(scrcamNS::TScreenCamNS& cam) {
@@ -211,10 +220,13 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
   figures["errors"] = errors.load();
   // How often the work alone (before any padding) did not fit 85 % of the interval.
   std::vector<double> work = probe.work;
+  double workSum = 0, grabSum = 0;
+  for (size_t i = 0; i < work.size(); ++i) workSum += work[i], grabSum += probe.grab[i];
   std::sort(work.begin(), work.end());
   if (!work.empty()) {
     figures["work_median_pct"] = 100 * work[work.size() / 2];
     figures["work_p99_pct"] = 100 * work[work.size() * 99 / 100];
+    figures["grab_share_pct"] = workSum > 0 ? 100 * grabSum / workSum : 0;
   }
   bench::WriteFigures(out, figures);
   return 0;
@@ -299,13 +311,14 @@ void PassTable(int processes) {
   }
 }
 
-void RecordTable(int repeats, int seconds) {
+void RecordTable(int repeats, int seconds, bool onlyFull30) {
   std::printf("the recorder, 8 bits through MRLE, %d recordings of %d s per row\n", repeats, seconds);
-  std::printf("  %-36s %5s %10s %12s %18s %12s %18s\n", "area, rate, work", "slots", "dropped %", "worst run %",
-              "worst |err| slots", "objects/pass", "work % med / p99");
+  std::printf("  %-36s %5s %10s %12s %18s %12s %18s %8s\n", "area, rate, work", "slots", "dropped %", "worst run %",
+              "worst |err| slots", "objects/pass", "work % med / p99", "grab %");
   for (bool full : {false, true}) {
     for (int fps : {10, 30}) {
       for (int pad : {0, 85}) {
+        if (onlyFull30 && !(full && fps == 30 && pad == 0)) continue;
         wchar_t args[128];
         std::swprintf(args, 128, L"--child record --full %d --fps %d --pad %d --seconds %d", full ? 1 : 0, fps, pad,
                       seconds);
@@ -320,9 +333,9 @@ void RecordTable(int repeats, int seconds) {
         const bench::Spread slots = bench::SpreadOf(all, "slots"), dropped = bench::SpreadOf(all, "dropped_pct"),
                             error = bench::SpreadOf(all, "worst_error_slots"),
                             objects = bench::SpreadOf(all, "objects_per_frame");
-        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f%s\n", label, slots.median, dropped.median,
-                    dropped.max, error.max, objects.max, bench::SpreadOf(all, "work_median_pct").median,
-                    bench::SpreadOf(all, "work_p99_pct").max,
+        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f %8.0f%s\n", label, slots.median,
+                    dropped.median, dropped.max, error.max, objects.max, bench::SpreadOf(all, "work_median_pct").median,
+                    bench::SpreadOf(all, "work_p99_pct").max, bench::SpreadOf(all, "grab_share_pct").median,
                     bench::SpreadOf(all, "errors").max > 0 ? "  (a recording failed)" : "");
       }
     }
@@ -363,9 +376,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"soak") result = SoakChild(bench::IntArg(argc, argv, L"--seconds", 300), out);
   } else {
     std::printf("(the machine may be shared with other work: figures are medians, and the spread shows the noise)\n");
-    PassTable(std::max(1, bench::IntArg(argc, argv, L"--processes", 5)));
+    if (!bench::IntArg(argc, argv, L"--full30-only", 0)) PassTable(std::max(1, bench::IntArg(argc, argv, L"--processes", 5)));
     std::fflush(stdout);
-    RecordTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bench::IntArg(argc, argv, L"--seconds", 30));
+    RecordTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bench::IntArg(argc, argv, L"--seconds", 30),
+                bench::IntArg(argc, argv, L"--full30-only", 0) != 0);
     std::fflush(stdout);
     const int soak = bench::IntArg(argc, argv, L"--soak", 300);
     if (soak > 0) SoakTable(soak);

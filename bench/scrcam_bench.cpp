@@ -4,6 +4,11 @@
 // it (cursor, overlay, effects off, pack) and the whole CaptureFrame, in ms and as multiples of
 // a memcpy of the frame in the same run.
 //
+// Full screen at 30 fps ("--seconds S", 60 by default; "--repeats R" recordings, 3, each in a
+// child process of its own): the camera records the whole screen without sound, 8 bits
+// through MRLE, Record_MSPF 33; the figures are its dropped slots, each pass's work in
+// intervals (median and p99) and the capture's share of that work (the rest is the write).
+//
 // A/V sync soak ("--soak S", 300 by default; 0 leaves it out): a 320 x 240 window recorded with
 // sound (Record_MSPF 20, PlayBack_FPS 50, MRLE at 8 bits, 16-bit mono 8000 Hz) turns white for
 // one slot every 2 s while scripts/bench plays a 100 ms burst into the sound server at each
@@ -13,6 +18,7 @@
 // Linux side sets it, plays the bursts and measures the offsets; see bench/scrcam_sync.py).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,6 +62,91 @@ void CaptureCosts() {
                 bits, copy, grabMs, grabMs / copy, packMs, packMs / copy, whole - grabMs, (whole - grabMs) / copy,
                 whole, whole / copy);
   }
+}
+
+// Each pass's work (from the time read before its capture to the end of its write) and its
+// capture's part, in intervals; nothing is allocated while the recording runs.
+class PassTimes : public ScrCam::RecordProbe {
+ public:
+  PassTimes(int interval, size_t capacity) : interval_(interval) {
+    work.reserve(capacity);
+    capture.reserve(capacity);
+  }
+  void Capturing() override { captured_ = began_ = base::NowMs(); }
+  void Captured() override { captured_ = base::NowMs(); }
+  void Passed(uint32_t, int slot, bool) override {
+    lastSlot = slot;
+    if (work.size() < work.capacity()) {
+      work.push_back(static_cast<double>(base::NowMs() - began_) / interval_);
+      capture.push_back(static_cast<double>(captured_ - began_) / interval_);
+    }
+  }
+  std::vector<double> work, capture;
+  int lastSlot = -1;
+
+ private:
+  int interval_;
+  uint32_t began_ = 0, captured_ = 0;
+};
+
+int FullScreenChild(int seconds, const wchar_t* out) {
+  testsupport::ScriptedPrompter prompter({}, IDYES);
+  base::ScopedPrompter scoped(prompter);
+  ::SetCursorPos(1910, 1070);
+  ScrCam::TScreenCamera cam;
+  cam.ScreenRegion = ScrCam::TScreenRegion::FullScreen;
+  cam.SetColors(engine::TPixelFormat::pf8bit);
+  cam.KeyFramesEvery = 1;
+  cam.SetRecord_MSPF(33);
+  cam.SetPlayBack_FPS(30);
+  cam.UseAudioRecord = false;
+  cam.GetVideoCompressors();
+  for (int i = 0; i < cam.CompressorCount; ++i)
+    if (engine::SameFourCC(cam.Compressors[i].fccHandler, mmioFOURCC('M', 'R', 'L', 'E'))) cam.SelectedCompressor = i;
+  PassTimes times(33, static_cast<size_t>(seconds) * 40 + 64);
+  cam.SetRecordProbe(&times);
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"reclume_bench_full" + std::to_wstring(::GetCurrentProcessId()) + L".avi";
+  if (!cam.StartRecording(path)) return 1;
+  Pump(static_cast<DWORD>(seconds) * 1000);
+  cam.StopRecording();
+  base::PumpUntil([&] { return !cam.HasRecordThread(); }, 120000);
+  ::DeleteFileW(path.c_str());
+  const int slots = times.lastSlot + 1;
+  if (slots <= 0 || times.work.empty()) return 1;
+  std::vector<double> work = times.work;
+  double workSum = 0, captureSum = 0;
+  for (size_t i = 0; i < work.size(); ++i) workSum += work[i], captureSum += times.capture[i];
+  std::sort(work.begin(), work.end());
+  bench::Figures figures;
+  figures["slots"] = slots;
+  figures["dropped_pct"] = 100.0 * cam.FramesDropped.load() / slots;
+  figures["work_median_pct"] = 100 * work[work.size() / 2];
+  figures["work_p99_pct"] = 100 * work[work.size() * 99 / 100];
+  figures["capture_share_pct"] = workSum > 0 ? 100 * captureSum / workSum : 0;
+  bench::WriteFigures(out, figures);
+  return 0;
+}
+
+void FullScreenTable(int repeats, int seconds) {
+  std::printf("screen camera, full screen at 30 fps, 8 bits through MRLE, no sound, %d recordings of %d s:\n", repeats,
+              seconds);
+  auto all = bench::RunProcesses(repeats, L"--child full --seconds " + std::to_wstring(seconds));
+  if (all.empty()) {
+    std::printf("  no recording finished\n");
+    return;
+  }
+  auto row = [&](const char* label, const char* name) {
+    const bench::Spread s = bench::SpreadOf(all, name);
+    std::printf("  %-40s %8.2f %8.2f %8.2f\n", label, s.min, s.median, s.max);
+  };
+  std::printf("  %-40s %8s %8s %8s\n", "", "min", "median", "max");
+  row("slots", "slots");
+  row("dropped slots %", "dropped_pct");
+  row("work of a pass, % of the interval, median", "work_median_pct");
+  row("work of a pass, % of the interval, p99", "work_p99_pct");
+  row("the capture's share of the work %", "capture_share_pct");
 }
 
 void WriteLine(const std::wstring& path, const std::string& line) {
@@ -140,7 +231,17 @@ int SyncSoak(int seconds) {
 
 int wmain(int argc, wchar_t** argv) {
   base::StartMainDispatcher();
+  const wchar_t* child = bench::StrArg(argc, argv, L"--child");
+  const wchar_t* out = bench::StrArg(argc, argv, L"--out");
+  if (child && out && std::wstring(child) == L"full") {
+    const int result = FullScreenChild(bench::IntArg(argc, argv, L"--seconds", 60), out);
+    base::StopMainDispatcher();
+    return result;
+  }
   CaptureCosts();
+  std::fflush(stdout);
+  FullScreenTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bench::IntArg(argc, argv, L"--seconds", 60));
+  std::fflush(stdout);
   const int soak = bench::IntArg(argc, argv, L"--soak", 300);
   int result = 0;
   if (soak > 0)

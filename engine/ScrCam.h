@@ -47,6 +47,10 @@ class TScreenCamera;
 class RecordProbe {
  public:
   virtual ~RecordProbe() = default;
+  // Right before a pass's capture, and right after it (grab, cursor, effects, pack) when it
+  // gave a frame, before its write.
+  virtual void Capturing() {}
+  virtual void Captured() {}
   // Right after a frame was written at slot, before the write's duration is read.
   virtual void Wrote(int /*slot*/) {}
   // After every pass: the loop time read right before its grab, its slot, whether it wrote.

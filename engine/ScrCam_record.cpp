@@ -405,6 +405,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
       return cam.Recording;
     }
     bool Grab() override {
+      if (s.probe) s.probe->Capturing();
       const Area area = cam.CaptureArea();
       const bool preview = cam.PreviewWhileRecording.load();
       if (!cam.CaptureFrame(st.capturer, preview ? 2 : 1, preview ? &st.preview : nullptr, area.left, area.top,
@@ -412,6 +413,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
         st.captureFailed = true;
         return false;
       }
+      if (s.probe) s.probe->Captured();
       return true;
     }
     bool Write(int slot, uint32_t) override {

@@ -242,7 +242,8 @@ bool TEffects::Saturation(TBitmap& bitmap, TChannels channels, uint8_t value) {
   const int bpp = BytesPerPixel();
   const unsigned sel = walk::PresentChannels(channels.data(), bpp);
   const int count = __builtin_popcount(sel);
-  if (count == 0) return true;
+  // One channel is its own mean: every byte stays as it is (all of an 8-bit frame).
+  if (count <= 1) return true;
   // scaled[d + 255] = (d * S) div 255 for every difference d between a byte and the mean.
   int scaled[511];
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = (d * value) / 255;
@@ -256,6 +257,17 @@ bool TEffects::Saturation(TBitmap& bitmap, TChannels channels, uint8_t value) {
         uint8_t* p = row + x * 4;
         const int m = (p[0] + p[1] + p[2] + p[3]) / 4;
         for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);
+      }
+    }
+    return true;
+  }
+  if (all && !mask && bpp == 3 && simd::UseWideKernels()) {
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      for (int x = simd::Saturation24Avx2(row, bitmap.Width(), value); x < bitmap.Width(); ++x) {
+        uint8_t* p = row + x * 3;
+        const int m = (p[0] + p[1] + p[2]) / 3;
+        for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);
       }
     }
     return true;

@@ -97,6 +97,50 @@ __attribute__((target("avx2"))) int Saturation32Avx2(uint8_t* row, int pixels, i
   });
 }
 
+__attribute__((target("avx2"))) int Saturation24Avx2(uint8_t* row, int pixels, int s) {
+  // Eight pixels (24 bytes) a round from a 32-byte load, so the row must hold 8 bytes past
+  // the last round. Only the 24 bytes are stored, as 16 and 8: a store reaching past them (as
+  // read, or masked off) would make every next load wait for it to land, as a load
+  // overlapping a store in flight does.
+  const int bytes = pixels * 3;
+  if (bytes < 32) return 0;
+  const int rounds = (bytes - 8) / 24;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i ones = _mm256_set1_epi16(1);
+  const __m256i third = _mm256_set1_epi16(static_cast<short>(43691));  // (x * 43691) >> 17 = x div 3 below 2^17
+  const __m256i sv = _mm256_set1_epi16(static_cast<short>(s));
+  // Bytes 0-15 into the low half and 12-27 into the high one: four pixels each.
+  const __m256i spread = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
+  // In each half, four 3-byte pixels become four 4-byte ones with a zero fourth byte, and back.
+  const __m256i widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1,
+                                         6, 7, 8, -1, 9, 10, 11, -1);
+  const __m256i narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                          9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+  auto words = [&](__m256i px) __attribute__((target("avx2"))) {  // two pixels per half as eight words
+    const __m256i pairs = _mm256_madd_epi16(px, ones);             // b+g, r+0 per pixel
+    const __m256i sums = _mm256_add_epi32(pairs, _mm256_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+    __m256i m = _mm256_srli_epi16(_mm256_mulhi_epu16(sums, third), 1);  // the mean of the three bytes
+    m = _mm256_or_si256(m, _mm256_slli_epi32(m, 16));                   // in every word of its pixel
+    const __m256i d = _mm256_sub_epi16(px, m);
+    const __m256i p = _mm256_mullo_epi16(_mm256_abs_epi16(d), sv);
+    return _mm256_add_epi16(m, SignedDiv255(p, _mm256_srai_epi16(d, 15)));
+  };
+  for (int r = 0; r < rounds; ++r) {
+    __m256i* at = reinterpret_cast<__m256i*>(row + 24 * r);
+    const __m256i v = _mm256_loadu_si256(at);
+    const __m256i wide = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, spread), widen);
+    const __m256i lo = words(_mm256_unpacklo_epi8(wide, zero));
+    const __m256i hi = words(_mm256_unpackhi_epi8(wide, zero));
+    const __m256i packed = _mm256_shuffle_epi8(_mm256_packus_epi16(lo, hi), narrow);
+    const __m256i out = _mm256_permutevar8x32_epi32(packed, gather);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(out));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 24 * r + 16), _mm256_extracti128_si256(out, 1));
+  }
+  _mm256_zeroupper();
+  return rounds * 8;
+}
+
 __attribute__((target("avx2"))) int Contrast32Avx2(uint8_t* row, int pixels, const std::array<int16_t, 4>& c) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i pivot = _mm256_set1_epi16(127);

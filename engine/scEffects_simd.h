@@ -21,6 +21,9 @@ void UseBaselineKernels(bool baselineOnly);
 // Returns the pixels done (a multiple of 4).
 int Saturation32(uint8_t* row, int pixels, int s);
 int Saturation32Avx2(uint8_t* row, int pixels, int s);  // a multiple of 8
+// The same over the three channels of 24-bit pixels (the mean is their sum div 3). AVX2 only.
+// Returns the pixels done: a multiple of 8, leaving at least the row's last 8 bytes' pixels.
+int Saturation24Avx2(uint8_t* row, int pixels, int s);
 
 // Contrast of 32-bit pixels: b := clamp(b - ((127 - b) * c) div 255) with c the channel's
 // value (0 leaves a channel alone). AVX2 only (the SSE2 build uses lookup tables, which are as

@@ -515,6 +515,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
               }
             }
             cam.GrabOnce(thread, grabber, left, top);
+            if (thread.probe) thread.probe->GrabEnded();
             return true;
           }
           bool Write(int slot, uint32_t t) override {

@@ -137,6 +137,8 @@ class TScreenCamNS {
     virtual ~PassProbe() = default;
     // elapsed: the time read right before the grab; slot: the pass's frame slot.
     virtual void Grabbed(uint32_t elapsed, int slot, bool written) = 0;
+    // The pass's grab (and cursor) has ended; its frame is not yet written.
+    virtual void GrabEnded() {}
   };
   void SetPassProbe(PassProbe* probe) { passProbe_ = probe; }
 

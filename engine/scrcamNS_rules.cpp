@@ -21,6 +21,7 @@ void FrameSchedule::Written(int slot) {
 bool RunFrameLoop(FrameLoopSteps& steps, FrameSchedule& schedule, int intervalMs) {
   const int64_t interval = intervalMs < 1 ? 1 : intervalMs;
   const int64_t chunk = interval / 10 < 1 ? 1 : interval / 10;
+  const int64_t lead = interval / 3;
   while (steps.Running()) {
     const uint32_t t = steps.Elapsed();
     const bool grabbed = steps.Grab();
@@ -33,7 +34,7 @@ bool RunFrameLoop(FrameLoopSteps& steps, FrameSchedule& schedule, int intervalMs
     }
     steps.Passed(t, slot, written);
     // A pass whose frame could not be had still uses up its slot: the loop does not spin.
-    const int64_t due = (static_cast<int64_t>(std::max(schedule.last(), slot)) + 1) * interval;
+    const int64_t due = (static_cast<int64_t>(std::max(schedule.last(), slot)) + 1) * interval - lead;
     while (steps.Running()) {
       const int64_t now = steps.Elapsed();
       if (now >= due) break;

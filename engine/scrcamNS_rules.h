@@ -51,10 +51,13 @@ class FrameLoopSteps {
 
 // The deadline loop. A pass reads the time right before its grab and lands in
 // schedule.SlotAt(time); then the loop waits, in chunks of interval div 10 (at least 1 ms)
-// so a stop is seen within one chunk, until the next slot's time: (last slot + 1) x interval,
-// the last slot being the later of the last one written and this pass's. Waiting for the
-// slot's own time, not for a whole interval after the pass began, keeps small overshoots from
-// adding up until a slot is skipped. Returns false when a write failed.
+// so a stop is seen within one chunk, until the next slot's time less a third of an interval:
+// (last slot + 1) x interval - interval div 3, the last slot being the later of the last one
+// written and this pass's. Waiting for the slot's own time, not for a whole interval after the
+// pass began, keeps small overshoots from adding up until a slot is skipped; beginning a third
+// early still lands in that slot (it takes every time within half an interval of its own) and
+// leaves room for a pass that runs long: one of up to 1.8 intervals less the wait's overshoot
+// (the platform's grab of a full screen now and then, on a busy machine) skips no slot.
 bool RunFrameLoop(FrameLoopSteps& steps, FrameSchedule& schedule, int intervalMs);
 
 // The size tried at one alignment: a side that is not a multiple of align grows to the next

@@ -49,6 +49,12 @@ class RecordingView : public app::SplitView {
     BITMAP bm{};
     ::GetObjectW(frame, sizeof bm, &bm);
     shown.push_back({bm.bmWidth, bm.bmHeight});
+    // What a preview copying the frame sees: the frame must be free to select into its DC.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, frame);
+    corners.push_back(old ? ::GetPixel(dc, 0, 0) : CLR_INVALID);
+    if (old) ::SelectObject(dc, old);
+    ::DeleteDC(dc);
   }
   void AddPicture(const std::wstring& name, const std::wstring& path) override {
     names.push_back(name);
@@ -58,6 +64,7 @@ class RecordingView : public app::SplitView {
 
   Names statuses, names, paths, messages;
   std::vector<SIZE> shown;
+  std::vector<COLORREF> corners;  // each shown frame's top-left pixel
 };
 
 // The BMP file's header fields the tests check: bits per pixel, width, height (signed).
@@ -140,6 +147,13 @@ TEST_F(AviSplitTest, WithoutSavingEveryFrameIsShownAndNothingIsWritten) {
   ASSERT_EQ(view_.shown.size(), 3u);
   EXPECT_EQ(view_.shown[2].cx, 30);
   EXPECT_EQ(view_.shown[2].cy, 20);
+  // The fixture's frames are pure colours, the top half of each one the colour after the last.
+  const std::vector<COLORREF> colours = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+  ASSERT_EQ(view_.corners.size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_NE(std::find(colours.begin(), colours.end(), view_.corners[i]), colours.end())
+        << "frame " << i + 1 << ": got top-left " << std::hex << view_.corners[i] << ", expected a pure colour";
+  EXPECT_NE(view_.corners[0], view_.corners[1]);
   EXPECT_TRUE(view_.names.empty());
   EXPECT_TRUE(FilesIn(Img()).empty());
 }

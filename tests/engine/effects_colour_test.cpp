@@ -164,7 +164,7 @@ std::vector<KernelCase> KernelCases() {
                      [=](TEffects& fx, TBitmap& b) { ref::AddColor(fx, b, ch, wrap, v); }});
     cases.push_back({"invert" + tag, [=](TEffects& fx, TBitmap& b) { return fx.Invert(b, ch); },
                      [=](TEffects& fx, TBitmap& b) { ref::Invert(fx, b, ch); }});
-    for (int s : {0, 100, 255})
+    for (int s : {0, 100, 205, 255})
       cases.push_back({"saturation " + std::to_string(s) + tag,
                        [=](TEffects& fx, TBitmap& b) { return fx.Saturation(b, ch, uint8_t(s)); },
                        [=](TEffects& fx, TBitmap& b) { ref::Saturation(fx, b, ch, s); }});
@@ -191,7 +191,8 @@ std::vector<KernelCase> KernelCases() {
 }
 
 void CheckKernelsAgainstReferences() {
-  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {37, 23}, {3, 5}, {129, 7}};
+  // Rows of 10 and 11 pixels hold one round of the widest 24-bit kernel or none; 643 many.
+  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {37, 23}, {3, 5}, {129, 7}, {10, 2}, {11, 2}, {643, 3}};
   const auto cases = KernelCases();
   for (int bpp = 1; bpp <= 4; ++bpp) {
     for (bool masked : {false, true}) {

@@ -59,6 +59,11 @@ class VirtualLoop : public scrcamNS::FrameLoopSteps {
  public:
   VirtualLoop(int interval, double grabShare, uint32_t runMs, bool grabsFail = false)
       : interval_(interval), grabShare_(grabShare), runMs_(runMs), grabsFail_(grabsFail) {}
+  // Every slowEvery-th grab takes slowShare of the interval instead.
+  void SlowGrabs(int every, double share) {
+    slowEvery_ = every;
+    slowShare_ = share;
+  }
 
   uint32_t Elapsed() override { return now_; }
   bool Running() override { return now_ < runMs_ && !stopped_; }
@@ -66,7 +71,8 @@ class VirtualLoop : public scrcamNS::FrameLoopSteps {
     ++grabs;
     grabStart_ = now_;
     std::uniform_real_distribution<double> share(0.8 * grabShare_, grabShare_);
-    now_ += static_cast<uint32_t>(share(gen_) * interval_);
+    const double taken = slowEvery_ && grabs % slowEvery_ == 0 ? slowShare_ : share(gen_);
+    now_ += static_cast<uint32_t>(taken * interval_);
     return !grabsFail_;
   }
   bool Write(int slot, uint32_t t) override {
@@ -97,6 +103,8 @@ class VirtualLoop : public scrcamNS::FrameLoopSteps {
   uint32_t runMs_;
   bool grabsFail_;
   bool stopped_ = false;
+  int slowEvery_ = 0;
+  double slowShare_ = 0;
   uint32_t now_ = 0, grabStart_ = 0;
   std::mt19937 gen_{7};
 };
@@ -116,6 +124,21 @@ TEST(ScrCamNSLoop, GrabsUpTo85PercentOfTheIntervalDropNothing) {
       EXPECT_LE(loop.worstError, interval / 2.0) << "a frame is written at most half a slot from its time";
       EXPECT_LE(loop.longestWait, static_cast<uint32_t>(std::max(1, interval / 10))) << "waits come in chunks";
     }
+  }
+}
+
+TEST(ScrCamNSLoop, APassRunningUpTo165PercentOfTheIntervalNowAndThenDropsNothing) {
+  // A full-screen grab at 30 frames a second usually takes half the interval, and now and then
+  // over one and a half.
+  for (int interval : {33, 40, 100}) {
+    SCOPED_TRACE(testing::Message() << "interval " << interval << " ms");
+    VirtualLoop loop(interval, 0.55, 600u * static_cast<uint32_t>(interval));
+    loop.SlowGrabs(7, 1.65);
+    FrameSchedule schedule(interval);
+    ASSERT_TRUE(scrcamNS::RunFrameLoop(loop, schedule, interval));
+    EXPECT_EQ(schedule.dropped(), 0);
+    EXPECT_GE(schedule.last(), 598);
+    EXPECT_LE(loop.worstError, interval / 2.0) << "a frame is written at most half a slot from its time";
   }
 }
 
