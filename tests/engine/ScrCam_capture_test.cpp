@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -219,7 +220,7 @@ TEST_F(ScrCamCapture, EachEffectEqualsTheLibraryOnThePlainGrab) {
   using ScrCam::TScreenRotate;
   struct Case {
     const char* name;
-    bool TScreenCamera::*on;
+    std::atomic<bool> TScreenCamera::*on;
     TScreenRotate rotate;
     std::function<void(engine::TEffects&, TBitmap& plain, TBitmap& out)> expected;
   };
