@@ -84,6 +84,10 @@ TEST_F(ScrCamRecord, FittedToACompressorThatTakesWidthsInFours) {
 // recorded with it (no compressor chosen, the question answered Yes) is fitted to 404 x 304,
 // and its last column and row hold the picture.
 TEST_F(ScrCamRecord, TheDefaultCompressorGetsAFittedRectangle) {
+  // White under the extra column and row: the edge blocks hold two colours and come back exact.
+  testsupport::PatternWindow backdrop;
+  ASSERT_TRUE(backdrop.Show(RECT{190, 150, 620, 480}));
+  backdrop.SetSolid(RGB(255, 255, 255));
   ASSERT_TRUE(SetUpCamera(401, 303));
   cam->SetColors(engine::TPixelFormat::pf32bit);
   cam->SelectedCompressor = -1;

@@ -79,6 +79,11 @@ TEST_P(ScrCamNSDefaultCodec, RecordsThePatternWithTheDefaults) {
 // whole 4 x 4 blocks, so the rectangle is fitted to 404 x 304 without a question, and every
 // pixel of the area is coded where it is (the shell test decodes it with ffmpeg).
 TEST_F(ScrCamNSDefaultCodec, FitsAnOddAreaToWholeBlocks) {
+  // A white backdrop under the fitted rectangle's extra column and row: every block then holds
+  // at most two colours and comes back exact, the area's edges included.
+  testsupport::PatternWindow backdrop;
+  ASSERT_TRUE(backdrop.Show(RECT{190, 150, 620, 480}));
+  backdrop.SetSolid(RGB(255, 255, 255));
   ASSERT_TRUE(pattern_.Show(RECT{200, 160, 601, 463}));  // 401 x 303
   TScreenCamNS cam;
   EventLog events;
