@@ -1,7 +1,8 @@
 // Long recording names through the main window, the way the user meets them: a 250-character
 // name in the list is played, split through the system open dialog, renamed and deleted; a
 // path longer than 259 characters chosen in the open dialogs ("打开一个录像" and the split's file
-// choice) is refused there with a message, and the dialog stays usable.
+// choice) is refused there with a message, and the dialog stays usable, while the list still
+// plays, renames and deletes that recording.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -162,6 +163,23 @@ TEST_F(LongNamesTest, APathOverMaxPathIsRefusedInTheOpenDialogs) {
     EXPECT_FALSE(form_->Player().player().IsOpen());
     EXPECT_TRUE(form_->PictureEntries().empty());
   }
+
+  // From the list the same recording still plays, is renamed and is deleted.
+  const std::wstring name = path.substr(scratch_.path().size());
+  ASSERT_TRUE(Focus(name));
+  form_->Button(id::BtnReplayRec)->Click();
+  EXPECT_TRUE(form_->Player().player().IsOpen());
+  const std::wstring renamed = std::wstring(246, L'm') + L".avi";
+  testapp::WhenShown(app::RenameDialogWindow, [&](HWND dlg) {
+    testapp::SetText(dlg, app::id::EdtName, renamed);
+    testapp::Press(dlg, app::id::RenameBtnConfirm);
+  });
+  Command(id::MnUpdateRECName);
+  EXPECT_TRUE(apptest::FileExists(scratch_.path() + renamed));
+  ASSERT_TRUE(Focus(renamed));
+  Command(id::MnDeleteREC);
+  EXPECT_FALSE(apptest::FileExists(scratch_.path() + renamed));
+  EXPECT_EQ(form_->Recordings().Names(), std::vector<std::wstring>{});
 }
 
 }  // namespace
