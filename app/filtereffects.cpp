@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <iterator>
 #include <memory>
 
@@ -25,7 +26,7 @@ using Camera = ScrCam::TScreenCamera;
 
 struct Switch {
   int id;
-  bool Camera::*setting;
+  std::atomic<bool> Camera::*setting;
 };
 
 constexpr Switch kSwitches[] = {
@@ -39,7 +40,7 @@ struct Bar {
   int id;
   int label;
   int low;
-  int Camera::*setting;
+  std::atomic<int> Camera::*setting;
 };
 
 constexpr Bar kBars[] = {
@@ -169,7 +170,7 @@ class TfrmFilterEffects : public ModalDialog {
       SetTrackPosition(Item(b.id), camera.*b.setting);
       SetLabel(b.label, camera.*b.setting);
     }
-    SetRadioIndex(hwnd(), kRotations, static_cast<int>(camera.EffectScreenRotate), Notify::Yes);
+    SetRadioIndex(hwnd(), kRotations, static_cast<int>(camera.EffectScreenRotate.load()), Notify::Yes);
   }
 
   void DefaultValueBtnClick() {

@@ -54,8 +54,23 @@ bool IsAsciiPath(const std::wstring& path) noexcept {
   return true;
 }
 
+namespace {
+
+// Wine's AVI file reader names each stream after its file ("NAME Video #0") in a field of 64
+// characters and writes past it for a longer name: measured, a file name of 58 characters or
+// more fails to open (AVIERR_BADFORMAT) or corrupts the heap. Writing is not affected.
+constexpr size_t kLongestReadableName = 48;
+
+bool NameTooLongForReading(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/:");
+  const size_t name = slash == std::wstring::npos ? path.size() : path.size() - slash - 1;
+  return name > kLongestReadableName;
+}
+
+}  // namespace
+
 std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path) {
-  if (IsAsciiPath(path)) return path;
+  if (IsAsciiPath(path) && !NameTooLongForReading(path)) return path;
   return AsciiShortName(path);
 }
 

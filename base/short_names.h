@@ -17,8 +17,9 @@ namespace base {
 // True when every character of path is ASCII: the multimedia functions take it as it is.
 bool IsAsciiPath(const std::wstring& path) noexcept;
 
-// The name to open an existing file by: path itself when it is all ASCII, else its short
-// name; nothing when the file has no short name in ASCII (or does not exist).
+// The name to open an existing file by: path itself when it is all ASCII and its file name is
+// short enough for the AVI reader (at most 48 characters), else its short name; nothing when
+// the file has no short name in ASCII (or does not exist).
 std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path);
 
 // A file that a multimedia function writes (replacing it when it exists). The name to hand to

@@ -59,11 +59,14 @@ bool SizeOk(LONG width, LONG height) {
          h <= msvideo1::kMaxSize;
 }
 
-// BI_RGB input the coder takes.
+// BI_RGB input the coder takes. The format has no partial blocks, so a side that is not a
+// multiple of 4 is refused rather than coded short: the recorders then fit their rectangle to a
+// size that is accepted, and every pixel they grab is coded.
 bool CompressInputOk(const BITMAPINFOHEADER* in) {
   if (!in || in->biSize < sizeof(BITMAPINFOHEADER) || in->biCompression != BI_RGB || in->biPlanes != 1) return false;
   if (in->biBitCount != 8 && in->biBitCount != 16 && in->biBitCount != 24 && in->biBitCount != 32) return false;
   if (in->biBitCount == 8 && in->biClrUsed > 256) return false;
+  if (in->biWidth % 4 != 0 || std::labs(in->biHeight) % 4 != 0) return false;
   return SizeOk(in->biWidth, in->biHeight);
 }
 

@@ -2,7 +2,8 @@
 // cheapest code whose squared error stays within the quality's threshold: skip (against what
 // the decoder already shows), one colour, two colours, and otherwise the better of two and
 // eight colours. Colours are split along the channel with the widest range, which reproduces
-// any block (or quadrant) of at most two colours exactly.
+// any block (or quadrant) of at most two colours exactly. 8-bit channels go to the nearest
+// 5-bit level rather than the one below: truncating costs about 2 dB on a desktop picture.
 #include "codec/msvideo1.h"
 
 #include <algorithm>
@@ -23,6 +24,10 @@ inline int R5(uint16_t c) { return (c >> 10) & 31; }
 inline int G5(uint16_t c) { return (c >> 5) & 31; }
 inline int B5(uint16_t c) { return c & 31; }
 inline uint16_t Pack555(int r, int g, int b) { return uint16_t((r << 10) | (g << 5) | b); }
+
+// The 5-bit level whose expansion (v << 3 | v >> 2, as the decoders show it) lies nearest to an
+// 8-bit channel; a tie goes to the lower level. 255 gives 31: no clamp is needed.
+inline int To5(int c) { return (c * 31 + 131) >> 8; }
 
 inline uint32_t Distance555(uint16_t a, uint16_t b) {
   int dr = R5(a) - R5(b), dg = G5(a) - G5(b), db = B5(a) - B5(b);
@@ -98,11 +103,21 @@ uint32_t BlockError(const uint16_t* a, const uint16_t* b) {
 }
 
 #if defined(__SSE2__)
+// Each byte of 16 to its nearest 5-bit level (To5), in 16-bit lanes.
+inline __m128i Bytes16To5(__m128i v) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i k31 = _mm_set1_epi16(31), k131 = _mm_set1_epi16(131);
+  const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), k31), k131), 8);
+  const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), k31), k131), 8);
+  return _mm_packus_epi16(lo, hi);
+}
+
 // B-G-R-x pixels to RGB555, one per 32-bit lane.
 inline __m128i Bgrx4To555(__m128i v) {
-  const __m128i r = _mm_and_si128(_mm_srli_epi32(v, 9), _mm_set1_epi32(0x7C00));
-  const __m128i g = _mm_and_si128(_mm_srli_epi32(v, 6), _mm_set1_epi32(0x03E0));
-  const __m128i b = _mm_and_si128(_mm_srli_epi32(v, 3), _mm_set1_epi32(0x001F));
+  v = Bytes16To5(v);  // each channel now 0..31 in its own byte
+  const __m128i r = _mm_and_si128(_mm_srli_epi32(v, 6), _mm_set1_epi32(0x7C00));
+  const __m128i g = _mm_and_si128(_mm_srli_epi32(v, 3), _mm_set1_epi32(0x03E0));
+  const __m128i b = _mm_and_si128(v, _mm_set1_epi32(0x001F));
   return _mm_or_si128(_mm_or_si128(r, g), b);
 }
 
@@ -259,7 +274,7 @@ size_t Encoder::Encode8(const Picture& in, uint32_t threshold, bool keyFrame, ui
   size_t block = 0;
   auto distance = [&](uint16_t i, uint16_t j) {
     const Rgb &p = shape_.palette[i & 255], &q = shape_.palette[j & 255];
-    int dr = (p.r >> 3) - (q.r >> 3), dg = (p.g >> 3) - (q.g >> 3), db = (p.b >> 3) - (q.b >> 3);
+    int dr = To5(p.r) - To5(q.r), dg = To5(p.g) - To5(q.g), db = To5(p.b) - To5(q.b);
     return uint32_t(dr * dr + dg * dg + db * db);
   };
   // Two indices for px[idx[0..n)]: the most frequent and the one farthest from it.
@@ -401,7 +416,7 @@ size_t Encoder::Encode(const Picture& in, int quality, bool keyFrame, uint8_t* o
           [&](int bx, int by, uint16_t* px) {
             for (int y = 0; y < 4; ++y) {
               const uint8_t* p = bottom + (by * 4 + y) * stride + bx * 12;
-              for (int x = 0; x < 4; ++x, p += 3) px[y * 4 + x] = Pack555(p[2] >> 3, p[1] >> 3, p[0] >> 3);
+              for (int x = 0; x < 4; ++x, p += 3) px[y * 4 + x] = Pack555(To5(p[2]), To5(p[1]), To5(p[0]));
             }
           },
           threshold, keyFrame, out);
@@ -421,7 +436,7 @@ size_t Encoder::Encode(const Picture& in, int quality, bool keyFrame, uint8_t* o
               for (int x = 0; x < 4; ++x) {
                 uint32_t v;
                 std::memcpy(&v, p + x * 4, 4);
-                px[y * 4 + x] = uint16_t(((v >> 9) & 0x7C00) | ((v >> 6) & 0x03E0) | ((v >> 3) & 0x001F));
+                px[y * 4 + x] = Pack555(To5((v >> 16) & 0xFF), To5((v >> 8) & 0xFF), To5(v & 0xFF));
               }
             }
 #endif
@@ -534,7 +549,7 @@ bool Decoder::Convert(uint8_t* bottom, std::ptrdiff_t stride, int bitsPerPixel) 
         } else {
           for (int x = 0; x < shape_.width; ++x) {
             const Rgb& p = shape_.palette[src[x] & 255];
-            uint16_t v = Pack555(p.r >> 3, p.g >> 3, p.b >> 3);
+            uint16_t v = Pack555(To5(p.r), To5(p.g), To5(p.b));
             dst[2 * x] = uint8_t(v);
             dst[2 * x + 1] = uint8_t(v >> 8);
           }

@@ -12,8 +12,9 @@
 // In the 16-bit form colours are RGB555 words, and bit 15 of the first colour flags the eight
 // colour block. In the 8-bit form colours are palette indices, the one-colour block carries its
 // index in the low byte, and an eight-colour block is one whose mask's high byte is 0x90 or
-// more. Frame sizes that are not multiples of 4 leave their right-most columns and top rows
-// uncoded: the format has no partial blocks.
+// more. The format has no partial blocks: the coder takes only sides that are multiples of 4
+// (the driver refuses other sizes), and the decoder leaves the right-most columns and top rows
+// of such a frame from elsewhere black.
 #pragma once
 
 #include <cstddef>
@@ -65,7 +66,8 @@ class Encoder {
   // palette: the 256-entry (or shorter) colour table of 8-bit input, else empty.
   void Begin(int width, int height, bool palettised, const std::vector<Rgb>& palette);
   // Codes `in` into out (capacity bytes, at least MaxFrameBytes). Returns the bytes written, or
-  // 0 when the picture does not fit what Begin was told. A key frame codes every block.
+  // 0 when the picture does not fit what Begin was told. A key frame codes every block. Sides
+  // that are not multiples of 4 keep their last columns and top rows uncoded (see above).
   size_t Encode(const Picture& in, int quality, bool keyFrame, uint8_t* out, size_t capacity);
   // Ends the run and gives back its memory (two frames' worth of values); Begin starts anew.
   void End();

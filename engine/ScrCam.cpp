@@ -199,8 +199,14 @@ void TScreenCamera::EnsureFrameTimer() {
 }
 
 bool TScreenCamera::StartRecording(const std::wstring& fileName) {
-  // A thread that is still finishing the last recording keeps the camera: a second thread
-  // would share the temporary files with it.
+  // A thread that has ended but whose posted end has not run yet is reaped here (its end then
+  // finds another serial and does nothing). One that is still finishing the last recording
+  // keeps the camera: a second thread would share the temporary files with it.
+  if (thread_ && thread_->worker.Ended()) {
+    thread_->worker.Join(INFINITE, base::Pump::SentOnly);
+    thread_.reset();
+    Recording = false;
+  }
   if (Recording || thread_) return false;
   TargetFile = fileName;
   if (MinimizeAppOnStart && host_) host_->MinimizeApp();

@@ -2,9 +2,10 @@
 // record thread of its own. Only one camera exists per process (CameraInstance).
 //
 // Threads: the main thread creates and destroys the camera and calls every operation. The
-// record thread reads the flags shared with it (Recording, Paused, Preview, the rectangle) as
-// atomics or, for the rectangle, as one snapshot taken under a small lock; the plain settings
-// below are main-thread values that a recording copies when it starts. Events are raised on
+// record thread reads the flags shared with it (Recording, Paused, Preview, AutoStop, the live
+// capture and effect settings) as atomics, the rectangle as one snapshot taken under a small
+// lock and OnPreview and OnOverlay through LiveEvent; the plain settings below are main-thread
+// values that a recording copies when it starts. Events are raised on
 // whichever thread does the work (see each event) and are never synchronised with the main
 // thread.
 //
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/unique.h"
@@ -76,6 +78,37 @@ using TPreviewEvent =
 using TSaveEvent =
     std::function<void(TScreenCamera& sender, int percent, const std::wstring& statusCaption, bool& cont)>;
 using TOverlayEvent = std::function<void(TScreenCamera& sender, HDC bitmapDC, int width, int height)>;
+
+// A handler the main thread may set while another thread raises it (the record thread raises
+// OnPreview and OnOverlay on every pass). Setting swaps a shared copy under a small lock; a
+// raise takes the copy under the lock and calls it outside, so a handler replaced meanwhile
+// finishes its call and nothing is allocated per raise.
+template <class F>
+class LiveEvent {
+ public:
+  LiveEvent() = default;
+  LiveEvent(const LiveEvent&) = delete;
+  LiveEvent& operator=(const LiveEvent&) = delete;
+  LiveEvent& operator=(F handler) {
+    std::shared_ptr<const F> next = handler ? std::make_shared<const F>(std::move(handler)) : nullptr;
+    std::lock_guard<std::mutex> hold(lock_);
+    handler_.swap(next);
+    return *this;
+  }
+  explicit operator bool() const { return static_cast<bool>(Get()); }
+  std::shared_ptr<const F> Get() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return handler_;
+  }
+  template <class... Args>
+  void operator()(Args&&... args) const {
+    if (std::shared_ptr<const F> handler = Get()) (*handler)(std::forward<Args>(args)...);
+  }
+
+ private:
+  mutable std::mutex lock_;
+  std::shared_ptr<const F> handler_;
+};
 
 // What the camera asks of the application that hosts it. Called on the main thread unless a
 // method says otherwise.
@@ -136,8 +169,16 @@ bool IsFileInUse(const std::wstring& fileName);
 // Always ends with OnDeleting (100, ""). True when the file is gone (or was never there);
 // false when the host cancelled or the file is still there (in use).
 bool DeleteTempFile(const std::wstring& fileName);
-// The temporary folder as GetTempPathW gives it (at most 256 characters).
+// The temporary folder, ending in a backslash: as GetTempPathW gives it (at most 256
+// characters) when that leaves room for the longest name written there; else the 8.3 form of
+// GetTempPathW's full answer, then the program's folder (long, then short), so that the files
+// never land in a drive's root.
 std::wstring GetTempFolder();
+// The longest file name written in the temporary folder (a kept recording's, with room).
+inline constexpr size_t kLongestTempName = 48;
+// The first candidate that is not empty and leaves room for kLongestTempName within MAX_PATH,
+// with a trailing backslash; the last non-empty one when none does; empty for none.
+std::wstring PickTempFolder(const std::vector<std::wstring>& candidates);
 // Some character of s is above 127.
 bool HasNonAsciiChar(const std::wstring& s);
 // The texts of a failed merge (AVISaveV's result) and of a stream file that cannot be opened
@@ -172,6 +213,9 @@ class FrameCapturer {
     pinnedColors_ = colors;
     pinnedBits_ = bits;
   }
+  // A recording's capturer: its failures stop the recording. Those of any other (the compressor
+  // listing, which may run on the main thread during a recording) are only reported.
+  void MarkRecording() { recording_ = true; }
 
  private:
   friend class TScreenCamera;
@@ -182,6 +226,7 @@ class FrameCapturer {
   Allocator allocate_;
   engine::TPixelFormat pinnedColors_ = engine::TPixelFormat::pf32bit;
   int pinnedBits_ = 0;  // 0: the camera's current depth
+  bool recording_ = false;
 };
 
 // The rectangle helpers of the tick and the selections (pure). Bounds are right- and
@@ -243,7 +288,7 @@ class TScreenCamera {
   engine::TPixelFormat Colors() const { return colors_; }
   void SetColors(engine::TPixelFormat value);
   int BitsPerPixel() const { return bitsPerPixel_; }
-  int FilterColor() const { return filterColor_; }
+  int FilterColor() const { return filterColor_.load(); }
   void SetFilterColor(int value);  // 0 .. 1
   scHighTimer::TThreadPriority VideoPriority() const { return videoPriority_; }
   void SetVideoPriority(scHighTimer::TThreadPriority value);
@@ -270,39 +315,43 @@ class TScreenCamera {
   int SelectedCompressor = -1;
   TScreenRegion ScreenRegion = TScreenRegion::FixedMoving;
   bool UseAudioRecord = false;
-  bool RecordCursor = true;
   bool DrawAreaCapture = true;
   bool LineRectClear = true;
   bool MinimizeAppOnStart = true;
   bool RestoreAppOnStop = true;
-  bool OvelayDrawing = false;
-  bool EffectToOvelayDraw = false;
-  bool GrayScale = false;
-  TScreenRotate EffectScreenRotate = TScreenRotate::R90D;
-  bool UseRotateImage = false;
-  int EffectNoise = 0;
-  bool UseNoise = false;
-  int EffectSaturation = 0;
-  bool UseSaturation = false;
-  int EffectRedValue = 0, EffectGreenValue = 0, EffectBlueValue = 0;
-  bool UseColorAdjusting = false;
-  int EffectBrightness = 0;
-  bool UseBrightness = false;
-  int EffectContrast = 0;
-  bool UseContrast = false;
 
-  // --- events ---
+  // --- live properties: the main thread writes them during a recording (the filter effects
+  // dialog, the host form's boxes) and every capture reads them, so they are atomics; a capture
+  // takes them once at its start, so a change takes effect from the next frame ---
+  std::atomic<bool> RecordCursor{true};
+  std::atomic<bool> OvelayDrawing{false};
+  std::atomic<bool> EffectToOvelayDraw{false};
+  std::atomic<bool> GrayScale{false};
+  std::atomic<TScreenRotate> EffectScreenRotate{TScreenRotate::R90D};
+  std::atomic<bool> UseRotateImage{false};
+  std::atomic<int> EffectNoise{0};
+  std::atomic<bool> UseNoise{false};
+  std::atomic<int> EffectSaturation{0};
+  std::atomic<bool> UseSaturation{false};
+  std::atomic<int> EffectRedValue{0}, EffectGreenValue{0}, EffectBlueValue{0};
+  std::atomic<bool> UseColorAdjusting{false};
+  std::atomic<int> EffectBrightness{0};
+  std::atomic<bool> UseBrightness{false};
+  std::atomic<int> EffectContrast{0};
+  std::atomic<bool> UseContrast{false};
+
+  // --- events (OnPreview and OnOverlay may be set at any time; the others before a recording) ---
   TSCErrorEvent OnError;
   TSCEvent OnUpdate, OnStart, OnStop, OnPause, OnResume;
-  TPreviewEvent OnPreview;
+  LiveEvent<TPreviewEvent> OnPreview;
   TSaveEvent OnSaving, OnDeleting;
-  TOverlayEvent OnOverlay;
+  LiveEvent<TOverlayEvent> OnOverlay;
 
   // --- public fields ---
   std::atomic<bool> Recording{false};
   std::atomic<bool> Paused{false};
   bool Preview() const { return preview_.load(); }
-  TAutoStopTime AutoStop;  // written whole by the host before a recording
+  std::atomic<TAutoStopTime> AutoStop{};  // written whole by the host, also while recording
   std::atomic<double> CaptureFrameRate{0};
   std::atomic<double> LoopFrameRate{0};
   std::atomic<int> FramesWritten{0};
@@ -444,10 +493,10 @@ class TScreenCamera {
   void RecordThreadTerminated(uint64_t serial);
   void RunRecordThread(TRecordAVIThread& thread);
   void HideFrameWindow();
-  // A packed frame could not be made: while recording an error stop (StopStatus 2,
-  // Recording off, OnError, OnStop, and the timer and frame switched off on the main
-  // thread); without a recording only OnError.
-  void PackFailed(const std::wstring& text);
+  // A packed frame could not be made: when it was the recording's (stopsRecording) and a
+  // recording runs, an error stop (StopStatus 2, Recording off, OnError, OnStop, and the timer
+  // and frame switched off on the main thread); otherwise only OnError.
+  void PackFailed(const std::wstring& text, bool stopsRecording);
   void ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height);
   void SetElapsed(const TElapsedTime& parts);
 
@@ -502,7 +551,7 @@ class TScreenCamera {
   int compressionQuality_ = 10000;
   engine::TPixelFormat colors_ = engine::TPixelFormat::pf32bit;
   int bitsPerPixel_ = 32;
-  int filterColor_ = 0;
+  std::atomic<int> filterColor_{0};
   scHighTimer::TThreadPriority videoPriority_ = scHighTimer::TThreadPriority::tpNormal;
 
   mutable std::mutex areaLock_;

@@ -68,9 +68,9 @@ std::wstring ElapsedTimeText(const TElapsedTime& t) {
          L" : " + std::to_wstring(t.Millis);
 }
 
-void TScreenCamera::PackFailed(const std::wstring& text) {
+void TScreenCamera::PackFailed(const std::wstring& text, bool stopsRecording) {
   CaptureFailed = true;
-  if (!Recording) {
+  if (!stopsRecording || !Recording) {
     if (OnError) OnError(*this, text);
     return;
   }
@@ -89,7 +89,7 @@ engine::PackedFrame TScreenCamera::PackFrame(HBITMAP bitmap, int bits) {
   CaptureFailed = false;
   BITMAP info{};
   if (!::GetObjectW(bitmap, sizeof info, &info)) {
-    PackFailed(L"Unable to allocate memory for image");
+    PackFailed(L"Unable to allocate memory for image", true);
     return {};
   }
   base::WindowDC screen(nullptr);
@@ -97,9 +97,9 @@ engine::PackedFrame TScreenCamera::PackFrame(HBITMAP bitmap, int bits) {
   engine::PackResult packed =
       engine::PackBitmap(dc.get(), bitmap, info.bmWidth, info.bmHeight, bits, engine::HeaderRewrite::Whole);
   if (!packed.frame)
-    PackFailed(L"Unable to allocate memory for image");
+    PackFailed(L"Unable to allocate memory for image", true);
   else if (!packed.bitsRead)
-    PackFailed(L"Error retrieving image bits");
+    PackFailed(L"Error retrieving image bits", true);
   return std::move(packed.frame);
 }
 
@@ -122,10 +122,17 @@ void TScreenCamera::ApplyGrayScale(engine::TBitmap& bitmap) {
   });
 }
 
-// The colour effects, grey scale and the geometry effect on the grab in `grab`.
+// The colour effects, grey scale and the geometry effect on the grab in `grab`. The settings
+// may change on the main thread meanwhile: each is read once, here, for the whole frame.
 void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, int height) {
-  const bool colourEffects = UseNoise || UseSaturation || UseColorAdjusting || UseBrightness || UseContrast;
-  if (!colourEffects && !GrayScale && !UseRotateImage) return;
+  const bool useNoise = UseNoise, useSaturation = UseSaturation, useColorAdjusting = UseColorAdjusting;
+  const bool useBrightness = UseBrightness, useContrast = UseContrast, grayScale = GrayScale;
+  const bool useRotateImage = UseRotateImage;
+  const bool colourEffects = useNoise || useSaturation || useColorAdjusting || useBrightness || useContrast;
+  if (!colourEffects && !grayScale && !useRotateImage) return;
+  const int noise = EffectNoise, saturation = EffectSaturation, brightness = EffectBrightness;
+  const int contrast = EffectContrast, red = EffectRedValue, green = EffectGreenValue, blue = EffectBlueValue;
+  const TScreenRotate rotation = EffectScreenRotate;
   if (!capturer.effects_) capturer.effects_ = std::make_unique<engine::TEffects>();
   engine::TEffects& fx = *capturer.effects_;
   engine::TBitmap& work = capturer.work_;
@@ -146,34 +153,33 @@ void TScreenCamera::ApplyEffects(FrameCapturer& capturer, HDC grab, int width, i
   fx.SetPixelSize(colors);
   if (colourEffects) {
     loadWork();
-    if (UseNoise) fx.Noise(work, engine::AllChannels, static_cast<uint8_t>(EffectNoise & 0xFF));
-    if (UseSaturation)
-      fx.Saturation(work, engine::AllChannels, static_cast<uint8_t>(255 - (EffectSaturation & 0xFF)));
-    if (UseColorAdjusting)
+    if (useNoise) fx.Noise(work, engine::AllChannels, static_cast<uint8_t>(noise & 0xFF));
+    if (useSaturation) fx.Saturation(work, engine::AllChannels, static_cast<uint8_t>(255 - (saturation & 0xFF)));
+    if (useColorAdjusting)
       fx.AddColor(work, engine::AllChannels, engine::NoChannels,
-                  engine::MakeChannelValues(static_cast<int16_t>(EffectRedValue), static_cast<int16_t>(EffectGreenValue),
-                                            static_cast<int16_t>(EffectBlueValue), 0));
-    if (UseBrightness) {
-      const auto v = static_cast<int16_t>(EffectBrightness);
+                  engine::MakeChannelValues(static_cast<int16_t>(red), static_cast<int16_t>(green),
+                                            static_cast<int16_t>(blue), 0));
+    if (useBrightness) {
+      const auto v = static_cast<int16_t>(brightness);
       fx.AddColor(work, engine::AllChannels, engine::NoChannels, engine::MakeChannelValues(v, v, v, 0));
     }
-    if (UseContrast) {
-      const auto v = static_cast<int16_t>(EffectContrast);
+    if (useContrast) {
+      const auto v = static_cast<int16_t>(contrast);
       fx.Contrast(work, engine::AllChannels, engine::MakeChannelValues(v, v, v, 0));
     }
     storeWork();
   }
-  if (GrayScale) {
+  if (grayScale) {
     if (!colourEffects) loadWork();
     ApplyGrayScale(work);
     storeWork();
   }
-  if (UseRotateImage) {
+  if (useRotateImage) {
     loadWork();
     // The turn lands in a bitmap of its own, so neither bitmap changes its shape from frame to
     // frame and both keep their storage for the whole recording.
     engine::TBitmap& turned = capturer.turned_;
-    switch (EffectScreenRotate) {
+    switch (rotation) {
       case TScreenRotate::R90D:
         fx.Rotate(work, turned, std::numbers::pi / 2);
         break;
@@ -204,22 +210,25 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
   }
   engine::ScreenGrab& grab = *capturer.grab_;
   if (!grab.ok()) {
-    PackFailed(L"Unable to allocate memory for image");
+    PackFailed(L"Unable to allocate memory for image", capturer.recording_);
     return nullptr;
   }
   engine::GrabCursor cursor;
   if (RecordCursor) cursor.kind = engine::GrabCursor::Kind::Current;
   grab.Grab(left, top, rop, cursor);
   HDC dc = grab.dc();
-  const bool overlay = OvelayDrawing && static_cast<bool>(OnOverlay);
-  if (overlay && EffectToOvelayDraw) {
+  // The overlay's switches and handler are taken once for the frame (the main thread may
+  // change them meanwhile).
+  const std::shared_ptr<const TOverlayEvent> overlay = OvelayDrawing ? OnOverlay.Get() : nullptr;
+  const bool overlayFirst = EffectToOvelayDraw;
+  if (overlay && overlayFirst) {
     // Drawn in true colours and inverted together with the screen.
     ::BitBlt(dc, 0, 0, width, height, dc, 0, 0, rop);
-    OnOverlay(*this, dc, width, height);
+    (*overlay)(*this, dc, width, height);
     ::BitBlt(dc, 0, 0, width, height, dc, 0, 0, rop);
   }
   ApplyEffects(capturer, dc, width, height);
-  if (overlay && !EffectToOvelayDraw) OnOverlay(*this, dc, width, height);
+  if (overlay && !overlayFirst) (*overlay)(*this, dc, width, height);
   ::GdiFlush();
 
   const int bits = capturer.pinnedBits_ ? capturer.pinnedBits_ : bitsPerPixel_;
@@ -237,10 +246,11 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
     capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bits));
   }
   if (!capturer.frame_) {
-    PackFailed(L"Unable to allocate memory for image");
+    PackFailed(L"Unable to allocate memory for image", capturer.recording_);
     return nullptr;
   }
-  if (!grab.PackInto(capturer.frame_.get(), engine::HeaderRewrite::Whole)) PackFailed(L"Error retrieving image bits");
+  if (!grab.PackInto(capturer.frame_.get(), engine::HeaderRewrite::Whole))
+    PackFailed(L"Error retrieving image bits", capturer.recording_);
   return capturer.frame_.get();
 }
 

@@ -11,6 +11,7 @@
 // that deletes: the record thread during a recording, the main thread from the destructor
 // (which has already let CameraInstance go, so it raises nothing).
 #include <string>
+#include <vector>
 
 #include "audio/scWaveStorage.h"
 #include "base/barrier.h"
@@ -74,10 +75,54 @@ bool DeleteTempFile(const std::wstring& fileName) {
   return gone;
 }
 
+std::wstring PickTempFolder(const std::vector<std::wstring>& candidates) {
+  std::wstring last;
+  for (std::wstring folder : candidates) {
+    if (folder.empty()) continue;
+    if (folder.back() != L'\\') folder += L'\\';
+    if (folder.size() + kLongestTempName < MAX_PATH) return folder;
+    last = folder;
+  }
+  return last;
+}
+
+namespace {
+
+// The 8.3 form of an existing folder (short enough where the long one is not), or empty.
+std::wstring ShortFolderName(const std::wstring& folder) {
+  if (folder.empty()) return {};
+  const DWORD needed = ::GetShortPathNameW(folder.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring shortName(needed, L'\0');
+  const DWORD length = ::GetShortPathNameW(folder.c_str(), shortName.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  shortName.resize(length);
+  return shortName;
+}
+
+std::wstring ProgramFolder() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return {};
+  path.resize(length);
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
 std::wstring GetTempFolder() {
+  // An empty answer (no usable TMP, or one longer than the buffer) would put the temporary
+  // files in the root of the current drive, and a folder too long for them would make their
+  // opening fail: the full answer in its 8.3 form serves instead, then the program's folder.
   wchar_t buffer[257] = {};
   const DWORD length = ::GetTempPathW(256, buffer);
-  return std::wstring(buffer, length <= 256 ? length : 0);
+  const std::wstring given(buffer, length <= 256 ? length : 0);
+  std::wstring full(32768, L'\0');
+  const DWORD fullLength = ::GetTempPathW(static_cast<DWORD>(full.size()), full.data());
+  full.resize(fullLength < full.size() ? fullLength : 0);
+  const std::wstring program = ProgramFolder();
+  return PickTempFolder({given, ShortFolderName(full), program, ShortFolderName(program)});
 }
 
 bool HasNonAsciiChar(const std::wstring& s) {

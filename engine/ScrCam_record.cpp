@@ -201,6 +201,7 @@ int TScreenCamera::RecordAVI(TRecordAVIThread& thread) {
   const RecordSettings& s = thread.settings;
   RecordState state;
   state.capturer.PinColors(s.colors, s.bits);
+  state.capturer.MarkRecording();
 
   // 1. The platform's video version.
   if (HIWORD(::VideoForWindowsVersion()) < 0x010A)
@@ -245,33 +246,40 @@ int TScreenCamera::RecordAVI(TRecordAVIThread& thread) {
 
 bool TScreenCamera::ChooseCompressor(TRecordAVIThread& thread, RecordState& state, bool& captureFailed) {
   const RecordSettings& s = thread.settings;
-  if (thread.useDefault) return true;  // the retry after the user agreed: no check
-  if (!s.hasCompressor) {
-    if (!Ask(thread, kAskNone)) return false;
+  // Fits the rectangle to an opened compressor: its size becomes the first one accepted.
+  auto fitTo = [&](HIC ic) {
+    const Area start = CaptureArea();
+    const scrcamNS::FitResult fit =
+        scrcamNS::FitToCompressor(start.width, start.height, DesktopWidth, DesktopHeight, [&](int w, int h) {
+          if (captureFailed) return false;
+          BITMAPINFOHEADER* frame =
+              CaptureFrame(state.capturer, 1, nullptr, start.left, start.top, w, h, FilterColor());
+          if (!frame) {
+            captureFailed = true;
+            return false;
+          }
+          return ::ICCompressQuery(ic, frame, nullptr) == ICERR_OK;
+        });
+    if (fit.accepted && !captureFailed) {
+      SetScreenWidth(fit.width);
+      SetScreenHeight(fit.height);
+    }
+    return fit.accepted && !captureFailed;
+  };
+  // The default compressor takes only some sizes too (MS Video 1 codes whole 4 x 4 blocks): the
+  // rectangle is fitted to it in the same way, without a question. A size it refuses at every
+  // alignment is kept, and the stream set-up then fails as it did.
+  auto useDefault = [&] {
     UseDefault(thread);
-    return true;
-  }
+    engine::UniqueHic ic(::ICOpen(ICTYPE_VIDEO, s.defaultFourCC, ICMODE_QUERY));
+    if (ic) fitTo(ic.get());
+    return !captureFailed;
+  };
+  if (thread.useDefault) return useDefault();  // the retry after the user agreed: no question
+  if (!s.hasCompressor) return Ask(thread, kAskNone) && useDefault();
   engine::UniqueHic ic(::ICOpen(s.compressor.fccType, s.compressor.fccHandler, ICMODE_QUERY));
-  if (!ic) {
-    if (!Ask(thread, kAskFailed)) return false;
-    UseDefault(thread);
-    return true;
-  }
-  const Area start = CaptureArea();
-  const scrcamNS::FitResult fit =
-      scrcamNS::FitToCompressor(start.width, start.height, DesktopWidth, DesktopHeight, [&](int w, int h) {
-        if (captureFailed) return false;
-        BITMAPINFOHEADER* frame = CaptureFrame(state.capturer, 1, nullptr, start.left, start.top, w, h, FilterColor());
-        if (!frame) {
-          captureFailed = true;
-          return false;
-        }
-        return ::ICCompressQuery(ic.get(), frame, nullptr) == ICERR_OK;
-      });
-  if (captureFailed) return false;
-  if (fit.accepted) {
-    SetScreenWidth(fit.width);
-    SetScreenHeight(fit.height);
+  if (!ic) return Ask(thread, kAskFailed) && useDefault();
+  if (fitTo(ic.get())) {
     thread.fourcc = s.compressor.fccHandler;
     std::wstring name(s.compressor.szName, std::find(s.compressor.szName, s.compressor.szName + 16, L'\0'));
     std::weak_ptr<TScreenCamera*> alive = weakSelf_;
@@ -280,10 +288,9 @@ bool TScreenCamera::ChooseCompressor(TRecordAVIThread& thread, RecordState& stat
     });
     return true;
   }
+  if (captureFailed) return false;
   ic.reset();
-  if (!Ask(thread, kAskFitted)) return false;
-  UseDefault(thread);
-  return true;
+  return Ask(thread, kAskFitted) && useDefault();
 }
 
 // Steps 5 to 7: the temporary AVI file and its compressed stream, the sound recorder, the loop.
@@ -435,12 +442,11 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
     }
     void Passed(uint32_t t, int slot, bool wrote) override {
       cam.FramesDropped = schedule.dropped();
-      if (wrote && cam.PreviewWhileRecording && cam.OnPreview && !st.preview.Empty())
-        Fire(cam.OnPreview, cam, &st.preview, true, true);
+      if (wrote && cam.PreviewWhileRecording && !st.preview.Empty()) Fire(cam.OnPreview, cam, &st.preview, true, true);
       cam.SetElapsed(SplitElapsedTime(t));
       // Once the elapsed time reaches the set time: a pass over a second long could step
       // over an exact match.
-      const TAutoStopTime stop = cam.AutoStop;
+      const TAutoStopTime stop = cam.AutoStop.load();
       const uint32_t limit = (stop.Hours * 3600u + stop.Minutes * 60u + stop.Seconds) * 1000u;
       if (stop.Enabled && limit > 0 && t >= limit && cam.Recording) cam.StopFromRecordThread();
       const double t2 = Elapsed();

@@ -349,29 +349,38 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     std::optional<ScreenGrabber> grabber;
     bool grabFailed = !GrabInto(thread, grabber, left, top, width, height);
 
-    // 4. Compressor fit.
+    // 4. Compressor fit: the rectangle is fitted to an opened compressor and the test frame
+    // grabbed again at the size that holds; true when some alignment was accepted.
+    auto fitTo = [&](HIC ic) {
+      FitResult fit = FitToCompressor(width, height, displayWidth_, displayHeight_, [&](int w, int h) {
+        if ((w != grabber->width() || h != grabber->height()) && !GrabInto(thread, grabber, left, top, w, h))
+          return false;
+        return ::ICCompressQuery(ic, grabber->frame().get(), nullptr) == ICERR_OK;
+      });
+      if (fit.accepted) {
+        width = fit.width;
+        height = fit.height;
+      }
+      if (!grabber->ok() || grabber->width() != width || grabber->height() != height)
+        grabFailed = !GrabInto(thread, grabber, left, top, width, height);
+      return fit.accepted;
+    };
     DWORD codec = kDefaultCodec;
     if (!grabFailed && thread.hasCompressor && !thread.defaultAgreed) {
       UniqueHic ic(::ICOpen(thread.compressor.fccType, thread.compressor.fccHandler, ICMODE_QUERY));
-      if (ic) {
-        FitResult fit = FitToCompressor(width, height, displayWidth_, displayHeight_, [&](int w, int h) {
-          if ((w != grabber->width() || h != grabber->height()) && !GrabInto(thread, grabber, left, top, w, h))
-            return false;
-          return ::ICCompressQuery(ic.get(), grabber->frame().get(), nullptr) == ICERR_OK;
-        });
-        if (fit.accepted) {
-          width = fit.width;
-          height = fit.height;
-          codec = thread.compressor.fccHandler;
-        }
-        if (!grabber->ok() || grabber->width() != width || grabber->height() != height)
-          grabFailed = !GrabInto(thread, grabber, left, top, width, height);
-      }
+      if (ic && fitTo(ic.get())) codec = thread.compressor.fccHandler;
+    }
+    // 5. This compressor is known to fail here; the default one is used instead.
+    if (SameFourCC(codec, kIV50)) codec = kDefaultCodec;
+    // The default compressor takes only some sizes too (MS Video 1 codes whole 4 x 4 blocks),
+    // so the rectangle is fitted to it in the same way, without a question; a size it refuses
+    // at every alignment is kept, and the stream set-up below then fails as it did.
+    if (!grabFailed && SameFourCC(codec, kDefaultCodec)) {
+      UniqueHic ic(::ICOpen(ICTYPE_VIDEO, kDefaultCodec, ICMODE_QUERY));
+      if (ic) fitTo(ic.get());
     }
     frameWidth_ = width;
     frameHeight_ = height;
-    // 5. This compressor is known to fail here; the default one is used instead.
-    if (SameFourCC(codec, kIV50)) codec = kDefaultCodec;
     codecFourCC_ = codec;
 
     // 6. The brackets, shown until the end of this attempt.

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <windows.h>
+#include <dlgs.h>
 
 #include <functional>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "base/dispatch.h"
 #include "tests/app/scratch.h"
@@ -44,6 +47,31 @@ inline void WhenShown(std::function<HWND()> dialogOf, std::function<void(HWND)> 
   WatchedDialog() = dialogOf;
   ::SetTimer(nullptr, 0, 20000, &WatchdogTick);
   base::PostToMain([dialogOf, step] { step(dialogOf()); });
+}
+
+inline BOOL CALLBACK FindVisibleDialog(HWND wnd, LPARAM out) {
+  wchar_t cls[32] = {};
+  ::GetClassNameW(wnd, cls, 32);
+  if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(wnd)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = wnd;
+  return FALSE;
+}
+
+// The system open dialog this thread shows now, or nullptr.
+inline HWND OpenDialog() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Types path into the open dialog's file name box and presses its open button.
+inline void ChooseFile(HWND dialog, const std::wstring& path) {
+  ASSERT_NE(dialog, nullptr) << "no open dialog";
+  HWND box = ::GetDlgItem(dialog, cmb13);
+  if (!box) box = ::GetDlgItem(dialog, edt1);
+  ASSERT_NE(box, nullptr) << "no file name box";
+  ::SetWindowTextW(box, path.c_str());
+  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
 }
 
 // A scratch folder with the few file helpers these tests need.

@@ -42,30 +42,8 @@ std::string Narrow(const std::wstring& w) { return base::WideToUtf8(w); }
 using testapp::IgnoreTrayCall;
 using testapp::RecordingShellOpener;
 
-BOOL CALLBACK FindDialog(HWND wnd, LPARAM out) {
-  wchar_t cls[32] = {};
-  ::GetClassNameW(wnd, cls, 32);
-  if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(wnd)) return TRUE;
-  *reinterpret_cast<HWND*>(out) = wnd;
-  return FALSE;
-}
-
-// The open dialog this thread shows now, or nullptr.
-HWND OpenDialog() {
-  HWND found = nullptr;
-  ::EnumThreadWindows(::GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-// Types path into the open dialog's file name box and presses its open button.
-void ChooseFile(HWND dialog, const std::wstring& path) {
-  ASSERT_NE(dialog, nullptr) << "no open dialog";
-  HWND box = ::GetDlgItem(dialog, cmb13);
-  if (!box) box = ::GetDlgItem(dialog, edt1);
-  ASSERT_NE(box, nullptr) << "no file name box";
-  ::SetWindowTextW(box, path.c_str());
-  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
-}
+using testapp::ChooseFile;
+using testapp::OpenDialog;
 
 SIZE_T PagefileBytes() {
   PROCESS_MEMORY_COUNTERS counters{};

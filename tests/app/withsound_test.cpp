@@ -294,13 +294,13 @@ TEST_F(HostForm, TimerValuesKeepTheirLowByte) {
   Paste(id::Edit5, L"300");
   Paste(id::Edit6, L"");
   Paste(id::Edit7, L"7");
-  EXPECT_TRUE(camera().AutoStop.Enabled);
-  EXPECT_EQ(44, camera().AutoStop.Hours);
+  EXPECT_TRUE(camera().AutoStop.load().Enabled);
+  EXPECT_EQ(44, camera().AutoStop.load().Hours);
   EXPECT_EQ(L"0", Text(id::Edit6));
-  EXPECT_EQ(0, camera().AutoStop.Minutes);
-  EXPECT_EQ(7, camera().AutoStop.Seconds);
+  EXPECT_EQ(0, camera().AutoStop.load().Minutes);
+  EXPECT_EQ(7, camera().AutoStop.load().Seconds);
   ::SendMessageW(Item(id::CheckBox9), BM_CLICK, 0, 0);
-  EXPECT_FALSE(camera().AutoStop.Enabled);
+  EXPECT_FALSE(camera().AutoStop.load().Enabled);
   EXPECT_FALSE(Enabled(id::Edit7));
   // The update rate: above the up-down's maximum it is the maximum; 0 leaves the rate.
   Paste(id::Edit9, L"900");

@@ -1,6 +1,7 @@
 // GDI pictures and AVI files through the installed MS Video 1 driver, for the codec tests.
 #include "tests/codec/codec_util.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,29 +9,50 @@
 
 namespace codectest {
 
-uint16_t Dib::Rgb555At(int x, int y) const {
+int Nearest5(int c) {
+  // Searched, not computed: the reference the coder's arithmetic is checked against.
+  static const std::array<uint8_t, 256> table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int value = 0; value < 256; ++value) {
+      int best = 0;
+      for (int v = 1; v < 32; ++v)
+        if (std::abs(Expand5(v) - value) < std::abs(Expand5(best) - value)) best = v;
+      t[size_t(value)] = uint8_t(best);
+    }
+    return t;
+  }();
+  return table[size_t(c) & 255];
+}
+
+void Dib::Rgb8At(int x, int y, int& r, int& g, int& b) const {
   const BITMAPINFOHEADER* bi = info();
   const int bitsPer = bi->biBitCount;
   const size_t stride = ((size_t(bi->biWidth) * bitsPer + 31) / 32) * 4;
   const int row = bi->biHeight > 0 ? height() - 1 - y : y;
   const uint8_t* p = bits.data() + size_t(row) * stride;
-  int r = 0, g = 0, b = 0;
   switch (bitsPer) {
     case 8: {
       const uint8_t* c = header.data() + bi->biSize + 4 * p[x];
-      r = c[2] >> 3, g = c[1] >> 3, b = c[0] >> 3;
-      break;
+      r = c[2], g = c[1], b = c[0];
+      return;
     }
     case 16: {
-      uint16_t v = uint16_t(p[2 * x] | (p[2 * x + 1] << 8));
-      return v & 0x7FFF;
+      const uint16_t v = uint16_t(p[2 * x] | (p[2 * x + 1] << 8));
+      r = Expand5(v >> 10 & 31), g = Expand5(v >> 5 & 31), b = Expand5(v & 31);
+      return;
     }
     default: {
       const uint8_t* c = p + x * (bitsPer / 8);
-      r = c[2] >> 3, g = c[1] >> 3, b = c[0] >> 3;
+      r = c[2], g = c[1], b = c[0];
     }
   }
-  return uint16_t((r << 10) | (g << 5) | b);
+}
+
+uint16_t Dib::Rgb555At(int x, int y) const {
+  // A 16-bit pixel comes back as its own levels: each expansion is nearest to its level.
+  int r, g, b;
+  Rgb8At(x, y, r, g, b);
+  return uint16_t((Nearest5(r) << 10) | (Nearest5(g) << 5) | Nearest5(b));
 }
 
 Canvas::Canvas(int width, int height) : width_(width), height_(height) {

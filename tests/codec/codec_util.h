@@ -13,6 +13,11 @@ namespace codectest {
 
 inline constexpr DWORD kMsvc = mmioFOURCC('M', 'S', 'V', 'C');
 
+// A 5-bit level as the decoders show it in 8 bits, and the level nearest to an 8-bit channel
+// (ties to the lower level).
+inline int Expand5(int v) { return (v << 3) | (v >> 2); }
+int Nearest5(int c);
+
 // A DIB: its header with the colour table (for 8 bits) and its rows, bottom-up.
 struct Dib {
   std::vector<uint8_t> header;  // BITMAPINFOHEADER + colour table
@@ -21,8 +26,11 @@ struct Dib {
   const BITMAPINFOHEADER* info() const { return reinterpret_cast<const BITMAPINFOHEADER*>(header.data()); }
   int width() const { return info()->biWidth; }
   int height() const { return std::abs(info()->biHeight); }
-  // The pixel at (x, y) (y from the top) as 5-bit channels packed RGB555.
+  // The pixel at (x, y) (y from the top) as 5-bit channels packed RGB555, each channel at its
+  // nearest level (Nearest5).
   uint16_t Rgb555At(int x, int y) const;
+  // The pixel's 8-bit channels (a 16-bit pixel's expanded).
+  void Rgb8At(int x, int y, int& r, int& g, int& b) const;
 };
 
 // A screen-compatible bitmap to draw on, read back with GetDIBits at any depth (8 bits through

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique.h"
 #include "tests/codec/codec_util.h"
 
 namespace {
@@ -57,9 +58,12 @@ TEST(MsvcDriver, IsTheMachinesMsvcListedOnce) {
     WORD codedBits;
   } cases[] = {
       {8, BI_RGB, 320, 240, true, 8},     {16, BI_RGB, 320, 240, true, 16},  {24, BI_RGB, 320, -240, true, 16},
-      {32, BI_RGB, 322, 243, true, 16},   {32, BI_RGB, 3, 240, false, 0},    {32, BI_RGB, 320, 2, false, 0},
-      {4, BI_RGB, 320, 240, false, 0},    {16, BI_BITFIELDS, 320, 240, false, 0},
+      {32, BI_RGB, 324, 244, true, 16},   {32, BI_RGB, 4, 4, true, 16},      {32, BI_RGB, 3, 240, false, 0},
+      {32, BI_RGB, 320, 2, false, 0},     {4, BI_RGB, 320, 240, false, 0},   {16, BI_BITFIELDS, 320, 240, false, 0},
       {32, BI_RGB, 20000, 16, false, 0},
+      // No partial blocks: a side that is not a multiple of 4 is refused, not coded short.
+      {32, BI_RGB, 401, 303, false, 0},   {32, BI_RGB, 1366, 768, false, 0}, {24, BI_RGB, 320, -242, false, 0},
+      {8, BI_RGB, 322, 240, false, 0},    {16, BI_RGB, 320, 243, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bits << " bits " << c.width << "x" << c.height);
@@ -68,7 +72,16 @@ TEST(MsvcDriver, IsTheMachinesMsvcListedOnce) {
     *in = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), c.width, c.height, 1, WORD(c.bits), c.compression, 0, 0, 0,
                            c.bits == 8 ? 256u : 0u, 0};
     EXPECT_EQ(ICCompressQuery(hic, in, nullptr) == ICERR_OK, c.accepted);
-    if (!c.accepted) continue;
+    if (!c.accepted) {
+      // Nor can a compression begin at that size, whatever output is asked for.
+      BITMAPINFOHEADER coded{sizeof(BITMAPINFOHEADER), c.width, std::labs(c.height), 1, 16, kCram, 0, 0, 0, 0, 0};
+      EXPECT_NE(ICCompressQuery(hic, in, &coded), ICERR_OK);
+      HIC compressor = ICOpen(ICTYPE_VIDEO, kMsvc, ICMODE_COMPRESS);
+      ASSERT_NE(compressor, nullptr);
+      EXPECT_EQ(ICCompressBegin(compressor, in, &coded), ICERR_BADFORMAT);
+      ICClose(compressor);
+      continue;
+    }
     std::vector<uint8_t> outFormat(size_t(ICCompressGetFormatSize(hic, in)), 0);
     ASSERT_GE(outFormat.size(), sizeof(BITMAPINFOHEADER));
     auto* out = reinterpret_cast<BITMAPINFOHEADER*>(outFormat.data());
@@ -82,6 +95,51 @@ TEST(MsvcDriver, IsTheMachinesMsvcListedOnce) {
     EXPECT_EQ(ICDecompressQuery(hic, out, nullptr), ICERR_OK);
   }
   ICClose(hic);
+}
+
+// Every 8-bit channel value goes to its nearest 5-bit level (not the one below), at each depth
+// the coder converts from: 256 flat 4 x 4 blocks, block i holding the channels i, 255 - i and
+// 7i mod 256, coded exactly (quality 10000) and decoded to RGB555.
+TEST(MsvcDriver, RoundsChannelsToTheNearestLevel) {
+  constexpr int kSide = 64;  // 16 x 16 blocks
+  Canvas canvas(kSide, kSide);
+  for (int i = 0; i < 256; ++i) {
+    RECT block{(i % 16) * 4, (i / 16) * 4, (i % 16) * 4 + 4, (i / 16) * 4 + 4};
+    base::UniqueBrush brush(::CreateSolidBrush(RGB(i, 255 - i, (7 * i) & 255)));
+    ::FillRect(canvas.dc(), &block, brush.get());
+  }
+  for (int bits : {24, 32}) {
+    SCOPED_TRACE(testing::Message() << bits << " bits");
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring avi = std::wstring(temp) + L"msvc-rounding-" + std::to_wstring(bits) + L".avi";
+    const Dib frame = canvas.Grab(bits);
+    ASSERT_TRUE(WriteAvi(avi, {frame}, 10000, 1));
+    CodedStream coded = ReadCoded(avi);
+    ::DeleteFileW(avi.c_str());
+    std::vector<std::vector<uint8_t>> pictures;
+    ASSERT_TRUE(DecodeAll(coded, 16, pictures));
+    ASSERT_EQ(pictures.size(), 1u);
+    Dib shown;
+    shown.header.assign(sizeof(BITMAPINFOHEADER), 0);
+    *shown.info() = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 16, BI_RGB, 0, 0, 0, 0, 0};
+    shown.bits = pictures[0];
+    int wrong = 0;
+    for (int i = 0; i < 256; ++i) {
+      const int x = (i % 16) * 4 + 1, y = (i / 16) * 4 + 2;
+      int r, g, b;
+      frame.Rgb8At(x, y, r, g, b);
+      ASSERT_EQ(r, i) << "the grab changed the colour";
+      const uint16_t got = shown.Rgb555At(x, y);
+      const int want[3] = {Nearest5(i), Nearest5(255 - i), Nearest5((7 * i) & 255)};
+      const int have[3] = {got >> 10, (got >> 5) & 31, got & 31};
+      for (int k = 0; k < 3; ++k)
+        if (have[k] != want[k] && ++wrong <= 5)
+          ADD_FAILURE() << "value " << (k == 0 ? i : k == 1 ? 255 - i : (7 * i) & 255) << ": got level " << have[k]
+                        << ", expected " << want[k];
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 struct RoundTripCase {
@@ -181,7 +239,7 @@ TEST_P(MsvcRoundTrip, DriverDecodesWhatItCoded) {
   std::vector<std::vector<uint8_t>> wide;
   ASSERT_TRUE(DecodeAll(coded, 32, wide));
 
-  double squared = 0;
+  double squared = 0, squared8 = 0, levels8 = 0;  // 8-bit: decoded, and the 5-bit levels alone
   size_t exactBlocksWrong = 0, outOfRange = 0, wideWrong = 0;
   for (size_t f = 0; f < frames.size(); ++f) {
     Dib shown;
@@ -207,6 +265,14 @@ TEST_P(MsvcRoundTrip, DriverDecodesWhatItCoded) {
           for (int x = bx * 4; x < bx * 4 + 4; ++x) {
             uint16_t want = frames[f].Rgb555At(x, y), got = shown.Rgb555At(x, y);
             wideWrong += shownWide.Rgb555At(x, y) != got;
+            int in8[3], out8[3];
+            frames[f].Rgb8At(x, y, in8[0], in8[1], in8[2]);
+            shownWide.Rgb8At(x, y, out8[0], out8[1], out8[2]);
+            for (int k = 0; k < 3; ++k) {
+              squared8 += (out8[k] - in8[k]) * (out8[k] - in8[k]);
+              const int level = Expand5(Nearest5(in8[k])) - in8[k];
+              levels8 += level * level;
+            }
             int g[3] = {got >> 10, (got >> 5) & 31, got & 31}, w[3] = {want >> 10, (want >> 5) & 31, want & 31};
             for (int k = 0; k < 3; ++k) {
               squared += (g[k] - w[k]) * (g[k] - w[k]);
@@ -220,8 +286,12 @@ TEST_P(MsvcRoundTrip, DriverDecodesWhatItCoded) {
   EXPECT_EQ(wideWrong, 0u) << "32-bit pictures differ from the 16-bit ones";
   const double mse = squared / (3.0 * width * height * frames.size());
   const double psnr = mse > 0 ? 10 * std::log10(31.0 * 31.0 / mse) : 99;
-  std::printf("%ls: %zu bytes in %zu frames, PSNR %.1f dB (5-bit channels)\n", name.c_str(),
-              [&] { size_t n = 0; for (auto& fr : coded.frames) n += fr.size(); return n; }(), frames.size(), psnr);
+  const double samples = 3.0 * width * height * frames.size();
+  auto psnr8 = [&](double sum) { return sum > 0 ? 10 * std::log10(255.0 * 255.0 * samples / sum) : 99; };
+  std::printf("%ls: %zu bytes in %zu frames, PSNR %.1f dB (5-bit channels), %.2f dB (8-bit; the 5-bit levels "
+              "alone cap it at %.2f dB)\n",
+              name.c_str(), [&] { size_t n = 0; for (auto& fr : coded.frames) n += fr.size(); return n; }(),
+              frames.size(), psnr, psnr8(squared8), psnr8(levels8));
   if (c.quality == 10000) {
     EXPECT_EQ(exactBlocksWrong, 0u) << "pixels of blocks of at most two colours that changed";
     EXPECT_EQ(outOfRange, 0u) << "channels outside their block's range";

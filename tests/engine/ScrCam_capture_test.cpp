@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -219,7 +220,7 @@ TEST_F(ScrCamCapture, EachEffectEqualsTheLibraryOnThePlainGrab) {
   using ScrCam::TScreenRotate;
   struct Case {
     const char* name;
-    bool TScreenCamera::*on;
+    std::atomic<bool> TScreenCamera::*on;
     TScreenRotate rotate;
     std::function<void(engine::TEffects&, TBitmap& plain, TBitmap& out)> expected;
   };
@@ -321,10 +322,17 @@ TEST_F(ScrCamCapture, ThePackerFailureStopsOnlyARecording) {
   cam_.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
   cam_.MinimizeAppOnStart = false;
   ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
+  // A capture of another capturer (the compressor listing's) is only reported.
+  EXPECT_EQ(Capture(1, nullptr), nullptr);
+  EXPECT_TRUE(cam_.Recording);
+  EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopUser);
+  EXPECT_EQ(errors.size(), 2u);
+  // The recording's own capturer stops it.
+  capturer_.MarkRecording();
   EXPECT_EQ(Capture(1, nullptr), nullptr);
   EXPECT_FALSE(cam_.Recording);
   EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
-  EXPECT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors.size(), 3u);
   // The timer is switched off on the main thread; the record thread raises its own OnStop.
   ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread() && !cam_.FrameTimer()->Enabled(); }, 5000));
   EXPECT_EQ(stops.load(), 2);

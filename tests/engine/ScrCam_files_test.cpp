@@ -171,6 +171,74 @@ TEST(ScrCamFiles, TempFolderAndNonAsciiNames) {
   EXPECT_TRUE(ScrCam::HasNonAsciiChar(L"C:\\录像\\1.avi"));
 }
 
+// The temporary folder is never a drive's root: a folder that leaves no room for the names
+// written there gives way to the next candidate.
+TEST(ScrCamFiles, TempFolderCandidates) {
+  const std::wstring fits(200, L'a'), tooLong(220, L'b');
+  struct Case {
+    const char* name;
+    std::vector<std::wstring> candidates;
+    std::wstring chosen;
+  } cases[] = {
+      {"as given", {L"C:\\temp\\", L"C:\\prog\\"}, L"C:\\temp\\"},
+      {"a backslash added", {L"C:\\temp"}, L"C:\\temp\\"},
+      {"empty: the next", {L"", L"C:\\TEMPOR~1\\", L"C:\\prog\\"}, L"C:\\TEMPOR~1\\"},
+      {"empty twice: the program's", {L"", L"", L"C:\\prog\\"}, L"C:\\prog\\"},
+      {"too long: the short form", {L"C:\\" + tooLong + L"\\", L"C:\\TEMPOR~1\\"}, L"C:\\TEMPOR~1\\"},
+      {"just fits", {L"C:\\" + fits + L"\\", L"C:\\prog\\"}, L"C:\\" + fits + L"\\"},
+      {"nothing fits: the last", {L"", L"C:\\" + tooLong, L""}, L"C:\\" + tooLong + L"\\"},
+      {"none", {L"", L""}, L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScrCam::PickTempFolder(c.candidates), c.chosen) << c.name;
+}
+
+// The same through the process's TMP: a usable one is taken as it is, one too long for the
+// names by its 8.3 form, one that cannot be had at all gives the program's folder.
+TEST(ScrCamFiles, TempFolderFallsBackFromTheEnvironment) {
+  wchar_t saved[MAX_PATH + 1] = {};
+  const DWORD savedLength = ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1);
+  wchar_t module[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring program(module);
+  program.resize(program.find_last_of(L'\\') + 1);
+
+  scrcamNStest::ScratchFolder scratch;
+  const std::wstring usable = scratch.Path(L"tmp");
+  ASSERT_TRUE(::CreateDirectoryW(usable.c_str(), nullptr));
+  // Nested so every part stays a legal name, and long enough to leave no room for the names.
+  std::wstring deep = scratch.Path(L"");
+  while (deep.size() + ScrCam::kLongestTempName < MAX_PATH) {
+    deep += std::wstring(40, L'd') + L"\\";
+    ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr)) << ::GetLastError();
+  }
+  wchar_t deepShort[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameW(deep.c_str(), deepShort, MAX_PATH), 0u);
+
+  struct Case {
+    const char* name;
+    std::wstring tmp;
+    std::wstring folder;
+  } cases[] = {
+      {"usable", usable, usable + L"\\"},
+      {"too long", deep, deepShort},
+      {"missing and too long", deep + std::wstring(40, L'x') + L"\\", program},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", c.tmp.c_str()));
+    const std::wstring folder = ScrCam::GetTempFolder();
+    EXPECT_EQ(folder, c.folder);
+    EXPECT_LT(folder.size() + ScrCam::kLongestTempName, static_cast<size_t>(MAX_PATH));
+  }
+  // The camera's temporary files follow it.
+  {
+    TScreenCamera camera;
+    EXPECT_EQ(ScrCam::TempVideoFile, program + L"tmpVideoStream.avi");
+    EXPECT_EQ(ScrCam::TempAudioFile, program + L"tmpAudioStream.wav");
+  }
+  ::SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+}
+
 TEST(ScrCamFiles, ErrorTables) {
   struct Case {
     HRESULT code;

@@ -80,6 +80,34 @@ TEST_F(ScrCamRecord, FittedToACompressorThatTakesWidthsInFours) {
   EXPECT_TRUE(ScrCam::MergeSucceeded.load());
 }
 
+// The machine's default compressor codes whole 4 x 4 blocks only: a 401 x 303 rectangle
+// recorded with it (no compressor chosen, the question answered Yes) is fitted to 404 x 304,
+// and its last column and row hold the picture.
+TEST_F(ScrCamRecord, TheDefaultCompressorGetsAFittedRectangle) {
+  // White under the extra column and row: the edge blocks hold two colours and come back exact.
+  testsupport::PatternWindow backdrop;
+  ASSERT_TRUE(backdrop.Show(RECT{190, 150, 620, 480}));
+  backdrop.SetSolid(RGB(255, 255, 255));
+  ASSERT_TRUE(SetUpCamera(401, 303));
+  cam->SetColors(engine::TPixelFormat::pf32bit);
+  cam->SelectedCompressor = -1;
+  testsupport::ScriptedPrompter answers({IDYES});
+  base::ScopedPrompter scoped(answers);
+  const std::wstring path = folder.Path(L"odd.avi");
+  ASSERT_TRUE(RecordFrames(path, 3));
+  ASSERT_EQ(answers.asked().size(), 1u);
+  EXPECT_EQ(answers.asked()[0].text, kAskNone);
+  EXPECT_EQ(events.Errors(), std::vector<std::wstring>{});
+  EXPECT_EQ(cam->ScreenWidth(), 404);
+  EXPECT_EQ(cam->ScreenHeight(), 304);
+  const scrcamNStest::AviFacts avi = ReadAvi(path);
+  ASSERT_TRUE(avi.ok);
+  EXPECT_EQ(avi.width, 404);
+  EXPECT_EQ(avi.height, 304);
+  for (POINT p : {POINT{0, 0}, POINT{400, 0}, POINT{0, 302}, POINT{400, 302}})
+    EXPECT_EQ(scrcamNStest::DecodedPixel(path, 0, p.x, p.y), pattern.ColorAt(p.x, p.y)) << p.x << "," << p.y;
+}
+
 TEST_F(ScrCamRecord, ADefaultThatRefusesEndsWithItsText) {
   // Installed in the process under the default code: the fall-back refuses too.
   testsupport::PassThroughOptions refuse;

@@ -75,6 +75,40 @@ TEST_P(ScrCamNSDefaultCodec, RecordsThePatternWithTheDefaults) {
   WriteTextFile(folder_.Path(L"msvc" + std::to_wstring(bits) + L".frames"), std::to_string(cam.FramesWritten()));
 }
 
+// An area whose sides are not multiples of 4 (401 x 303): the default compressor takes only
+// whole 4 x 4 blocks, so the rectangle is fitted to 404 x 304 without a question, and every
+// pixel of the area is coded where it is (the shell test decodes it with ffmpeg).
+TEST_F(ScrCamNSDefaultCodec, FitsAnOddAreaToWholeBlocks) {
+  // A white backdrop under the fitted rectangle's extra column and row: every block then holds
+  // at most two colours and comes back exact, the area's edges included.
+  testsupport::PatternWindow backdrop;
+  ASSERT_TRUE(backdrop.Show(RECT{190, 150, 620, 480}));
+  backdrop.SetSolid(RGB(255, 255, 255));
+  ASSERT_TRUE(pattern_.Show(RECT{200, 160, 601, 463}));  // 401 x 303
+  TScreenCamNS cam;
+  EventLog events;
+  events.Bind(cam);
+  cam.SetBitsPerPixel(32);
+  const std::wstring path = folder_.Path(L"odd.avi");
+  cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
+  base::PumpUntil([&] { return cam.FramesWritten() >= 5 || !cam.Recording(); }, 20000);
+  cam.StopRecording();
+  ASSERT_TRUE(WaitIdle(cam));
+  EXPECT_TRUE(prompter_.asked().empty());
+  EXPECT_EQ(events.errors.load(), 0);
+  EXPECT_EQ(cam.CodecFourCC(), scrcamNS::kDefaultCodec);
+  EXPECT_EQ(cam.FrameWidth(), 404);
+  EXPECT_EQ(cam.FrameHeight(), 304);
+  AviFacts avi = ReadAvi(path);
+  ASSERT_TRUE(avi.ok);
+  EXPECT_EQ(avi.width, 404);
+  EXPECT_EQ(avi.height, 304);
+  // The area's corners, its last column and row included, show the pattern.
+  for (POINT p : {POINT{0, 0}, POINT{400, 0}, POINT{0, 302}, POINT{400, 302}, POINT{199, 150}, POINT{200, 151}})
+    EXPECT_EQ(DecodedPixel(path, avi.length - 1, p.x, p.y), pattern_.ColorAt(p.x, p.y)) << p.x << "," << p.y;
+  WriteTextFile(folder_.Path(L"odd.frames"), std::to_string(cam.FramesWritten()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, ScrCamNSDefaultCodec, testing::Values(8, 16, 24, 32),
                          [](const testing::TestParamInfo<int>& p) { return "Bits" + std::to_string(p.param); });
 
