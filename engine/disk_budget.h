@@ -1,0 +1,131 @@
+// Disk budget of a recording: the free space of the volumes it writes to and the size limit of
+// an AVI 1.0 file, watched by the record loops of both recorders.
+//
+// AVIFile writes AVI 1.0 files, whose RIFF sizes are 32-bit: past 2 GiB a file stops growing
+// while the writes still return success, and the result decodes only to where it stopped. On a
+// full disk this Wine's AVIStreamWrite keeps returning success too. So a recording cannot rely
+// on its write results: it polls a DiskBudget, which looks at the sizes of its files and the
+// free space of their volumes about once a second, and ends the recording before either runs
+// out for the next seconds.
+//
+// A DiskBudget belongs to the thread that polls it (the record thread). The test seams below are
+// process-wide and may be set from any thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// What an AVI 1.0 file holds: its RIFF size is a 32-bit signed figure in every reader.
+constexpr uint64_t kAviFileLimit = 0x7FFFFFFFull;
+
+// The limit in force: kAviFileLimit unless a test lowered it.
+uint64_t AviFileLimit();
+
+// Free bytes (for the caller) of the volume that holds path: a file, or a folder; a path that
+// does not exist yet is taken through its nearest existing parent folder, so a folder link to
+// another file system answers for that file system. Nothing when the volume cannot be asked.
+std::optional<uint64_t> FreeBytesOfVolume(const std::wstring& path);
+
+// Current size of a file; 0 when it does not exist.
+uint64_t FileSizeOf(const std::wstring& path);
+
+// Test seams: a lower AVI file limit, and free space answered by the test in place of the
+// volume's (nullopt from the function falls through to the real volume). Each installs while
+// alive and restores the previous one on destruction.
+class ScopedAviFileLimit {
+ public:
+  explicit ScopedAviFileLimit(uint64_t bytes);
+  ~ScopedAviFileLimit();
+  ScopedAviFileLimit(const ScopedAviFileLimit&) = delete;
+  ScopedAviFileLimit& operator=(const ScopedAviFileLimit&) = delete;
+
+ private:
+  uint64_t previous_;
+};
+
+using FreeBytesFunction = std::function<std::optional<uint64_t>(const std::wstring& path)>;
+class ScopedFreeBytes {
+ public:
+  explicit ScopedFreeBytes(FreeBytesFunction function);
+  ~ScopedFreeBytes();
+  ScopedFreeBytes(const ScopedFreeBytes&) = delete;
+  ScopedFreeBytes& operator=(const ScopedFreeBytes&) = delete;
+
+ private:
+  FreeBytesFunction previous_;
+};
+
+enum class DiskVerdict {
+  Ok,
+  DiskLow,    // a volume's free space is below what the next seconds need (Check::path)
+  SizeLimit,  // the AVI file made of the parts would pass the AVI file limit with the next seconds
+};
+
+struct DiskCheck {
+  DiskVerdict verdict = DiskVerdict::Ok;
+  std::wstring path;  // the watched file or folder whose volume ran low, or the first part
+  uint64_t freeBytes = 0;   // that volume's free space (DiskLow)
+  uint64_t neededBytes = 0; // what it had to hold
+  explicit operator bool() const { return verdict == DiskVerdict::Ok; }
+};
+
+class DiskBudget {
+ public:
+  // secondsAhead: how long the free space and the size limit must last at the rates seen;
+  // intervalMs: how often Poll really asks the file system.
+  explicit DiskBudget(double secondsAhead = 5.0, uint32_t intervalMs = 1000);
+
+  // A file being written at about bytesPerSecond (0 when unknown: the growth seen between
+  // checks counts, and the larger of the two). A part (partOfAvi) counts towards one AVI file
+  // whose size must stay below the limit: the sound-less recorder's target, or the camera's
+  // temporary video and wave files, which its merge joins into one target.
+  void WatchFile(const std::wstring& path, uint64_t bytesPerSecond, bool partOfAvi);
+  // A folder that a file will be written into later and must then have room for every part
+  // written so far (the camera's target, saved at the stop), besides the next seconds.
+  void WatchTarget(const std::wstring& folder);
+  // The chunks the AVI file of the parts holds so far (frames, and sound chunks once merged):
+  // each costs a chunk header and an index entry beyond the parts' bytes. Cheap; call freely.
+  void SetChunks(uint64_t chunks) { chunks_ = chunks; }
+
+  // Cheap when called every frame: asks the file system at most once per interval (the first
+  // call asks) and answers the last verdict in between.
+  DiskCheck Poll();
+  // Asks now.
+  DiskCheck CheckNow();
+
+  // The parts' total size at the last check, and the rate of all watched files (bytes/s).
+  uint64_t PartsBytes() const { return partsBytes_; }
+  uint64_t BytesPerSecond() const;
+
+ private:
+  struct Watched {
+    std::wstring path;
+    uint64_t toldRate = 0;
+    uint64_t seenRate = 0;
+    uint64_t lastSize = 0;
+    bool partOfAvi = false;
+    bool target = false;  // a folder to be written at the stop
+  };
+  std::vector<Watched> watched_;
+  double secondsAhead_;
+  uint32_t intervalMs_;
+  uint32_t lastCheckMs_ = 0;
+  bool checked_ = false;
+  uint64_t partsBytes_ = 0;
+  uint64_t chunks_ = 0;
+  DiskCheck last_;
+};
+
+// Room that AVIFile adds to a file when it is closed (RIFF and list headers, padding), kept
+// free besides the next seconds' data; and what each chunk adds (its header and index entry).
+constexpr uint64_t kAviCloseReserve = 1u << 20;
+constexpr uint64_t kAviBytesPerChunk = 8 + 16;
+
+}  // namespace engine
