@@ -157,6 +157,7 @@ void RecordingRoad::Begin(RecordingRecord record) {
   record_ = std::move(record);
   running_ = true;
   balloonAfterSave_ = false;
+  statusAfterSave_ = false;
   host_.SetCurrentFile(record_->folder, record_->fileName);
   MinimizeForRecording();
 }
@@ -251,7 +252,11 @@ void RecordingRoad::ButtonStopRECClick() {
     // A recording that already reported a failure has nothing to be saved as. A recording with
     // sound is saved by the camera's thread after the stop: its balloon waits for that.
     bool wasRecording = false;
+    // A recording with sound is not made until the camera's merge has been checked: its status
+    // line waits for that too, and names the file only when it was saved.
+    bool saving = false;
     if (recordWithSound_) {
+      saving = running_ && record_ && record_->withSound && (camera_.Recording() || camera_.Finishing());
       if (running_ && record_ && record_->withSound && camera_.Recording()) balloonAfterSave_ = true;
       camera_.Stop();
     } else {
@@ -260,22 +265,29 @@ void RecordingRoad::ButtonStopRECClick() {
     }
     const std::wstring folder = PathEditFolder();
     host_.RefreshRecordingList(folder);
-    // The status line names the recording that was made. Before any recording of this run it
-    // names what the path bar would make: the folder and the typed name (no number yet).
-    std::wstring made;
-    if (record_)
-      made = record_->target;
+    if (saving)
+      statusAfterSave_ = true;
     else
-      made = folder + (host_.AutoNumbering() ? std::wstring() : host_.NameText()) + L".avi";
-    if (host_.AutoNumbering())
-      host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
-    else
-      host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
+      WriteMadeStatus(folder);
     RestoreAfterRecording(wasRecording);
     // A stop key registered for this recording is given back with it.
     ReleaseStopKey();
     host_.HideToolWindow();
   });
+}
+
+// The status line names the recording that was made. Before any recording of this run it
+// names what the path bar would make: the folder and the typed name (no number yet).
+void RecordingRoad::WriteMadeStatus(const std::wstring& folder) {
+  std::wstring made;
+  if (record_)
+    made = record_->target;
+  else
+    made = folder + (host_.AutoNumbering() ? std::wstring() : host_.NameText()) + L".avi";
+  if (host_.AutoNumbering())
+    host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
+  else
+    host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
 }
 
 void RecordingRoad::RestoreAfterRecording(bool recordingWasRunning) {
@@ -337,11 +349,16 @@ void RecordingRoad::RecordingEnded() {
     ReleaseStopKey();
     host_.HideToolWindow();
     host_.SetBlinking(false);
-    host_.RefreshRecordingList(PathEditFolder());
+    const std::wstring folder = PathEditFolder();
+    host_.RefreshRecordingList(folder);
     host_.ShowWindowAgain();
-    // The balloon of a stop through the window names a file that exists: only a saved one.
-    if (withSound && balloonAfterSave_ && camera_.Saved()) ShowSavedBalloonOnce();
+    // The status line and the balloon of a stop through the window name a file that exists:
+    // only a saved one.
+    const bool saved = withSound && camera_.Saved();
+    if (statusAfterSave_ && saved) WriteMadeStatus(folder);
+    if (withSound && balloonAfterSave_ && saved) ShowSavedBalloonOnce();
     balloonAfterSave_ = false;
+    statusAfterSave_ = false;
   });
 }
 

@@ -204,6 +204,7 @@ class RecordingRoad {
   std::wstring PathEditFolder();
   bool Busy();
   void ShowSavedBalloonOnce();
+  void WriteMadeStatus(const std::wstring& folder);
 
   RoadHost& host_;
   RoadRecorder& recorder_;
@@ -217,6 +218,8 @@ class RecordingRoad {
   bool stopInProgress_ = false;
   // A recording with sound was stopped through the window: its balloon waits for the save.
   bool balloonAfterSave_ = false;
+  // The same stop's status line waits for the save as well.
+  bool statusAfterSave_ = false;
   // An area start is checking its target while the main window is hidden: a message brings
   // the window back first, so it shows over it.
   bool windowHiddenForArea_ = false;

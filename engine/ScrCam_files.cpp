@@ -214,10 +214,17 @@ void TScreenCamera::KeepRecording(const std::vector<std::wstring>& files) {
 }
 
 void TScreenCamera::KeepLeftovers(const std::wstring& target) {
-  // "<target>.saving.avi" is only ever a save that did not finish: the target it would have
-  // replaced is as it was.
-  const std::wstring beside = target + L".saving.avi";
-  if (FileExists(beside)) ::DeleteFileW(beside.c_str());
+  // "<name>.avi.saving.avi" is only ever a save that did not finish (a crash's): the target it
+  // would have replaced is as it was. One that a save still writes is open and stays.
+  const std::wstring folder = target.substr(0, target.find_last_of(L"\\:") + 1);
+  WIN32_FIND_DATAW found{};
+  HANDLE find = ::FindFirstFileW((folder + L"*.avi.saving.avi").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((folder + found.cFileName).c_str());
+    while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
   std::vector<std::wstring> leftovers;
   for (const std::wstring& file : {TempVideoFile, TempAudioFile, GetTempFolder() + L"qivtmp.avi"})
     // One that another process holds is that process's (it is not this run's to move either).

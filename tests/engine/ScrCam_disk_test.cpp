@@ -122,14 +122,18 @@ class ScrCamDisk : public testing::Test, public CameraFixture {
   }()};
 };
 
-TEST_F(ScrCamDisk, AnEarlierRunsPairIsKeptByteForByte) {
+TEST_F(ScrCamDisk, AnEarlierRunsLeftoversAreKeptByteForByte) {
   StartCamera(false, false);
   const std::string video = "RIFF an earlier run's video that was never closed" + std::string(70000, '\0');
   const std::string sound = "RIFF an earlier run's sound" + std::string(30000, 's');
   ASSERT_TRUE(testsupport::WriteBytes(ScrCam::TempVideoFile, video));
   ASSERT_TRUE(testsupport::WriteBytes(ScrCam::TempAudioFile, sound));
   const std::wstring target = out_ + L"after-leftovers.avi";
+  // A crash's partial save beside a target of the same folder goes at the next start.
+  const std::wstring crashed = out_ + L"5.avi.saving.avi";
+  ASSERT_TRUE(testsupport::WriteBytes(crashed, std::string(4096, '\0')));
   ASSERT_TRUE(RecordFrames(target, 10));
+  EXPECT_FALSE(FileExists(crashed));
   EXPECT_TRUE(ScrCam::MergeSucceeded.load());
   const std::vector<std::wstring> kept = Kept();
   ASSERT_EQ(kept.size(), 2u);
