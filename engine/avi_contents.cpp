@@ -94,15 +94,19 @@ struct AviWalk {
   }
 };
 
+// The RIFF chunk at the file's start holds the form `form`; size: what its header claims.
+bool IsRiffForm(Reader& reader, const char* form, uint32_t& size) {
+  char id[4], type[4];
+  return reader.ok() && reader.Header(0, id, size) && Is(id, "RIFF") && reader.Read(8, type, 4) && Is(type, form);
+}
+
 }  // namespace
 
 AviContents ReadAviContents(const std::wstring& path) {
   AviContents out;
   Reader reader(path);
-  if (!reader.ok()) return out;
-  char id[4], type[4];
   uint32_t size = 0;
-  if (!reader.Header(0, id, size) || !Is(id, "RIFF") || !reader.Read(8, type, 4) || !Is(type, "AVI ")) return out;
+  if (!IsRiffForm(reader, "AVI ", size)) return out;
   const uint64_t end = 8 + static_cast<uint64_t>(size);
   AviWalk walk{reader, out};
   // A RIFF size that overruns the file (a disk that filled) is walked as far as the file goes.
@@ -116,11 +120,10 @@ AviContents ReadAviContents(const std::wstring& path) {
 WaveContents ReadWaveContents(const std::wstring& path) {
   WaveContents out;
   Reader reader(path);
-  if (!reader.ok()) return out;
-  char id[4], type[4];
   uint32_t size = 0;
-  if (!reader.Header(0, id, size) || !Is(id, "RIFF") || !reader.Read(8, type, 4) || !Is(type, "WAVE")) return out;
+  if (!IsRiffForm(reader, "WAVE", size)) return out;
   const uint64_t end = reader.size();
+  char id[4];
   bool format = false;
   for (uint64_t at = 12; at + 8 <= end;) {
     if (!reader.Header(at, id, size)) return out;
