@@ -171,10 +171,11 @@ void TScreenCamera::UseDefault(TRecordAVIThread& thread) {
 void TScreenCamera::Execute(TRecordAVIThread& thread) {
   MergeSucceeded = false;
   recorded_ = true;
+  // Before anything here deletes a temporary file (the end below does on every path).
+  base::GuardVoid("earlier temporary files", [&] { KeepLeftovers(thread.settings.target); });
   if (!IsFolder(FolderOf(thread.settings.target))) {
     RaiseError(L"Not exist file path.");
   } else {
-    base::GuardVoid("earlier temporary files", [&] { KeepLeftovers(thread.settings.target); });
     while (RecordAVI(thread) == -1) {
     }
   }
