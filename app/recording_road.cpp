@@ -161,6 +161,7 @@ void RecordingRoad::Begin(RecordingRecord record) {
   record_ = std::move(record);
   running_ = true;
   balloonAfterSave_ = false;
+  statusAfterSave_ = false;
   host_.SetCurrentFile(record_->folder, record_->fileName);
   MinimizeForRecording();
 }
@@ -257,33 +258,43 @@ void RecordingRoad::ButtonStopRECClick() {
     // The stop goes to the recorder that runs, whatever the sound toggle shows now. A
     // recording that already reported a failure has nothing to be saved as; one that runs is
     // finished by its recorder's thread after the stop (with sound: merged and saved), and its
-    // balloon waits for that.
+    // status line and balloon wait for that, naming the file only when it was made.
+    bool saving = false;
     if (StopGoesToCamera()) {
+      saving = running_ && record_ && record_->withSound && (camera_.Recording() || camera_.Finishing());
       if (running_ && record_ && record_->withSound && camera_.Recording()) balloonAfterSave_ = true;
       camera_.Stop();
     } else {
+      saving = running_ && record_ && !record_->withSound && (recorder_.Recording() || recorder_.Finishing());
       if (running_ && record_ && !record_->withSound && recorder_.Recording() && !recorder_.Failed())
         balloonAfterSave_ = true;
       recorder_.Stop();
     }
     const std::wstring folder = PathEditFolder();
     host_.RefreshRecordingList(folder);
-    // The status line names the recording that was made. Before any recording of this run it
-    // names what the path bar would make: the folder and the typed name (no number yet).
-    std::wstring made;
-    if (record_)
-      made = record_->target;
+    if (saving)
+      statusAfterSave_ = true;
     else
-      made = folder + (host_.AutoNumbering() ? std::wstring() : host_.NameText()) + L".avi";
-    if (host_.AutoNumbering())
-      host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
-    else
-      host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
+      WriteMadeStatus(folder);
     RestoreAfterRecording();
     // A stop key registered for this recording is given back with it.
     ReleaseStopKey();
     host_.HideToolWindow();
   });
+}
+
+// The status line names the recording that was made. Before any recording of this run it
+// names what the path bar would make: the folder and the typed name (no number yet).
+void RecordingRoad::WriteMadeStatus(const std::wstring& folder) {
+  std::wstring made;
+  if (record_)
+    made = record_->target;
+  else
+    made = folder + (host_.AutoNumbering() ? std::wstring() : host_.NameText()) + L".avi";
+  if (host_.AutoNumbering())
+    host_.SetStatus(base::Format(L"%s : %s", StrAutoRecFile, made));
+  else
+    host_.SetStatus(base::Format(L"%s:%s", StrRecFile, made));
 }
 
 void RecordingRoad::RestoreAfterRecording() {
@@ -344,12 +355,17 @@ void RecordingRoad::RecordingEnded() {
     ReleaseStopKey();
     host_.HideToolWindow();
     host_.SetBlinking(false);
-    host_.RefreshRecordingList(PathEditFolder());
+    const std::wstring folder = PathEditFolder();
+    host_.RefreshRecordingList(folder);
     host_.ShowWindowAgain();
-    // The balloon of a stop through the window names a file that exists: only a finished one
-    // (with sound: saved; without: its recorder reported no failure).
-    if (balloonAfterSave_ && (withSound ? camera_.Saved() : !recorder_.Failed())) ShowSavedBalloonOnce();
+    // The status line and the balloon of a stop through the window name a file that exists:
+    // only a finished one (with sound: saved; without: closed by its recorder, and the balloon
+    // only when no failure was reported).
+    const bool saved = withSound ? camera_.Saved() : recorder_.Saved();
+    if (statusAfterSave_ && saved) WriteMadeStatus(folder);
+    if (balloonAfterSave_ && saved && (withSound || !recorder_.Failed())) ShowSavedBalloonOnce();
     balloonAfterSave_ = false;
+    statusAfterSave_ = false;
   });
 }
 

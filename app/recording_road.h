@@ -39,6 +39,8 @@ class RoadRecorder {
   virtual bool Finishing() = 0;
   // The current or last recording reported a failure.
   virtual bool Failed() = 0;
+  // The last recording's file was made (it may hold what an error stop kept).
+  virtual bool Saved() = 0;
   // Refreshes the compressor list and shows the options dialog over owner.
   virtual void EditOptions(HWND owner) = 0;
 };
@@ -211,6 +213,7 @@ class RecordingRoad {
   std::wstring PathEditFolder();
   bool Busy();
   void ShowSavedBalloonOnce();
+  void WriteMadeStatus(const std::wstring& folder);
 
   RoadHost& host_;
   RoadRecorder& recorder_;
@@ -227,6 +230,8 @@ class RecordingRoad {
   // A recording was stopped through the window: its balloon waits until the file is finished
   // (with sound: saved).
   bool balloonAfterSave_ = false;
+  // The same stop's status line waits for the save as well.
+  bool statusAfterSave_ = false;
   // An area start is checking its target while the main window is hidden: a message brings
   // the window back first, so it shows over it.
   bool windowHiddenForArea_ = false;

@@ -19,6 +19,13 @@ bool IsBlankText(const std::wstring& text) {
   return true;
 }
 
+constexpr wchar_t kPartialSave[] = L".avi.saving.avi";
+
+bool IsPartialSave(const std::wstring& name) {
+  const size_t tail = ::wcslen(kPartialSave);
+  return name.size() > tail && ::lstrcmpiW(name.c_str() + name.size() - tail, kPartialSave) == 0;
+}
+
 }  // namespace
 
 bool RecordingList::Refresh(const std::wstring& folder) {
@@ -30,7 +37,10 @@ bool RecordingList::Refresh(const std::wstring& folder) {
   // GetFileList gives folder + name (adding a missing separator); the list shows the names.
   for (const auto& path : files) {
     const size_t slash = path.find_last_of(L'\\');
-    names.push_back(slash == std::wstring::npos ? path : path.substr(slash + 1));
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    // A save in progress (or one a crash left) beside its target is not a recording.
+    if (IsPartialSave(name)) continue;
+    names.push_back(std::move(name));
   }
   base::SortByLeadingNumber(names);
   folder_ = folder;

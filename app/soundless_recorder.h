@@ -29,7 +29,7 @@ class SoundlessRecorder : public RoadRecorder {
   // The current or last recording's file is saved (also after an error stop that kept its
   // frames); false after a failure that left no file. What the status line and the saved
   // balloon may name.
-  bool Saved() { return camera_.FileSaved(); }
+  bool Saved() override { return camera_.FileSaved(); }
   void EditOptions(HWND owner) override;
 
   scrcamNS::TScreenCamNS& camera() { return camera_; }

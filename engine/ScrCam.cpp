@@ -102,8 +102,10 @@ TScreenCamera::~TScreenCamera() {
     }
     ReleaseHotKeys();
     // No event: CameraInstance is already let go.
-    DeleteTempFile(TempVideoFile);
-    DeleteTempFile(TempAudioFile);
+    if (recorded_) {
+      DeleteTempFile(TempVideoFile);
+      DeleteTempFile(TempAudioFile);
+    }
   });
 }
 

@@ -523,8 +523,10 @@ class TScreenCamera {
   // off then); report: OnPreview (none, False, False) too.
   void PostPreviewOff(bool report);
   void PostToHost(void (CameraHost::*call)());
-  // The merge of the temporary files into fileName (count 1 or 2 streams).
-  bool SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled);
+  // The merge of the temporary files into fileName (count 1 or 2 streams). verify, when given,
+  // judges the written file (its path) before it replaces the target; a file it refuses goes.
+  bool SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled,
+               const std::function<bool(const std::wstring&)>& verify = {});
   static BOOL WINAPI SaveProgress(int percent);
   // The first stream of fileName, or null (reported through OnError) when it cannot be had;
   // null without a report when the file does not exist.
@@ -532,6 +534,9 @@ class TScreenCamera {
   // What a failed merge could not save is moved to names in the temporary folder that no
   // recording deletes, and reported through OnError.
   void KeepRecording(const std::vector<std::wstring>& files);
+  // Temporary files that this recording would delete but did not write (a crashed or killed
+  // run's) are kept so first; a partial save beside the target is removed.
+  void KeepLeftovers(const std::wstring& target);
   // Takes the settings a recording keeps (main thread, before its thread runs).
   void TakeSettings(TRecordAVIThread& thread);
   void RaiseError(const std::wstring& text);
@@ -587,6 +592,9 @@ class TScreenCamera {
   std::shared_ptr<TScreenCamera*> alive_;
   // A copy that never changes after construction, so any thread may read it.
   const std::weak_ptr<TScreenCamera*> weakSelf_;
+  // A recording of this camera has run: the temporary files the destructor deletes are its
+  // own, not an earlier run's that no recording has kept yet.
+  std::atomic<bool> recorded_{false};
 };
 
 }  // namespace ScrCam

@@ -170,7 +170,8 @@ std::wstring OpenErrorText(HRESULT code) {
   }
 }
 
-bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled) {
+bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM* streams, bool& cancelled,
+                            const std::function<bool(const std::wstring&)>& verify) {
   cancelled = false;
   const std::wstring beside = fileName + L".saving.avi";
   const bool detour = HasNonAsciiChar(fileName);
@@ -189,6 +190,13 @@ bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM*
   if (detour) {
     replaced = ::CopyFileW(saved.c_str(), beside.c_str(), FALSE) != FALSE;
     ::DeleteFileW(saved.c_str());
+  }
+  // This Wine's AVISaveV returns success for a file it could not write whole (a full disk):
+  // the file is judged before it may replace the target.
+  if (replaced && verify && !verify(beside)) {
+    ::DeleteFileW(beside.c_str());
+    RaiseError(SaveErrorText(AVIERR_FILEWRITE));
+    return false;
   }
   replaced = replaced && ::MoveFileExW(beside.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
   if (!replaced) {
@@ -247,6 +255,25 @@ void TScreenCamera::KeepRecording(const std::vector<std::wstring>& files) {
     kept += (kept.empty() ? L"" : L"; ") + (name.empty() ? file : name);
   }
   if (!kept.empty()) RaiseError(L"Recording kept in: " + kept);
+}
+
+void TScreenCamera::KeepLeftovers(const std::wstring& target) {
+  // "<name>.avi.saving.avi" is only ever a save that did not finish (a crash's): the target it
+  // would have replaced is as it was. One that a save still writes is open and stays.
+  const std::wstring folder = target.substr(0, target.find_last_of(L"\\:") + 1);
+  WIN32_FIND_DATAW found{};
+  HANDLE find = ::FindFirstFileW((folder + L"*.avi.saving.avi").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((folder + found.cFileName).c_str());
+    while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  std::vector<std::wstring> leftovers;
+  for (const std::wstring& file : {TempVideoFile, TempAudioFile, GetTempFolder() + L"qivtmp.avi"})
+    // One that another process holds is that process's (it is not this run's to move either).
+    if (FileExists(file) && !IsFileInUse(file)) leftovers.push_back(file);
+  if (!leftovers.empty()) KeepRecording(leftovers);
 }
 
 bool AlignWaveStart(const std::wstring& wavePath, int32_t offsetMs) {

@@ -18,8 +18,10 @@
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "engine/ScrCam_record.h"
+#include "engine/avi_contents.h"
 #include "engine/compressed_writer.h"
 #include "engine/compressors.h"
+#include "engine/disk_budget.h"
 #include "engine/scrcamNS_rules.h"
 #include "engine/vfw_handles.h"
 
@@ -34,6 +36,12 @@ const wchar_t kAskFailed[] = L"Error: Not recording AVI file using current compr
 const wchar_t kAskNone[] = L"You no selected compressor, use default compressor?";
 const wchar_t kDefaultName[] = L"MS Video Codec";
 const wchar_t kCaptureError[] = L"Error capturing a frame from screen.";
+const wchar_t kWriteError[] = L"Error on write data to AVI stream.";
+const wchar_t kSizeLimit[] =
+    L"Recording stopped: the AVI file would pass its 2 GB size limit. What was recorded is saved.";
+
+// How far ahead the free space and the size limit must last at the rate being written.
+constexpr double kBudgetSeconds = 5.0;
 
 // How a failure stop before the AVI stage treats the preview while it is off.
 enum PreviewRow { kFrameOnly = 1, kNothing = 2, kFull = 3 };
@@ -85,6 +93,8 @@ struct TScreenCamera::RecordState {
   bool soundPlaced = false;
   uint32_t soundStartedAt = 0;
   int32_t headGapMs = -1;
+  // The temporary files' volumes, the target's, and the AVI size limit (polled by the loop).
+  engine::DiskBudget budget{kBudgetSeconds};
 };
 
 void TScreenCamera::TakeSettings(TRecordAVIThread& thread) {
@@ -162,6 +172,9 @@ void TScreenCamera::UseDefault(TRecordAVIThread& thread) {
 
 void TScreenCamera::Execute(TRecordAVIThread& thread) {
   MergeSucceeded = false;
+  recorded_ = true;
+  // Before anything here deletes a temporary file (the end below does on every path).
+  base::GuardVoid("earlier temporary files", [&] { KeepLeftovers(thread.settings.target); });
   if (!IsFolder(FolderOf(thread.settings.target))) {
     RaiseError(L"Not exist file path.");
   } else {
@@ -367,7 +380,13 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
     }
   }
 
-  // 7. The frame loop.
+  // 7. The frame loop, with the disk budget: the temporary files are parts of the target that
+  // the merge writes into the target's folder (through the temporary folder when the target's
+  // path is not ASCII).
+  state.budget.WatchFile(TempVideoFile, 0, true);
+  if (s.useAudio) state.budget.WatchFile(TempAudioFile, 0, true);
+  state.budget.WatchTarget(FolderOf(s.target));
+  if (HasNonAsciiChar(s.target)) state.budget.WatchTarget(GetTempFolder());
   RunLoop(thread, state);
 }
 
@@ -458,6 +477,19 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
         Fire(cam.OnUpdate, cam);
       }
       if (s.probe) s.probe->Passed(t, slot, wrote);
+      // Every position is a chunk of the temporary stream; the merge adds about one sound
+      // chunk to each.
+      st.budget.SetChunks(2 * static_cast<uint64_t>(std::max(slot, 0) + 1));
+      const engine::DiskCheck disk = st.budget.Poll();
+      if (!disk && cam.Recording) {
+        // Both end the recording as a stop that saves what was recorded: a full disk would
+        // only have lost it (this Wine's writes do not fail when the disk is full).
+        if (disk.verdict == engine::DiskVerdict::SizeLimit)
+          cam.RaiseError(kSizeLimit);
+        else
+          cam.RaiseError(std::wstring(kWriteError) + L"\r\nNot enough free disk space in " + FolderOf(disk.path));
+        cam.StopFromRecordThread();
+      }
     }
     bool Wait(uint32_t ms) override { return ::WaitForSingleObject(cam.wake_.get(), ms) == WAIT_TIMEOUT; }
   };
@@ -468,7 +500,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
   Steps steps(*this, state, s, schedule);
   const bool ok = scrcamNS::RunFrameLoop(steps, schedule, s.recordMspf);
   if (!ok) {
-    RaiseError(L"Error on write data to AVI stream.");
+    RaiseError(kWriteError);
     if (state.written > 0)
       StopFromRecordThread();  // what was recorded is saved
     else
@@ -517,27 +549,66 @@ int32_t SoundOffsetMs(uint32_t loopStart, uint32_t soundStartedAt, int32_t headG
 }
 }  // namespace
 
-// Step 9. A failed merge never loses the recording: what could not be saved is kept.
+// Step 9. A failed merge never loses the recording: what could not be saved is kept. The
+// merge is trusted only once checked: the target's volume must have room for the temporary
+// files before it starts, and the file written must hold every frame of the temporary stream
+// and the whole wave (within a frame) before it replaces the target.
 void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
   const RecordSettings& s = thread.settings;
   if (s.useAudio && state.soundPlaced && state.headGapMs >= 0)
     AlignWaveStart(TempAudioFile, SoundOffsetMs(state.loopStart, state.soundStartedAt, state.headGapMs, state.pauses));
-  engine::UniqueAviStream video(OpenStreamFromFile(TempVideoFile));
-  engine::UniqueAviStream sound;
-  if (s.useAudio) sound.reset(OpenStreamFromFile(TempAudioFile));
   std::vector<std::wstring> unsaved;
-  if (!video) {
-    // No merge without the video.
-    sound.reset();
+  const auto keepBoth = [&] {
     unsaved.push_back(TempVideoFile);
     if (s.useAudio) unsaved.push_back(TempAudioFile);
     KeepRecording(unsaved);
+  };
+  // avifil32 ends the process reading a stream whose header claims more frames than the file
+  // holds (its disk filled): such a file is never opened, only kept.
+  const engine::AviContents held = engine::ReadAviContents(TempVideoFile);
+  if (::GetFileAttributesW(TempVideoFile.c_str()) != INVALID_FILE_ATTRIBUTES && (!held.whole || held.videoChunks < held.videoLength)) {
+    RaiseError(SaveErrorText(AVIERR_FILEREAD));
+    if (state.written > 0) keepBoth();
+    return;
+  }
+  const engine::WaveContents wave = s.useAudio ? engine::ReadWaveContents(TempAudioFile) : engine::WaveContents{};
+  if (state.written > 0) {
+    const uint64_t needed = engine::FileSizeOf(TempVideoFile) + (s.useAudio ? engine::FileSizeOf(TempAudioFile) : 0) +
+                            engine::kAviCloseReserve + 2 * held.videoChunks * engine::kAviBytesPerChunk;
+    std::vector<std::wstring> volumes{FolderOf(s.target)};
+    if (HasNonAsciiChar(s.target)) volumes.push_back(GetTempFolder());
+    for (const std::wstring& volume : volumes) {
+      const std::optional<uint64_t> free = engine::FreeBytesOfVolume(volume);
+      if (free && *free < needed) {
+        RaiseError(L"Not enough free disk space to save " + s.target);
+        keepBoth();
+        return;
+      }
+    }
+  }
+  engine::UniqueAviStream video(OpenStreamFromFile(TempVideoFile));
+  engine::UniqueAviStream sound;
+  if (s.useAudio) sound.reset(OpenStreamFromFile(TempAudioFile));
+  if (!video) {
+    // No merge without the video.
+    sound.reset();
+    keepBoth();
     return;
   }
   PAVISTREAM streams[2] = {video.get(), sound.get()};
   const bool withSound = static_cast<bool>(sound);
+  // Within a frame: the sound of one frame slot (and one block) either way.
+  const uint64_t slotMs = static_cast<uint64_t>(std::max(s.recordMspf, 1000 / std::max(s.playBackFps, 1)));
+  const uint64_t tolerance = wave.bytesPerSecond * slotMs / 1000 + wave.blockAlign;
+  const auto verify = [&](const std::wstring& path) {
+    const engine::AviContents made = engine::ReadAviContents(path);
+    if (!made.whole || made.videoFrames != held.videoFrames) return false;
+    if (!withSound) return true;
+    const uint64_t got = made.audioBytes, expected = wave.dataBytes;
+    return (got > expected ? got - expected : expected - got) <= tolerance;
+  };
   bool cancelled = false;
-  const bool saved = SaveAVI(s.target, withSound ? 2 : 1, streams, cancelled);
+  const bool saved = SaveAVI(s.target, withSound ? 2 : 1, streams, cancelled, verify);
   // Released before the files are moved: a file open in AVIFile cannot be renamed.
   video.reset();
   sound.reset();

@@ -112,7 +112,7 @@ struct CameraDouble : app::RoadCamera {
 
 struct RecorderDouble : app::RoadRecorder {
   Log& log;
-  bool recording = false, finishing = false, failed = false, refuses = false;
+  bool recording = false, finishing = false, failed = false, refuses = false, saved = true;
   explicit RecorderDouble(Log& l) : log(l) {}
   void StartFullScreen(HWND, const std::wstring& path) override {
     log.push_back(L"start:" + path);
@@ -133,6 +133,7 @@ struct RecorderDouble : app::RoadRecorder {
   bool Recording() override { return recording; }
   bool Finishing() override { return finishing; }
   bool Failed() override { return failed; }
+  bool Saved() override { return saved; }
   void EditOptions(HWND) override { log.push_back(L"options"); }
 };
 
@@ -180,18 +181,19 @@ TEST_F(Road, StartChecksThenRegistersStartsAndOnlyThenMinimisesAndBlinks) {
 
   // Stopped from the tray: the list, the status line and the blink off.
   road.ButtonStopRECClick();
-  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target, L"regions", L"blink:off",
-             L"unregister"});
+  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path(), L"regions", L"blink:off", L"unregister"});
   EXPECT_FALSE(hotkeyRegistered);
   EXPECT_FALSE(road.SaveBalloonShown()) << "the file is not finished yet";
 
   // The thread finishes the file: the end comes back until it has gone, then the window comes
-  // back as it was (not forced to the normal state) and the balloon names the finished file.
+  // back as it was (not forced to the normal state) and the status line and the balloon name
+  // the finished file.
   road.RecordingEnded();
   ExpectLog({L"schedule"});
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"balloon:屏幕录像已保存为" + target});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"status:自动生成录像文件 : " + target,
+             L"balloon:屏幕录像已保存为" + target});
   EXPECT_TRUE(road.SaveBalloonShown());
   road.RecordingEnded();
   ExpectLog({});
@@ -213,11 +215,11 @@ TEST_F(Road, TheStopReportsTheRecordingAsItWasStarted) {
   host.name = L"typed later";
   host.log.clear();
   road.ButtonStopRECClick();
-  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"status:生成录像文件:" + target, L"regions",
-             L"blink:off", L"unregister"});
+  ExpectLog({L"playback-tab", L"stop", L"refresh:" + folder.path() + L"elsewhere\\", L"regions", L"blink:off", L"unregister"});
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh:" + folder.path() + L"elsewhere\\", L"show", L"balloon:屏幕录像已保存为" + target});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path() + L"elsewhere\\", L"show", L"status:生成录像文件:" + target,
+             L"balloon:屏幕录像已保存为" + target});
   ASSERT_TRUE(road.LastRecording());
   EXPECT_EQ(target, road.LastRecording()->target);
 }
@@ -272,7 +274,9 @@ TEST_F(Road, TypedNamesKeepTheirBlanksWithoutSound) {
   ExpectLog({L"register:Esc", L"close-player", L"wait", L"balloons:hide", L"start:" + target, L"current:" + target, L"minimize", L"blink:on", L"hide"});
   EXPECT_FALSE(hotkeyRegistered);
   road.ButtonStopRECClick();
-  EXPECT_EQ(L"status:生成录像文件:" + target, host.log.at(3));
+  recorder.finishing = false;
+  road.RecordingEnded();
+  EXPECT_NE(host.log.end(), std::find(host.log.begin(), host.log.end(), L"status:生成录像文件:" + target)) << Dump(host.log);
   host.log.clear();
 
   // The with-sound target trims them; an empty name only moves the focus (the with-sound start
@@ -315,16 +319,16 @@ TEST_F(Road, TheToolWindowStopRestoresTheWindowAndMarksItselfInProgress) {
   EXPECT_TRUE(inProgressAtRestore);
   EXPECT_FALSE(road.StopInProgress());
   const std::wstring target = folder.path() + L"2.avi";
-  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
-             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"restore", L"full-screen:off"});
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(), L"regions", L"blink:off", L"restore",
+             L"full-screen:off"});
   EXPECT_FALSE(hotkeyRegistered);
 
   // The sound toggle switched on meanwhile: the stop still goes to the recorder the start
   // chose.
   host.sound = true;
   road.StopFromToolWindow();
-  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
-             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"restore", L"full-screen:off"});
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(), L"regions", L"blink:off", L"restore",
+             L"full-screen:off"});
 }
 
 TEST_F(Road, AStopKeyConflictOpensTheHotkeyDialogAndTheRecordingStillStarts) {
@@ -351,8 +355,8 @@ TEST_F(Road, OptionsCommandOpensTheDialogOfTheSoundOption) {
 
 // With sound: the player lets go, the host form and the defaults come first, the target is
 // built, the camera starts on it, and only a camera that runs minimises the window and blinks.
-// A stop through the window writes the status line at once; the balloon waits for the camera
-// to report the file saved, and a save that failed shows none.
+// A stop through the window writes its status line and its balloon only once the camera
+// reports the file saved; a save that failed names no file in either.
 TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
   host.sound = true;
   for (bool saved : {false, true}) {
@@ -367,14 +371,14 @@ TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
     EXPECT_TRUE(road.LastRecording()->withSound);
 
     road.ButtonStopRECClick();
-    ExpectLog({L"playback-tab", L"camera-stop", L"refresh:" + folder.path(), L"status:自动生成录像文件 : " + target,
-               L"regions", L"blink:off"});
+    ExpectLog({L"playback-tab", L"camera-stop", L"refresh:" + folder.path(), L"regions", L"blink:off"});
     road.RecordingEnded();
     ExpectLog({L"schedule"});
     camera.finishing = false;
     camera.saved = saved;
     road.RecordingEnded();
     Log expected{L"blink:off", L"refresh:" + folder.path(), L"show"};
+    if (saved) expected.push_back(L"status:自动生成录像文件 : " + target);
     if (saved) expected.push_back(L"balloon:屏幕录像已保存为" + target);
     ExpectLog(expected);
     EXPECT_EQ(saved, road.SaveBalloonShown());
@@ -382,19 +386,26 @@ TEST_F(Road, WithSoundTheBalloonWaitsForTheSave) {
   }
 }
 
-// Without sound the balloon of a stop through the window also waits for the file: a recording
-// whose recorder reports a failure while it finishes the file shows none.
+// Without sound the status line and the balloon of a stop through the window also wait for the
+// file: the status line names it only when it was made (an error stop may have kept what was
+// written), the balloon only when no failure was reported either.
 TEST_F(Road, WithoutSoundTheBalloonWaitsForTheFinishedFile) {
-  for (bool fails : {true, false}) {
-    SCOPED_TRACE(fails ? "fails while finishing" : "finished");
+  struct Case {
+    bool fails, saved;
+  };
+  for (const Case c : {Case{true, false}, Case{true, true}, Case{false, true}}) {
+    const bool fails = c.fails;
+    SCOPED_TRACE(std::string(fails ? "fails while finishing" : "finished") + (c.saved ? ", file made" : ", no file"));
     road.BtnSartRecClick();
     const std::wstring target = folder.path() + L"2.avi";
     road.ButtonStopRECClick();
     host.log.clear();
     recorder.failed = fails;
+    recorder.saved = c.saved;
     recorder.finishing = false;
     road.RecordingEnded();
     Log expected{L"blink:off", L"refresh:" + folder.path(), L"show"};
+    if (c.saved) expected.push_back(L"status:自动生成录像文件 : " + target);
     if (!fails) expected.push_back(L"balloon:屏幕录像已保存为" + target);
     ExpectLog(expected);
     EXPECT_EQ(!fails, road.SaveBalloonShown());
@@ -519,13 +530,13 @@ TEST_F(Road, AreaWithoutSoundRecordsTheAreaWindowAndTheToolWindowStops) {
   EXPECT_FALSE(withSound);
 
   road.StopFromToolWindow();
-  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(),
-             L"status:自动生成录像文件 : " + target, L"regions", L"blink:off", L"tool:hide", L"restore",
-             L"full-screen:off"});
+  ExpectLog({L"unregister", L"playback-tab", L"stop", L"refresh:" + folder.path(), L"regions", L"blink:off", L"tool:hide",
+             L"restore", L"full-screen:off"});
   EXPECT_FALSE(hotkeyRegistered);
   recorder.finishing = false;
   road.RecordingEnded();
-  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"balloon:屏幕录像已保存为" + target});
+  ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", L"status:自动生成录像文件 : " + target,
+             L"balloon:屏幕录像已保存为" + target});
 
   // Closing the area window instead only brings the main window back.
   road.BtnAreaScreenRECClick();

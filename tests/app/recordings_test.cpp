@@ -54,8 +54,11 @@ class RecordingsTest : public ::testing::Test {
   app::RecordingList list_;
 };
 
+// A save beside its target ("N.avi.saving.avi", being written or left by a crash) is no
+// recording.
 TEST_F(RecordingsTest, ListsEveryNameHoldingAviInNumericOrder) {
-  Make(folder_.path(), {L"10.avi", L"2.avi", L"REC.avi", L"notes-avi.txt", L"clip.wav"});
+  Make(folder_.path(), {L"10.avi", L"2.avi", L"REC.avi", L"notes-avi.txt", L"clip.wav", L"3.avi.saving.avi",
+                        L"4.AVI.Saving.avi"});
   ASSERT_TRUE(::CreateDirectoryW((folder_.path() + L"7.avi").c_str(), nullptr));  // a folder is no recording
   ASSERT_TRUE(list_.Refresh(folder_.path()));
   const Names got = list_.Names();

@@ -102,7 +102,9 @@ TEST_F(DiskBudgetTest, VerdictsOfTheVolumesAndTheLimit) {
     const engine::DiskCheck got = budget.Poll();
     EXPECT_EQ(static_cast<int>(got.verdict), static_cast<int>(c.expected));
     EXPECT_EQ(budget.PartsBytes(), 3 * c.written);
-    if (c.expected == DiskVerdict::DiskLow) EXPECT_EQ(got.path, c.targetLow ? target : video);
+    if (c.expected == DiskVerdict::DiskLow) {
+      EXPECT_EQ(got.path, c.targetLow ? target : video);
+    }
   }
 }
 

@@ -9,10 +9,11 @@ small_disk_list=""
 
 small_disk_mount() {
   small_disk_unix=$(mktemp -d "${RECLUME_BUILD:-/tmp}/small_disk.$1.XXXXXX")
+  # Listed before anything can fail, so the cleanup always finds what was mounted.
+  small_disk_list="$small_disk_list $small_disk_unix:${WINEPREFIX:?}/drive_c/$1"
   mount -t tmpfs -o "size=$2" tmpfs "$small_disk_unix"
   rm -f "$WINEPREFIX/drive_c/$1"
   ln -s "$small_disk_unix" "$WINEPREFIX/drive_c/$1"
-  small_disk_list="$small_disk_list $small_disk_unix:$WINEPREFIX/drive_c/$1"
   small_disk_win="C:\\$1"
 }
 

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Recordings with sound on 30 MB disks that fill (the target's, the temporary folder's, one that
+# another writer fills while recording or while merging), a pair left by an earlier run, and the
+# AVI size limit lowered through its seam (ScrCamDisk.* in the test program). Every file the
+# cases leave, saved recordings and kept ones, is decoded here: each AVI decodes without an
+# error, its last frame at the length its header claims, its sound to the video's length
+# (within 0.5 s); each kept wave decodes.
+set -eu
+. "$RECLUME_SRC/tests/support/small_disk.sh"
+. "$RECLUME_SRC/tests/audio/shell_checks.sh"
+out=$(mktemp -d "$RECLUME_BUILD/scrcam_disk.XXXXXX")
+trap 'small_disk_cleanup; rm -rf "$out"' EXIT
+small_disk_mount reclume_disk_target 30m
+target=$small_disk_win
+small_disk_mount reclume_disk_temp 30m
+temp=$small_disk_win
+RECLUME_DISK_OUT=$(winepath -w "$out") RECLUME_DISK_TARGET=$target RECLUME_DISK_TEMP=$temp \
+  wine "$RECLUME_BIN/engine_tests.exe" --gtest_filter='ScrCamDisk.*' >"$out/log.txt" 2>&1 </dev/null || {
+  cat "$out/log.txt"; echo "the test program failed"; exit 1; }
+grep -q '\[  PASSED  \] 3 tests' "$out/log.txt" || { cat "$out/log.txt"; echo "the cases did not run"; exit 1; }
+
+fail=0
+for f in "$out"/*.avi; do
+  name=$(basename "$f")
+  echo "== $name"
+  # The header's length against the time of the last frame that decodes (skipped positions
+  # are empty chunks, which ffprobe does not count as packets).
+  video=$(ffprobe -v error -select_streams v:0 -show_entries stream=duration -of csv=p=0 "$f")
+  last=$(ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 "$f" | tail -1)
+  near "$name last frame's end against the header's length (s)" "$(awk -v l="$last" 'BEGIN { print l + 0.1 }')" \
+    "$video" 0.3
+  errors=$(ffmpeg -v error -i "$f" -f null - 2>&1 | head -3)
+  check "$name decoding errors" "${errors:-none}" none
+  if ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 "$f" | grep -q .; then
+    ffmpeg -v error -y -i "$f" -map 0:a:0 "$out/sound.wav"
+    near "$name sound length against the video's (s)" "$(sox --i -D "$out/sound.wav")" "$video" 0.5
+  fi
+done
+for f in "$out"/*.wav; do
+  [ -f "$f" ] && [ "$(basename "$f")" != sound.wav ] || continue
+  echo "== $(basename "$f")"
+  length=$(sox --i -D "$f" 2>/dev/null || echo none)
+  check "$(basename "$f") decodes" "$(awk -v l="$length" 'BEGIN { print (l + 0 > 0) ? "yes" : "no" }')" yes
+done
+exit $fail
