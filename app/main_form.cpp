@@ -116,7 +116,7 @@ bool TFrmMain::Create() {
   BuildRegions();
   BuildMenus();
   ::EnumChildWindows(hwnd(), &SetFontOf, reinterpret_cast<LPARAM>(font_.get()));
-  if (tabFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(tabFont_.get()), FALSE);
+  if (pageFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(pageFont_.get()), FALSE);
   layout_.Apply(hwnd());
   created_ = true;
   FormCreate();

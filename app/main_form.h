@@ -387,7 +387,8 @@ class TFrmMain : public base::Window {
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
   // The web pop-up panel; closed and freed while the window is destroyed.
   std::unique_ptr<WebPanel> myPopWin_;
-  base::UniqueFont tabFont_;
+  base::UniqueFont pageFont_;  // the tab control's
+  base::UniqueFont tabFont_;   // the captions drawn on its tabs
 };
 
 }  // namespace app

@@ -74,6 +74,11 @@ HWND ModalDialog::AddControl(const wchar_t* cls, const std::wstring& text, DWORD
   return control;
 }
 
+void ModalDialog::DropCloseBox() {
+  ::SetWindowLongW(hwnd(), GWL_STYLE, ::GetWindowLongW(hwnd(), GWL_STYLE) & ~WS_SYSMENU);
+  ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 void ModalDialog::SetBackground(COLORREF colour) {
   background_.reset(::CreateSolidBrush(colour));
   backgroundColour_ = colour;

@@ -41,6 +41,9 @@ class ModalDialog : public base::Window {
   HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                   DWORD exStyle = 0);
   HFONT DialogFont() const { return font_.get(); }
+  // Takes the close box (and the system menu) off the caption: the dialog ends only through
+  // its own buttons (and Esc).
+  void DropCloseBox();
   // Paints the dialog and its labels on colour instead of the button face.
   void SetBackground(COLORREF colour);
   // The width of text in the dialog font.

@@ -35,6 +35,7 @@ class TfrmOption : public ModalDialog {
   bool Build(HWND owner) {
     if (!CreateDialogWindow(L"TfrmOption", L"视频/声音设置", kClientWidth, kClientHeight, owner, L"宋体", -13))
       return false;
+    DropCloseBox();  // it ends with its confirm and close buttons
     SetBackground(RGB(245, 250, 254));
     const DWORD list = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
     AddControl(L"BUTTON", L"视频/声音设置", BS_GROUPBOX, 6, 2, 424, 200, id::OptWsCompressor);

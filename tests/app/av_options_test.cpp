@@ -400,13 +400,16 @@ TEST_F(AVOptions, TheConfirmWritesTheVolumeOnceMore) {
   EXPECT_EQ(70, camera().GetAudioInputs().Volume);
 }
 
-// The dialog is centred on its owner when no main window is shown, and keeps its size.
+// The dialog is centred on its owner when no main window is shown, keeps its size and has no
+// close box.
 TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
   ::SetWindowPos(form.hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::ShowWindow(form.hwnd(), SW_SHOW);
   RECT owner{}, dialog{}, client{};
   std::wstring caption;
+  LONG style = 0;
   testapp::WhenShown(app::AVOptionsWindow, [&](HWND dlg) {
+    style = ::GetWindowLongW(dlg, GWL_STYLE);
     ::GetWindowRect(dlg, &dialog);
     ::GetClientRect(dlg, &client);
     caption = testapp::TextOf(dlg);
@@ -415,6 +418,8 @@ TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
   app::ShowAVOptions(camera(), form.hwnd());
   ::GetWindowRect(form.hwnd(), &owner);
   EXPECT_EQ(L"视频/声音设置", caption);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_FALSE(style & WS_SYSMENU) << "no close box";
   EXPECT_EQ(436, client.right);
   EXPECT_EQ(238, client.bottom);
   EXPECT_NEAR((owner.left + owner.right) / 2, (dialog.left + dialog.right) / 2, 1);

@@ -354,6 +354,10 @@ TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
   ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
   HWND tabs = form_->Control(id::PageControl1);
   HFONT font = reinterpret_cast<HFONT>(::SendMessageW(tabs, WM_GETFONT, 0, 0));
+  LOGFONTW face{};
+  ASSERT_TRUE(::GetObjectW(font, sizeof face, &face));
+  EXPECT_STREQ(L"新宋体", face.lfFaceName) << "the tab control's font";
+  EXPECT_EQ(-15, face.lfHeight);
   std::string boxed;
   const bool shown = base::PumpUntil(
       [&] {
