@@ -5,13 +5,13 @@
 set -eu
 . "$RECLUME_SRC/tests/support/own_display.sh"
 own_display_setup layout_displays
-tests='MainFormTest.PathBar*:MainFormTest.TabCaptions*:HotkeyDialog.Boxes*:OptionDialog.Chinese*'
+tests='MainFormTest.PathBar*:MainFormTest.TabCaptions*:HotkeyDialog.Boxes*:OptionDialog.Chinese*:DialogButtons.*'
 
 failed=0
 for screen in 1024x768x8 1920x1080x8 1024x768x24; do
   own_display_start "$screen"
   if wine "$RECLUME_BIN/app_tests.exe" --gtest_filter="$tests" >"$work/log.txt" 2>&1 </dev/null &&
-     grep -q "\[  PASSED  \] 4 tests" "$work/log.txt"; then
+     grep -q "\[  PASSED  \] 5 tests" "$work/log.txt"; then
     echo "$screen: passed"
   else
     cat "$work/log.txt"
