@@ -119,6 +119,10 @@ bool TFrmMain::Create() {
   if (pageFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(pageFont_.get()), FALSE);
   layout_.Apply(hwnd());
   created_ = true;
+  // Every key press the window or one of its controls gets passes the window's shortcut check
+  // first, in the message loop, before the control sees it.
+  base::SetMessageHook([this](MSG& msg) { return PreTranslateShortCut(msg); });
+  shortCutHook_ = true;
   FormCreate();
   return true;
 }
@@ -524,12 +528,9 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         });
       return 0;
     case WM_KEYDOWN:
-      // Keys reach the window itself only while none of its controls has the focus.
-      if (!destroying_)
-        base::GuardVoid("TFrmMain.KeyDown", [&] {
-          FormShortCut(wp);
-          FormKeyDown(wp);
-        });
+      // Keys reach the window itself only while none of its controls has the focus (the
+      // shortcut check has seen them in the message loop).
+      if (!destroying_) base::GuardVoid("TFrmMain.KeyDown", [&] { FormKeyDown(wp); });
       return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lp);
@@ -799,6 +800,8 @@ void TFrmMain::FormDestroy() {
   if (formDestroyed_) return;
   formDestroyed_ = true;
   destroying_ = true;
+  if (shortCutHook_) base::SetMessageHook(nullptr);
+  shortCutHook_ = false;
   for (const auto& t : kTimers) EnableTimer(t.id, false);
   // Each group has its own guard: a failure in one does not keep the next from running.
   base::GuardVoid("TFrmMain.FormDestroy stop", [&] {
