@@ -3,6 +3,8 @@
 // WM_SIZE, so a resize flows down through the nested regions by itself.
 #include "app/layout.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 
@@ -127,6 +129,11 @@ void Panel::Relayout() const {
   if (hwnd()) layout_.Apply(hwnd());
 }
 
+UINT DragListMessage() {
+  static const UINT message = ::RegisterWindowMessageW(DRAGLISTMSGSTRING);
+  return message;
+}
+
 LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
@@ -172,6 +179,9 @@ LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (HWND parent = ::GetParent(hwnd())) return ::SendMessageW(parent, msg, wp, lp);
       break;
   }
+  // A drag list's reports go to its parent, like the notifications above.
+  if (msg == DragListMessage() && msg != 0)
+    if (HWND parent = ::GetParent(hwnd())) return ::SendMessageW(parent, msg, wp, lp);
   return Default(msg, wp, lp);
 }
 

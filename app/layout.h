@@ -56,9 +56,12 @@ class DockLayout {
   std::vector<Item> items_;
 };
 
+// The message a drag list (comctl32's MakeDragList) reports its drags with, to its parent.
+UINT DragListMessage();
+
 // A container child window that docks its own children; its window text, when it has one, is
 // drawn as its caption (left, vertically centred), which is how the status line shows text. Messages that controls send to their
-// parent (commands, notifications, owner drawing, colours, context menus) are passed on to the
+// parent (commands, notifications, owner drawing, colours, context menus, drag-list reports) are passed on to the
 // panel's own parent, so the form receives them however deeply its controls are nested.
 class Panel : public base::Window {
  public:

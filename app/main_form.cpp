@@ -571,6 +571,8 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (!destroying_) WMTrayIcon(lp);
     return 0;
   }
+  if (msg == DragListMessage() && msg != 0)
+    return destroying_ ? 0 : PictureListDrag(*reinterpret_cast<const DRAGLISTINFO*>(lp));
   // The web pop-up panel's notices, sent while it runs one of its handlers.
   if (msg == WM_POPWIN_SHOW || msg == WM_POPWIN_CLOSED || msg == WM_POPWIN_LOADED) {
     if (!destroying_)
