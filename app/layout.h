@@ -70,13 +70,20 @@ class Panel : public base::Window {
   bool Create(HWND parent, int id, bool visible = true, const wchar_t* className = L"TPanel");
   DockLayout& layout() { return layout_; }
   void Relayout() const;
+  // Double-buffered: the background and caption are drawn into a memory bitmap and put on the
+  // screen in one copy, so a resize does not flicker.
+  void SetDoubleBuffered(bool on) { doubleBuffered_ = on; }
+  bool DoubleBuffered() const { return doubleBuffered_; }
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  void Paint(HDC dc, const RECT& client, bool withBackground) const;
+
   DockLayout layout_;
   HFONT font_ = nullptr;  // not owned: the form's font
+  bool doubleBuffered_ = false;
 };
 
 // A thin bar that resizes the docked neighbour it sits beside. It is itself docked in the same

@@ -417,8 +417,19 @@ bool TFrmMain::ControlVisible(int controlId) const {
 
 // --- creation ---
 
+namespace {
+// The regions whose painting is double-buffered (the window's own panels; the tab control
+// is a system control and paints itself).
+constexpr int kDoubleBuffered[] = {id::ScrollBox2, id::SbVideoScreen, id::SbFileSelect, id::SbMain, id::SbLeft,
+                                   id::SbCenter,   id::SbVideoLeft,   id::SbVideo,      id::Panel1, id::PnlVideo,
+                                   id::PnlPic,     id::PnlVideoControl, id::PnlTop,     id::PnlBottom,
+                                   id::PnlOmbrixParent, id::TbDemo};
+}  // namespace
+
 void TFrmMain::FormCreate() {
   base::GuardVoid("TFrmMain.FormCreate", [&] {
+    for (int region : kDoubleBuffered)
+      if (Panel* panel = PanelOf(region)) panel->SetDoubleBuffered(true);
     AddTrayIcon();
     LoadLanguageTexts();
     ApplyTextsAndGlyphs();
@@ -751,6 +762,8 @@ void TFrmMain::WMHotKey(WPARAM hotkeyId) {
 
 void TFrmMain::FormResize() {
   base::GuardVoid("TFrmMain.FormResize", [&] {
+    if (HWND screen = Control(id::PnlScreen)) ::RedrawWindow(screen, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    FitBrowserPanel();
     RECT window{};
     ::GetWindowRect(hwnd(), &window);
     const int bgWidth = (window.right - window.left) - kPathBarRightPart;
