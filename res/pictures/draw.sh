@@ -56,11 +56,13 @@ frame framebottomleft2 10x11 180 -fill "$dark" -draw 'line 0,10 9,10' -fill "$li
 frame frameleft 8x10 90 -fill "$light" -draw 'line 0,0 9,0'
 frame frameright 8x14 270 -fill "$dark" -draw 'line 0,7 13,7'
 # The area window's top and bottom bands and the label picture of its four edits.
-convert -size 265x30 gradient:"$light-$edge" -fill white -font "$font" -pointsize 12 -annotate +10+20 'Recording area' \
+# (Their texts are Chinese: drawn with the CJK font that setup installs.)
+cjk=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+convert -size 265x30 gradient:"$light-$edge" -fill white -font "$cjk" -pointsize 13 -annotate +10+21 '录像区域' \
   -type TrueColor -define bmp:format=bmp3 BMP3:areatop.bmp
 convert -size 265x20 gradient:"$edge-$light" -type TrueColor -define bmp:format=bmp3 BMP3:areabottom.bmp
-convert -size 70x144 "xc:$bg" -fill '#203040' -font "$font" -pointsize 12 \
-  -annotate +4+14 'Left' -annotate +4+50 'Top' -annotate +4+86 'Width' -annotate +4+122 'Height' \
+convert -size 70x144 "xc:$bg" -fill '#203040' -font "$cjk" -pointsize 12 \
+  -annotate +4+16 '左边距：' -annotate +4+52 '上边距：' -annotate +4+88 '宽  度：' -annotate +4+124 '高  度：' \
   -type TrueColor -define bmp:format=bmp3 BMP3:arealabels.bmp
 
 # Panel pictures.
