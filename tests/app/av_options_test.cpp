@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "engine/compressors.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/glyphs.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fake_mixer.h"
 #include "tests/support/passthrough_codec.h"
@@ -413,6 +414,7 @@ TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
     ::GetWindowRect(dlg, &dialog);
     ::GetClientRect(dlg, &client);
     caption = testapp::TextOf(dlg);
+    testapp::SaveScreenshot(L"av-options-dialog", dialog);
     testapp::Press(dlg, id::OptWsBtnClose);
   });
   app::ShowAVOptions(camera(), form.hwnd());
