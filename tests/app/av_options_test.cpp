@@ -409,11 +409,23 @@ TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
   RECT owner{}, dialog{}, client{};
   std::wstring caption;
   LONG style = 0;
+  bool buttonsShown = false;
   testapp::WhenShown(app::AVOptionsWindow, [&](HWND dlg) {
     style = ::GetWindowLongW(dlg, GWL_STYLE);
     ::GetWindowRect(dlg, &dialog);
     ::GetClientRect(dlg, &client);
     caption = testapp::TextOf(dlg);
+    // Its two buttons on the screen: their pictures and their captions as text.
+    ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    buttonsShown = base::PumpUntil(
+        [&] {
+          for (int button : {id::OptWsBtnConfirm, id::OptWsBtnClose}) {
+            const testapp::ButtonLook look = testapp::LookOfFlatButton(::GetDlgItem(dlg, button));
+            if (look.glyphInk < 8 || look.caption.characters != 2 || look.caption.shapes != 2) return false;
+          }
+          return true;
+        },
+        3000);
     testapp::SaveScreenshot(L"av-options-dialog", dialog);
     testapp::Press(dlg, id::OptWsBtnClose);
   });
@@ -422,6 +434,7 @@ TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
   EXPECT_EQ(L"视频/声音设置", caption);
   EXPECT_TRUE(style & WS_CAPTION);
   EXPECT_FALSE(style & WS_SYSMENU) << "no close box";
+  EXPECT_TRUE(buttonsShown) << "the confirm and close buttons' pictures and captions on the screen";
   EXPECT_EQ(436, client.right);
   EXPECT_EQ(238, client.bottom);
   EXPECT_NEAR((owner.left + owner.right) / 2, (dialog.left + dialog.right) / 2, 1);
