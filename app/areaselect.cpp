@@ -129,6 +129,7 @@ void TFrmAreaSelect::ShowArea() {
 }
 
 void TFrmAreaSelect::FormCreate() {
+  pnlMain_.SetDoubleBuffered(true);
   ::SetWindowPos(pnlMain_.hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOZORDER | SWP_NOACTIVATE);
   ::SetWindowPos(hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   FormResize();

@@ -103,8 +103,8 @@ TEST_F(AreaWindow, TheClientAreaAroundThePanelIsSeeThrough) {
   EXPECT_NE(below.hwnd(), ::WindowFromPoint(onPanel));
 }
 
-// The window has a border of 1 pixel inside its frame, the panel carries its decoration
-// pictures (the edits' labels among them, shown as text on the screen), and the region keeps
+// The window has a border of 1 pixel inside its frame, the panel paints double-buffered and
+// carries its decoration pictures (the edits' labels among them, shown as text on the screen), and the region keeps
 // the border.
 TEST_F(AreaWindow, TheBorderAndTheDecorationPictures) {
   Place(100, 100, 500, 400);
@@ -115,6 +115,7 @@ TEST_F(AreaWindow, TheBorderAndTheDecorationPictures) {
                        static_cast<DWORD>(::GetWindowLongW(area.hwnd(), GWL_EXSTYLE)));
   EXPECT_EQ(client.right, (window.right - window.left) - (frame.right - frame.left) - 2);
   EXPECT_EQ(client.bottom, (window.bottom - window.top) - (frame.bottom - frame.top) - 2);
+  EXPECT_TRUE(dynamic_cast<app::Panel*>(base::Window::FromHandle(area.Panel()))->DoubleBuffered());
   for (int picture : {id::AreaImage1, id::AreaImage2, id::AreaLabels}) {
     auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(::GetDlgItem(area.Panel(), picture)));
     ASSERT_NE(box, nullptr) << picture;
