@@ -23,6 +23,22 @@ HWND MainFormWindow() { return FrmMain ? FrmMain->hwnd() : nullptr; }
 
 }  // namespace
 
+BrowserPanelFit& BrowserPanel() {
+  static BrowserPanelFit fit;
+  return fit;
+}
+
+void FitBrowserPanel() {
+  base::GuardVoid("FitBrowserPanel", [] {
+    const BrowserPanelFit& fit = BrowserPanel();
+    if (!fit.enabled || !fit.panel || !fit.browser) return;
+    if (fit.marker && ::IsWindowVisible(fit.marker)) return;
+    RECT r{};
+    ::GetClientRect(fit.panel, &r);
+    ::SetWindowPos(fit.browser, nullptr, -4, -4, r.right + 8, r.bottom + 8, SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+}
+
 void OpenWebPage(const std::wstring& address) {
   base::GuardVoid("OpenWebPage", [&] {
     const std::wstring url = address.find(L"://") == std::wstring::npos ? L"http://" + address : address;

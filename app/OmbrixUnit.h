@@ -22,6 +22,19 @@ void OpenWebPage(const std::wstring& address);
 // Hands path (a file, a folder or a web address) to the shell's default handler. Reports nothing.
 void ShellOpen(const std::wstring& path);
 
+// The browser panel that the main window's resize fits: its browser is placed 4 pixels out
+// over every edge of the panel, so the browser's border lies outside it, while fitting is on
+// and the panel's marker child is hidden. Nothing in the program assigns a panel, so the fit
+// does nothing in a run.
+struct BrowserPanelFit {
+  HWND panel = nullptr;
+  HWND browser = nullptr;
+  HWND marker = nullptr;
+  bool enabled = false;
+};
+BrowserPanelFit& BrowserPanel();
+void FitBrowserPanel();
+
 class TPnlOmbrix {
  public:
   // Builds the panel's parts as children of owner (PnlOmbrixParent): the buttons panel on top,

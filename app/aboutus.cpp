@@ -10,6 +10,7 @@
 #include "app/OmbrixUnit.h"
 #include "app/allparam.h"
 #include "app/dialog_ids.h"
+#include "app/flat_button.h"
 #include "app/modal_dialog.h"
 #include "base/barrier.h"
 #include "base/showform.h"
@@ -36,7 +37,7 @@ class TFrmVersion : public ModalDialog {
     AddControl(L"STATIC", StrAuthorLine, SS_LEFT, 60, 72, 300, 20, id::VersionLabel3);
     AddControl(L"STATIC", StrHomePageLine, SS_LEFT, 60, 100, 300, 20, id::VersionLabel4);
     AddControl(L"STATIC", StrPublisherLine, SS_LEFT, 60, 128, 300, 20, id::LblL5);
-    AddControl(L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 288, 170, 76, 26, id::VersionBtnClose);
+    AddFlatButton(close_, id::VersionBtnClose, {288, 170, 364, 196}, L"关闭", L"BtnClose");
     AddHint(StrRightClickLatest);
     return true;
   }
@@ -73,6 +74,7 @@ class TFrmVersion : public ModalDialog {
 
   std::wstring hintText_;
   base::UniqueWindow tooltip_;
+  FlatButton close_;
 };
 
 std::unique_ptr<TFrmVersion> gFrmVersion;

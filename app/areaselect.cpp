@@ -24,16 +24,13 @@ TFrmAreaSelect* FrmAreaSelect = nullptr;
 namespace {
 
 constexpr int kAreaEdits[] = {id::EdtLeft, id::EdtTop, id::EdtWidth, id::EdtHeight};
-constexpr const wchar_t* kAreaEditLabels[] = {L"左边距：", L"上边距：", L"宽  度：", L"高  度："};
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
 // The panel's layout: the four rows of a label and an edit, the two buttons below them.
 constexpr int kRowTop = 48, kRowStep = 36, kLabelLeft = 32, kEditLeft = 104, kEditWidth = 120, kEditHeight = 20;
 constexpr int kButtonTop = 204, kButtonWidth = 80, kButtonHeight = 28;
-
-HWND AddStatic(HWND parent, const wchar_t* text, const RECT& r) {
-  return ::CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | SS_RIGHT, r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-}
+// The decoration's bands and side borders; the window's own border inside its frame.
+constexpr int kBandTop = 30, kBandBottom = 20, kSideBorder = 3;
+constexpr int kBorderWidth = 1;
 
 std::wstring WindowText(HWND wnd) {
   const int length = ::GetWindowTextLengthW(wnd);
@@ -67,10 +64,30 @@ bool TFrmAreaSelect::Create() {
   if (!pnlMain_.Create(hwnd(), id::AreaPnlMain)) return false;
   HWND panel = pnlMain_.hwnd();
   ::SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  // The decoration: a band at the top and at the bottom, a thin border down each side, and the
+  // edits' labels, which are one picture.
+  const struct {
+    PictureBox& box;
+    int id;
+    RECT bounds;
+    const wchar_t* picture;
+    bool stretch;
+  } decoration[] = {
+      {image1_, id::AreaImage1, {0, 0, kAreaPanelSize, kBandTop}, L"areatop", false},
+      {image2_, id::AreaImage2, {0, kAreaPanelSize - kBandBottom, kAreaPanelSize, kAreaPanelSize}, L"areabottom", false},
+      {borderLeft_, 0, {0, kBandTop, kSideBorder, kAreaPanelSize - kBandBottom}, L"frameleft", true},
+      {borderRight_, 0, {kAreaPanelSize - kSideBorder, kBandTop, kAreaPanelSize, kAreaPanelSize - kBandBottom},
+       L"frameright", true},
+      {labels_, id::AreaLabels, {kLabelLeft, kRowTop, kEditLeft - 2, kRowTop + 4 * kRowStep}, L"arealabels", false},
+  };
+  for (const auto& d : decoration) {
+    d.box.Create(panel, d.id, d.bounds);
+    d.box.SetStretch(d.stretch);
+    base::LoadGraphicFromRes(d.box.picture(), d.picture, L"bmp");
+    d.box.PictureChanged();
+  }
   for (int i = 0; i < 4; ++i) {
     const int top = kRowTop + i * kRowStep;
-    HWND label = AddStatic(panel, kAreaEditLabels[i], {kLabelLeft, top + 3, kEditLeft - 4, top + kEditHeight});
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     // Borderless, on a white field of their own.
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, kEditLeft,
                                   top, kEditWidth, kEditHeight, panel,
@@ -112,6 +129,7 @@ void TFrmAreaSelect::ShowArea() {
 }
 
 void TFrmAreaSelect::FormCreate() {
+  pnlMain_.SetDoubleBuffered(true);
   ::SetWindowPos(pnlMain_.hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOZORDER | SWP_NOACTIVATE);
   ::SetWindowPos(hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   FormResize();
@@ -144,6 +162,27 @@ void TFrmAreaSelect::FormResize() {
 }
 
 void TFrmAreaSelect::WMMove() { UpdateBoundsEdits(); }
+
+void TFrmAreaSelect::PaintBorder() {
+  struct WholeWindowDC {
+    HWND wnd;
+    HDC dc;
+    ~WholeWindowDC() {
+      if (dc) ::ReleaseDC(wnd, dc);
+    }
+    HDC get() const { return dc; }
+  } dc{hwnd(), ::GetWindowDC(hwnd())};
+  if (!dc.get()) return;
+  RECT window{}, client{};
+  ::GetWindowRect(hwnd(), &window);
+  ::GetClientRect(hwnd(), &client);
+  POINT origin{0, 0};
+  ::ClientToScreen(hwnd(), &origin);
+  RECT border{origin.x - window.left - kBorderWidth, origin.y - window.top - kBorderWidth, 0, 0};
+  border.right = border.left + client.right + 2 * kBorderWidth;
+  border.bottom = border.top + client.bottom + 2 * kBorderWidth;
+  ::FrameRect(dc.get(), &border, base::FormBrush());
+}
 
 void TFrmAreaSelect::UpdateBoundsEdits() {
   if (!created_) return;
@@ -248,6 +287,24 @@ LRESULT CALLBACK TFrmAreaSelect::EditSubclassProc(HWND wnd, UINT msg, WPARAM wp,
 
 LRESULT TFrmAreaSelect::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    // A border of its own, 1 pixel wide, between the frame and the client area; it is part of
+    // what the window region keeps.
+    case WM_NCCALCSIZE: {
+      const LRESULT r = Default(msg, wp, lp);
+      RECT& client = wp ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0] : *reinterpret_cast<RECT*>(lp);
+      ::InflateRect(&client, -kBorderWidth, -kBorderWidth);
+      return r;
+    }
+    case WM_NCPAINT: {
+      Default(msg, wp, lp);
+      PaintBorder();
+      return 0;
+    }
+    case WM_NCACTIVATE: {
+      const LRESULT r = Default(msg, wp, lp);
+      PaintBorder();
+      return r;
+    }
     case WM_SIZE:
       FormResize();
       return 0;

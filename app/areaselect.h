@@ -1,6 +1,6 @@
 // TFrmAreaSelect, the see-through frame with which the user marks the rectangle an area
-// recording records: a stay-on-top sizeable window whose client area is see-through except for
-// the panel of controls in its middle. The user drags and sizes it, or types its outer bounds
+// recording records: a stay-on-top sizeable window, with a 1-pixel border inside its frame,
+// whose client area is see-through except for the panel of controls in its middle. The user drags and sizes it, or types its outer bounds
 // into the four edits; the confirm button hides it and starts the area recording, closing it
 // brings the main window back.
 //
@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "app/layout.h"
+#include "app/picture_box.h"
 #include "base/flat_button.h"
 #include "base/window.h"
 
@@ -64,11 +65,14 @@ class TFrmAreaSelect : public base::Window {
  private:
   // The window's Left, Top, Width or Height (by the edit that shows it) := value.
   void ApplyBound(int editId, int value);
+  void PaintBorder();
   static LRESULT CALLBACK EditSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
                                            DWORD_PTR self);
 
   std::function<void()> confirmed_, closed_;
   app::Panel pnlMain_;
+  // The panel's decoration: the top and bottom bands, the label picture, the side borders.
+  PictureBox image1_, image2_, labels_, borderLeft_, borderRight_;
   base::FlatButton btnConfirm_, btnClose_;
   bool created_ = false;
 };

@@ -25,6 +25,7 @@
 #include <optional>
 
 #include "app/kv.h"
+#include "base/dispatch.h"
 #include "base/files.h"
 #include "base/short_names.h"
 #include "base/text.h"
@@ -359,6 +360,7 @@ bool PumpBetweenFrames() {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
+    if (base::OfferToMessageHook(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

@@ -177,6 +177,9 @@ inline constexpr int EdtWidth = 3204;
 inline constexpr int EdtHeight = 3205;
 inline constexpr int BtnConfirm = 3206;
 inline constexpr int AreaBtnClose = 3207;
+inline constexpr int AreaImage1 = 3208;     // the top band's picture
+inline constexpr int AreaImage2 = 3209;     // the bottom band's picture
+inline constexpr int AreaLabels = 3210;     // the picture that holds the four edits' labels
 
 // --- TFrmTool, the tool window beside a recorded area ---
 inline constexpr int ToolBtnStopRec = 3211;

@@ -56,6 +56,7 @@ inline constexpr int TrackBarPlayback = 4317;
 inline constexpr int LabelPlaybackMin = 4318;
 inline constexpr int LabelPlaybackMax = 4319;
 inline constexpr int LabelFPSPlayback = 4320;
+inline constexpr int OptFrameFirst = 4321;  // the frame pictures, in FramePiece order (8 ids)
 inline constexpr int BitBtn1 = IDOK;
 inline constexpr int BitBtn2 = IDCANCEL;
 

@@ -60,8 +60,7 @@ class TfrmFilterEffects : public ModalDialog {
  public:
   bool Build(HWND owner) {
     if (!CreateDialogWindow(L"TfrmFilterEffects", L"Filter Effects", 472, 454, owner)) return false;
-    // Drops the close box: the dialog closes with Ok.
-    ::SetWindowLongW(hwnd(), GWL_STYLE, ::GetWindowLongW(hwnd(), GWL_STYLE) & ~WS_SYSMENU);
+    DropCloseBox();  // the dialog closes with Ok
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     // An effect's group box has its switch as its title; the switch is made first so it stays

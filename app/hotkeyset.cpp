@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/dialog_ids.h"
+#include "app/flat_button.h"
 #include "app/modal_dialog.h"
 #include "base/barrier.h"
 #include "base/text.h"
@@ -89,9 +90,10 @@ class TFrmHotkeySet : public ModalDialog {
       for (const auto& entry : EntriesOf(i))
         ::SendMessageW(boxes_[i], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     }
-    AddControl(L"BUTTON", L"默认", BS_PUSHBUTTON | WS_TABSTOP, 150, 90, 76, 26, id::BtnDefaultSet);
-    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 236, 90, 76, 26, id::HotkeyBtnConfirm);
-    AddControl(L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 322, 90, 76, 26, id::HotkeyBtnClose);
+    // Flat buttons take no focus: Enter and Esc reach confirm and close as IDOK and IDCANCEL.
+    AddFlatButton(defaultSet_, id::BtnDefaultSet, {150, 90, 226, 116}, L"默认", nullptr);
+    AddFlatButton(confirm_, id::HotkeyBtnConfirm, {236, 90, 312, 116}, L"确定", L"confirm");
+    AddFlatButton(close_, id::HotkeyBtnClose, {322, 90, 398, 116}, L"关闭", L"BtnClose");
     SelectDefaults();
     return true;
   }
@@ -184,6 +186,7 @@ class TFrmHotkeySet : public ModalDialog {
   HWND label_ = nullptr;
   HWND hint_ = nullptr;
   HWND boxes_[3]{};
+  FlatButton defaultSet_, confirm_, close_;
 };
 
 std::unique_ptr<TFrmHotkeySet> gFrmHotkeySet;

@@ -3,6 +3,8 @@
 // WM_SIZE, so a resize flows down through the nested regions by itself.
 #include "app/layout.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 
@@ -127,6 +129,28 @@ void Panel::Relayout() const {
   if (hwnd()) layout_.Apply(hwnd());
 }
 
+void Panel::Paint(HDC dc, const RECT& client, bool withBackground) const {
+  if (withBackground) {
+    auto brush = reinterpret_cast<HBRUSH>(::GetClassLongPtrW(hwnd(), GCLP_HBRBACKGROUND));
+    ::FillRect(dc, &client, brush ? brush : FormBrush());
+  }
+  const int length = ::GetWindowTextLengthW(hwnd());
+  if (length <= 0) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(hwnd(), text.data(), length + 1)));
+  RECT r = client;
+  r.left += 8;
+  base::SelectGuard select(dc, font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
+  ::SetBkMode(dc, TRANSPARENT);
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+UINT DragListMessage() {
+  static const UINT message = ::RegisterWindowMessageW(DRAGLISTMSGSTRING);
+  return message;
+}
+
 LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
@@ -142,19 +166,27 @@ LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ::InvalidateRect(hwnd(), nullptr, TRUE);
       return r;
     }
+    case WM_ERASEBKGND:
+      if (doubleBuffered_) return 1;  // the buffered paint draws the background
+      break;
     case WM_PAINT: {
       base::PaintDC dc(hwnd());
-      const int length = ::GetWindowTextLengthW(hwnd());
-      if (length > 0) {
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        text.resize(static_cast<size_t>(::GetWindowTextW(hwnd(), text.data(), length + 1)));
-        RECT r{};
-        ::GetClientRect(hwnd(), &r);
-        r.left += 8;
-        base::SelectGuard select(dc.get(), font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
-        ::SetBkMode(dc.get(), TRANSPARENT);
-        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+      RECT client{};
+      ::GetClientRect(hwnd(), &client);
+      if (!doubleBuffered_ || client.right <= 0 || client.bottom <= 0) {
+        Paint(dc.get(), client, false);
+        return 0;
+      }
+      base::UniqueDC memory(::CreateCompatibleDC(dc.get()));
+      base::UniqueBitmap buffer(::CreateCompatibleBitmap(dc.get(), client.right, client.bottom));
+      if (!memory || !buffer) {
+        Paint(dc.get(), client, true);
+        return 0;
+      }
+      {
+        base::SelectGuard select(memory.get(), buffer.get());
+        Paint(memory.get(), client, true);
+        ::BitBlt(dc.get(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
       }
       return 0;
     }
@@ -172,6 +204,9 @@ LRESULT Panel::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (HWND parent = ::GetParent(hwnd())) return ::SendMessageW(parent, msg, wp, lp);
       break;
   }
+  // A drag list's reports go to its parent, like the notifications above.
+  if (msg == DragListMessage() && msg != 0)
+    if (HWND parent = ::GetParent(hwnd())) return ::SendMessageW(parent, msg, wp, lp);
   return Default(msg, wp, lp);
 }
 

@@ -56,9 +56,12 @@ class DockLayout {
   std::vector<Item> items_;
 };
 
+// The message a drag list (comctl32's MakeDragList) reports its drags with, to its parent.
+UINT DragListMessage();
+
 // A container child window that docks its own children; its window text, when it has one, is
 // drawn as its caption (left, vertically centred), which is how the status line shows text. Messages that controls send to their
-// parent (commands, notifications, owner drawing, colours, context menus) are passed on to the
+// parent (commands, notifications, owner drawing, colours, context menus, drag-list reports) are passed on to the
 // panel's own parent, so the form receives them however deeply its controls are nested.
 class Panel : public base::Window {
  public:
@@ -67,13 +70,20 @@ class Panel : public base::Window {
   bool Create(HWND parent, int id, bool visible = true, const wchar_t* className = L"TPanel");
   DockLayout& layout() { return layout_; }
   void Relayout() const;
+  // Double-buffered: the background and caption are drawn into a memory bitmap and put on the
+  // screen in one copy, so a resize does not flicker.
+  void SetDoubleBuffered(bool on) { doubleBuffered_ = on; }
+  bool DoubleBuffered() const { return doubleBuffered_; }
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  void Paint(HDC dc, const RECT& client, bool withBackground) const;
+
   DockLayout layout_;
   HFONT font_ = nullptr;  // not owned: the form's font
+  bool doubleBuffered_ = false;
 };
 
 // A thin bar that resizes the docked neighbour it sits beside. It is itself docked in the same

@@ -116,9 +116,13 @@ bool TFrmMain::Create() {
   BuildRegions();
   BuildMenus();
   ::EnumChildWindows(hwnd(), &SetFontOf, reinterpret_cast<LPARAM>(font_.get()));
-  if (tabFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(tabFont_.get()), FALSE);
+  if (pageFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(pageFont_.get()), FALSE);
   layout_.Apply(hwnd());
   created_ = true;
+  // Every key press the window or one of its controls gets passes the window's shortcut check
+  // first, in the message loop, before the control sees it.
+  base::SetMessageHook([this](MSG& msg) { return PreTranslateShortCut(msg); });
+  shortCutHook_ = true;
   FormCreate();
   return true;
 }
@@ -413,8 +417,19 @@ bool TFrmMain::ControlVisible(int controlId) const {
 
 // --- creation ---
 
+namespace {
+// The regions whose painting is double-buffered (the window's own panels; the tab control
+// is a system control and paints itself).
+constexpr int kDoubleBuffered[] = {id::ScrollBox2, id::SbVideoScreen, id::SbFileSelect, id::SbMain, id::SbLeft,
+                                   id::SbCenter,   id::SbVideoLeft,   id::SbVideo,      id::Panel1, id::PnlVideo,
+                                   id::PnlPic,     id::PnlVideoControl, id::PnlTop,     id::PnlBottom,
+                                   id::PnlOmbrixParent, id::TbDemo};
+}  // namespace
+
 void TFrmMain::FormCreate() {
   base::GuardVoid("TFrmMain.FormCreate", [&] {
+    for (int region : kDoubleBuffered)
+      if (Panel* panel = PanelOf(region)) panel->SetDoubleBuffered(true);
     AddTrayIcon();
     LoadLanguageTexts();
     ApplyTextsAndGlyphs();
@@ -531,12 +546,9 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         });
       return 0;
     case WM_KEYDOWN:
-      // Keys reach the window itself only while none of its controls has the focus.
-      if (!destroying_)
-        base::GuardVoid("TFrmMain.KeyDown", [&] {
-          FormShortCut(wp);
-          FormKeyDown(wp);
-        });
+      // Keys reach the window itself only while none of its controls has the focus (the
+      // shortcut check has seen them in the message loop).
+      if (!destroying_) base::GuardVoid("TFrmMain.KeyDown", [&] { FormKeyDown(wp); });
       return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lp);
@@ -577,6 +589,8 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (!destroying_) WMTrayIcon(lp);
     return 0;
   }
+  if (msg == DragListMessage() && msg != 0)
+    return destroying_ ? 0 : PictureListDrag(*reinterpret_cast<const DRAGLISTINFO*>(lp));
   // The web pop-up panel's notices, sent while it runs one of its handlers.
   if (msg == WM_POPWIN_SHOW || msg == WM_POPWIN_CLOSED || msg == WM_POPWIN_LOADED) {
     if (!destroying_)
@@ -760,6 +774,8 @@ void TFrmMain::WMHotKey(WPARAM hotkeyId) {
 
 void TFrmMain::FormResize() {
   base::GuardVoid("TFrmMain.FormResize", [&] {
+    if (HWND screen = Control(id::PnlScreen)) ::RedrawWindow(screen, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    FitBrowserPanel();
     RECT window{};
     ::GetWindowRect(hwnd(), &window);
     const int bgWidth = (window.right - window.left) - kPathBarRightPart;
@@ -811,6 +827,8 @@ void TFrmMain::FormDestroy() {
   if (formDestroyed_) return;
   formDestroyed_ = true;
   destroying_ = true;
+  if (shortCutHook_) base::SetMessageHook(nullptr);
+  shortCutHook_ = false;
   for (const auto& t : kTimers) EnableTimer(t.id, false);
   // Each group has its own guard: a failure in one does not keep the next from running.
   base::GuardVoid("TFrmMain.FormDestroy stop", [&] {

@@ -164,6 +164,9 @@ class TFrmMain : public base::Window {
   void FormKeyDown(WPARAM key);
   void SbVideoScreenDblClick();
   void FormShortCut(WPARAM key);
+  // The message hook: a key press for the window or any window inside it runs FormShortCut
+  // and goes on (never consumed).
+  bool PreTranslateShortCut(const MSG& msg);
   // Used by the other parts of the window.
   void PlayFile(const std::wstring& path);
   void ClosePlayer();
@@ -187,6 +190,8 @@ class TFrmMain : public base::Window {
   void BtnPicMoveDownClick();
   void BtnPicSortClick();
   void BitmapListBoxClick();
+  // The picture list's drag-list reports (begin, dragging, dropped, cancelled).
+  LRESULT PictureListDrag(const DRAGLISTINFO& drag);
   void MnOpenPicPathClick();
   void BtnClosePICPanClick();
   void BtnCreateAVIClick();
@@ -393,7 +398,10 @@ class TFrmMain : public base::Window {
   std::unique_ptr<scrcamNS::TScreenCamNS> screenCamNS_;
   // The web pop-up panel; closed and freed while the window is destroyed.
   std::unique_ptr<WebPanel> myPopWin_;
-  base::UniqueFont tabFont_;
+  int dragFrom_ = -1;  // the picture entry being dragged
+  bool shortCutHook_ = false;  // this window's message hook is installed
+  base::UniqueFont pageFont_;  // the tab control's
+  base::UniqueFont tabFont_;   // the captions drawn on its tabs
 };
 
 }  // namespace app

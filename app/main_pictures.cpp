@@ -6,6 +6,7 @@
 // one. Hundreds of full-screen pictures held as bitmaps would exhaust a 32-bit process.
 // Every handler is guarded: a failure ends it silently where it was.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -154,6 +155,8 @@ void TFrmMain::BuildPicturePanel(HWND panel) {
                        WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL,
                        WS_EX_CLIENTEDGE, {0, 0, kPicListWidth, 100});
   group.layout().Add(list, Dock::Client);
+  // Beside the up and down buttons, the entries can be dragged into their order.
+  ::MakeDragList(list);
 
   Panel& box = AddPanel(panel, id::ScrollBox2, true, L"TScrollBox");
   pic.layout().Add(box.hwnd(), Dock::Client);
@@ -339,18 +342,16 @@ void TFrmMain::SpeedButton13Click() {
 
 namespace {
 
-// Moves the current entry of list by step places (its text and key go with it) and selects it
-// there; nothing at the list's ends.
-void MoveCurrentEntry(HWND list, int step) {
-  const LRESULT at = ::SendMessageW(list, LB_GETCARETINDEX, 0, 0);
+// Moves entry `from` of list to place `to` (its text and key go with it) and selects it
+// there; nothing when either is outside the list.
+void MoveEntry(HWND list, LRESULT from, LRESULT to) {
   const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-  const LRESULT to = at + step;
-  if (at < 0 || to < 0 || to >= count) return;
-  const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0);
+  if (from < 0 || to < 0 || from >= count || to >= count) return;
+  const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(from), 0);
   std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-  ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.data()));
-  const LRESULT key = ::SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(at), 0);
-  ::SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+  ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT key = ::SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(from), 0);
+  ::SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(from), 0);
   ::SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(to), reinterpret_cast<LPARAM>(text.c_str()));
   ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(to), key);
   ::SendMessageW(list, LB_SETSEL, FALSE, -1);
@@ -358,7 +359,47 @@ void MoveCurrentEntry(HWND list, int step) {
   ::SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(to), FALSE);
 }
 
+// Moves the current entry of list by step places; nothing at the list's ends.
+void MoveCurrentEntry(HWND list, int step) {
+  const LRESULT at = ::SendMessageW(list, LB_GETCARETINDEX, 0, 0);
+  if (at >= 0) MoveEntry(list, at, at + step);
+}
+
 }  // namespace
+
+// The picture list is a drag list: an entry dragged onto another takes that one's place (the
+// entries between move up or down by one). The list reports the drag to its parent, whose panel
+// passes it on to this window.
+LRESULT TFrmMain::PictureListDrag(const DRAGLISTINFO& drag) {
+  HWND list = Control(id::BitmapListBox);
+  if (drag.hWnd != list) return 0;
+  return base::Guard(
+      "TFrmMain.PictureListDrag",
+      [&]() -> LRESULT {
+        const int over = ::LBItemFromPt(list, drag.ptCursor, TRUE);
+        switch (drag.uNotification) {
+          case DL_BEGINDRAG:
+            dragFrom_ = ::LBItemFromPt(list, drag.ptCursor, FALSE);
+            return dragFrom_ >= 0 ? TRUE : FALSE;
+          case DL_DRAGGING:
+            ::DrawInsert(hwnd(), list, over);
+            return over >= 0 ? DL_MOVECURSOR : DL_STOPCURSOR;
+          case DL_DROPPED:
+            ::DrawInsert(hwnd(), list, -1);
+            if (dragFrom_ >= 0 && over >= 0 && over != dragFrom_) {
+              MoveEntry(list, dragFrom_, over);
+              BitmapListBoxClick();
+            }
+            dragFrom_ = -1;
+            return 0;
+          default:  // DL_CANCELDRAG
+            ::DrawInsert(hwnd(), list, -1);
+            dragFrom_ = -1;
+            return 0;
+        }
+      },
+      static_cast<LRESULT>(0));
+}
 
 void TFrmMain::SpeedButton14Click() {
   base::GuardVoid("TFrmMain.SpeedButton14Click", [&] { MoveCurrentEntry(Control(id::BitmapListBox), -1); });

@@ -127,18 +127,15 @@ void TFrmMain::BuildPlaybackTab(HWND tabs) {
 }
 
 // One subclass for the controls whose keys and mouse belong to the window's own handlers: the keys of
-// the path edit, the name edit and the list (Esc anywhere restores the frame), the double click
-// on the playback area, and the tab control, which places its page and passes the page's
-// commands on to its parent.
+// the path edit and the list, the double click on the playback area, and the tab control,
+// which places its page and passes the page's commands on to its parent.
 LRESULT CALLBACK TFrmMain::PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
   auto* form = reinterpret_cast<TFrmMain*>(self);
   const int controlId = ::GetDlgCtrlID(wnd);
   switch (msg) {
     case WM_KEYDOWN:
-      if (controlId == id::EdtRECPath || controlId == id::EdtREC || controlId == id::LbVideoList ||
-          controlId == id::PageControl1) {
+      if (controlId == id::EdtRECPath || controlId == id::LbVideoList) {
         base::GuardVoid("TFrmMain.ControlKeyDown", [&] {
-          form->FormShortCut(wp);
           if (controlId == id::EdtRECPath) form->EdtRECPathKeyDown(wp);
           if (controlId == id::LbVideoList) form->LbVideoListKeyDown(wp);
         });
@@ -474,6 +471,15 @@ void TFrmMain::FormKeyDown(WPARAM key) {
 void TFrmMain::SbVideoScreenDblClick() {
   if (FlatButton* toggle = Button(id::FullScreenBtn)) toggle->SetTag(0);
   SetFullScreenView(false);
+}
+
+bool TFrmMain::PreTranslateShortCut(const MSG& msg) {
+  if (destroying_ || !hwnd() || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
+  if (!msg.hwnd || (msg.hwnd != hwnd() && !::IsChild(hwnd(), msg.hwnd))) return false;
+  // A modal dialog over the window has disabled it: its keys are the dialog's.
+  if (!::IsWindowEnabled(hwnd())) return false;
+  FormShortCut(msg.wParam);
+  return false;  // the key goes on to its control
 }
 
 void TFrmMain::FormShortCut(WPARAM key) {

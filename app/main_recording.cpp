@@ -75,6 +75,8 @@ class MainRoadHost : public RoadHost {
   void ShowRecordingRegions() override {
     for (int region : {id::SbFileSelect, id::SbLeft, id::PnlHint, id::SbCenter, id::SbMain})
       form_.SetControlVisible(region, true);
+    // The recommendation panel stays hidden until the web panel shows it again.
+    form_.SetControlVisible(id::PnlHot, false);
   }
   void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) override {
     // The stop that the window's destruction makes shows nothing: the window is going.

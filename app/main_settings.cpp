@@ -11,6 +11,7 @@
 
 #include "app/allparam.h"
 #include "app/control_ids.h"
+#include "app/frame_pictures.h"
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/withsound.h"
@@ -78,6 +79,15 @@ void TFrmMain::ApplyTextsAndGlyphs() {
       auto it = pictures_.find(picture);
       if (it != pictures_.end() && base::LoadJpegFromRes(it->second->picture(), name, L"jpg"))
         it->second->PictureChanged();
+    }
+    // The frame round the window.
+    const std::pair<int, FramePiece> frame[] = {
+        {id::Image4, kFrameTopLeft},         {id::ImgCenter, kFrameTop},          {id::ImgTopRight, kFrameTopRight},
+        {id::ImgBottomLeft2, kFrameBottomLeft2}, {id::ImgBottomLeft, kFrameBottomLeft}, {id::bot, kFrameBottom},
+        {id::ImgLeft, kFrameLeft},           {id::ImgRight, kFrameRight}};
+    for (const auto& [picture, piece] : frame) {
+      auto it = pictures_.find(picture);
+      if (it != pictures_.end()) LoadFramePicture(*it->second, piece);
     }
   });
 }

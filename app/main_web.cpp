@@ -36,8 +36,11 @@ void TFrmMain::BuildWebPages(HWND tabs) {
     item.lParam = reinterpret_cast<LPARAM>(Control(kPages[tab]));
     ::SendMessageW(tabs, TCM_SETITEMW, tab, reinterpret_cast<LPARAM>(&item));
   }
-  // The tabs are drawn by the window, in the font the captions are written for.
+  // The tab control's own font (which sizes the tabs) is "新宋体"; the window draws the captions
+  // in "宋体" of the same height, the face they are written for.
   ::SetWindowLongW(tabs, GWL_STYLE, ::GetWindowLongW(tabs, GWL_STYLE) | TCS_OWNERDRAWFIXED);
+  pageFont_.reset(::CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"新宋体"));
   tabFont_.reset(::CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
   // The demonstration tab is the active page at creation.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/resources.h"
 
 namespace app {
 
@@ -72,6 +73,20 @@ HWND ModalDialog::AddControl(const wchar_t* cls, const std::wstring& text, DWORD
                                    nullptr);
   if (control && font_) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
+}
+
+bool ModalDialog::AddFlatButton(base::FlatButton& button, int id, const RECT& bounds, const std::wstring& caption,
+                                const wchar_t* glyphName) {
+  if (!button.Create(hwnd(), id, bounds, caption)) return false;
+  if (font_) ::SendMessageW(button.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  button.SetFaceBrush(BackgroundBrush());
+  if (glyphName && base::LoadGraphicFromRes(button.glyph(), glyphName, L"bmp")) button.GlyphChanged();
+  return true;
+}
+
+void ModalDialog::DropCloseBox() {
+  ::SetWindowLongW(hwnd(), GWL_STYLE, ::GetWindowLongW(hwnd(), GWL_STYLE) & ~WS_SYSMENU);
+  ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void ModalDialog::SetBackground(COLORREF colour) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "base/flat_button.h"
 #include "base/unique.h"
 #include "base/window.h"
 
@@ -40,7 +41,18 @@ class ModalDialog : public base::Window {
   // Adds a child control with the dialog font.
   HWND AddControl(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                   DWORD exStyle = 0);
+  // Makes button a flat button of the dialog: in its font, on its background, with the glyph
+  // of the program's "bmp" resource glyphName (none when null). After SetBackground.
+  bool AddFlatButton(base::FlatButton& button, int id, const RECT& bounds, const std::wstring& caption,
+                     const wchar_t* glyphName);
   HFONT DialogFont() const { return font_.get(); }
+  // The brush the dialog's background is painted with.
+  HBRUSH BackgroundBrush() const {
+    return background_ ? background_.get() : ::GetSysColorBrush(COLOR_BTNFACE);
+  }
+  // Takes the close box (and the system menu) off the caption: the dialog ends only through
+  // its own buttons (and Esc).
+  void DropCloseBox();
   // Paints the dialog and its labels on colour instead of the button face.
   void SetBackground(COLORREF colour);
   // The width of text in the dialog font.

@@ -12,6 +12,7 @@
 
 #include "app/binding.h"
 #include "app/dialog_ids.h"
+#include "app/frame_pictures.h"
 #include "app/kv.h"
 #include "app/modal_dialog.h"
 #include "base/barrier.h"
@@ -24,6 +25,9 @@ namespace app {
 namespace {
 
 const double kLgMaxInterval = std::log10(60000.0);
+// The outer size and the place the dialog was designed with; its frame's left side.
+constexpr int kDesignLeft = 199, kDesignTop = 149, kOuterWidth = 474, kOuterHeight = 417;
+constexpr int kFrameLeftWidth = 10;
 
 int Clamp(long long value, int low, int high) {
   return static_cast<int>(value < low ? low : value > high ? high : value);
@@ -33,33 +37,46 @@ class TOptionDlg : public ModalDialog {
  public:
   bool Build(HWND owner) {
     if (!CreateDialogWindow(L"TOptionDlg", L"参数设置", 466, 384, owner, L"宋体", -15)) return false;
+    // A sizeable border with the close box as its only border icon, at the size and place
+    // the dialog was designed with.
+    ::SetWindowLongW(hwnd(), GWL_STYLE, ::GetWindowLongW(hwnd(), GWL_STYLE) | WS_THICKFRAME);
+    ::SetWindowLongW(hwnd(), GWL_EXSTYLE, ::GetWindowLongW(hwnd(), GWL_EXSTYLE) & ~WS_EX_DLGMODALFRAME);
+    ::SetWindowPos(hwnd(), nullptr, kDesignLeft, kDesignTop, kOuterWidth, kOuterHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     SetBackground(RGB(245, 250, 254));
+    // The picture frame round the edges, kept on them by every resize (WM_SIZE).
+    for (int piece = 0; piece < kFramePieceCount; ++piece) {
+      frame_[piece].Create(hwnd(), id::OptFrameFirst + piece, {0, 0, 0, 0});
+      LoadFramePicture(frame_[piece], static_cast<FramePiece>(piece));
+    }
+    PlaceFrame();
     const DWORD bar = TBS_HORZ | TBS_NOTICKS | WS_TABSTOP;
-    AddControl(L"BUTTON", L"压缩参数", BS_GROUPBOX, 12, 8, 442, 112, id::GrpCompressor);
-    AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 24, 32, 290, 240, id::ComboBoxCompressor);
-    AddControl(L"BUTTON", L"关于", BS_PUSHBUTTON | WS_TABSTOP, 324, 31, 56, 26, id::ButtonAbout);
-    AddControl(L"BUTTON", L"配置", BS_PUSHBUTTON | WS_TABSTOP, 388, 31, 56, 26, id::ButtonConfig);
-    AddControl(L"STATIC", L"录像质量", SS_LEFT, 24, 78, 70, 20, id::OptLabel1);
-    AddControl(TRACKBAR_CLASSW, L"", bar, 96, 72, 290, 30, id::TrackBarQuality);
-    AddControl(L"STATIC", L"", SS_LEFT, 394, 78, 50, 20, id::LabelQuality);
+    // Inside the frame: below its 15-pixel top band, right of its 10-pixel left side.
+    AddControl(L"BUTTON", L"压缩参数", BS_GROUPBOX, 14, 18, 436, 106, id::GrpCompressor);
+    AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 24, 40, 290, 240, id::ComboBoxCompressor);
+    AddControl(L"BUTTON", L"关于", BS_PUSHBUTTON | WS_TABSTOP, 324, 39, 56, 26, id::ButtonAbout);
+    AddControl(L"BUTTON", L"配置", BS_PUSHBUTTON | WS_TABSTOP, 388, 39, 56, 26, id::ButtonConfig);
+    AddControl(L"STATIC", L"录像质量", SS_LEFT, 24, 84, 70, 20, id::OptLabel1);
+    AddControl(TRACKBAR_CLASSW, L"", bar, 96, 78, 290, 30, id::TrackBarQuality);
+    AddControl(L"STATIC", L"", SS_LEFT, 394, 84, 50, 20, id::LabelQuality);
 
-    AddControl(L"BUTTON", L"录制参数", BS_GROUPBOX, 12, 128, 442, 116, id::GroupBox1);
-    AddControl(L"STATIC", L"1 毫秒 / 帧", SS_LEFT, 24, 156, 90, 20, id::LabelRecordMin);
-    AddControl(TRACKBAR_CLASSW, L"", bar, 114, 150, 230, 30, id::TrackBarRecord);
-    AddControl(L"STATIC", L"1 分钟/ 帧", SS_LEFT, 350, 156, 96, 20, id::LabelRecordMax);
-    AddControl(L"STATIC", L"", SS_CENTER, 174, 182, 110, 20, id::LabelmspFrecord);
-    AddControl(L"STATIC", L"主帧率：", SS_LEFT, 24, 212, 70, 20, id::OptLabel8);
-    AddControl(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 96, 208, 70, 24, id::EditKeyFrames, WS_EX_CLIENTEDGE);
-    AddControl(L"STATIC", L"帧/主帧", SS_LEFT, 174, 212, 80, 20, id::OptLabel2);
+    AddControl(L"BUTTON", L"录制参数", BS_GROUPBOX, 14, 128, 436, 110, id::GroupBox1);
+    AddControl(L"STATIC", L"1 毫秒 / 帧", SS_LEFT, 24, 154, 90, 20, id::LabelRecordMin);
+    AddControl(TRACKBAR_CLASSW, L"", bar, 114, 148, 230, 30, id::TrackBarRecord);
+    AddControl(L"STATIC", L"1 分钟/ 帧", SS_LEFT, 350, 154, 96, 20, id::LabelRecordMax);
+    AddControl(L"STATIC", L"", SS_CENTER, 174, 178, 110, 20, id::LabelmspFrecord);
+    AddControl(L"STATIC", L"主帧率：", SS_LEFT, 24, 206, 70, 20, id::OptLabel8);
+    AddControl(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 96, 202, 70, 24, id::EditKeyFrames, WS_EX_CLIENTEDGE);
+    AddControl(L"STATIC", L"帧/主帧", SS_LEFT, 174, 206, 80, 20, id::OptLabel2);
 
-    AddControl(L"BUTTON", L"重放帧数设置", BS_GROUPBOX, 12, 252, 442, 84, id::GroupBox2);
-    AddControl(L"STATIC", L"1 fps", SS_LEFT, 24, 280, 60, 20, id::LabelPlaybackMin);
-    AddControl(TRACKBAR_CLASSW, L"", bar, 84, 274, 290, 30, id::TrackBarPlayback);
-    AddControl(L"STATIC", L"50 fps", SS_LEFT, 382, 280, 64, 20, id::LabelPlaybackMax);
-    AddControl(L"STATIC", L"", SS_CENTER, 174, 308, 110, 20, id::LabelFPSPlayback);
+    AddControl(L"BUTTON", L"重放帧数设置", BS_GROUPBOX, 14, 242, 436, 80, id::GroupBox2);
+    AddControl(L"STATIC", L"1 fps", SS_LEFT, 24, 268, 60, 20, id::LabelPlaybackMin);
+    AddControl(TRACKBAR_CLASSW, L"", bar, 84, 262, 290, 30, id::TrackBarPlayback);
+    AddControl(L"STATIC", L"50 fps", SS_LEFT, 382, 268, 64, 20, id::LabelPlaybackMax);
+    AddControl(L"STATIC", L"", SS_CENTER, 174, 294, 110, 20, id::LabelFPSPlayback);
 
-    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 286, 346, 80, 28, id::BitBtn1);
-    AddControl(L"BUTTON", L"取消", BS_PUSHBUTTON | WS_TABSTOP, 374, 346, 80, 28, id::BitBtn2);
+    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 284, 328, 80, 28, id::BitBtn1);
+    AddControl(L"BUTTON", L"取消", BS_PUSHBUTTON | WS_TABSTOP, 370, 328, 80, 28, id::BitBtn2);
 
     SetRange(id::TrackBarQuality, 0, kQualityBarMax);
     SetRange(id::TrackBarRecord, 1, kFrameBarMax);
@@ -100,10 +117,21 @@ class TOptionDlg : public ModalDialog {
       RefreshOptionLabels();
       return 0;
     }
+    if (msg == WM_SIZE) PlaceFrame();
     return ModalDialog::OnMessage(msg, wp, lp);
   }
 
  private:
+  void PlaceFrame() {
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    for (int piece = 0; piece < kFramePieceCount; ++piece) {
+      const RECT r = FramePieceRect(static_cast<FramePiece>(piece), client.right, client.bottom, kFrameLeftWidth);
+      ::SetWindowPos(frame_[piece].hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+
   void SetRange(int id, int low, int high) { ::SendMessageW(Item(id), TBM_SETRANGE, TRUE, MAKELPARAM(low, high)); }
   void SetPosition(int id, int position) { ::SendMessageW(Item(id), TBM_SETPOS, TRUE, position); }
   int Position(int id) const { return static_cast<int>(::SendMessageW(Item(id), TBM_GETPOS, 0, 0)); }
@@ -161,6 +189,7 @@ class TOptionDlg : public ModalDialog {
   }
 
   CameraOptionsTarget* target_ = nullptr;
+  PictureBox frame_[kFramePieceCount];
 };
 
 std::unique_ptr<TOptionDlg> gOptionDlg;

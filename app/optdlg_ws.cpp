@@ -19,7 +19,6 @@
 #include "app/optdlg.h"
 #include "app/withsound.h"
 #include "base/barrier.h"
-#include "base/resources.h"
 #include "base/text.h"
 
 namespace app {
@@ -35,6 +34,7 @@ class TfrmOption : public ModalDialog {
   bool Build(HWND owner) {
     if (!CreateDialogWindow(L"TfrmOption", L"视频/声音设置", kClientWidth, kClientHeight, owner, L"宋体", -13))
       return false;
+    DropCloseBox();  // it ends with its confirm and close buttons
     SetBackground(RGB(245, 250, 254));
     const DWORD list = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
     AddControl(L"BUTTON", L"视频/声音设置", BS_GROUPBOX, 6, 2, 424, 200, id::OptWsCompressor);
@@ -79,12 +79,8 @@ class TfrmOption : public ModalDialog {
     };
     for (HWND control : panel) ::ShowWindow(control, SW_HIDE);
 
-    confirm_.Create(hwnd(), id::OptWsBtnConfirm, {272, 208, 348, 234}, L"确定");
-    base::LoadGraphicFromRes(confirm_.glyph(), L"confirm", L"bmp");
-    confirm_.GlyphChanged();
-    close_.Create(hwnd(), id::OptWsBtnClose, {354, 208, 430, 234}, L"关闭");
-    base::LoadGraphicFromRes(close_.glyph(), L"BtnClose", L"bmp");
-    close_.GlyphChanged();
+    AddFlatButton(confirm_, id::OptWsBtnConfirm, {272, 208, 348, 234}, L"确定", L"confirm");
+    AddFlatButton(close_, id::OptWsBtnClose, {354, 208, 430, 234}, L"关闭", L"BtnClose");
 
     // The design state.
     SetRange(id::VideoQuality, 0, 10);

@@ -14,6 +14,11 @@ bool PictureBox::Create(HWND parent, int id, const RECT& bounds, bool visible) {
   return base::Window::Create(cls, ChildSpec(parent, id, bounds, visible));
 }
 
+void PictureBox::SetStretch(bool stretch) {
+  stretch_ = stretch;
+  PictureChanged();
+}
+
 void PictureBox::PictureChanged() {
   if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
@@ -27,7 +32,14 @@ LRESULT PictureBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       base::UniqueDC mem(::CreateCompatibleDC(dc.get()));
       if (mem) {
         base::SelectGuard select(mem.get(), picture_.get());
-        ::BitBlt(dc.get(), 0, 0, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, SRCCOPY);
+        RECT box{};
+        ::GetClientRect(hwnd(), &box);
+        if (stretch_) {
+          ::SetStretchBltMode(dc.get(), COLORONCOLOR);
+          ::StretchBlt(dc.get(), 0, 0, box.right, box.bottom, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        } else {
+          ::BitBlt(dc.get(), 0, 0, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, SRCCOPY);
+        }
       }
     }
     return 0;

@@ -1,5 +1,6 @@
-// A picture on a form: a child window that draws its bitmap at its top-left corner (not
-// stretched) over the form's background; without a bitmap it is a plain patch of background.
+// A picture on a form: a child window that draws its bitmap at its top-left corner over the
+// form's background, or stretched over the whole box; without a bitmap it is a plain patch of
+// background.
 #pragma once
 
 #include <windows.h>
@@ -16,12 +17,16 @@ class PictureBox : public base::Window {
   base::UniqueBitmap& picture() { return picture_; }
   void PictureChanged();
   bool HasPicture() const { return static_cast<bool>(picture_); }
+  // Stretched: the bitmap fills the whole box (a frame edge drawn from a short piece).
+  void SetStretch(bool stretch);
+  bool Stretch() const { return stretch_; }
 
  protected:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   base::UniqueBitmap picture_;
+  bool stretch_ = false;
 };
 
 }  // namespace app

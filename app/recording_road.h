@@ -96,7 +96,8 @@ class RoadHost {
   // A recording started into folder + fileName: it is the window's current file (the one the
   // default player opens) until another is chosen.
   virtual void SetCurrentFile(const std::wstring& folder, const std::wstring& fileName) = 0;
-  // The path bar, the left bar, the status line and the centre are shown again.
+  // The path bar, the left bar, the status line and the centre are shown again; the web
+  // panel's recommendation panel is hidden.
   virtual void ShowRecordingRegions() = 0;
   // The balloon that points at the recordings list, once the window is shown.
   virtual void ShowSavedBalloon(const std::wstring& title, const std::wstring& text) = 0;

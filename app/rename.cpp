@@ -7,6 +7,7 @@
 
 #include "app/allparam.h"
 #include "app/dialog_ids.h"
+#include "app/flat_button.h"
 #include "app/modal_dialog.h"
 #include "app/record_paths.h"
 #include "base/barrier.h"
@@ -36,8 +37,9 @@ class TFrmReName : public ModalDialog {
     if (!CreateDialogWindow(L"TFrmReName", StrAlterName, 360, 110, nullptr)) return false;
     AddControl(L"STATIC", StrNameLabel, SS_LEFT, 16, 24, 50, 20, id::RenameLabel1);
     AddControl(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 70, 20, 270, 24, id::EdtName, WS_EX_CLIENTEDGE);
-    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 178, 70, 76, 26, id::RenameBtnConfirm);
-    AddControl(L"BUTTON", L"关闭", BS_PUSHBUTTON | WS_TABSTOP, 264, 70, 76, 26, id::RenameBtnClose);
+    // Flat buttons take no focus: Enter and Esc reach them as IDOK and IDCANCEL.
+    AddFlatButton(confirm_, id::RenameBtnConfirm, {178, 70, 254, 96}, L"确定", L"confirm");
+    AddFlatButton(close_, id::RenameBtnClose, {264, 70, 340, 96}, L"关闭", L"BtnClose");
     return true;
   }
 
@@ -63,6 +65,7 @@ class TFrmReName : public ModalDialog {
 
  private:
   std::wstring newName_;
+  FlatButton confirm_, close_;
 };
 
 std::unique_ptr<TFrmReName> gFrmReName;

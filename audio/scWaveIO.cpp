@@ -283,7 +283,7 @@ void TWaveAudioIO::DestroyCallback() {
 }
 
 bool TWaveAudioIO::DispatchWaveMessage(UINT msg, LPARAM param) {
-  if (msg != MM_WIM_OPEN && msg != MM_WIM_CLOSE && msg != MM_WIM_DATA) return false;
+  if (msg < MM_WOM_OPEN || msg > MM_WIM_DATA) return false;  // the six wave notifications
   try {
     auto lock = TakeLock();
     // A notification that arrives after the component closed the device itself is dropped.
@@ -295,8 +295,17 @@ bool TWaveAudioIO::DispatchWaveMessage(UINT msg, LPARAM param) {
       case MM_WIM_CLOSE:
         WaveInClosed();
         break;
-      default:
+      case MM_WIM_DATA:
         WaveInData(reinterpret_cast<WAVEHDR*>(param));
+        break;
+      case MM_WOM_OPEN:
+        WaveOutOpened();
+        break;
+      case MM_WOM_CLOSE:
+        WaveOutClosed();
+        break;
+      default:
+        WaveOutDone(reinterpret_cast<WAVEHDR*>(param));
         break;
     }
   } catch (const std::exception& e) {

@@ -120,6 +120,11 @@ class TWaveAudioIO {
   virtual void WaveInOpened() { AfterOpen(); }
   virtual void WaveInClosed() { AfterClose(); }
   virtual void WaveInData(WAVEHDR* /*header*/) {}
+  // The wave-out side of the same table: the open and close reports end as for wave-in; a
+  // played buffer needs nothing here (no component of this library plays sound).
+  virtual void WaveOutOpened() { AfterOpen(); }
+  virtual void WaveOutClosed() { AfterClose(); }
+  virtual void WaveOutDone(WAVEHDR* /*header*/) {}
 
   virtual bool HasHandle() const = 0;
   virtual void QueueBuffers() = 0;

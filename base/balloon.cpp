@@ -266,6 +266,14 @@ LRESULT TBalloon::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ::ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
       StayOnTop();
       return 0;
+    // Shown by anyone, activated or deactivated: back to the top of the topmost windows, over
+    // any topmost window that came up since.
+    case WM_WINDOWPOSCHANGED:
+      if (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) StayOnTop();
+      break;
+    case WM_ACTIVATE:
+      StayOnTop();
+      break;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:

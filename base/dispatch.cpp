@@ -91,6 +91,23 @@ bool IsMainThread() noexcept {
 }
 
 namespace {
+MessageHook gMessageHook;  // main thread only
+}  // namespace
+
+MessageHook SetMessageHook(MessageHook hook) {
+  MessageHook previous = std::move(gMessageHook);
+  gMessageHook = std::move(hook);
+  return previous;
+}
+
+bool OfferToMessageHook(MSG& msg) {
+  if (!gMessageHook || !IsMainThread()) return false;
+  // A copy: the hook may replace itself while it runs.
+  const MessageHook hook = gMessageHook;
+  return Guard("message hook", [&] { return hook(msg); }, false);
+}
+
+namespace {
 
 bool IsInput(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -126,6 +143,7 @@ class PumpState {
         continue;
       }
       if (pump_ == Pump::NoInput && IsInput(msg.message)) continue;
+      if (OfferToMessageHook(msg)) continue;
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
@@ -185,6 +203,7 @@ bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(M
       return false;
     }
     if (got == -1) return false;
+    if (OfferToMessageHook(msg)) continue;
     if (take && take(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
@@ -195,6 +214,7 @@ bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(M
 int RunMessageLoop() {
   MSG msg{};
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (OfferToMessageHook(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

@@ -21,6 +21,17 @@ bool PostToMain(std::function<void()> fn);
 // True on the thread that started the dispatcher.
 bool IsMainThread() noexcept;
 
+// The program's message hook, on the main thread: every message that one of the loops below
+// (the program's loop, the modal loops, the pumping waits that dispatch) takes from the main
+// thread's queue is offered to it before it is translated; when it answers true the message
+// was handled and is not dispatched. One hook at a time (null: none); returns the one it
+// replaces. A window that installs a hook takes it out before it goes.
+using MessageHook = std::function<bool(MSG&)>;
+MessageHook SetMessageHook(MessageHook hook);
+// Offers msg to the hook (only on the main thread); true when the hook took it. For loops of
+// the program's own that pump messages between steps of their work.
+bool OfferToMessageHook(MSG& msg);
+
 enum class WaitResult { Signalled, Timeout, Failed };
 
 // What a pumping wait does with this thread's messages while it waits. Whatever the choice,

@@ -32,6 +32,11 @@ void FlatButton::GlyphChanged() {
   if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
+void FlatButton::SetFaceBrush(HBRUSH brush) {
+  face_ = brush;
+  if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
 void FlatButton::SetCaption(const std::wstring& caption) {
   caption_ = caption;
   if (hwnd()) {
@@ -81,7 +86,7 @@ void FlatButton::SetHot(bool hot) {
 void FlatButton::Paint(HDC dc) {
   RECT r{};
   ::GetClientRect(hwnd(), &r);
-  ::FillRect(dc, &r, FormBrush());
+  ::FillRect(dc, &r, face_ ? face_ : FormBrush());
 
   int textLeft = r.left + 4;
   if (glyph_) {

@@ -34,6 +34,10 @@ class FlatButton : public Window {
   void SetHint(const std::wstring& hint);
   const std::wstring& hint() const { return hint_; }
 
+  // The brush the face is filled with (not owned; it must outlive the button); null, the
+  // default, is the forms' shared background.
+  void SetFaceBrush(HBRUSH brush);
+
   int tag() const { return tag_; }
   void SetTag(int tag) { tag_ = tag; }
 
@@ -52,6 +56,7 @@ class FlatButton : public Window {
   std::wstring hint_;
   UniqueWindow tooltip_;
   HFONT font_ = nullptr;  // not owned: the form's font
+  HBRUSH face_ = nullptr;  // not owned
   int tag_ = 0;
   bool hot_ = false;
   bool pressed_ = false;

@@ -200,8 +200,9 @@ std::wstring ElapsedTimeText(const TElapsedTime& t);
 // recording makes one for its frame loop, the preview tick has its own. One thread only.
 class FrameCapturer {
  public:
-  // The packed frame's allocation; a test can make it fail.
-  using Allocator = BITMAPINFOHEADER* (*)(int width, int height, int bitCount);
+  // The packed frame's block (locked by the capture); a test can make it fail or hand out a
+  // block that will not lock.
+  using Allocator = HGLOBAL (*)(int width, int height, int bitCount);
   FrameCapturer();
   ~FrameCapturer();
   FrameCapturer(const FrameCapturer&) = delete;
@@ -356,6 +357,8 @@ class TScreenCamera {
   std::atomic<double> LoopFrameRate{0};
   std::atomic<int> FramesWritten{0};
   std::atomic<int> FramesDropped{0};
+  // The frame slot of the frame loop's current pass (0 before the first); any thread.
+  int FrameIndex() const { return frameIndex_.load(); }
   std::wstring CompressorName = L"MS Video Codec";  // main thread (a recording posts its choice)
   std::atomic<DWORD> CompressorFourCC{kDefaultFourCC};  // the compressor of the last recording
   // The recording time (or the preview's) as "H : M : S : Millis"; any thread.
@@ -575,6 +578,7 @@ class TScreenCamera {
   std::unique_ptr<scFlashWnd::TFlashingWnd> frameWindow_;
   std::unique_ptr<TRecordAVIThread> thread_;  // main thread only
   RecordProbe* probe_ = nullptr;
+  std::atomic<int> frameIndex_{0};
   // Set by every stop, pause and resume: wakes the frame loop's waits at once.
   base::UniqueHandle wake_;
   TElapsedTime elapsed_;  // under areaLock_

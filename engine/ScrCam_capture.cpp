@@ -33,7 +33,7 @@ bool FrameMatches(const BITMAPINFOHEADER* frame, int width, int height, int bits
 
 }  // namespace
 
-FrameCapturer::FrameCapturer() : allocate_(engine::AllocPackedFrame) {}
+FrameCapturer::FrameCapturer() : allocate_(engine::AllocPackedBlock) {}
 FrameCapturer::~FrameCapturer() = default;
 
 TElapsedTime SplitElapsedTime(double t) {
@@ -96,7 +96,9 @@ engine::PackedFrame TScreenCamera::PackFrame(HBITMAP bitmap, int bits) {
   base::UniqueDC dc(::CreateCompatibleDC(screen.get()));
   engine::PackResult packed =
       engine::PackBitmap(dc.get(), bitmap, info.bmWidth, info.bmHeight, bits, engine::HeaderRewrite::Whole);
-  if (!packed.frame)
+  if (packed.failure == engine::PackedAllocFailure::LockFailed)
+    PackFailed(L"Unable to lock image handle at memory", true);
+  else if (!packed.frame)
     PackFailed(L"Unable to allocate memory for image", true);
   else if (!packed.bitsRead)
     PackFailed(L"Error retrieving image bits", true);
@@ -243,11 +245,17 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
   CaptureFailed = false;
   if (!FrameMatches(capturer.frame_.get(), width, height, bits)) {
     capturer.frame_.reset();
-    capturer.frame_ = engine::PackedFrame(capturer.allocate_(width, height, bits));
-  }
-  if (!capturer.frame_) {
-    PackFailed(L"Unable to allocate memory for image", capturer.recording_);
-    return nullptr;
+    HGLOBAL block = capturer.allocate_(width, height, bits);
+    if (!block) {
+      PackFailed(L"Unable to allocate memory for image", capturer.recording_);
+      return nullptr;
+    }
+    // A block that will not lock is freed: without its address no frame can be written.
+    capturer.frame_ = engine::PackedFrame(engine::LockPackedBlock(block, width, height, bits));
+    if (!capturer.frame_) {
+      PackFailed(L"Unable to lock image handle at memory", capturer.recording_);
+      return nullptr;
+    }
   }
   if (!grab.PackInto(capturer.frame_.get(), engine::HeaderRewrite::Whole))
     PackFailed(L"Error retrieving image bits", capturer.recording_);

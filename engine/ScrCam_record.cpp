@@ -410,6 +410,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
   LoopFrameRate = 0;
   FramesWritten = 0;
   FramesDropped = 0;
+  frameIndex_ = 0;
   SetElapsed(TElapsedTime{});
   state.pauses.reserve(64);
   state.capturer.PinColors(s.colors, s.bits);
@@ -460,6 +461,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
       return true;
     }
     void Passed(uint32_t t, int slot, bool wrote) override {
+      cam.frameIndex_ = slot;
       cam.FramesDropped = schedule.dropped();
       if (wrote && cam.PreviewWhileRecording && !st.preview.Empty()) Fire(cam.OnPreview, cam, &st.preview, true, true);
       cam.SetElapsed(SplitElapsedTime(t));

@@ -62,17 +62,33 @@ void WritePackedHeader(BITMAPINFOHEADER* header, int width, int height, int bitC
   header->biClrImportant = 0;
 }
 
-BITMAPINFOHEADER* AllocPackedFrame(int width, int height, int bitCount) {
+HGLOBAL AllocPackedBlock(int width, int height, int bitCount) {
   if (!PackedFrameFits(width, height, bitCount)) return nullptr;
-  HGLOBAL mem = ::GlobalAlloc(GHND, static_cast<SIZE_T>(PackedFrameSize(width, height, bitCount)));
-  if (!mem) return nullptr;
-  auto* header = static_cast<BITMAPINFOHEADER*>(::GlobalLock(mem));
+  return ::GlobalAlloc(GHND, static_cast<SIZE_T>(PackedFrameSize(width, height, bitCount)));
+}
+
+BITMAPINFOHEADER* LockPackedBlock(HGLOBAL block, int width, int height, int bitCount) {
+  if (!block) return nullptr;
+  auto* header = static_cast<BITMAPINFOHEADER*>(::GlobalLock(block));
   if (!header) {
-    ::GlobalFree(mem);
+    ::GlobalFree(block);
     return nullptr;
   }
   WritePackedHeader(header, width, height, bitCount);
   return header;
+}
+
+BITMAPINFOHEADER* AllocPackedFrame(int width, int height, int bitCount, PackedAllocFailure* failure) {
+  PackedAllocFailure why = PackedAllocFailure::None;
+  BITMAPINFOHEADER* frame = nullptr;
+  if (HGLOBAL block = AllocPackedBlock(width, height, bitCount)) {
+    frame = LockPackedBlock(block, width, height, bitCount);
+    if (!frame) why = PackedAllocFailure::LockFailed;
+  } else {
+    why = PackedAllocFailure::NoMemory;
+  }
+  if (failure) *failure = why;
+  return frame;
 }
 
 BYTE* PackedFramePixels(BITMAPINFOHEADER* frame) {
@@ -117,7 +133,7 @@ bool PackBitmapInto(HDC dc, HBITMAP bitmap, BITMAPINFOHEADER* frame, HeaderRewri
 
 PackResult PackBitmap(HDC dc, HBITMAP bitmap, int width, int height, int bitCount, HeaderRewrite rewrite) {
   PackResult result;
-  result.frame = PackedFrame(AllocPackedFrame(width, height, bitCount));
+  result.frame = PackedFrame(AllocPackedFrame(width, height, bitCount, &result.failure));
   if (result.frame) result.bitsRead = PackBitmapInto(dc, bitmap, result.frame.get(), rewrite);
   return result;
 }

@@ -30,9 +30,17 @@ bool PackedFrameFits(int64_t width, int64_t height, int bitCount);
 // Writes every header field for the given size and depth (biClrUsed included).
 void WritePackedHeader(BITMAPINFOHEADER* header, int width, int height, int bitCount);
 
-// Allocates (GHND), writes the header and locks the block; nullptr when the frame does not fit
-// or the memory cannot be had.
-BITMAPINFOHEADER* AllocPackedFrame(int width, int height, int bitCount);
+// The two steps of a new frame. The block (GHND, zeroed) of a frame of that size and depth:
+// null when the frame does not fit or the memory cannot be had. Then the block locked with its
+// header written: nullptr when the lock fails, and the block is freed then.
+HGLOBAL AllocPackedBlock(int width, int height, int bitCount);
+BITMAPINFOHEADER* LockPackedBlock(HGLOBAL block, int width, int height, int bitCount);
+
+// Why a new frame could not be had.
+enum class PackedAllocFailure { None, NoMemory, LockFailed };
+
+// Both steps; nullptr when either failed (which one goes to *failure when given).
+BITMAPINFOHEADER* AllocPackedFrame(int width, int height, int bitCount, PackedAllocFailure* failure = nullptr);
 
 // Start of the pixel rows: biSize + 4 * biClrUsed at 8 bits or less, else biSize.
 BYTE* PackedFramePixels(BITMAPINFOHEADER* frame);
@@ -80,7 +88,8 @@ enum class HeaderRewrite {
 };
 
 struct PackResult {
-  PackedFrame frame;      // empty when the frame could not be allocated
+  PackedFrame frame;  // empty when the frame could not be had (failure says why)
+  PackedAllocFailure failure = PackedAllocFailure::None;
   bool bitsRead = false;  // GetDIBits succeeded; when false the pixels are all zero
 };
 

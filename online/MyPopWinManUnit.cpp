@@ -194,8 +194,19 @@ TMyPopWin::TMyPopWin(const app::WebPanelArgs& args, BrowserFactory makeBrowser) 
     urlEdit_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
                                  40, 7, 200, 22, bar, reinterpret_cast<HMENU>(static_cast<INT_PTR>(app::id::UrlEdit)),
                                  self, nullptr);
-    for (HWND child : {addressLabel_, urlEdit_})
-      if (child && font) ::SendMessageW(child, WM_SETFONT, font, FALSE);
+    if (urlEdit_ && font) ::SendMessageW(urlEdit_, WM_SETFONT, font, FALSE);
+    // The caption in the panel's face at 10 points.
+    LOGFONTW face{};
+    if (!font || !::GetObjectW(reinterpret_cast<HFONT>(font), sizeof face, &face))
+      ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof face, &face);
+    {
+      base::WindowDC screen(nullptr);
+      face.lfHeight = -::MulDiv(10, screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96, 72);
+    }
+    face.lfWidth = 0;
+    addressFont_.reset(::CreateFontIndirectW(&face));
+    if (addressLabel_ && addressFont_)
+      ::SendMessageW(addressLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(addressFont_.get()), FALSE);
     const int barWidth = ClientWidth(bar);
     const int newWinLeft = barWidth - 300;
     btnNewWin_.Create(bar, app::id::BtnNewWin, {newWinLeft, 3, newWinLeft + kNewWinWidth, 3 + kBarButtonHeight});

@@ -15,6 +15,7 @@
 
 #include "app/flat_button.h"
 #include "app/web_panel.h"
+#include "base/unique.h"
 #include "online/browser_view.h"
 
 namespace online {
@@ -108,6 +109,7 @@ class TMyPopWin : public app::WebPanel {
 
   std::unique_ptr<HotBar> topBar_;
   HWND addressLabel_ = nullptr;
+  base::UniqueFont addressFont_;  // the panel's face at 10 points
   HWND urlEdit_ = nullptr;
   app::FlatButton btnNewWin_;
   app::FlatButton btnCloseAvert_;

@@ -39,6 +39,32 @@ glyph btnNewWin 116x25 -fill none -stroke '#3A6EA5' -draw 'rectangle 4,5 20,19' 
 glyph btnCloseAvert 108x25 -stroke '#A02828' -strokewidth 2 -draw 'line 6,7 16,17' -draw 'line 16,7 6,17' \
   -stroke none -fill '#203040' -font "$font" -pointsize 11 -annotate +24+16 'Close tab'
 
+# The window frame around the main window and the sound-less recorder's options dialog: the
+# corners whole, the edges stretched along their length (a gradient across them).
+edge='#3A6EA5' light='#8FB3DA' dark='#203040'
+frame() {  # name size gradient-direction draw-arguments...
+  name=$1 size=$2 rotate=$3; shift 3
+  convert -size "$size" gradient:"$light-$edge" -rotate "$rotate" "$@" -type TrueColor -define bmp:format=bmp3 "BMP3:$name.bmp"
+}
+frame frametop 8x15 0 -fill "$dark" -draw 'line 0,14 7,14'
+frame frametopleft 10x15 0 -fill "$dark" -draw 'line 0,14 9,14' -fill "$light" -draw 'line 0,0 0,14'
+frame frametopright 20x15 0 -fill "$dark" -draw 'line 0,14 19,14' -draw 'line 19,0 19,14' \
+  -fill white -draw 'rectangle 5,5 14,9'
+frame framebottom 8x11 180 -fill "$dark" -draw 'line 0,10 7,10'
+frame framebottomleft 10x11 180 -fill "$dark" -draw 'line 0,10 9,10'
+frame framebottomleft2 10x11 180 -fill "$dark" -draw 'line 0,10 9,10' -fill "$light" -draw 'line 0,0 0,10'
+frame frameleft 8x10 90 -fill "$light" -draw 'line 0,0 9,0'
+frame frameright 8x14 270 -fill "$dark" -draw 'line 0,7 13,7'
+# The area window's top and bottom bands and the label picture of its four edits.
+# (Their texts are Chinese: drawn with the CJK font that setup installs.)
+cjk=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+convert -size 265x30 gradient:"$light-$edge" -fill white -font "$cjk" -pointsize 13 -annotate +10+21 '录像区域' \
+  -type TrueColor -define bmp:format=bmp3 BMP3:areatop.bmp
+convert -size 265x20 gradient:"$edge-$light" -type TrueColor -define bmp:format=bmp3 BMP3:areabottom.bmp
+convert -size 70x144 "xc:$bg" -fill '#203040' -font "$cjk" -pointsize 12 \
+  -annotate +4+16 '左边距：' -annotate +4+52 '上边距：' -annotate +4+88 '宽  度：' -annotate +4+124 '高  度：' \
+  -type TrueColor -define bmp:format=bmp3 BMP3:arealabels.bmp
+
 # Panel pictures.
 picture() {  # name size draw-arguments...
   name=$1 size=$2; shift 2

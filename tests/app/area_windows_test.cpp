@@ -5,16 +5,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/areaselect.h"
 #include "app/control_ids.h"
+#include "app/picture_box.h"
 #include "app/toolform.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "tests/app/glyphs.h"
 #include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
 
@@ -90,13 +93,50 @@ TEST_F(AreaWindow, TheClientAreaAroundThePanelIsSeeThrough) {
   EXPECT_EQ((400 - app::kAreaPanelSize) / 2, panel.top - origin.y);
 
   const POINT hole{origin.x + 20, origin.y + client.bottom / 2};
-  const POINT onPanel{panel.left + 4, panel.top + 4};
+  // Between the top band and the first row: the panel's own colour.
+  const POINT onPanel{panel.left + 12, panel.top + 40};
   EXPECT_TRUE(base::PumpUntil([&] { return ScreenPixel(hole.x, hole.y) == RGB(0, 0, 255); }, 5000))
       << std::hex << "got 0x" << ScreenPixel(hole.x, hole.y) << " in the hole";
   EXPECT_TRUE(base::PumpUntil([&] { return ScreenPixel(onPanel.x, onPanel.y) == base::kFormColor; }, 5000))
       << std::hex << "got 0x" << ScreenPixel(onPanel.x, onPanel.y) << " on the panel";
   EXPECT_EQ(below.hwnd(), ::WindowFromPoint(hole));
   EXPECT_NE(below.hwnd(), ::WindowFromPoint(onPanel));
+}
+
+// The window has a border of 1 pixel inside its frame, the panel paints double-buffered and
+// carries its decoration pictures (the edits' labels among them, shown as text on the screen), and the region keeps
+// the border.
+TEST_F(AreaWindow, TheBorderAndTheDecorationPictures) {
+  Place(100, 100, 500, 400);
+  RECT window{}, client{}, frame{0, 0, 0, 0};
+  ::GetWindowRect(area.hwnd(), &window);
+  ::GetClientRect(area.hwnd(), &client);
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(area.hwnd(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongW(area.hwnd(), GWL_EXSTYLE)));
+  EXPECT_EQ(client.right, (window.right - window.left) - (frame.right - frame.left) - 2);
+  EXPECT_EQ(client.bottom, (window.bottom - window.top) - (frame.bottom - frame.top) - 2);
+  EXPECT_TRUE(dynamic_cast<app::Panel*>(base::Window::FromHandle(area.Panel()))->DoubleBuffered());
+  for (int picture : {id::AreaImage1, id::AreaImage2, id::AreaLabels}) {
+    auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(::GetDlgItem(area.Panel(), picture)));
+    ASSERT_NE(box, nullptr) << picture;
+    EXPECT_TRUE(box->HasPicture()) << picture;
+  }
+  // The labels' picture shows its four labels' ink in each row, left of its edit.
+  RECT labels{};
+  ::GetWindowRect(::GetDlgItem(area.Panel(), id::AreaLabels), &labels);
+  std::vector<int> ink(4, 0);
+  EXPECT_TRUE(base::PumpUntil(
+      [&] {
+        const testapp::InkPicture picture = testapp::CaptureScreen(labels);
+        std::fill(ink.begin(), ink.end(), 0);
+        for (int y = 0; y < picture.height; ++y)
+          for (int x = 0; x < picture.width; ++x)
+            if (picture.At(x, y)) ++ink[static_cast<size_t>(std::min(3, y / 36))];
+        return std::all_of(ink.begin(), ink.end(), [](int n) { return n > 20; });
+      },
+      3000))
+      << ink[0] << " " << ink[1] << " " << ink[2] << " " << ink[3];
+  testapp::SaveScreenshot(L"area-window", window);
 }
 
 TEST_F(AreaWindow, TheEditsFollowTheWindow) {

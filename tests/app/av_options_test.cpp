@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "engine/compressors.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/glyphs.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fake_mixer.h"
 #include "tests/support/passthrough_codec.h"
@@ -400,21 +401,40 @@ TEST_F(AVOptions, TheConfirmWritesTheVolumeOnceMore) {
   EXPECT_EQ(70, camera().GetAudioInputs().Volume);
 }
 
-// The dialog is centred on its owner when no main window is shown, and keeps its size.
+// The dialog is centred on its owner when no main window is shown, keeps its size and has no
+// close box.
 TEST_F(AVOptions, CentredOnTheOwnerWithItsClientSize) {
   ::SetWindowPos(form.hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::ShowWindow(form.hwnd(), SW_SHOW);
   RECT owner{}, dialog{}, client{};
   std::wstring caption;
+  LONG style = 0;
+  bool buttonsShown = false;
   testapp::WhenShown(app::AVOptionsWindow, [&](HWND dlg) {
+    style = ::GetWindowLongW(dlg, GWL_STYLE);
     ::GetWindowRect(dlg, &dialog);
     ::GetClientRect(dlg, &client);
     caption = testapp::TextOf(dlg);
+    // Its two buttons on the screen: their pictures and their captions as text.
+    ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    buttonsShown = base::PumpUntil(
+        [&] {
+          for (int button : {id::OptWsBtnConfirm, id::OptWsBtnClose}) {
+            const testapp::ButtonLook look = testapp::LookOfFlatButton(::GetDlgItem(dlg, button));
+            if (look.glyphInk < 8 || look.caption.characters != 2 || look.caption.shapes != 2) return false;
+          }
+          return true;
+        },
+        3000);
+    testapp::SaveScreenshot(L"av-options-dialog", dialog);
     testapp::Press(dlg, id::OptWsBtnClose);
   });
   app::ShowAVOptions(camera(), form.hwnd());
   ::GetWindowRect(form.hwnd(), &owner);
   EXPECT_EQ(L"视频/声音设置", caption);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_FALSE(style & WS_SYSMENU) << "no close box";
+  EXPECT_TRUE(buttonsShown) << "the confirm and close buttons' pictures and captions on the screen";
   EXPECT_EQ(436, client.right);
   EXPECT_EQ(238, client.bottom);
   EXPECT_NEAR((owner.left + owner.right) / 2, (dialog.left + dialog.right) / 2, 1);

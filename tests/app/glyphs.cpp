@@ -110,4 +110,70 @@ ShapeCount CountCjkShapes(const InkPicture& picture, HFONT font, const std::wstr
   return count;
 }
 
+ButtonLook LookOfFlatButton(HWND button, int glyphSize) {
+  ButtonLook look;
+  RECT r{};
+  if (!::GetWindowRect(button, &r)) return look;
+  // The flat button's own layout: the glyph 4 pixels in, the caption 4 pixels after it.
+  const int glyphTop = r.top + (r.bottom - r.top - glyphSize) / 2;
+  const InkPicture glyph = CaptureScreen(RECT{r.left + 4, glyphTop, r.left + 4 + glyphSize, glyphTop + glyphSize});
+  for (uint8_t ink : glyph.ink) look.glyphInk += ink;
+  wchar_t caption[64] = {};
+  ::GetWindowTextW(button, caption, 64);
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(button, WM_GETFONT, 0, 0));
+  if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+  const InkPicture text = CaptureScreen(RECT{r.left + 8 + glyphSize, r.top + 1, r.right - 1, r.bottom - 1});
+  look.caption = CountCjkShapes(text, font, caption);
+  return look;
+}
+
+void SaveScreenshot(const std::wstring& name, const RECT& rect) {
+  wchar_t folder[MAX_PATH] = {};
+  if (!::GetEnvironmentVariableW(L"RECLUME_SHOTS", folder, MAX_PATH)) return;
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return;
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  const DWORD row = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+  header.biSizeImage = row * static_cast<DWORD>(height);
+  std::vector<uint8_t> pixels(header.biSizeImage);
+  {
+    base::WindowDC screen(nullptr);
+    base::UniqueDC memory(::CreateCompatibleDC(screen.get()));
+    base::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    if (!memory || !bitmap) return;
+    {
+      base::SelectGuard select(memory.get(), bitmap.get());
+      ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+    }
+    ::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  }
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + header.biSizeImage;
+  // Named with the display it was taken on, so the runs on other displays keep theirs.
+  int depth = 0;
+  {
+    base::WindowDC screen(nullptr);
+    depth = ::GetDeviceCaps(screen.get(), BITSPIXEL);
+  }
+  const std::wstring path = std::wstring(folder) + L"\\" + name + L"-" + std::to_wstring(::GetSystemMetrics(SM_CXSCREEN)) +
+                            L"x" + std::to_wstring(::GetSystemMetrics(SM_CYSCREEN)) + L"x" + std::to_wstring(depth) +
+                            L".bmp";
+  HANDLE out = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(out, &file, sizeof file, &written, nullptr);
+  ::WriteFile(out, &header, sizeof header, &written, nullptr);
+  ::WriteFile(out, pixels.data(), header.biSizeImage, &written, nullptr);
+  ::CloseHandle(out);
+}
+
 }  // namespace testapp

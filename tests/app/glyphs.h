@@ -33,4 +33,17 @@ struct ShapeCount {
 };
 ShapeCount CountCjkShapes(const InkPicture& picture, HFONT font, const std::wstring& text);
 
+// What a flat button shows on the screen: the ink inside its glyph's square (the glyph at the
+// left, centred up and down) and the shapes of its caption's characters after it.
+struct ButtonLook {
+  int glyphInk = 0;
+  ShapeCount caption;
+};
+ButtonLook LookOfFlatButton(HWND button, int glyphSize = 16);
+
+// When RECLUME_SHOTS names a folder, the screen's rect is written there as
+// name-WIDTHxHEIGHTxDEPTH.bmp (the display's), for a person to look at; nothing happens
+// otherwise.
+void SaveScreenshot(const std::wstring& name, const RECT& rect);
+
 }  // namespace testapp

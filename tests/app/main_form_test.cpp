@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "app/OmbrixUnit.h"
 #include "app/allparam.h"
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/picture_box.h"
 #include "app/program.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
@@ -218,6 +220,85 @@ TEST_F(MainFormTest, RegionsAreDockedOutsideIn) {
   EXPECT_EQ(video.bottom, mainBottom - 25 - 183 - 3) << Show(video);
 }
 
+// The frame round the window shows its pictures (the corners whole, the edges stretched over
+// their whole length), the window's panels paint double-buffered, and a resize fits the
+// browser panel over its border.
+TEST_F(MainFormTest, FramePicturesDoubleBufferingAndTheResizeFit) {
+  Open();
+  form_->Show();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
+  ::ShowWindow(form_->hwnd(), SW_RESTORE);
+  ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
+  const struct {
+    int id;
+    bool stretched;
+  } frame[] = {{id::Image4, false},      {id::ImgCenter, true},      {id::ImgTopRight, false}, {id::ImgBottomLeft2, false},
+               {id::ImgBottomLeft, false}, {id::bot, true},           {id::ImgLeft, true},      {id::ImgRight, true}};
+  for (const auto& f : frame) {
+    auto* picture = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(form_->Control(f.id)));
+    ASSERT_NE(picture, nullptr) << f.id;
+    EXPECT_TRUE(picture->HasPicture()) << "frame picture " << f.id;
+    EXPECT_EQ(picture->Stretch(), f.stretched) << "frame picture " << f.id;
+  }
+  // On the screen the top edge shows the frame's picture all along, not the form's background
+  // (as the status line shows it, whatever the display's depth makes of the colours).
+  RECT top{}, hint{};
+  ::GetWindowRect(form_->Control(id::ImgCenter), &top);
+  ::GetWindowRect(form_->Control(id::PnlHint), &hint);
+  int framed = 0, columns = 0;
+  ASSERT_TRUE(base::PumpUntil(
+      [&] {
+        base::WindowDC screen(nullptr);
+        const COLORREF background = ::GetPixel(screen.get(), hint.right - 3, hint.top + 3);
+        framed = 0;
+        columns = 0;
+        for (int x = top.left; x < top.right; x += 16, ++columns)
+          if (::GetPixel(screen.get(), x, top.top + 7) != background) ++framed;
+        return columns > 0 && framed == columns;
+      },
+      3000))
+      << framed << " of " << columns << " columns of the top edge show the frame";
+  RECT window{};
+  ::GetWindowRect(form_->hwnd(), &window);
+  testapp::SaveScreenshot(L"main-window", window);
+
+  for (int region : {id::SbFileSelect, id::SbMain, id::SbLeft, id::SbCenter, id::SbVideoLeft, id::SbVideo, id::PnlVideo,
+                     id::PnlPic, id::PnlTop, id::PnlBottom, id::PnlOmbrixParent, id::TbDemo, id::ScrollBox2,
+                     id::SbVideoScreen, id::PnlVideoControl, id::Panel1}) {
+    auto* panel = dynamic_cast<app::Panel*>(base::Window::FromHandle(form_->Control(region)));
+    ASSERT_NE(panel, nullptr) << region;
+    EXPECT_TRUE(panel->DoubleBuffered()) << "region " << region;
+  }
+  EXPECT_FALSE(dynamic_cast<app::Panel*>(base::Window::FromHandle(form_->Control(id::PnlHint)))->DoubleBuffered());
+
+  // A browser panel to fit (the program assigns none): its browser goes 4 pixels out over each
+  // edge at the next resize, unless the marker is shown or fitting is off.
+  HWND panel = form_->Control(id::PnlDemo);
+  HWND browser = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, panel, nullptr, nullptr, nullptr);
+  HWND marker = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, panel, nullptr, nullptr, nullptr);
+  app::BrowserPanel() = {panel, browser, marker, true};
+  struct Fit {
+    const char* name;
+    bool enabled, markerShown, fitted;
+  } fits[] = {{"fitting on", true, false, true}, {"marker shown", true, true, false}, {"fitting off", false, false, false}};
+  int width = app::kDesignWidth;
+  for (const Fit& f : fits) {
+    ::SetWindowPos(browser, nullptr, 0, 0, 10, 10, SWP_NOZORDER);
+    app::BrowserPanel().enabled = f.enabled;
+    ::ShowWindow(marker, f.markerShown ? SW_SHOW : SW_HIDE);
+    ::SetWindowPos(form_->hwnd(), nullptr, 0, 0, width -= 10, app::kDesignHeight, SWP_NOZORDER | SWP_NOMOVE);
+    RECT r{}, inside{};
+    ::GetClientRect(panel, &inside);
+    ::GetWindowRect(browser, &r);
+    ::MapWindowPoints(HWND_DESKTOP, panel, reinterpret_cast<POINT*>(&r), 2);
+    const RECT want = f.fitted ? RECT{-4, -4, inside.right + 4, inside.bottom + 4} : RECT{0, 0, 10, 10};
+    EXPECT_TRUE(::EqualRect(&r, &want)) << f.name << ": got " << Show(r) << ", expected " << Show(want);
+  }
+  app::BrowserPanel() = {};
+  ::DestroyWindow(browser);
+  ::DestroyWindow(marker);
+}
+
 TEST_F(MainFormTest, SplitterResizesItsNeighbourWithinLimits) {
   Open();
   auto width = [&] {
@@ -354,6 +435,10 @@ TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
   ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
   HWND tabs = form_->Control(id::PageControl1);
   HFONT font = reinterpret_cast<HFONT>(::SendMessageW(tabs, WM_GETFONT, 0, 0));
+  LOGFONTW face{};
+  ASSERT_TRUE(::GetObjectW(font, sizeof face, &face));
+  EXPECT_STREQ(L"新宋体", face.lfFaceName) << "the tab control's font";
+  EXPECT_EQ(-15, face.lfHeight);
   std::string boxed;
   const bool shown = base::PumpUntil(
       [&] {

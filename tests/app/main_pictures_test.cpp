@@ -242,6 +242,59 @@ TEST_F(MainPicturesTest, TheListRemovesPreviewsAddsAndOpensItsFolder) {
   EXPECT_EQ(opener.calls, (Names{L"open " + Img(), L"open " + Img()}));
 }
 
+// Dragged with the mouse onto another entry, an entry takes that one's place, the entries
+// between moving by one; it is then the selected and previewed one. A drag that ends outside
+// the list changes nothing.
+TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
+  ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"rec.avi"), 32, 24, 4, 10));
+  form_->AviToPictures(Rec(L"rec.avi"), true);
+  ASSERT_EQ(form_->PictureEntries(), FrameNames(1, 4));
+  form_->SetControlVisible(id::PnlPic, true);
+  ::SetForegroundWindow(form_->hwnd());
+  base::PumpPending();
+  auto centreOf = [&](int entry) {
+    RECT r{};
+    ::SendMessageW(List(), LB_GETITEMRECT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(&r));
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(List(), &p);
+    return p;
+  };
+  auto drag = [&](POINT from, POINT to) {
+    ::SetCursorPos(from.x, from.y);
+    base::PumpPending();
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(1, &down, sizeof down);
+    for (int step = 1; step <= 8; ++step) {
+      ::SetCursorPos(from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8);
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dwFlags = MOUSEEVENTF_MOVE;
+      ::SendInput(1, &move, sizeof move);
+      base::PumpUntil([] { return false; }, 20);
+    }
+    INPUT up{};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &up, sizeof up);
+    base::PumpUntil([] { return false; }, 200);
+  };
+  drag(centreOf(0), centreOf(2));
+  EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame03.BMP", L"Frame01.BMP", L"Frame04.BMP"}));
+  EXPECT_EQ(::SendMessageW(List(), LB_GETCARETINDEX, 0, 0), 2);
+  EXPECT_EQ(form_->Status(), L"当前图片 ：Frame01.BMP");
+  EXPECT_EQ(form_->PicturePathAt(2), Img() + L"\\Frame01.BMP") << "the entry's picture goes with it";
+
+  drag(centreOf(3), centreOf(1));
+  EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame04.BMP", L"Frame03.BMP", L"Frame01.BMP"}));
+
+  RECT list{};
+  ::GetWindowRect(List(), &list);
+  drag(centreOf(0), POINT{list.right + 60, list.top + 10});
+  EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame04.BMP", L"Frame03.BMP", L"Frame01.BMP"}));
+}
+
 TEST_F(MainPicturesTest, CreateWritesNoFileAndSaysSoOrAsksForPictures) {
   const Names before = FilesIn(folder_.path());
   Command(id::MnCreateAVI);

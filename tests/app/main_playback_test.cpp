@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -229,13 +230,60 @@ TEST_F(MainPlaybackTest, EscInThePathEditRestoresTheWindowAndSetsTheCaption) {
   ::ShowWindow(form_->hwnd(), SW_MAXIMIZE);
   form_->SetControlVisible(id::SbLeft, false);
   form_->Button(id::FullScreenBtn)->SetTag(1);
-  Key(id::EdtRECPath, VK_ESCAPE);
+  // Through the message loop, as a key press comes.
+  ::PostMessageW(form_->Control(id::EdtRECPath), WM_KEYDOWN, VK_ESCAPE, 0);
+  base::PumpPending();
   EXPECT_FALSE(::IsZoomed(form_->hwnd()));
   EXPECT_TRUE(form_->ControlVisible(id::SbLeft));
   wchar_t caption[128] = {};
   ::GetWindowTextW(form_->hwnd(), caption, 128);
   EXPECT_EQ(Narrow(caption), Narrow(app::ProductName + L"3.6"));
   EXPECT_EQ(form_->Button(id::FullScreenBtn)->tag(), 1) << "the toggle is not touched";
+}
+
+// The shortcut check runs in the message loop for every key press that the window or any
+// window inside it gets, whichever has the focus, and leaves the key to that window; keys for
+// other windows, and keys while a modal dialog has disabled the window, do not reach it.
+TEST_F(MainPlaybackTest, TheShortcutCheckSeesEveryKeyForTheWindowInTheMessageLoop) {
+  Open(true);
+  HWND stranger = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr, nullptr, nullptr,
+                                    nullptr);
+  ASSERT_TRUE(stranger);
+  const std::wstring restored = app::ProductName + L"3.6";
+  struct Case {
+    const char* name;
+    std::function<HWND()> target;
+    WPARAM key;
+    bool disabled;
+    bool runs;
+  };
+  const Case cases[] = {
+      {"the window", [&] { return form_->hwnd(); }, VK_ESCAPE, false, true},
+      {"the path edit", [&] { return form_->Control(id::EdtRECPath); }, VK_ESCAPE, false, true},
+      {"the name edit", [&] { return form_->Control(id::EdtREC); }, VK_ESCAPE, false, true},
+      {"the recordings list", [&] { return form_->Control(id::LbVideoList); }, VK_ESCAPE, false, true},
+      {"the tabs", [&] { return form_->Control(id::PageControl1); }, VK_ESCAPE, false, true},
+      {"the demonstration panel", [&] { return form_->Control(id::PnlDemo); }, VK_ESCAPE, false, true},
+      {"a button of the left bar", [&] { return form_->Control(id::BtnSartRec); }, VK_ESCAPE, false, true},
+      {"another key", [&] { return form_->Control(id::EdtREC); }, 'A', false, false},
+      {"a window that is not the main window's", [&] { return stranger; }, VK_ESCAPE, false, false},
+      {"the window disabled under a modal dialog", [&] { return form_->Control(id::EdtREC); }, VK_ESCAPE, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::SetWindowTextW(form_->hwnd(), L"before");
+    if (c.disabled) ::EnableWindow(form_->hwnd(), FALSE);
+    ASSERT_TRUE(::PostMessageW(c.target(), WM_KEYDOWN, c.key, 0));
+    base::PumpPending();
+    ::EnableWindow(form_->hwnd(), TRUE);
+    EXPECT_EQ(Narrow(testapp::TextOf(form_->hwnd())), Narrow(c.runs ? restored : L"before"));
+  }
+  // The key still reaches its control: Enter in the path edit is the edit's command.
+  form_->SetStatus(L"");
+  ::PostMessageW(form_->Control(id::EdtRECPath), WM_KEYDOWN, VK_RETURN, 0);
+  base::PumpPending();
+  EXPECT_EQ(Narrow(form_->Status()), Narrow(app::StrCurrentPath + L":" + folder_.path()));
+  ::DestroyWindow(stranger);
 }
 
 TEST_F(MainPlaybackTest, DeleteOfThreeSelectedEntriesClosesThePlayerFirst) {

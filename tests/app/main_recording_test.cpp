@@ -208,8 +208,9 @@ TEST_F(MainRecording, TheStopNamesTheRecordingMadeNotTheFileClickedMeanwhile) {
 }
 
 // However a recording is stopped the window comes back as it was before it (maximised here),
-// except through the stop-and-restore road, which sets it to the normal state. The first stop's
-// balloon waits for the window and then points at the recordings list, on the screen.
+// except through the stop-and-restore road, which sets it to the normal state, and with the
+// recommendation panel hidden. The first stop's balloon waits for the window and then points
+// at the recordings list, on the screen.
 TEST_F(MainRecording, EachStopBringsTheWindowBackAndTheBalloonPointsAtTheList) {
   struct Case {
     const char* stop;
@@ -231,10 +232,12 @@ TEST_F(MainRecording, EachStopBringsTheWindowBackAndTheBalloonPointsAtTheList) {
     SCOPED_TRACE(c.stop);
     Open();  // a new run: its first stop shows the balloon
     ASSERT_TRUE(::IsZoomed(form_->hwnd()));
+    form_->SetControlVisible(id::PnlHot, true);
     ASSERT_TRUE(StartRecording());
     EXPECT_FALSE(::IsWindowVisible(form_->hwnd()));
     c.press();
     ASSERT_TRUE(WaitForTheEnd());
+    EXPECT_FALSE(::GetWindowLongW(form_->Control(id::PnlHot), GWL_STYLE) & WS_VISIBLE) << "the recommendation panel";
     ASSERT_TRUE(base::PumpUntil(
         [&] { return base::ActiveBalloon() && ::IsWindowVisible(base::ActiveBalloon()->hwnd()); }, 5000));
     EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));

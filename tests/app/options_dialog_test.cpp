@@ -11,6 +11,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/optdlg.h"
+#include "app/picture_box.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "dialog_driver.h"
@@ -225,11 +226,76 @@ TEST(OptionDialog, ChineseLabelsShowAsTextOnTheScreen) {
           return boxed.empty();
         },
         3000);
+    RECT window{};
+    ::GetWindowRect(dlg, &window);
+    testapp::SaveScreenshot(L"options-dialog", window);
     testapp::Press(dlg, id::BitBtn2);
   });
   app::EditCameraOptions(camera, nullptr);
   EXPECT_GE(labels, 5) << "Chinese labels found in the dialog";
   EXPECT_EQ("", boxed) << "labels drawn as boxes";
+}
+
+// The dialog opens at its designed place and outer size with a sizeable border whose only
+// border icon is the close box; its picture frame runs round the edges and follows a resize,
+// and every control lies inside it.
+TEST(OptionDialog, SizeablePictureFrameAtItsDesignedPlace) {
+  FakeCamera camera;
+  RECT window{}, client{};
+  LONG style = 0;
+  std::string wrong;
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    ::GetWindowRect(dlg, &window);
+    ::GetClientRect(dlg, &client);
+    style = ::GetWindowLongW(dlg, GWL_STYLE);
+    auto pieceRect = [&](int piece) {
+      RECT r{};
+      ::GetWindowRect(::GetDlgItem(dlg, id::OptFrameFirst + piece), &r);
+      ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
+    for (int piece = 0; piece < 8; ++piece) {
+      auto* picture = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(::GetDlgItem(dlg, id::OptFrameFirst + piece)));
+      if (!picture || !picture->HasPicture()) wrong += "piece " + std::to_string(piece) + " has no picture; ";
+    }
+    // The top band, the left and right sides and the bottom band.
+    const RECT top = pieceRect(1), left = pieceRect(6), right = pieceRect(7), bottom = pieceRect(5);
+    if (top.top != 0 || top.bottom != 15) wrong += "top band; ";
+    if (left.left != 0 || left.right != 10) wrong += "left side; ";
+    if (right.right != client.right || right.right - right.left != 14) wrong += "right side; ";
+    if (bottom.bottom != client.bottom || bottom.bottom - bottom.top != 11) wrong += "bottom band; ";
+    for (HWND child = ::GetWindow(dlg, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      const int childId = ::GetDlgCtrlID(child);
+      if (childId >= id::OptFrameFirst && childId < id::OptFrameFirst + 8) continue;
+      if (!::IsWindowVisible(child)) continue;
+      RECT r{};
+      ::GetWindowRect(child, &r);
+      ::MapWindowPoints(HWND_DESKTOP, dlg, reinterpret_cast<POINT*>(&r), 2);
+      wchar_t cls[16] = {};
+      ::GetClassNameW(child, cls, 16);
+      // A drop-down list's window is as tall as its open list.
+      if (::lstrcmpiW(cls, L"ComboBox") == 0) r.bottom = r.top + 24;
+      if (r.left < 10 || r.top < 15 || r.right > client.right - 14 || r.bottom > client.bottom - 11)
+        wrong += "control " + std::to_string(childId) + " overlaps the frame; ";
+    }
+    // Sized larger, the frame follows the edges.
+    ::SetWindowPos(dlg, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
+    RECT bigger{};
+    ::GetClientRect(dlg, &bigger);
+    const RECT movedRight = pieceRect(7), movedBottom = pieceRect(5);
+    if (movedRight.right != bigger.right || movedBottom.bottom != bigger.bottom) wrong += "the frame stayed behind; ";
+    ::SetWindowPos(dlg, nullptr, 0, 0, window.right - window.left, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+    testapp::Press(dlg, id::BitBtn2);
+  });
+  app::EditCameraOptions(camera, nullptr);
+  EXPECT_EQ(window.left, 199);
+  EXPECT_EQ(window.top, 149);
+  EXPECT_EQ(window.right - window.left, 474);
+  EXPECT_EQ(window.bottom - window.top, 417);
+  EXPECT_TRUE(style & WS_THICKFRAME) << "sizeable";
+  EXPECT_TRUE(style & WS_SYSMENU) << "the close box";
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_EQ("", wrong);
 }
 
 }  // namespace

@@ -11,7 +11,9 @@ TEST(ProgramPictures, EveryGlyphAndPictureLoads) {
   const wchar_t* glyphs[] = {L"fs",       L"areascreencut", L"BtnReplayRec", L"BtnStopRec", L"BtnOtherFun",
                              L"checked",  L"notchecked",    L"opendir",      L"selectpath", L"BtnOrder",
                              L"BtnHelp",  L"BtnExit",       L"BClose",       L"BtnClose",   L"confirm",
-                             L"btnNewWin", L"btnCloseAvert"};
+                             L"btnNewWin", L"btnCloseAvert", L"frametopleft", L"frametop", L"frametopright",
+                             L"framebottomleft2", L"framebottomleft", L"framebottom", L"frameleft", L"frameright",
+                             L"areatop", L"areabottom", L"arealabels"};
   for (const wchar_t* name : glyphs) {
     base::UniqueBitmap glyph;
     EXPECT_TRUE(base::LoadGraphicFromRes(glyph, name, L"bmp")) << base::WideToUtf8(name);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -506,4 +507,72 @@ TEST_F(WaveIn, ShortSoak) {
   EXPECT_EQ(handlesAtEnd, handlesAt5);
   EXPECT_LT(commitAtEnd, commitAt5 + 256 * 1024) << commitAt5 << " -> " << commitAtEnd;
   EXPECT_EQ(log.errors.load(), 0);
+}
+
+namespace {
+
+// A device component whose callback is made without a device, so the test can deliver the
+// wave-out notifications to it as a player's device would, and which notes the played buffers
+// it is handed.
+class WaveOutNotices : public TWaveAudioIn {
+ public:
+  ~WaveOutNotices() override { ShutDown(); }
+  bool MakeCallback() { return CreateCallback(); }
+  // Delivers a notification the way the device does in this component's mode.
+  bool Deliver(UINT msg, WAVEHDR* header) {
+    const LPARAM lp = reinterpret_cast<LPARAM>(header);
+    if (CallbackKind() == CALLBACK_THREAD)
+      return ::PostThreadMessageW(static_cast<DWORD>(CallbackHandle()), msg, 0, lp) != FALSE;
+    return ::PostMessageW(reinterpret_cast<HWND>(CallbackHandle()), msg, 0, lp) != FALSE;
+  }
+  std::atomic<int> played{0};
+  std::atomic<WAVEHDR*> lastPlayed{nullptr};
+
+ protected:
+  void WaveOutDone(WAVEHDR* header) override {
+    TWaveAudioIn::WaveOutDone(header);
+    lastPlayed = header;
+    ++played;
+  }
+};
+
+}  // namespace
+
+// The wave-out open and close reports run the same open and close steps as wave-in's (the
+// activation, then level 0, the callback gone and the deactivation), in both modes; a played
+// buffer reaches its handler and is left as it was.
+TEST_F(WaveIn, WaveOutNotificationsRunTheOpenAndCloseSteps) {
+  for (bool async : {false, true}) {
+    SCOPED_TRACE(async ? "thread" : "window");
+    EventLog log;
+    WaveOutNotices device;
+    device.SetAsync(async);
+    log.Attach(device);
+    ASSERT_TRUE(device.MakeCallback());
+    ASSERT_TRUE(device.Active());
+
+    ASSERT_TRUE(device.Deliver(MM_WOM_OPEN, nullptr));
+    EXPECT_TRUE(Eventually([&] { return log.activates == 1; }, 5000));
+    EXPECT_TRUE(device.Active());
+
+    WAVEHDR header{};
+    char data[16] = {};
+    header.lpData = data;
+    header.dwBufferLength = sizeof data;
+    header.dwFlags = WHDR_DONE;
+    const WAVEHDR before = header;
+    ASSERT_TRUE(device.Deliver(MM_WOM_DONE, &header));
+    EXPECT_TRUE(Eventually([&] { return device.played == 1; }, 5000));
+    EXPECT_EQ(device.lastPlayed.load(), &header);
+    EXPECT_EQ(std::memcmp(&header, &before, sizeof header), 0) << "the played buffer was changed";
+    EXPECT_EQ(device.BufferListCount(), 0u);
+
+    ASSERT_TRUE(device.Deliver(MM_WOM_CLOSE, nullptr));
+    EXPECT_TRUE(Eventually([&] { return log.deactivates == 1; }, 5000));
+    EXPECT_TRUE(device.WaitUntilClosed());
+    EXPECT_FALSE(device.Active()) << "the close report destroys the callback";
+    EXPECT_EQ(log.lastLevel.load(), -1) << "no level without a PCM device format";
+    EXPECT_EQ(log.activates.load(), 1);
+    EXPECT_EQ(log.errors.load(), 0);
+  }
 }

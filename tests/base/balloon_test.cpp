@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "base/balloon.h"
 #include "base/dispatch.h"
 #include "base/text.h"
@@ -152,6 +154,47 @@ TEST(Balloon, ComesBackWhenMinimised) {
   ::ShowWindow(balloon->hwnd(), SW_MINIMIZE);
   EXPECT_TRUE(base::PumpUntil(
       [&] { return !::IsIconic(balloon->hwnd()) && ::IsWindowVisible(balloon->hwnd()); }, 5000));
+}
+
+// True when above comes before below in the z-order.
+bool Above(HWND above, HWND below) {
+  for (HWND w = ::GetWindow(below, GW_HWNDPREV); w; w = ::GetWindow(w, GW_HWNDPREV))
+    if (w == above) return true;
+  return false;
+}
+
+// Another topmost window that comes up over the balloon is passed again when the balloon is
+// shown (by anyone, not only through ShowAt) and when it is activated or deactivated.
+TEST(Balloon, BackOnTopWhenShownOrActivated) {
+  auto balloon = base::TBalloon::CreateNew();
+  ASSERT_TRUE(balloon);
+  HWND rival = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"rival",
+                                 WS_POPUP | WS_VISIBLE, 600, 600, 80, 40, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(rival);
+  balloon->ShowAt(620, 580, L"On top", L"of every topmost window", 0, 0, base::kTailTopLeft);
+  EXPECT_TRUE(Above(balloon->hwnd(), rival));
+  auto rivalOnTop = [&] {
+    ::SetWindowPos(rival, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return Above(rival, balloon->hwnd());
+  };
+  const struct {
+    const char* name;
+    std::function<void()> act;
+  } cases[] = {
+      {"shown again",
+       [&] {
+         ::ShowWindow(balloon->hwnd(), SW_HIDE);
+         ::ShowWindow(balloon->hwnd(), SW_SHOWNOACTIVATE);
+       }},
+      {"activated", [&] { ::SendMessageW(balloon->hwnd(), WM_ACTIVATE, WA_ACTIVE, 0); }},
+      {"deactivated", [&] { ::SendMessageW(balloon->hwnd(), WM_ACTIVATE, WA_INACTIVE, 0); }},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(rivalOnTop()) << c.name;
+    c.act();
+    EXPECT_TRUE(Above(balloon->hwnd(), rival)) << c.name;
+  }
+  ::DestroyWindow(rival);
 }
 
 TEST(Balloon, AnchorsChooseTheTail) {

@@ -304,42 +304,72 @@ TEST_F(ScrCamCapture, GreyScaleFollowsTheLuminance) {
   }
 }
 
-BITMAPINFOHEADER* NoMemory(int, int, int) { return nullptr; }
+HGLOBAL NoMemory(int, int, int) { return nullptr; }
+// A real block that was discarded (reallocated to no bytes): GlobalLock refuses it.
+HGLOBAL DiscardedBlock(int width, int height, int bits) {
+  HGLOBAL block = engine::AllocPackedBlock(width, height, bits);
+  return block ? ::GlobalReAlloc(block, 0, GMEM_MOVEABLE) : nullptr;
+}
 
+TEST(PackedBlock, ADiscardedBlockDoesNotLock) {
+  HGLOBAL block = DiscardedBlock(8, 8, 32);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(::GlobalLock(block), nullptr);
+  EXPECT_EQ(::GlobalFree(block), nullptr);
+}
+
+// A frame that cannot be had, by the step that failed: the failure's text, and a recording
+// stopped as an error; the next capture with memory works again.
 TEST_F(ScrCamCapture, ThePackerFailureStopsOnlyARecording) {
-  std::vector<std::wstring> errors;
-  std::atomic<int> stops{0};
-  cam_.OnError = [&](TScreenCamera&, const std::wstring& text) { errors.push_back(text); };
-  cam_.OnStop = [&](TScreenCamera&) { ++stops; };
-  capturer_.SetAllocator(NoMemory);
+  const struct {
+    const char* name;
+    ScrCam::FrameCapturer::Allocator allocate;
+    const wchar_t* text;
+  } cases[] = {
+      {"no memory", NoMemory, L"Unable to allocate memory for image"},
+      {"a block that will not lock", DiscardedBlock, L"Unable to lock image handle at memory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::wstring> errors;
+    std::atomic<int> stops{0};
+    cam_.OnError = [&](TScreenCamera&, const std::wstring& text) { errors.push_back(text); };
+    cam_.OnStop = [&](TScreenCamera&) { ++stops; };
+    // A capturer of its own: one that holds a frame of the size would not allocate again.
+    FrameCapturer capturer;
+    capturer.SetAllocator(c.allocate);
+    auto capture = [&] { return cam_.CaptureFrame(capturer, 1, nullptr, kArea.left, kArea.top, kW, kH, 0); };
 
-  EXPECT_EQ(Capture(1, nullptr), nullptr);
-  EXPECT_TRUE(ScrCam::CaptureFailed.load());
-  EXPECT_EQ(errors, std::vector<std::wstring>{L"Unable to allocate memory for image"});
-  EXPECT_EQ(stops.load(), 0) << "no recording to stop";
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_TRUE(ScrCam::CaptureFailed.load());
+    EXPECT_EQ(errors, std::vector<std::wstring>{c.text});
+    EXPECT_EQ(stops.load(), 0) << "no recording to stop";
 
-  ScrCam::StopStatus = ScrCam::kStopUser;
-  cam_.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
-  cam_.MinimizeAppOnStart = false;
-  ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
-  // A capture of another capturer (the compressor listing's) is only reported.
-  EXPECT_EQ(Capture(1, nullptr), nullptr);
-  EXPECT_TRUE(cam_.Recording);
-  EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopUser);
-  EXPECT_EQ(errors.size(), 2u);
-  // The recording's own capturer stops it.
-  capturer_.MarkRecording();
-  EXPECT_EQ(Capture(1, nullptr), nullptr);
-  EXPECT_FALSE(cam_.Recording);
-  EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
-  EXPECT_EQ(errors.size(), 3u);
-  // The timer is switched off on the main thread; the record thread raises its own OnStop.
-  ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread() && !cam_.FrameTimer()->Enabled(); }, 5000));
-  EXPECT_EQ(stops.load(), 2);
+    ScrCam::StopStatus = ScrCam::kStopUser;
+    cam_.ScreenRegion = ScrCam::TScreenRegion::FixedStable;
+    cam_.MinimizeAppOnStart = false;
+    ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
+    // A capture of another capturer (the compressor listing's) is only reported.
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_TRUE(cam_.Recording);
+    EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopUser);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[1], c.text);
+    // The recording's own capturer stops it.
+    capturer.MarkRecording();
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_FALSE(cam_.Recording);
+    EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[2], c.text);
+    // The timer is switched off on the main thread; the record thread raises its own OnStop.
+    ASSERT_TRUE(base::PumpUntil([&] { return !cam_.HasRecordThread() && !cam_.FrameTimer()->Enabled(); }, 5000));
+    EXPECT_EQ(stops.load(), 2);
 
-  capturer_.SetAllocator(engine::AllocPackedFrame);
-  EXPECT_NE(Capture(1, nullptr), nullptr);
-  EXPECT_FALSE(ScrCam::CaptureFailed.load());
+    capturer.SetAllocator(engine::AllocPackedBlock);
+    EXPECT_NE(capture(), nullptr);
+    EXPECT_FALSE(ScrCam::CaptureFailed.load());
+  }
 }
 
 // A recording calls CaptureFrame once per frame with the same capturer: once the first frames

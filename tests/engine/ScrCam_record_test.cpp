@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -220,6 +221,45 @@ TEST_F(ScrCamManualClock, RatesAndTheWriteDuration) {
   ASSERT_TRUE(WaitNoThread());
 }
 
+// The frame index is the elapsed time over the slot length, halves to the even neighbour; the
+// slots it steps over are the dropped frames, and a pass in the slot already written (woken
+// early by a pause and resume) writes nothing.
+TEST_F(ScrCamManualClock, FrameIndexIsTheRoundedSlot) {
+  ASSERT_TRUE(cam->StartRecording(folder.Path(L"index.avi")));
+  ASSERT_TRUE(base::PumpUntil([&] { return passes.count >= 1; }, 10000));
+  EXPECT_EQ(cam->FrameIndex(), 0);
+  const struct {
+    uint32_t t;
+    bool woken;
+    int index, dropped;
+    bool written;
+  } passesAt[] = {
+      {150, false, 2, 1, true},   // 1.5 goes to 2: slot 1 is dropped
+      {250, true, 2, 1, false},   // 2.5 goes to 2 again
+      {351, false, 4, 2, true},   // 3.51 goes to 4: slot 3 is dropped
+      {449, true, 4, 2, false},
+      {1000, false, 10, 7, true},
+  };
+  for (const auto& p : passesAt) {
+    if (p.woken) {
+      const int before = passes.count;
+      clock.Set(kStart + p.t);
+      cam->PauseRecording();
+      cam->ResumeRecording();
+      ASSERT_TRUE(base::PumpUntil([&] { return passes.count > before; }, 5000)) << p.t;
+    } else {
+      ASSERT_TRUE(PassAt(p.t)) << p.t;
+    }
+    EXPECT_EQ(cam->FrameIndex(), p.index) << "at " << p.t;
+    EXPECT_EQ(passes.lastSlot.load(), p.index) << "at " << p.t;
+    EXPECT_EQ(cam->FramesDropped.load(), p.dropped) << "at " << p.t;
+    EXPECT_EQ(passes.lastWritten.load(), p.written) << "at " << p.t;
+  }
+  cam->StopRecording();
+  ASSERT_TRUE(WaitNoThread());
+  EXPECT_EQ(cam->FrameIndex(), 10) << "kept after the loop";
+}
+
 TEST_F(ScrCamManualClock, AutoStopAtTheSetTimeIsAUserStop) {
   struct Case {
     const char* name;
@@ -255,6 +295,39 @@ TEST_F(ScrCamManualClock, AutoStopAtTheSetTimeIsAUserStop) {
       ASSERT_TRUE(WaitNoThread()) << c.name;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Run by no_sound_server.test.sh with PULSE_SERVER pointing nowhere: the wave-in device cannot
+// be opened, so a recording with sound ends at its start with the start error, as an error
+// stop that writes no target and leaves no temporary file.
+TEST(NoSoundServer, ARecordingWithSoundEndsWithTheStartError) {
+  if (!::GetEnvironmentVariableW(L"RECLUME_NO_SOUND_SERVER", nullptr, 0)) GTEST_SKIP() << "run by no_sound_server.test.sh";
+  CameraFixture fixture;
+  ASSERT_TRUE(fixture.SetUpCamera());
+  scrcamNStest::ScratchFolder folder;
+  ScrCam::TScreenCamera& cam = *fixture.cam;
+  cam.UseAudioRecord = true;
+  cam.SelectedAudioFormat = 2;
+  cam.MinimizeAppOnStart = false;
+  const std::wstring path = folder.Path(L"sound.avi");
+  ASSERT_TRUE(cam.StartRecording(path));
+  ASSERT_TRUE(fixture.WaitNoThread(10000));
+  EXPECT_EQ(fixture.events.Errors(), std::vector<std::wstring>{L"Error on start audio recording."});
+  // The video stream was ready before the sound; the end of the recording and the error
+  // ending each report the stop, as after every failure past the stream's making.
+  EXPECT_EQ(fixture.events.Outline(),
+            (std::vector<std::wstring>{L"deleting 100: ", L"start", L"deleting 100: ",
+                                       L"error: Error on start audio recording.", L"stop", L"stop", L"deleting 100: "}));
+  EXPECT_EQ(cam.FramesWritten.load(), 0);
+  EXPECT_FALSE(cam.Recording);
+  EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  fixture.cam.reset();
 }
 
 }  // namespace

@@ -161,6 +161,11 @@ TEST_F(PopWinTest, CreationHidesTheRecommendationPanelAndAttachesTheDemonstratio
   wchar_t label[16] = {};
   ::GetWindowTextW(popWin_->AddressLabel(), label, 16);
   EXPECT_EQ(Narrow(label), "地址");
+  // In 10 points: 13 pixels at the screen's 96 dots an inch.
+  LOGFONTW face{};
+  ASSERT_TRUE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(popWin_->AddressLabel(), WM_GETFONT, 0, 0)),
+                           sizeof face, &face));
+  EXPECT_EQ(face.lfHeight, -13);
 }
 
 TEST_F(PopWinTest, PopUpsGoWhereTheRuleSays) {
