@@ -22,6 +22,7 @@
 #include "engine/compressors.h"
 #include "engine/scrcamNS.h"
 #include "tests/support/doubles.h"
+#include "tests/support/fixed_area.h"
 #include "tests/support/process_figures.h"
 
 namespace {
@@ -35,17 +36,7 @@ std::wstring TempAvi(const wchar_t* stem) {
   return std::wstring(temp) + stem + std::to_wstring(::GetCurrentProcessId()) + L".avi";
 }
 
-class FixedArea : public scrcamNS::AreaSource {
- public:
-  explicit FixedArea(RECT r) : r_(r) {}
-  bool CurrentArea(RECT& area) override {
-    area = r_;
-    return true;
-  }
-
- private:
-  RECT r_;
-};
+using testsupport::FixedArea;
 
 bool IsSample(int n, int last) { return n == 1 || n == 10 || n == last; }
 

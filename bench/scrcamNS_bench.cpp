@@ -32,6 +32,7 @@
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS.h"
 #include "engine/scrcamNS_capture.h"
+#include "tests/support/fixed_area.h"
 #include "tests/support/object_counters.h"
 #include "tests/support/process_figures.h"
 
@@ -120,17 +121,7 @@ int PassChild(int bits, const wchar_t* out) {
 
 // --- one process: a real recording ---
 
-class FixedArea : public scrcamNS::AreaSource {
- public:
-  explicit FixedArea(RECT r) : r_(r) {}
-  bool CurrentArea(RECT& area) override {
-    area = r_;
-    return true;
-  }
-
- private:
-  RECT r_;
-};
+using testsupport::FixedArea;
 
 // Pads each pass to `share` of the interval (busy, as real work would be), measures how far
 // each written frame's grab was from its slot's time and how long each pass's own work took

@@ -92,7 +92,12 @@ TEST(RecordEndToEnd, FullScreenWithoutSoundFromTheMainWindow) {
   EXPECT_FALSE(form.TimerEnabled(id::TimerRECing));
   EXPECT_EQ(form.TrayIconNormal(), form.TrayData().icon());
   EXPECT_TRUE(apptest::FileExists(folder + L"1.avi"));
-  EXPECT_EQ(L"自动生成录像文件 : " + folder + L"1.avi", form.Status());
+  // The status line and the balloon name the file once the recorder's thread has closed it: the
+  // window's end check comes after the thread has gone.
+  const std::wstring made = L"自动生成录像文件 : " + folder + L"1.avi";
+  EXPECT_TRUE(base::PumpUntil([&] { return form.Status() == made; }, 5000));
+  EXPECT_EQ(made, form.Status());
+  ASSERT_TRUE(base::PumpUntil([&] { return base::ActiveBalloon() && ::IsWindowVisible(base::ActiveBalloon()->hwnd()); }, 5000));
   ASSERT_TRUE(base::ActiveBalloon());
   EXPECT_TRUE(::IsWindowVisible(base::ActiveBalloon()->hwnd()));
   EXPECT_EQ(L"屏幕录像已保存为" + folder + L"1.avi", base::ActiveBalloon()->Title());

@@ -16,6 +16,7 @@
 #include "engine/compressors.h"
 #include "engine/scrcamNS.h"
 #include "tests/support/doubles.h"
+#include "tests/support/fixed_area.h"
 #include "tests/support/process_figures.h"
 #include "tests/support/scratch_folder.h"
 
@@ -27,14 +28,6 @@ constexpr size_t kAllowedGrowth = 2u << 20;  // over the ten; one kept frame eac
 // Over the ten: the platform starts a worker thread of its own now and then (once, not per
 // recording); a handle kept per recording would be ten.
 constexpr long kAllowedHandles = 2;
-
-class FixedArea : public scrcamNS::AreaSource {
- public:
-  bool CurrentArea(RECT& area) override {
-    area = kArea;
-    return true;
-  }
-};
 
 struct Growth {
   long handles = 0;
@@ -66,7 +59,7 @@ TEST(RecorderMemory, SoundlessRecordingsLeaveNothingBehind) {
   cam.OnError = [&](scrcamNS::TScreenCamNS&) { ++errors; };
   const std::wstring path = folder / L"ns.avi";
   const Growth growth = Measure([&] {
-    cam.StartRecording(std::make_shared<FixedArea>(), path);
+    cam.StartRecording(std::make_shared<testsupport::FixedArea>(kArea), path);
     base::PumpUntil([&] { return cam.FramesWritten() >= 2 || !cam.Recording(); }, 20000);
     cam.StopRecording();
     ASSERT_TRUE(base::PumpUntil([&] { return !cam.HasRecordThread(); }, 20000));
