@@ -11,7 +11,9 @@
 // Arguments: --processes N (5), --seconds S per recording (30), --repeats R recordings per row
 // (3), --soak S (300; 0 leaves it out), --full30-only 1 (only the full screen at 30 fps as is,
 // no pass table). "grab %" is the grab's (and cursor's) share of each pass's work, the rest
-// being the frame's compression and write. Each figure comes from child processes of this program.
+// being the frame's compression and write; "after long grab" counts the dropped slots that came
+// right after a pass whose grab alone took over 1.5 intervals (the platform's, not the loop's
+// timing). Each figure comes from child processes of this program.
 #include <windows.h>
 #include <psapi.h>
 #include <vfw.h>
@@ -141,6 +143,17 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
       grab.push_back(static_cast<double>(grabEnd_ - cam_.StartTime() - elapsed) / interval_);
     }
     if (written) worst = std::max(worst, std::abs(static_cast<double>(slot) * interval_ - elapsed));
+    // A slot skipped right after a pass whose grab alone ran over 1.5 intervals is the
+    // platform's grab, not the loop's timing.
+    const double grabMs = static_cast<double>(grabEnd_ - cam_.StartTime() - elapsed);
+    if (written) {
+      if (slot - lastWritten_ > 1) {
+        skipped += slot - lastWritten_ - 1;
+        if (previousGrabMs_ > 1.5 * interval_) skippedAfterLongGrab += slot - lastWritten_ - 1;
+      }
+      lastWritten_ = slot;
+    }
+    previousGrabMs_ = grabMs;
     const int n = ++passes;
     if (n == 3) first = testsupport::ObjectCounters::Now();
     if (n >= 3) last = testsupport::ObjectCounters::Now();
@@ -151,6 +164,7 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
     }
   }
   double worst = 0;
+  int skipped = 0, skippedAfterLongGrab = 0;
   std::vector<double> work;  // each pass's work in intervals
   std::vector<double> grab;  // the grab's part of it
   std::atomic<int> passes{0};
@@ -161,6 +175,8 @@ class Probe : public scrcamNS::TScreenCamNS::PassProbe {
   int interval_;
   double share_;
   DWORD grabEnd_ = 0;
+  int lastWritten_ = -1;
+  double previousGrabMs_ = 0;
 };
 
 bool UseMrle(scrcamNS::TScreenCamNS& cam) {
@@ -209,6 +225,8 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
   figures["worst_error_slots"] = probe.worst / interval;
   figures["objects_per_frame"] = passes > 3 ? static_cast<double>((probe.last - probe.first).total()) / (passes - 3) : 0;
   figures["errors"] = errors.load();
+  figures["skipped"] = probe.skipped;
+  figures["skipped_after_long_grab"] = probe.skippedAfterLongGrab;
   // How often the work alone (before any padding) did not fit 85 % of the interval.
   std::vector<double> work = probe.work;
   double workSum = 0, grabSum = 0;
@@ -304,8 +322,10 @@ void PassTable(int processes) {
 
 void RecordTable(int repeats, int seconds, bool onlyFull30) {
   std::printf("the recorder, 8 bits through MRLE, %d recordings of %d s per row\n", repeats, seconds);
-  std::printf("  %-36s %5s %10s %12s %18s %12s %18s %8s\n", "area, rate, work", "slots", "dropped %", "worst run %",
-              "worst |err| slots", "objects/pass", "work % med / p99", "grab %");
+  std::printf("  %-36s %5s %10s %12s %18s %12s %18s %8s %16s\n", "area, rate, work", "slots", "dropped %", "worst run %",
+              "worst |err| slots", "objects/pass", "work % med / p99", "grab %", "after long grab");
+  std::printf("  (\"after long grab\": the dropped slots of all its recordings that came right after a pass whose\n"
+              "   grab alone took over 1.5 intervals, of all dropped slots)\n");
   for (bool full : {false, true}) {
     for (int fps : {10, 30}) {
       for (int pad : {0, 85}) {
@@ -324,9 +344,13 @@ void RecordTable(int repeats, int seconds, bool onlyFull30) {
         const bench::Spread slots = bench::SpreadOf(all, "slots"), dropped = bench::SpreadOf(all, "dropped_pct"),
                             error = bench::SpreadOf(all, "worst_error_slots"),
                             objects = bench::SpreadOf(all, "objects_per_frame");
-        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f %8.0f%s\n", label, slots.median,
+        double skipped = 0, afterLongGrab = 0;
+        for (const bench::Figures& f : all) skipped += f.at("skipped"), afterLongGrab += f.at("skipped_after_long_grab");
+        char afterLong[32];
+        std::snprintf(afterLong, sizeof afterLong, "%.0f of %.0f", afterLongGrab, skipped);
+        std::printf("  %-36s %5.0f %10.2f %12.2f %18.2f %12.2f %8.0f / %6.0f %8.0f %16s%s\n", label, slots.median,
                     dropped.median, dropped.max, error.max, objects.max, bench::SpreadOf(all, "work_median_pct").median,
-                    bench::SpreadOf(all, "work_p99_pct").max, bench::SpreadOf(all, "grab_share_pct").median,
+                    bench::SpreadOf(all, "work_p99_pct").max, bench::SpreadOf(all, "grab_share_pct").median, afterLong,
                     bench::SpreadOf(all, "errors").max > 0 ? "  (a recording failed)" : "");
       }
     }

@@ -7,7 +7,8 @@
 // Full screen at 30 fps ("--seconds S", 60 by default; "--repeats R" recordings, 3, each in a
 // child process of its own): the camera records the whole screen without sound, 8 bits
 // through MRLE, Record_MSPF 33; the figures are its dropped slots, each pass's work in
-// intervals (median and p99) and the capture's share of that work (the rest is the write).
+// intervals (median and p99), the capture's share of that work (the rest is the write) and how
+// many of the dropped slots came right after a capture that alone took over 1.5 intervals.
 //
 // A/V sync soak ("--soak S", 300 by default; 0 leaves it out): a 320 x 240 window recorded with
 // sound (Record_MSPF 20, PlayBack_FPS 50, MRLE at 8 bits, 16-bit mono 8000 Hz) turns white for
@@ -74,8 +75,18 @@ class PassTimes : public ScrCam::RecordProbe {
   }
   void Capturing() override { captured_ = began_ = base::NowMs(); }
   void Captured() override { captured_ = base::NowMs(); }
-  void Passed(uint32_t, int slot, bool) override {
+  void Passed(uint32_t, int slot, bool wrote) override {
     lastSlot = slot;
+    // A slot skipped right after a pass whose capture alone ran over 1.5 intervals is the
+    // platform's grab, not the loop's timing.
+    if (wrote) {
+      if (slot - lastWritten_ > 1) {
+        skipped += slot - lastWritten_ - 1;
+        if (previousCaptureMs_ > 1.5 * interval_) skippedAfterLongCapture += slot - lastWritten_ - 1;
+      }
+      lastWritten_ = slot;
+    }
+    previousCaptureMs_ = static_cast<double>(captured_ - began_);
     if (work.size() < work.capacity()) {
       work.push_back(static_cast<double>(base::NowMs() - began_) / interval_);
       capture.push_back(static_cast<double>(captured_ - began_) / interval_);
@@ -83,10 +94,13 @@ class PassTimes : public ScrCam::RecordProbe {
   }
   std::vector<double> work, capture;
   int lastSlot = -1;
+  int skipped = 0, skippedAfterLongCapture = 0;
 
  private:
   int interval_;
   uint32_t began_ = 0, captured_ = 0;
+  int lastWritten_ = -1;
+  double previousCaptureMs_ = 0;
 };
 
 int FullScreenChild(int seconds, const wchar_t* out) {
@@ -125,6 +139,8 @@ int FullScreenChild(int seconds, const wchar_t* out) {
   figures["work_median_pct"] = 100 * work[work.size() / 2];
   figures["work_p99_pct"] = 100 * work[work.size() * 99 / 100];
   figures["capture_share_pct"] = workSum > 0 ? 100 * captureSum / workSum : 0;
+  figures["skipped"] = times.skipped;
+  figures["skipped_after_long_capture"] = times.skippedAfterLongCapture;
   bench::WriteFigures(out, figures);
   return 0;
 }
@@ -147,6 +163,10 @@ void FullScreenTable(int repeats, int seconds) {
   row("work of a pass, % of the interval, median", "work_median_pct");
   row("work of a pass, % of the interval, p99", "work_p99_pct");
   row("the capture's share of the work %", "capture_share_pct");
+  double skipped = 0, afterLong = 0;
+  for (const bench::Figures& f : all) skipped += f.at("skipped"), afterLong += f.at("skipped_after_long_capture");
+  std::printf("  dropped slots right after a pass whose capture alone took over 1.5 intervals: %.0f of %.0f\n",
+              afterLong, skipped);
 }
 
 void WriteLine(const std::wstring& path, const std::string& line) {
