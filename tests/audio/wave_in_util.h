@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process_figures.h"
+
 namespace wavetest {
 
 // Milliseconds since 1970, the same clock as `date +%s%3N` on the Linux side.
@@ -48,39 +50,7 @@ inline bool OpensExclusively(const std::wstring& path) {
 }
 
 // This process's entries in the system handle table.
-inline long ProcessHandleCount() {
-  using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-  static const auto query =
-      reinterpret_cast<Query>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return -1;
-  struct Entry {
-    USHORT process, backTrace;
-    UCHAR type, attributes;
-    USHORT value;
-    void* object;
-    ULONG access;
-  };
-  constexpr ULONG kSystemHandleInformation = 16;
-  constexpr LONG kInfoLengthMismatch = LONG(0xC0000004);
-  std::vector<uint8_t> buffer(1 << 16);
-  for (;;) {
-    ULONG needed = 0;
-    const LONG status = query(kSystemHandleInformation, buffer.data(), ULONG(buffer.size()), &needed);
-    if (status == kInfoLengthMismatch) {
-      buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
-      continue;
-    }
-    if (status < 0) return -1;
-    break;
-  }
-  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-  const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
-  const DWORD self = ::GetCurrentProcessId();
-  long mine = 0;
-  for (ULONG i = 0; i < count; ++i)
-    if (entries[i].process == USHORT(self)) ++mine;
-  return mine;
-}
+using testsupport::ProcessHandleCount;
 
 // The process's commit (PagefileUsage), bytes.
 inline size_t ProcessCommit() {
