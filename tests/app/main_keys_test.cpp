@@ -47,13 +47,7 @@ class MainKeys : public testing::Test {
   }
   app::TFrmMain& form() { return *form_; }
   void Tray(UINT mouseMessage) { ::SendMessageW(form().hwnd(), app::WM_TRAYICON, 0, mouseMessage); }
-  // The camera as a run's first recording with sound finds it, recording a few frames a second.
-  void PrepareCamera() {
-    form().ScrCamera().SetRecord_MSPF(100);
-    form().ScrCamera().SetPlayBack_FPS(10);
-    app::AVOptionDefaults firstOfARun;
-    firstOfARun.Apply(form().ScrCamera());
-  }
+  void PrepareCamera() { testapp::PrepareShortSoundRecordings(form().ScrCamera()); }
   bool Idle() {
     return (!form().HasWithSoundForm() || !form().ScrCamera().HasRecordThread()) &&
            !form().ScreenCamNS()->HasRecordThread() && !form().Road()->Running();

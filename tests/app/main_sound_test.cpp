@@ -39,12 +39,7 @@ class MainSoundRecording : public testing::Test {
     if (HasFatalFailure()) return;
     form_->ToggleSound();
     ASSERT_TRUE(app::RecordWithSound.load());
-    // Short recordings of few frames. The options' defaults are written once per run, and this
-    // process makes a main window per test: each camera gets them as the first of a run would.
-    form_->ScrCamera().SetRecord_MSPF(100);
-    form_->ScrCamera().SetPlayBack_FPS(10);
-    app::AVOptionDefaults firstOfARun;
-    firstOfARun.Apply(form_->ScrCamera());
+    testapp::PrepareShortSoundRecordings(form_->ScrCamera());
   }
   void TearDown() override {
     form_.reset();

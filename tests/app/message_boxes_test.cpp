@@ -129,10 +129,7 @@ class MessageBoxes : public testing::Test {
     testapp::PrepareRecordingForm(*form_, records_.path(), L"boxed");
     if (HasFatalFailure()) return;
     form_->ToggleSound();
-    form_->ScrCamera().SetRecord_MSPF(100);
-    form_->ScrCamera().SetPlayBack_FPS(10);
-    app::AVOptionDefaults firstOfARun;
-    firstOfARun.Apply(form_->ScrCamera());
+    testapp::PrepareShortSoundRecordings(form_->ScrCamera());
   }
   void TearDown() override {
     form_.reset();

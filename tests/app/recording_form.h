@@ -9,6 +9,7 @@
 
 #include "app/control_ids.h"
 #include "app/main_form.h"
+#include "app/optdlg_ws.h"
 #include "tests/support/passthrough_codec.h"
 
 namespace testapp {
@@ -22,6 +23,16 @@ inline void PrepareRecordingForm(app::TFrmMain& form, const std::wstring& folder
   if (form.Button(app::id::BtnAutoSave)->tag() != numbering) form.BtnAutoSaveClick();
   if (form.Button(app::id::CbSound)->tag() != 0) form.ToggleSound();
   if (!typedName.empty()) form.SetControlText(app::id::EdtREC, typedName);
+}
+
+// The camera as a run's first recording with sound finds it, recording a few frames a second.
+// The options' defaults are written once per run, and a test process makes a main window per
+// test: each camera gets them as the first of a run would.
+inline void PrepareShortSoundRecordings(ScrCam::TScreenCamera& camera) {
+  camera.SetRecord_MSPF(100);
+  camera.SetPlayBack_FPS(10);
+  app::AVOptionDefaults firstOfARun;
+  firstOfARun.Apply(camera);
 }
 
 // Chooses the test's pass-through compressor (installed in this process) for the sound-less
