@@ -17,6 +17,7 @@
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
+#include "app/picture_box.h"
 #include "app/program.h"
 #include "base/shell_opener.h"
 #include "app/tray_icon.h"
@@ -181,6 +182,70 @@ TEST_F(MainPicturesTest, ARecordingStartOrACloseEndsTheSplitAndASecondSplitIsIgn
   EXPECT_TRUE(::IsWindow(window));
   EXPECT_TRUE(base::PumpUntil([&] { return !::IsWindow(window); }, 5000));
   EXPECT_EQ(FilesIn(Img()), FrameNames(1, 8));
+}
+
+// The preview draws the split's own picture of each frame while the split runs, and owns the
+// last frame once the split has ended; a later split of another size is shown at its size.
+TEST_F(MainPicturesTest, ThePreviewShowsEachFrameDuringTheSplitAndKeepsTheLastOne) {
+  auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(form_->Control(id::BitmapImage)));
+  ASSERT_NE(box, nullptr);
+  // Frame f of the fixture: its bottom half (the first rows of a bottom-up picture) in the
+  // f-th of its four pure colours.
+  const COLORREF kColours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+  struct Shown {
+    bool drawn = false;
+    int width = 0, height = 0;
+    COLORREF bottom = CLR_INVALID;
+  };
+  auto shownNow = [&] {
+    Shown shown;
+    HBITMAP bitmap = box->Shown();
+    BITMAP bm{};
+    if (!bitmap || !::GetObjectW(bitmap, sizeof bm, &bm)) return shown;
+    shown.drawn = true;
+    shown.width = bm.bmWidth;
+    shown.height = bm.bmHeight;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    if (old) {
+      shown.bottom = ::GetPixel(dc, bm.bmWidth / 2, bm.bmHeight - 1);
+      ::SelectObject(dc, old);
+    }
+    ::DeleteDC(dc);
+    return shown;
+  };
+  const struct {
+    bool save;
+    int width, height, frames;
+  } cases[] = {{true, 40, 30, 6}, {false, 40, 30, 5}, {true, 24, 16, 3}, {false, 30, 20, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.save ? "saving, " : "not saving, ") + std::to_string(c.width) + "x" +
+                 std::to_string(c.height));
+    ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"rec.avi"), c.width, c.height, c.frames, 10));
+    // Runs from the split's pump after its first frame.
+    Shown during;
+    bool borrowed = false;
+    ASSERT_TRUE(base::PostToMain([&] {
+      during = shownNow();
+      borrowed = box->Borrowed() != nullptr;
+    }));
+    form_->AviToPictures(Rec(L"rec.avi"), c.save);
+    EXPECT_TRUE(borrowed) << "the preview drew no picture of the split's during the split";
+    EXPECT_TRUE(during.drawn);
+    EXPECT_EQ(during.width, c.width);
+    EXPECT_EQ(during.bottom, kColours[0]) << "got " << std::hex << during.bottom;
+
+    EXPECT_EQ(box->Borrowed(), nullptr) << "the preview still draws a picture the split owned";
+    const Shown after = shownNow();
+    EXPECT_TRUE(after.drawn);
+    EXPECT_EQ(after.width, c.width);
+    EXPECT_EQ(after.height, c.height);
+    EXPECT_EQ(after.bottom, kColours[(c.frames - 1) % 4]) << "got " << std::hex << after.bottom;
+    RECT r{};
+    ::GetClientRect(form_->Control(id::BitmapImage), &r);
+    EXPECT_EQ(r.right, c.width);
+    EXPECT_EQ(r.bottom, c.height);
+  }
 }
 
 TEST_F(MainPicturesTest, ThreeHundredVgaPicturesRaisePrivateBytesFarLessThanABitmapPerEntry) {
