@@ -195,7 +195,8 @@ TEST_F(MainPicturesTest, ThePreviewShowsEachFrameDuringTheSplitAndKeepsTheLastOn
   struct Shown {
     bool drawn = false;
     int width = 0, height = 0;
-    COLORREF bottom = CLR_INVALID;
+    COLORREF bottom = CLR_INVALID;  // the bitmap's
+    COLORREF screen = CLR_INVALID;  // the screen's, where the box paints that pixel
   };
   auto shownNow = [&] {
     Shown shown;
@@ -212,8 +213,18 @@ TEST_F(MainPicturesTest, ThePreviewShowsEachFrameDuringTheSplitAndKeepsTheLastOn
       ::SelectObject(dc, old);
     }
     ::DeleteDC(dc);
+    ::UpdateWindow(box->hwnd());
+    POINT at{bm.bmWidth / 2, bm.bmHeight - 1};
+    ::ClientToScreen(box->hwnd(), &at);
+    base::WindowDC screen(nullptr);
+    shown.screen = ::GetPixel(screen.get(), at.x, at.y);
     return shown;
   };
+  // The panel is open, as the menu command opens it.
+  ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"first.avi"), 8, 8, 1, 10));
+  testapp::WhenShown(&OpenDialog, [&](HWND dialog) { ChooseFile(dialog, Rec(L"first.avi")); });
+  Command(id::MnAVIToPIC);
+  ASSERT_TRUE(PanelShown());
   const struct {
     bool save;
     int width, height, frames;
@@ -226,21 +237,26 @@ TEST_F(MainPicturesTest, ThePreviewShowsEachFrameDuringTheSplitAndKeepsTheLastOn
     Shown during;
     bool borrowed = false;
     ASSERT_TRUE(base::PostToMain([&] {
-      during = shownNow();
       borrowed = box->Borrowed() != nullptr;
+      // The screen follows a box that was just placed once the display has taken the move.
+      base::PumpUntil([&] { return (during = shownNow()).screen == kColours[0]; }, 3000);
     }));
     form_->AviToPictures(Rec(L"rec.avi"), c.save);
     EXPECT_TRUE(borrowed) << "the preview drew no picture of the split's during the split";
     EXPECT_TRUE(during.drawn);
     EXPECT_EQ(during.width, c.width);
     EXPECT_EQ(during.bottom, kColours[0]) << "got " << std::hex << during.bottom;
+    EXPECT_EQ(during.screen, kColours[0]) << "on the screen, got " << std::hex << during.screen;
 
     EXPECT_EQ(box->Borrowed(), nullptr) << "the preview still draws a picture the split owned";
-    const Shown after = shownNow();
+    const COLORREF last = kColours[(c.frames - 1) % 4];
+    Shown after;
+    base::PumpUntil([&] { return (after = shownNow()).screen == last; }, 3000);
     EXPECT_TRUE(after.drawn);
     EXPECT_EQ(after.width, c.width);
     EXPECT_EQ(after.height, c.height);
-    EXPECT_EQ(after.bottom, kColours[(c.frames - 1) % 4]) << "got " << std::hex << after.bottom;
+    EXPECT_EQ(after.bottom, last) << "got " << std::hex << after.bottom;
+    EXPECT_EQ(after.screen, last) << "on the screen, got " << std::hex << after.screen;
     RECT r{};
     ::GetClientRect(form_->Control(id::BitmapImage), &r);
     EXPECT_EQ(r.right, c.width);
