@@ -6,7 +6,8 @@
 // a 24-bit bottom-up DIB section, made once per frame size, whose bits are the pixel rows of
 // the bitmap file as they stand: the common kinds are converted here, any other is drawn with
 // StretchDIBits (which draws every kind the right way up; DrawDib refuses top-down 24-bit
-// frames). Only the platform's decode is left of a frame's time but the files' writing.
+// frames). The view draws that section itself, so no copy of the frame is made for the
+// preview. Only the platform's decode is left of a frame's time but the files' writing.
 //
 // Each picture is written under a temporary name in "img" and renamed over its final name
 // once it is complete, so a failed write leaves no partial picture and keeps an earlier one.
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "app/kv.h"
 #include "base/dispatch.h"
@@ -190,8 +192,9 @@ class WorkPicture {
   WorkPicture(const WorkPicture&) = delete;
   WorkPicture& operator=(const WorkPicture&) = delete;
 
+  bool Fits(LONG width, LONG height) const { return bitmap_ && width == width_ && height == height_; }
   bool Fit(LONG width, LONG height) {
-    if (bitmap_ && width == width_ && height == height_) return true;
+    if (Fits(width, height)) return true;
     bitmap_.reset();
     bits_ = nullptr;
     BITMAPINFO info{};
@@ -221,6 +224,12 @@ class WorkPicture {
     return lines > 0;
   }
   HBITMAP bitmap() const { return bitmap_.get(); }
+  // Gives up the bitmap; the next Fit makes a new one.
+  base::UniqueBitmap Release() {
+    bits_ = nullptr;
+    width_ = height_ = 0;
+    return std::move(bitmap_);
+  }
   DWORD Stride() const { return static_cast<DWORD>((width_ * 3 + 3) & ~3); }
   DWORD ImageSize() const { return Stride() * static_cast<DWORD>(height_); }
   const uint8_t* bits() const { return bits_; }
@@ -458,6 +467,18 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
 
   // Two pictures when saving: one is converted while the saver writes the other.
   WorkPicture pictures[2];
+  // The picture the view draws until it is handed over: the view shows the split's own
+  // picture, not a copy of it. Handed over at every end, after the saver has stopped (the
+  // saver is declared later, so it is gone first).
+  WorkPicture* shown = nullptr;
+  auto handOver = [&] {
+    if (shown) view.KeepFrame(shown->Release());
+    shown = nullptr;
+  };
+  struct HandOverAtEnd {
+    decltype(handOver)& run;
+    ~HandOverAtEnd() { run(); }
+  } handOverAtEnd{handOver};
   PictureSaver saver(result.imgFolder, write);
   if (request.save) saver.Start();
   // The picture handed to the saver and not yet reported.
@@ -498,10 +519,13 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
     WorkPicture& picture = pictures[request.save ? position % 2 : 0];
     const LONG width = frame->biWidth;
     const LONG height = frame->biHeight < 0 ? -frame->biHeight : frame->biHeight;
+    // The view keeps the frame it draws before that picture is made again at another size.
+    if (&picture == shown && !picture.Fits(width, height)) handOver();
     if (frame->biSize < sizeof(BITMAPINFOHEADER) || width <= 0 || height <= 0 || width > kMaxFrameSide ||
         height > kMaxFrameSide || !picture.Fit(width, height) ||
         !picture.Draw(frame, reinterpret_cast<const uint8_t*>(frame) + PixelOffset(*frame)))
       return settleThenEndEarly(base::Format(kFrameFormatFmt, position + 1));
+    shown = &picture;
     view.ShowFrame(picture.bitmap());
 
     if (request.save) {

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 
+#include "base/unique.h"
+
 namespace app {
 
 // The name of a Video for Windows result as the split reports it: the constant's name without
@@ -28,9 +30,14 @@ class SplitView {
   virtual ~SplitView() = default;
   virtual void SetStatus(const std::wstring& text) = 0;
   // The frame just decoded: a 24-bit bottom-up DIB section of the frame's size, selected into
-  // no DC (the view may select it into its own), valid during the call only (the split reuses
-  // it for a later frame).
+  // no DC. The split owns it; the view may draw it (selected into a DC of its own while it
+  // paints) until the split hands it over through KeepFrame or ends. The split changes its
+  // pixels only on this thread, between the messages it lets run, and shows it again after
+  // each change: the same handle may come again with the next frame in it.
   virtual void ShowFrame(HBITMAP frame) = 0;
+  // The frame shown last, handed over to keep (or drop): at the split's end, and before the
+  // split makes that frame's picture again for a frame of another size.
+  virtual void KeepFrame(base::UniqueBitmap frame) { (void)frame; }
   // A picture was written: its file name (the list entry's text) and its full path.
   virtual void AddPicture(const std::wstring& name, const std::wstring& path) = 0;
   // A message box over the window.

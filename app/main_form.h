@@ -327,6 +327,9 @@ class TFrmMain : public base::Window {
   bool OnPicturesCommand(int id, int code);
   void ShowPicturePanel();
   void SetPreview(base::UniqueBitmap picture);
+  // A split's frame, drawn from the split's own picture until the split hands it over.
+  void ShowSplitFrame(HBITMAP frame);
+  void PlacePreview(PictureBox& image);
   friend class PictureSplitView;
   static LRESULT CALLBACK PlaybackSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
                                                DWORD_PTR self);

@@ -57,36 +57,20 @@ base::UniqueBitmap LoadBitmapFile(const std::wstring& path) {
 
 }  // namespace
 
-// What a split shows in the window. The two DCs live for the split: the frame is copied into
-// the preview's own picture, which is made again only when the size changes.
+// What a split shows in the window. The preview draws the split's own picture of each frame
+// while the split runs (no copy of a full-screen frame per frame) and keeps the last one as
+// its own when the split hands it over, unless another picture was chosen meanwhile.
 class PictureSplitView : public SplitView {
  public:
-  explicit PictureSplitView(TFrmMain& form)
-      : form_(form), from_(::CreateCompatibleDC(nullptr)), to_(::CreateCompatibleDC(nullptr)) {}
+  explicit PictureSplitView(TFrmMain& form) : form_(form) {}
 
   void SetStatus(const std::wstring& text) override { form_.SetStatus(text); }
 
-  void ShowFrame(HBITMAP frame) override {
+  void ShowFrame(HBITMAP frame) override { form_.ShowSplitFrame(frame); }
+
+  void KeepFrame(base::UniqueBitmap frame) override {
     auto it = form_.pictures_.find(id::BitmapImage);
-    if (it == form_.pictures_.end() || !from_ || !to_) return;
-    BITMAP size{};
-    ::GetObjectW(frame, sizeof size, &size);
-    base::UniqueBitmap& preview = it->second->picture();
-    BITMAP have{};
-    if (!preview || !::GetObjectW(preview.get(), sizeof have, &have) || have.bmWidth != size.bmWidth ||
-        have.bmHeight != size.bmHeight) {
-      BITMAPINFO info{};
-      info.bmiHeader = {sizeof info.bmiHeader, size.bmWidth, size.bmHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-      void* bits = nullptr;
-      form_.SetPreview(base::UniqueBitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
-      if (!preview) return;
-    }
-    {
-      base::SelectGuard source(from_.get(), frame);
-      base::SelectGuard target(to_.get(), preview.get());
-      ::BitBlt(to_.get(), 0, 0, size.bmWidth, size.bmHeight, from_.get(), 0, 0, SRCCOPY);
-    }
-    it->second->PictureChanged();
+    if (it != form_.pictures_.end() && it->second->Borrowed() == frame.get()) form_.SetPreview(std::move(frame));
   }
 
   void AddPicture(const std::wstring& name, const std::wstring& path) override {
@@ -105,7 +89,6 @@ class PictureSplitView : public SplitView {
 
  private:
   TFrmMain& form_;
-  base::UniqueDC from_, to_;
 };
 
 // --- building the panel ---
@@ -209,10 +192,34 @@ void TFrmMain::SetPreview(base::UniqueBitmap picture) {
   auto it = pictures_.find(id::BitmapImage);
   if (it == pictures_.end()) return;
   PictureBox& image = *it->second;
+  image.ShowBorrowed(nullptr);
   image.picture() = std::move(picture);
+  PlacePreview(image);
+}
+
+void TFrmMain::ShowSplitFrame(HBITMAP frame) {
+  auto it = pictures_.find(id::BitmapImage);
+  if (it == pictures_.end()) return;
+  PictureBox& image = *it->second;
+  // The same picture again holds the next frame: only its pixels changed.
+  if (image.Borrowed() == frame) {
+    image.PictureChanged();
+    return;
+  }
+  BITMAP before{}, now{};
+  if (HBITMAP shown = image.Shown()) ::GetObjectW(shown, sizeof before, &before);
+  ::GetObjectW(frame, sizeof now, &now);
+  image.ShowBorrowed(frame);
+  // The box's own picture is not drawn again: the split hands its last frame over in its place.
+  image.picture().reset();
+  // Saving alternates two pictures of one size: the box stays where it is.
+  if (before.bmWidth != now.bmWidth || before.bmHeight != now.bmHeight) PlacePreview(image);
+}
+
+void TFrmMain::PlacePreview(PictureBox& image) {
   // Centred in the box below the label; the box clips a picture larger than itself.
   BITMAP size{};
-  if (image.picture()) ::GetObjectW(image.picture().get(), sizeof size, &size);
+  if (HBITMAP shown = image.Shown()) ::GetObjectW(shown, sizeof size, &size);
   RECT box{};
   ::GetClientRect(Control(id::ScrollBox2), &box);
   const int x = std::max(0, static_cast<int>((box.right - size.bmWidth) / 2));

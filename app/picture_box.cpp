@@ -19,6 +19,11 @@ void PictureBox::SetStretch(bool stretch) {
   PictureChanged();
 }
 
+void PictureBox::ShowBorrowed(HBITMAP bitmap) {
+  borrowed_ = bitmap;
+  PictureChanged();
+}
+
 void PictureBox::PictureChanged() {
   if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
@@ -26,12 +31,12 @@ void PictureBox::PictureChanged() {
 LRESULT PictureBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
     base::PaintDC dc(hwnd());
-    if (picture_) {
+    if (HBITMAP shown = Shown()) {
       BITMAP bm{};
-      ::GetObjectW(picture_.get(), sizeof bm, &bm);
+      ::GetObjectW(shown, sizeof bm, &bm);
       base::UniqueDC mem(::CreateCompatibleDC(dc.get()));
       if (mem) {
-        base::SelectGuard select(mem.get(), picture_.get());
+        base::SelectGuard select(mem.get(), shown);
         RECT box{};
         ::GetClientRect(hwnd(), &box);
         if (stretch_) {

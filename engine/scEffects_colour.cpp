@@ -248,28 +248,39 @@ bool TEffects::Saturation(TBitmap& bitmap, TChannels channels, uint8_t value) {
   int scaled[511];
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = (d * value) / 255;
   const bool all = sel == (1u << bpp) - 1;
-  if (all && !mask && bpp == 4) {
-    for (int y = 0; y < bitmap.Height(); ++y) {
-      uint8_t* row = bitmap.ScanLine(y);
-      const int done = simd::UseWideKernels() ? simd::Saturation32Avx2(row, bitmap.Width(), value)
-                                              : simd::Saturation32(row, bitmap.Width(), value);
-      for (int x = done; x < bitmap.Width(); ++x) {
+  // Without a mask over all channels of 32 or 24-bit pixels, every row on its own, in bands of
+  // rows on the effect workers beside this thread: the kernels are bound by their arithmetic,
+  // not by memory, most of all the SSE2 ones and the plain loop of 24-bit rows without AVX2.
+  if (all && !mask && (bpp == 4 || bpp == 3)) {
+    const bool wide = simd::UseWideKernels();
+    const int width = bitmap.Width(), height = bitmap.Height();
+    auto row32 = [&](uint8_t* row) {
+      const int done = wide ? simd::Saturation32Avx2(row, width, value) : simd::Saturation32(row, width, value);
+      for (int x = done; x < width; ++x) {
         uint8_t* p = row + x * 4;
         const int m = (p[0] + p[1] + p[2] + p[3]) / 4;
         for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);
       }
-    }
-    return true;
-  }
-  if (all && !mask && bpp == 3 && simd::UseWideKernels()) {
-    for (int y = 0; y < bitmap.Height(); ++y) {
-      uint8_t* row = bitmap.ScanLine(y);
-      for (int x = simd::Saturation24Avx2(row, bitmap.Width(), value); x < bitmap.Width(); ++x) {
+    };
+    auto row24 = [&](uint8_t* row) {
+      for (int x = wide ? simd::Saturation24Avx2(row, width, value) : 0; x < width; ++x) {
         uint8_t* p = row + x * 3;
         const int m = (p[0] + p[1] + p[2]) / 3;
         for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(scaled[p[c] - m + 255] + m);
       }
-    }
+    };
+    const int bands = workers::BandsFor(static_cast<int64_t>(width) * height * bpp);
+    auto band = [&](int i) {
+      const int y0 = static_cast<int>(static_cast<int64_t>(height) * i / bands);
+      const int y1 = static_cast<int>(static_cast<int64_t>(height) * (i + 1) / bands);
+      for (int y = y0; y < y1; ++y) {
+        if (bpp == 4)
+          row32(bitmap.ScanLine(y));
+        else
+          row24(bitmap.ScanLine(y));
+      }
+    };
+    workers::ForEachBand(bands, band);
     return true;
   }
   walk::EachPixel(bpp, bitmap, mask, MaskColor.data(), [&](auto bytes, uint8_t* p, int, int) {

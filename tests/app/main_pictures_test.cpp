@@ -17,6 +17,7 @@
 #include "app/control_ids.h"
 #include "app/kv.h"
 #include "app/main_form.h"
+#include "app/picture_box.h"
 #include "app/program.h"
 #include "base/shell_opener.h"
 #include "app/tray_icon.h"
@@ -181,6 +182,86 @@ TEST_F(MainPicturesTest, ARecordingStartOrACloseEndsTheSplitAndASecondSplitIsIgn
   EXPECT_TRUE(::IsWindow(window));
   EXPECT_TRUE(base::PumpUntil([&] { return !::IsWindow(window); }, 5000));
   EXPECT_EQ(FilesIn(Img()), FrameNames(1, 8));
+}
+
+// The preview draws the split's own picture of each frame while the split runs, and owns the
+// last frame once the split has ended; a later split of another size is shown at its size.
+TEST_F(MainPicturesTest, ThePreviewShowsEachFrameDuringTheSplitAndKeepsTheLastOne) {
+  auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(form_->Control(id::BitmapImage)));
+  ASSERT_NE(box, nullptr);
+  // Frame f of the fixture: its bottom half (the first rows of a bottom-up picture) in the
+  // f-th of its four pure colours.
+  const COLORREF kColours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+  struct Shown {
+    bool drawn = false;
+    int width = 0, height = 0;
+    COLORREF bottom = CLR_INVALID;  // the bitmap's
+    COLORREF screen = CLR_INVALID;  // the screen's, where the box paints that pixel
+  };
+  auto shownNow = [&] {
+    Shown shown;
+    HBITMAP bitmap = box->Shown();
+    BITMAP bm{};
+    if (!bitmap || !::GetObjectW(bitmap, sizeof bm, &bm)) return shown;
+    shown.drawn = true;
+    shown.width = bm.bmWidth;
+    shown.height = bm.bmHeight;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    if (old) {
+      shown.bottom = ::GetPixel(dc, bm.bmWidth / 2, bm.bmHeight - 1);
+      ::SelectObject(dc, old);
+    }
+    ::DeleteDC(dc);
+    ::UpdateWindow(box->hwnd());
+    POINT at{bm.bmWidth / 2, bm.bmHeight - 1};
+    ::ClientToScreen(box->hwnd(), &at);
+    base::WindowDC screen(nullptr);
+    shown.screen = ::GetPixel(screen.get(), at.x, at.y);
+    return shown;
+  };
+  // The panel is open, as the menu command opens it.
+  ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"first.avi"), 8, 8, 1, 10));
+  testapp::WhenShown(&OpenDialog, [&](HWND dialog) { ChooseFile(dialog, Rec(L"first.avi")); });
+  Command(id::MnAVIToPIC);
+  ASSERT_TRUE(PanelShown());
+  const struct {
+    bool save;
+    int width, height, frames;
+  } cases[] = {{true, 40, 30, 6}, {false, 40, 30, 5}, {true, 24, 16, 3}, {false, 30, 20, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.save ? "saving, " : "not saving, ") + std::to_string(c.width) + "x" +
+                 std::to_string(c.height));
+    ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"rec.avi"), c.width, c.height, c.frames, 10));
+    // Runs from the split's pump after its first frame.
+    Shown during;
+    bool borrowed = false;
+    ASSERT_TRUE(base::PostToMain([&] {
+      borrowed = box->Borrowed() != nullptr;
+      // The screen follows a box that was just placed once the display has taken the move.
+      base::PumpUntil([&] { return (during = shownNow()).screen == kColours[0]; }, 3000);
+    }));
+    form_->AviToPictures(Rec(L"rec.avi"), c.save);
+    EXPECT_TRUE(borrowed) << "the preview drew no picture of the split's during the split";
+    EXPECT_TRUE(during.drawn);
+    EXPECT_EQ(during.width, c.width);
+    EXPECT_EQ(during.bottom, kColours[0]) << "got " << std::hex << during.bottom;
+    EXPECT_EQ(during.screen, kColours[0]) << "on the screen, got " << std::hex << during.screen;
+
+    EXPECT_EQ(box->Borrowed(), nullptr) << "the preview still draws a picture the split owned";
+    const COLORREF last = kColours[(c.frames - 1) % 4];
+    Shown after;
+    base::PumpUntil([&] { return (after = shownNow()).screen == last; }, 3000);
+    EXPECT_TRUE(after.drawn);
+    EXPECT_EQ(after.width, c.width);
+    EXPECT_EQ(after.height, c.height);
+    EXPECT_EQ(after.bottom, last) << "got " << std::hex << after.bottom;
+    EXPECT_EQ(after.screen, last) << "on the screen, got " << std::hex << after.screen;
+    RECT r{};
+    ::GetClientRect(form_->Control(id::BitmapImage), &r);
+    EXPECT_EQ(r.right, c.width);
+    EXPECT_EQ(r.bottom, c.height);
+  }
 }
 
 TEST_F(MainPicturesTest, ThreeHundredVgaPicturesRaisePrivateBytesFarLessThanABitmapPerEntry) {

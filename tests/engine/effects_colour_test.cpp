@@ -9,6 +9,7 @@
 
 #include "engine/scEffects.h"
 #include "engine/scEffects_simd.h"
+#include "engine/scEffects_workers.h"
 #include "engine/scMemUtils.h"
 #include "tests/engine/effects_reference.h"
 
@@ -231,6 +232,29 @@ TEST(EffectsColour, BaselineKernelsEqualTheirReferences) {
   // The SSE2 kernels every machine runs, also where the AVX2 ones would be chosen.
   simd::UseBaselineKernels(true);
   CheckKernelsAgainstReferences();
+  simd::UseBaselineKernels(false);
+}
+
+TEST(EffectsColour, SaturationOfFullFramesRunsInBandsAndEqualsItsReference) {
+  // Large enough to be split over the effect workers at 3 and 4 bytes a pixel, with an odd
+  // width so every row ends in pixels the kernels leave to the plain loop; both kernel sets.
+  constexpr int kW = 643, kH = 601;
+  ASSERT_GT(workers::BandsFor(int64_t(kW) * kH * 3), 2);
+  for (bool baseline : {false, true}) {
+    simd::UseBaselineKernels(baseline);
+    for (int bpp : {3, 4}) {
+      for (int s : {0, 205, 255}) {
+        TEffects fx;
+        fx.SetPixelSize(FormatOfBytes(bpp));
+        TBitmap got = RandomBitmap(kW, kH, FormatOfBytes(bpp), uint32_t(7 + s + bpp));
+        TBitmap expected = Copy(got);
+        EXPECT_TRUE(fx.Saturation(got, AllChannels, uint8_t(s)));
+        ref::Saturation(fx, expected, AllChannels, s);
+        EXPECT_TRUE(SameBitmap(got, expected)) << (baseline ? "SSE2-only" : "widest") << " kernels, bpp " << bpp
+                                               << ", saturation " << s;
+      }
+    }
+  }
   simd::UseBaselineKernels(false);
 }
 
