@@ -7,13 +7,18 @@
 //     padded to 85 % of the interval: dropped slots and the largest |slot x interval - time of
 //     the grab| of the written frames (8 bits through MRLE, the one compressor that compresses
 //     here);
-//   - a soak at full screen: memory, open handles and the GDI balance at 30 s and at the end.
+//   - a soak at full screen: memory, open handles and the GDI balance at 30 s and at the end;
+//   - with --bare S: the bare grab loop at full screen on the frame loop's 30 fps deadlines for S
+//     seconds a run, BitBlt and GetDIBits timed apart, alone and with each frame compressed
+//     (MRLE) and written to an AVI file on the same thread, with the times of the grabs over
+//     50 ms to set beside other probes of the machine; --strips N grabs in N bands of rows (one
+//     BitBlt each) instead of one.
 // Arguments: --processes N (5), --seconds S per recording (30), --repeats R recordings per row
 // (3), --soak S (300; 0 leaves it out), --full30-only 1 (only the full screen at 30 fps as is,
-// no pass table). "grab %" is the grab's (and cursor's) share of each pass's work, the rest
-// being the frame's compression and write; "after long grab" counts the dropped slots that came
-// right after a pass whose grab alone took over 1.5 intervals (the platform's, not the loop's
-// timing). Each figure comes from child processes of this program.
+// no pass table), --bare S (0: left out), --strips N (1). "grab %" is the grab's (and cursor's)
+// share of each pass's work, the rest being the frame's compression and write; "after long
+// grab" counts the dropped slots that came right after a pass whose grab alone took over 1.5
+// intervals (the platform's, not the loop's timing). Each figure comes from child processes of this program.
 #include <windows.h>
 #include <psapi.h>
 #include <vfw.h>
@@ -33,7 +38,11 @@
 #include "bench/bench_support.h"
 #include "engine/flashwnd.h"
 #include "engine/scrcamNS.h"
+#include "engine/compressed_writer.h"
 #include "engine/scrcamNS_capture.h"
+#include "engine/scrcamNS_rules.h"
+#include "engine/screen_grab.h"
+#include "engine/vfw_handles.h"
 #include "tests/support/fixed_area.h"
 #include "tests/support/object_counters.h"
 #include "tests/support/process_figures.h"
@@ -241,6 +250,145 @@ int RecordChild(bool full, int fps, int padPercent, int seconds, const wchar_t* 
   return 0;
 }
 
+// --- one process: the bare grab loop ---
+
+// The grab alone at the screen's full size on the frame loop's own deadlines (RunFrameLoop):
+// BitBlt from the screen into the compatible bitmap, then GetDIBits into the 8-bit packed
+// frame, timed apart. With --load 1 each written pass also compresses its frame with MRLE and
+// writes it to an AVI file, as a recording does on its record thread, so a stall that comes
+// only with that work shows itself against the grab alone.
+class BareSteps : public scrcamNS::FrameLoopSteps {
+ public:
+  BareSteps(engine::ScreenGrab& grab, engine::PackedFrame& frame, engine::CompressedWriter* writer, int seconds,
+            size_t capacity, int strips, HDC screen)
+      : grab_(grab), frame_(frame), writer_(writer), seconds_(seconds), strips_(strips), screen_(screen) {
+    bitblt.reserve(capacity);
+    dibits.reserve(capacity);
+    write.reserve(capacity);
+    start_ = ::timeGetTime();
+  }
+  uint32_t Elapsed() override { return ::timeGetTime() - start_; }
+  bool Running() override { return Elapsed() < static_cast<uint32_t>(seconds_) * 1000; }
+  bool Grab() override {
+    const double a = bench::NowMsPrecise();
+    if (strips_ > 1) {
+      const int rows = (grab_.height() + strips_ - 1) / strips_;
+      for (int y = 0; y < grab_.height(); y += rows)
+        ::BitBlt(grab_.dc(), 0, y, grab_.width(), std::min(rows, grab_.height() - y), screen_, 0, y, SRCCOPY);
+    } else {
+      grab_.Grab(0, 0, SRCCOPY, engine::GrabCursor{});
+    }
+    const double b = bench::NowMsPrecise();
+    grab_.PackInto(frame_.get(), engine::HeaderRewrite::ColorCountOnly);
+    const double c = bench::NowMsPrecise();
+    if (bitblt.size() < bitblt.capacity()) bitblt.push_back(b - a), dibits.push_back(c - b);
+    // When the long ones came (UTC), to set beside other probes of the machine.
+    if (c - a > 50 && longAt.size() < 8) {
+      SYSTEMTIME now;
+      ::GetSystemTime(&now);
+      longAt.push_back(now.wHour * 10000.0 + now.wMinute * 100 + now.wSecond + now.wMilliseconds / 1000.0);
+    }
+    return true;
+  }
+  bool Write(int slot, uint32_t) override {
+    if (!writer_) return true;
+    const double a = bench::NowMsPrecise();
+    const bool ok = writer_->Write(slot, frame_.pixels(), static_cast<LONG>(frame_->biSizeImage)) == AVIERR_OK;
+    if (write.size() < write.capacity()) write.push_back(bench::NowMsPrecise() - a);
+    return ok;
+  }
+  void Passed(uint32_t, int, bool) override {}
+  bool Wait(uint32_t ms) override {
+    ::Sleep(ms);
+    return true;
+  }
+  std::vector<double> bitblt, dibits, write;
+  std::vector<double> longAt;  // hhmmss.mmm of the grabs over 50 ms
+
+ private:
+  engine::ScreenGrab& grab_;
+  engine::PackedFrame& frame_;
+  engine::CompressedWriter* writer_;
+  int seconds_;
+  int strips_;
+  HDC screen_;
+  DWORD start_ = 0;
+};
+
+int BareChild(int seconds, bool load, int strips, const wchar_t* out) {
+  const int w = ScreenWidth(), h = ScreenHeight(), interval = 33;
+  engine::ScreenGrab grab(w, h);
+  engine::PackedFrame frame(engine::AllocPackedFrame(w, h, 8));
+  if (!grab.ok() || !frame) return 1;
+  grab.Grab(0, 0, SRCCOPY, engine::GrabCursor{});
+  grab.PackInto(frame.get(), engine::HeaderRewrite::ColorCountOnly);
+  engine::AviLibrary library;
+  engine::UniqueAviFile file;
+  engine::UniqueAviStream stream;
+  engine::CompressedWriter writer;
+  const std::wstring path = TempAvi(L"reclume_bench_bare");
+  if (load) {
+    AVISTREAMINFOW info{};
+    info.fccType = streamtypeVIDEO;
+    info.dwScale = 1;
+    info.dwRate = 30;
+    info.dwSuggestedBufferSize = frame->biSizeImage;
+    info.rcFrame = RECT{0, 0, w, h};
+    AVICOMPRESSOPTIONS options{};
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = mmioFOURCC('m', 'r', 'l', 'e');
+    options.dwKeyFrameEvery = 1;
+    options.dwQuality = 7500;
+    options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+    if (::AVIFileOpenW(file.put(), path.c_str(), OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK ||
+        ::AVIFileCreateStream(file.get(), stream.put(), &info) != AVIERR_OK ||
+        writer.Open(stream.get(), options) != AVIERR_OK ||
+        writer.SetFormat(frame.get(), static_cast<LONG>(frame.formatSize())) != AVIERR_OK)
+      return 1;
+  }
+  engine::TimerPeriod period;
+  scrcamNS::FrameSchedule schedule(interval);
+  base::WindowDC screen(nullptr);
+  BareSteps steps(grab, frame, load ? &writer : nullptr, seconds, static_cast<size_t>(seconds) * 40 + 64, strips,
+                  screen.get());
+  scrcamNS::RunFrameLoop(steps, schedule, interval);
+  writer.Close();
+  stream.reset();
+  file.reset();
+  ::DeleteFileW(path.c_str());
+  bench::Figures figures;
+  const int slots = schedule.last() + 1;
+  figures["slots"] = slots;
+  figures["dropped_pct"] = slots > 0 ? 100.0 * schedule.dropped() / slots : 0;
+  auto spread = [&](const char* name, std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    if (v.empty()) return;
+    figures[std::string(name) + "_p50"] = v[v.size() / 2];
+    figures[std::string(name) + "_p99"] = v[v.size() * 99 / 100];
+    figures[std::string(name) + "_max"] = v.back();
+  };
+  std::vector<double> whole;
+  int longGrabs = 0, longBitblt = 0, longDibits = 0;
+  double longMs = 0;
+  for (size_t i = 0; i < steps.bitblt.size(); ++i) {
+    whole.push_back(steps.bitblt[i] + steps.dibits[i]);
+    if (whole.back() > 1.5 * interval) ++longGrabs, longMs += whole.back();
+    if (steps.bitblt[i] > 1.5 * interval) ++longBitblt;
+    if (steps.dibits[i] > 1.5 * interval) ++longDibits;
+  }
+  spread("bitblt", steps.bitblt);
+  spread("dibits", steps.dibits);
+  spread("grab", whole);
+  spread("write", steps.write);
+  figures["long_grabs"] = longGrabs;
+  figures["long_bitblt"] = longBitblt;
+  figures["long_dibits"] = longDibits;
+  figures["long_mean_ms"] = longGrabs ? longMs / longGrabs : 0;
+  for (size_t i = 0; i < steps.longAt.size(); ++i) figures["long_at_" + std::to_string(i)] = steps.longAt[i];
+  bench::WriteFigures(out, figures);
+  return 0;
+}
+
 // --- one process: the soak ---
 
 void Sample(bench::Figures& figures, const std::string& at) {
@@ -357,6 +505,41 @@ void RecordTable(int repeats, int seconds, bool onlyFull30) {
   }
 }
 
+void BareTable(int repeats, int seconds, int strips) {
+  std::printf("the bare grab loop at full screen, 30 fps slots, 8 bits, %d runs of %d s per row%s\n", repeats, seconds,
+              strips > 1 ? (", the grab in " + std::to_string(strips) + " bands of rows").c_str() : "");
+  std::printf("  %-34s %9s %11s %18s %18s %18s %16s %14s\n", "what", "dropped %", "worst run %", "BitBlt p50/p99/max",
+              "GetDIBits p50/p99/max", "write p50/p99/max", "grabs > 1.5 int", "of which BitBlt");
+  for (int load : {0, 1}) {
+    auto all = bench::RunProcesses(repeats, L"--child bare --load " + std::to_wstring(load) + L" --seconds " +
+                                                std::to_wstring(seconds) + L" --strips " + std::to_wstring(strips));
+    const char* label = load ? "grab, then MRLE + AVI write" : "grab alone";
+    if (all.empty()) {
+      std::printf("  %-34s no run finished\n", label);
+      continue;
+    }
+    auto med = [&](const char* n) { return bench::SpreadOf(all, n).median; };
+    auto top = [&](const char* n) { return bench::SpreadOf(all, n).max; };
+    double longGrabs = 0, longBitblt = 0;
+    for (const bench::Figures& f : all) longGrabs += f.at("long_grabs"), longBitblt += f.at("long_bitblt");
+    char b[32], d[32], wr[32];
+    std::snprintf(b, sizeof b, "%.1f/%.1f/%.0f", med("bitblt_p50"), med("bitblt_p99"), top("bitblt_max"));
+    std::snprintf(d, sizeof d, "%.1f/%.1f/%.0f", med("dibits_p50"), med("dibits_p99"), top("dibits_max"));
+    std::snprintf(wr, sizeof wr, "%.1f/%.1f/%.0f", load ? med("write_p50") : 0.0, load ? med("write_p99") : 0.0,
+                  load ? top("write_max") : 0.0);
+    std::printf("  %-34s %9.2f %11.2f %18s %18s %18s %16.0f %14.0f\n", label, med("dropped_pct"), top("dropped_pct"), b,
+                d, wr, longGrabs, longBitblt);
+    std::printf("    grabs over 50 ms at (UTC):");
+    for (const bench::Figures& f : all)
+      for (const auto& [name, value] : f)
+        if (name.rfind("long_at_", 0) == 0) {
+          const int hhmmss = static_cast<int>(value);
+          std::printf(" %02d:%02d:%06.3f", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100 + (value - hhmmss));
+        }
+    std::printf("\n");
+  }
+}
+
 void SoakTable(int seconds) {
   std::printf("soak: full screen, 30 fps, 8 bits through MRLE, %d s\n", seconds);
   auto all = bench::RunProcesses(1, L"--child soak --seconds " + std::to_wstring(seconds));
@@ -388,9 +571,17 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"record")
       result = RecordChild(bench::IntArg(argc, argv, L"--full", 0) != 0, bench::IntArg(argc, argv, L"--fps", 10),
                            bench::IntArg(argc, argv, L"--pad", 0), bench::IntArg(argc, argv, L"--seconds", 30), out);
+    if (mode == L"bare")
+      result = BareChild(bench::IntArg(argc, argv, L"--seconds", 60), bench::IntArg(argc, argv, L"--load", 0) != 0,
+                          bench::IntArg(argc, argv, L"--strips", 1), out);
     if (mode == L"soak") result = SoakChild(bench::IntArg(argc, argv, L"--seconds", 300), out);
   } else {
     std::printf("(the machine may be shared with other work: figures are medians, and the spread shows the noise)\n");
+    if (const int bare = bench::IntArg(argc, argv, L"--bare", 0); bare > 0) {
+      BareTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bare,
+                std::max(1, bench::IntArg(argc, argv, L"--strips", 1)));
+      std::fflush(stdout);
+    }
     if (!bench::IntArg(argc, argv, L"--full30-only", 0)) PassTable(std::max(1, bench::IntArg(argc, argv, L"--processes", 5)));
     std::fflush(stdout);
     RecordTable(std::max(1, bench::IntArg(argc, argv, L"--repeats", 3)), bench::IntArg(argc, argv, L"--seconds", 30),
