@@ -6,9 +6,9 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "app/allparam.h"
-#include "app/main_form.h"
-#include "app/uninstall_form.h"
+#include "app/texts/allparam.h"
+#include "app/main_window/main_form.h"
+#include "app/uninstall/uninstall_form.h"
 #include "base/barrier.h"
 #include "base/command_line.h"
 #include "base/dispatch.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/main_form.h"
+#include "app/main_window/main_form.h"
 
 namespace app {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
-#include "engine/scEffects.h"
+#include "engine/effects/scEffects.h"
 
 namespace {
 

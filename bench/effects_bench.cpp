@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "engine/scEffects.h"
-#include "engine/scEffects_simd.h"
-#include "engine/scEffects_workers.h"
+#include "engine/effects/scEffects.h"
+#include "engine/effects/scEffects_simd.h"
+#include "engine/effects/scEffects_workers.h"
 
 namespace {
 

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "app/optdlg_ws.h"
+#include "app/host_form/optdlg_ws.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/window.h"
-#include "engine/ScrCam.h"
-#include "engine/avi_contents.h"
-#include "engine/disk_budget.h"
+#include "engine/camera/ScrCam.h"
+#include "engine/camera/avi_contents.h"
+#include "engine/capture/disk_budget.h"
 #include "tests/support/doubles.h"
 
 namespace {

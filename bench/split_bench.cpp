@@ -24,10 +24,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/avi_split.h"
+#include "app/split/avi_split.h"
 #include "base/unique.h"
 #include "bench/bench_support.h"
-#include "engine/vfw_handles.h"
+#include "engine/capture/vfw_handles.h"
 #include "tests/app/mrle_fixture.h"
 
 namespace {

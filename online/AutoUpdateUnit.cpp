@@ -10,8 +10,8 @@
 
 #include <thread>
 
-#include "app/allparam.h"
-#include "app/control_ids.h"
+#include "app/texts/allparam.h"
+#include "app/forms/control_ids.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/files.h"

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "app/layout.h"
+#include "app/forms/layout.h"
 #include "base/flat_button.h"
 #include "base/unique.h"
 #include "base/window.h"

@@ -12,10 +12,10 @@
 #include <tlhelp32.h>
 
 
-#include "app/layout.h"
-#include "app/messages.h"
-#include "app/control_ids.h"
-#include "app/siteaddresses.h"
+#include "app/forms/layout.h"
+#include "app/forms/messages.h"
+#include "app/forms/control_ids.h"
+#include "app/texts/siteaddresses.h"
 #include "base/barrier.h"
 #include "base/resources.h"
 #include "base/shell_opener.h"

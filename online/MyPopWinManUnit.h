@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "app/flat_button.h"
-#include "app/web_panel.h"
+#include "app/forms/flat_button.h"
+#include "app/main_window/web_panel.h"
 #include "base/unique.h"
 #include "online/browser_view.h"
 

@@ -6,10 +6,10 @@
 
 #include <memory>
 
-#include "app/allparam.h"
-#include "app/siteaddresses.h"
+#include "app/texts/allparam.h"
+#include "app/texts/siteaddresses.h"
 #include "base/barrier.h"
-#include "engine/scMemUtils.h"
+#include "engine/effects/scMemUtils.h"
 #include "online/http_get.h"
 #include "online/text_case.h"
 

@@ -3,7 +3,7 @@
 
 #include <shellapi.h>
 
-#include "app/allparam.h"
+#include "app/texts/allparam.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/siteaddresses.h"
+#include "app/texts/siteaddresses.h"
 #include "base/command_line.h"
 #include "base/dispatch.h"
 #include "base/files.h"

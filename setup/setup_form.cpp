@@ -7,7 +7,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/siteaddresses.h"
+#include "app/texts/siteaddresses.h"
 #include "base/balloon.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"

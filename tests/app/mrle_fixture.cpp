@@ -8,7 +8,7 @@
 
 #include "base/text.h"
 #include "base/unique.h"
-#include "engine/vfw_handles.h"
+#include "engine/capture/vfw_handles.h"
 
 namespace apptest {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/scrcamNS.h"
+#include "engine/soundless/scrcamNS.h"
 
 namespace apptest {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/avi_split.h"
+#include "app/split/avi_split.h"
 
 namespace testapp {
 

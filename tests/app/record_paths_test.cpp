@@ -8,7 +8,7 @@
 
 #include "app/record_paths.h"
 #include "base/text.h"
-#include "dialog_driver.h"
+#include "tests/app/dialog_driver.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cwctype>
 #include <string>
 
-#include "app/control_ids.h"
-#include "app/main_form.h"
-#include "app/optdlg_ws.h"
+#include "app/forms/control_ids.h"
+#include "app/main_window/main_form.h"
+#include "app/host_form/optdlg_ws.h"
 #include "tests/support/passthrough_codec.h"
 
 namespace testapp {

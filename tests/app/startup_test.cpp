@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/control_ids.h"
+#include "app/forms/control_ids.h"
 #include "app/program.h"
 #include "base/text.h"
 #include "tests/app/scratch.h"

@@ -12,9 +12,9 @@
 
 #include "base/dispatch.h"
 #include "base/seams.h"
-#include "engine/ScrCam.h"
-#include "engine/compressors.h"
-#include "engine/scrcamNS.h"
+#include "engine/camera/ScrCam.h"
+#include "engine/capture/compressors.h"
+#include "engine/soundless/scrcamNS.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixed_area.h"
 #include "tests/support/process_figures.h"

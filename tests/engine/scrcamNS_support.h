@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scrcamNS.h"
+#include "engine/soundless/scrcamNS.h"
 #include "tests/support/scratch_folder.h"
 
 namespace scrcamNStest {

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/control_ids.h"
-#include "app/layout.h"
-#include "app/messages.h"
+#include "app/forms/control_ids.h"
+#include "app/forms/layout.h"
+#include "app/forms/messages.h"
 #include "base/shell_opener.h"
 #include "base/text.h"
 #include "online/browser_sink.h"

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/allparam.h"
-#include "app/siteaddresses.h"
+#include "app/texts/allparam.h"
+#include "app/texts/siteaddresses.h"
 #include "base/text.h"
 #include "online/ServerManageUnit.h"
 #include "tests/online/content_log.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/siteaddresses.h"
+#include "app/texts/siteaddresses.h"
 #include "base/text.h"
 #include "online/ServerManageUnit.h"
 #include "tests/online/content_log.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/allparam.h"
+#include "app/texts/allparam.h"
 #include "base/dispatch.h"
 #include "base/shell_opener.h"
 #include "base/text.h"

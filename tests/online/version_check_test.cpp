@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/control_ids.h"
-#include "app/layout.h"
+#include "app/forms/control_ids.h"
+#include "app/forms/layout.h"
 #include "base/text.h"
 #include "online/MyPopWinManUnit.h"
 #include "online/self_update.h"

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/control_ids.h"
+#include "app/forms/control_ids.h"
 #include "app/program.h"
-#include "app/uninstall.h"
-#include "app/uninstall_form.h"
+#include "app/uninstall/uninstall.h"
+#include "app/uninstall/uninstall_form.h"
 #include "base/files.h"
 #include "base/ombrix_reg.h"
 #include "base/seams.h"

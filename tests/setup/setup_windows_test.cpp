@@ -10,10 +10,10 @@
 #include <functional>
 #include <string>
 
-#include "app/allparam.h"
-#include "app/control_ids.h"
+#include "app/texts/allparam.h"
+#include "app/forms/control_ids.h"
 #include "app/program.h"
-#include "app/uninstall_form.h"
+#include "app/uninstall/uninstall_form.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "setup/setup_form.h"

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/control_ids.h"
+#include "app/forms/control_ids.h"
 #include "base/shell_opener.h"
-#include "app/siteaddresses.h"
-#include "app/uninstall.h"
-#include "app/uninstall_form.h"
+#include "app/texts/siteaddresses.h"
+#include "app/uninstall/uninstall.h"
+#include "app/uninstall/uninstall_form.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "tests/support/scratch_folder.h"

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "engine/scrcamNS.h"
+#include "engine/soundless/scrcamNS.h"
 
 namespace testsupport {
 
