@@ -91,14 +91,4 @@ TEST(KeptFiles, AMoveRefusedIsACopyAndAFileThatCannotBeReadStays) {
   }
 }
 
-TEST(KeptFiles, OnlyFilesThatExistAreKept) {
-  testsupport::ScratchFolder scratch;
-  const std::wstring video = scratch / L"v.avi";
-  ASSERT_TRUE(testsupport::WriteBytes(video, "video"));
-  const std::vector<KeptFile> kept = KeepUnderRecordingNames({video, scratch / L"none.wav"}, scratch.path(), kStamp);
-  ASSERT_EQ(kept.size(), 1u);
-  EXPECT_EQ(kept[0].from, video);
-  EXPECT_EQ(kept[0].kept, scratch / (L"Reclume recording " + kStamp + L".avi"));
-}
-
 }  // namespace
