@@ -145,6 +145,8 @@ class MainRoadCamera : public RoadCamera {
   bool Finishing() override { return form_.HasWithSoundForm() && form_.ScrCamera().HasRecordThread(); }
   // Cleared by the record thread as it starts, set once the target is saved.
   bool Saved() override { return ScrCam::MergeSucceeded.load(); }
+  // The camera's count starts again with every recording (and every retry).
+  bool NothingRecorded() override { return form_.HasWithSoundForm() && form_.ScrCamera().FramesWritten == 0; }
   void EditOptions(HWND owner) override { ShowAVOptions(form_.ScrCamera(), owner); }
 
  private:

@@ -362,7 +362,10 @@ void RecordingRoad::RecordingEnded() {
     // only a finished one (with sound: saved; without: closed by its recorder, and the balloon
     // only when no failure was reported).
     const bool saved = withSound ? camera_.Saved() : recorder_.Saved();
+    const bool nothing = withSound ? camera_.NothingRecorded() : recorder_.NothingRecorded();
     if (statusAfterSave_ && saved) WriteMadeStatus(folder);
+    // A stop before the first frame: no file, and the status line says so.
+    if (statusAfterSave_ && !saved && nothing) host_.SetStatus(kNothingRecorded);
     if (balloonAfterSave_ && saved && (withSound || !recorder_.Failed())) ShowSavedBalloonOnce();
     balloonAfterSave_ = false;
     statusAfterSave_ = false;

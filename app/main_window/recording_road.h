@@ -41,6 +41,8 @@ class RoadRecorder {
   virtual bool Failed() = 0;
   // The last recording's file was made (it may hold what an error stop kept).
   virtual bool Saved() = 0;
+  // The last recording ended before its first frame: it left no file.
+  virtual bool NothingRecorded() = 0;
   // Refreshes the compressor list and shows the options dialog over owner.
   virtual void EditOptions(HWND owner) = 0;
 };
@@ -65,6 +67,8 @@ class RoadCamera {
   virtual bool Finishing() = 0;
   // The last recording's target file was saved.
   virtual bool Saved() = 0;
+  // The last recording ended before its first frame: no target was written for it.
+  virtual bool NothingRecorded() = 0;
   // Shows the audio/video options dialog over owner.
   virtual void EditOptions(HWND owner) = 0;
 };
@@ -142,6 +146,8 @@ inline constexpr const wchar_t* kInvalidRecNameFmt =
 inline constexpr const wchar_t* kSavedBalloonTitleFmt = L"屏幕录像已保存为%s";
 // The area recording with sound could not build its target.
 inline constexpr const wchar_t* kEnterValidFilePath = L"请输入合法文件路径";
+// The status line after a recording that ended before its first frame (no file was made).
+inline constexpr const wchar_t* kNothingRecorded = L"没有录下任何画面，未生成录像文件";
 inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动消失，也可鼠标直接点击消失";
 
 class RecordingRoad {

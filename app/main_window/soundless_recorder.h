@@ -30,6 +30,7 @@ class SoundlessRecorder : public RoadRecorder {
   // frames); false after a failure that left no file. What the status line and the saved
   // balloon may name.
   bool Saved() override { return camera_.FileSaved(); }
+  bool NothingRecorded() override { return camera_.FramesWritten() == 0; }
   void EditOptions(HWND owner) override;
 
   scrcamNS::TScreenCamNS& camera() { return camera_; }

@@ -103,8 +103,8 @@ TScreenCamera::~TScreenCamera() {
     ReleaseHotKeys();
     // No event: CameraInstance is already let go.
     if (recorded_) {
-      DeleteTempFile(TempVideoFile);
-      DeleteTempFile(TempAudioFile);
+      DeleteUnlessHeld(TempVideoFile);
+      DeleteUnlessHeld(TempAudioFile);
     }
   });
 }

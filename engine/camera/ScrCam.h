@@ -44,11 +44,17 @@ namespace ScrCam {
 
 class TScreenCamera;
 
+// A packer failure as the platform gives it: the block not allocated, not locked, or its bits
+// not read.
+enum class PackFault { None, NoMemory, NoLock, NoBits };
+
 // Test and benchmark seam: told about the passes of a recording's frame loop, on the record
 // thread. Set before StartRecording; nullptr for none; it must outlive the recording.
 class RecordProbe {
  public:
   virtual ~RecordProbe() = default;
+  // Asked right before each capture of the loop: a failure the packer is to meet in it.
+  virtual PackFault NextPackFault() { return PackFault::None; }
   // Right before a pass's capture, and right after it (grab, cursor, effects, pack) when it
   // gave a frame, before its write.
   virtual void Capturing() {}
@@ -225,6 +231,8 @@ class FrameCapturer {
   engine::TBitmap work_, turned_;
   engine::PackedFrame frame_;
   Allocator allocate_;
+  PackFault fault_ = PackFault::None;  // for the next capture only
+  bool packFailed_ = false;            // the last capture's packer failed
   engine::TPixelFormat pinnedColors_ = engine::TPixelFormat::pf32bit;
   int pinnedBits_ = 0;  // 0: the camera's current depth
   bool recording_ = false;
@@ -534,9 +542,13 @@ class TScreenCamera {
   // The first stream of fileName, or null (reported through OnError) when it cannot be had;
   // null without a report when the file does not exist.
   PAVISTREAM OpenStreamFromFile(const std::wstring& fileName);
-  // What a failed merge could not save is moved to names in the temporary folder that no
-  // recording deletes, and reported through OnError.
+  // What a failed merge could not save is moved (or copied) to one name in the temporary
+  // folder that no recording deletes, and reported through OnError; a file that can be neither
+  // moved nor copied is left where it is, held from every deletion of this camera.
   void KeepRecording(const std::vector<std::wstring>& files);
+  bool HeldInPlace(const std::wstring& file) const;
+  // DeleteTempFile, except for a file held in place.
+  void DeleteUnlessHeld(const std::wstring& file);
   // Temporary files that this recording would delete but did not write (a crashed or killed
   // run's) are kept so first; a partial save beside the target is removed.
   void KeepLeftovers(const std::wstring& target);
@@ -599,6 +611,9 @@ class TScreenCamera {
   // A recording of this camera has run: the temporary files the destructor deletes are its
   // own, not an earlier run's that no recording has kept yet.
   std::atomic<bool> recorded_{false};
+  // Files that hold a recording which could be neither moved nor copied when it was kept: the
+  // record thread's, and the destructor's once the thread has gone.
+  std::vector<std::wstring> heldInPlace_;
 };
 
 }  // namespace ScrCam

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "base/barrier.h"
 #include "base/dispatch.h"
@@ -26,6 +27,9 @@ namespace {
 
 constexpr DWORD kInvertedCopy = NOTSRCCOPY;  // 0x00330008
 constexpr DWORD kPlainCopy = SRCCOPY;        // 0x00CC0020
+const wchar_t kNoMemory[] = L"Unable to allocate memory for image";
+const wchar_t kNoLock[] = L"Unable to lock image handle at memory";
+const wchar_t kNoBits[] = L"Error retrieving image bits";
 
 bool FrameMatches(const BITMAPINFOHEADER* frame, int width, int height, int bits) {
   return frame && frame->biWidth == width && frame->biHeight == height && frame->biBitCount == bits;
@@ -89,7 +93,7 @@ engine::PackedFrame TScreenCamera::PackFrame(HBITMAP bitmap, int bits) {
   CaptureFailed = false;
   BITMAP info{};
   if (!::GetObjectW(bitmap, sizeof info, &info)) {
-    PackFailed(L"Unable to allocate memory for image", true);
+    PackFailed(kNoMemory, true);
     return {};
   }
   base::WindowDC screen(nullptr);
@@ -97,11 +101,11 @@ engine::PackedFrame TScreenCamera::PackFrame(HBITMAP bitmap, int bits) {
   engine::PackResult packed =
       engine::PackBitmap(dc.get(), bitmap, info.bmWidth, info.bmHeight, bits, engine::HeaderRewrite::Whole);
   if (packed.failure == engine::PackedAllocFailure::LockFailed)
-    PackFailed(L"Unable to lock image handle at memory", true);
+    PackFailed(kNoLock, true);
   else if (!packed.frame)
-    PackFailed(L"Unable to allocate memory for image", true);
+    PackFailed(kNoMemory, true);
   else if (!packed.bitsRead)
-    PackFailed(L"Error retrieving image bits", true);
+    PackFailed(kNoBits, true);
   return std::move(packed.frame);
 }
 
@@ -211,8 +215,14 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
     capturer.grab_ = std::make_unique<engine::ScreenGrab>(width, height);
   }
   engine::ScreenGrab& grab = *capturer.grab_;
+  const PackFault fault = std::exchange(capturer.fault_, PackFault::None);
+  capturer.packFailed_ = false;
+  const auto packFailed = [&](const wchar_t* text) {
+    capturer.packFailed_ = true;
+    PackFailed(text, capturer.recording_);
+  };
   if (!grab.ok()) {
-    PackFailed(L"Unable to allocate memory for image", capturer.recording_);
+    packFailed(kNoMemory);
     return nullptr;
   }
   engine::GrabCursor cursor;
@@ -243,22 +253,30 @@ BITMAPINFOHEADER* TScreenCamera::CaptureFrame(FrameCapturer& capturer, int mode,
   if (mode != 1 && mode != 2) return nullptr;
 
   CaptureFailed = false;
+  if (fault == PackFault::NoMemory) {
+    packFailed(kNoMemory);
+    return nullptr;
+  }
+  if (fault == PackFault::NoLock) {
+    packFailed(kNoLock);
+    return nullptr;
+  }
   if (!FrameMatches(capturer.frame_.get(), width, height, bits)) {
     capturer.frame_.reset();
     HGLOBAL block = capturer.allocate_(width, height, bits);
     if (!block) {
-      PackFailed(L"Unable to allocate memory for image", capturer.recording_);
+      packFailed(kNoMemory);
       return nullptr;
     }
     // A block that will not lock is freed: without its address no frame can be written.
     capturer.frame_ = engine::PackedFrame(engine::LockPackedBlock(block, width, height, bits));
     if (!capturer.frame_) {
-      PackFailed(L"Unable to lock image handle at memory", capturer.recording_);
+      packFailed(kNoLock);
       return nullptr;
     }
   }
-  if (!grab.PackInto(capturer.frame_.get(), engine::HeaderRewrite::Whole))
-    PackFailed(L"Error retrieving image bits", capturer.recording_);
+  if (!grab.PackInto(capturer.frame_.get(), engine::HeaderRewrite::Whole) || fault == PackFault::NoBits)
+    packFailed(kNoBits);
   return capturer.frame_.get();
 }
 

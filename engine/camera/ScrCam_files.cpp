@@ -10,12 +10,14 @@
 // Deletions raise their progress on the camera that exists (CameraInstance), on the thread
 // that deletes: the record thread during a recording, the main thread from the destructor
 // (which has already let CameraInstance go, so it raises nothing).
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "audio/scWaveStorage.h"
 #include "base/barrier.h"
 #include "engine/camera/ScrCam_record.h"
+#include "engine/capture/kept_files.h"
 #include "engine/capture/vfw_handles.h"
 
 namespace ScrCam {
@@ -23,6 +25,9 @@ namespace ScrCam {
 namespace {
 
 constexpr int kDeleteRounds = 50;
+// After a kept file that could be neither moved nor copied (held by another program, no room).
+const wchar_t kLeftInPlace[] =
+    L" (it could not be moved or copied: it is left there as it is, and no recording deletes it)";
 
 bool FileExists(const std::wstring& fileName) {
   const DWORD attributes = ::GetFileAttributesW(fileName.c_str());
@@ -233,28 +238,26 @@ PAVISTREAM TScreenCamera::OpenStreamFromFile(const std::wstring& fileName) {
 }
 
 void TScreenCamera::KeepRecording(const std::vector<std::wstring>& files) {
-  SYSTEMTIME now{};
-  ::GetLocalTime(&now);
-  wchar_t stamp[32];
-  swprintf(stamp, 32, L"%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-           now.wSecond);
-  const std::wstring folder = GetTempFolder();
   std::wstring kept;
-  for (const std::wstring& file : files) {
-    if (!FileExists(file)) continue;
-    const std::wstring extension = file.substr(file.find_last_of(L'.'));
-    std::wstring name;
-    for (int n = 1; n < 1000; ++n) {
-      name = folder + L"Reclume recording " + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension;
-      if (::MoveFileExW(file.c_str(), name.c_str(), 0)) break;
-      const DWORD error = ::GetLastError();
-      name.clear();
-      if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  for (const engine::KeptFile& file : engine::KeepUnderRecordingNames(files, GetTempFolder())) {
+    const auto held = std::find(heldInPlace_.begin(), heldInPlace_.end(), file.from);
+    if (file.inPlace) {
+      // The recording is only there: no deletion of this run may touch it.
+      if (held == heldInPlace_.end()) heldInPlace_.push_back(file.from);
+    } else if (held != heldInPlace_.end()) {
+      heldInPlace_.erase(held);
     }
-    // One that cannot be moved is named where it is.
-    kept += (kept.empty() ? L"" : L"; ") + (name.empty() ? file : name);
+    kept += (kept.empty() ? L"" : L"; ") + file.kept + (file.inPlace ? kLeftInPlace : L"");
   }
   if (!kept.empty()) RaiseError(L"Recording kept in: " + kept);
+}
+
+bool TScreenCamera::HeldInPlace(const std::wstring& file) const {
+  return std::find(heldInPlace_.begin(), heldInPlace_.end(), file) != heldInPlace_.end();
+}
+
+void TScreenCamera::DeleteUnlessHeld(const std::wstring& file) {
+  if (!HeldInPlace(file)) DeleteTempFile(file);
 }
 
 void TScreenCamera::KeepLeftovers(const std::wstring& target) {
@@ -269,6 +272,10 @@ void TScreenCamera::KeepLeftovers(const std::wstring& target) {
     while (::FindNextFileW(find, &found));
     ::FindClose(find);
   }
+  // A file left in place by an earlier keeping is held only while it is there.
+  heldInPlace_.erase(std::remove_if(heldInPlace_.begin(), heldInPlace_.end(),
+                                    [](const std::wstring& file) { return !FileExists(file); }),
+                     heldInPlace_.end());
   std::vector<std::wstring> leftovers;
   for (const std::wstring& file : {TempVideoFile, TempAudioFile, GetTempFolder() + L"qivtmp.avi"})
     // One that another process holds is that process's (it is not this run's to move either).

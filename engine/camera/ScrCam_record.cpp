@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "audio/scWaveUtils.h"
 #include "base/barrier.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
@@ -85,6 +86,9 @@ struct TScreenCamera::RecordState {
   int written = 0;
   bool captureFailed = false;
   bool writeFailed = false;
+  // The loop ended on a failure of its own (a capture, the packer, an exception): an error
+  // stop, which still saves what was recorded.
+  bool faultStop = false;
   // The loop clock: real time at the loop's start, paused time so far, the pauses themselves.
   uint32_t loopStart = 0;
   uint32_t pausedTotal = 0;
@@ -185,8 +189,8 @@ void TScreenCamera::Execute(TRecordAVIThread& thread) {
     bool cont = true;
     Fire(OnSaving, *this, 100, std::wstring(L"Saving Success..."), cont);
   }
-  DeleteTempFile(TempVideoFile);
-  DeleteTempFile(TempAudioFile);
+  DeleteUnlessHeld(TempVideoFile);
+  DeleteUnlessHeld(TempAudioFile);
 }
 
 int TScreenCamera::FailureStop(TRecordAVIThread& thread, const std::wstring& text, int previewRow) {
@@ -245,13 +249,18 @@ int TScreenCamera::RecordAVI(TRecordAVIThread& thread) {
   } catch (const std::exception& e) {
     base::ReportBarrierException("screen camera recording", &e);
     if (state.failure == Failure::None) state.failure = Failure::Stop;
+    state.faultStop = true;
   } catch (...) {
     base::ReportBarrierException("screen camera recording", nullptr);
     if (state.failure == Failure::None) state.failure = Failure::Stop;
+    state.faultStop = true;
   }
   EndRecording(thread, state);
-  // 9. The merge, after a user stop only.
-  if (state.failure == Failure::None && StopStatus == kStopUser)
+  // 9. The merge, after a user stop, and after the loop's own failures too: the frames written
+  // are the user's recording. A recording without a frame has nothing to save: no target is
+  // written for it.
+  const bool userStop = state.failure == Failure::None && StopStatus == kStopUser;
+  if (state.written > 0 && (userStop || state.faultStop))
     base::GuardVoid("screen camera merge", [&] { Merge(thread, state); });
   // 10. The AVI library goes with the state; 11 and 12.
   return AfterRecording(thread, state);
@@ -310,7 +319,8 @@ bool TScreenCamera::ChooseCompressor(TRecordAVIThread& thread, RecordState& stat
 void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state, const BITMAPINFOHEADER* test) {
   const RecordSettings& s = thread.settings;
   state.library1.emplace();
-  if (!DeleteTempFile(TempVideoFile)) {
+  // A recording that is only in the temporary file (it could not be kept elsewhere) stays.
+  if (HeldInPlace(TempVideoFile) || !DeleteTempFile(TempVideoFile)) {
     RaiseError(L"Can not delete video temp file.");
     state.failure = Failure::Stop;
     return;
@@ -363,7 +373,7 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
     state.audio->SetPCMFormat(s.pcmFormat);
     // The record thread has no message loop.
     state.audio->SetAsync(true);
-    if (!DeleteTempFile(TempAudioFile)) {
+    if (HeldInPlace(TempAudioFile) || !DeleteTempFile(TempAudioFile)) {
       RaiseError(L"Can not delete audio temp file.");
       state.failure = Failure::Stop;
       return;
@@ -383,8 +393,13 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
   // 7. The frame loop, with the disk budget: the temporary files are parts of the target that
   // the merge writes into the target's folder (through the temporary folder when the target's
   // path is not ASCII).
-  state.budget.WatchFile(TempVideoFile, 0, true);
-  if (s.useAudio) state.budget.WatchFile(TempAudioFile, 0, true);
+  state.budget.WatchWriter(TempVideoFile);
+  state.budget.SetFrameMargin(state.compressed.WorstFrameBytes());
+  if (s.useAudio) {
+    WAVEFORMATEX sound{};
+    audio::MakePCMFormat(sound, s.pcmFormat);
+    state.budget.WatchFile(TempAudioFile, sound.nAvgBytesPerSec, true);
+  }
   state.budget.WatchTarget(FolderOf(s.target));
   if (HasNonAsciiChar(s.target)) state.budget.WatchTarget(GetTempFolder());
   RunLoop(thread, state);
@@ -432,11 +447,17 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
       return cam.Recording;
     }
     bool Grab() override {
-      if (s.probe) s.probe->Capturing();
+      if (s.probe) {
+        st.capturer.fault_ = s.probe->NextPackFault();
+        s.probe->Capturing();
+      }
       const Area area = cam.CaptureArea();
       const bool preview = cam.PreviewWhileRecording.load();
+      // A frame whose packing failed (its bits unread: black) is not written; the failure has
+      // stopped the recording.
       if (!cam.CaptureFrame(st.capturer, preview ? 2 : 1, preview ? &st.preview : nullptr, area.left, area.top,
-                            st.width, st.height, cam.FilterColor())) {
+                            st.width, st.height, cam.FilterColor()) ||
+          st.capturer.packFailed_) {
         st.captureFailed = true;
         return false;
       }
@@ -451,6 +472,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
         st.writeFailed = true;
         return false;
       }
+      st.budget.Handed(st.compressed.LastFrameBytes());
       if (s.probe) s.probe->Wrote(slot);
       cam.FramesWritten = ++st.written;
       const double t = Elapsed();
@@ -511,6 +533,7 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
   if (state.captureFailed) {
     RaiseError(kCaptureError);
     state.failure = Failure::Stop;
+    state.faultStop = true;
   }
 }
 

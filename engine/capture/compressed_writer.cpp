@@ -15,6 +15,13 @@ constexpr DWORD kNone = mmioFOURCC('N', 'O', 'N', 'E');
 // The pixels of a decompressed frame: after its header and the colours it uses.
 BYTE* PixelsAfter(BITMAPINFOHEADER* bi) { return reinterpret_cast<BYTE*>(bi) + bi->biSize + bi->biClrUsed * sizeof(RGBQUAD); }
 
+// The bytes of one uncompressed frame of format.
+uint64_t RawFrameBytes(const BITMAPINFOHEADER* format) {
+  if (format->biSizeImage) return format->biSizeImage;
+  return ((static_cast<uint64_t>(format->biWidth) * format->biBitCount + 31) / 32) * 4 *
+         static_cast<uint64_t>(std::abs(format->biHeight));
+}
+
 }  // namespace
 
 CompressedWriter::~CompressedWriter() { Close(); }
@@ -79,6 +86,7 @@ HRESULT CompressedWriter::SetFormat(const BITMAPINFOHEADER* format, LONG formatS
   if (format->biCompression != BI_RGB) return AVIERR_UNSUPPORTED;
   if (begun_ || !input_.empty()) return AVIERR_UNSUPPORTED;  // set once per recording
   auto* in = const_cast<BITMAPINFOHEADER*>(format);
+  worstFrame_ = RawFrameBytes(format);
   if (passThrough_) {
     input_.assign(reinterpret_cast<const BYTE*>(format), reinterpret_cast<const BYTE*>(format) + formatSize);
     return ::AVIStreamSetFormat(stream_, 0, in, formatSize);
@@ -93,6 +101,7 @@ HRESULT CompressedWriter::SetFormat(const BITMAPINFOHEADER* format, LONG formatS
   if (ICCompressBegin(hic_.get(), in, out) != ICERR_OK) return AVIERR_COMPRESSOR;
   begun_ = true;
   const LRESULT frameSize = ICCompressGetSize(hic_.get(), in, out);
+  if (frameSize > 0) worstFrame_ = static_cast<uint64_t>(frameSize);
   frame_.assign(output_.size() + static_cast<size_t>(frameSize > 0 ? frameSize : 0), 0);
   std::memcpy(frame_.data(), output_.data(), output_.size());
 
@@ -137,15 +146,21 @@ HRESULT CompressedWriter::EncodeFrame(const void* bits) {
 HRESULT CompressedWriter::Write(LONG start, const void* bits, LONG bytes) {
   if (!stream_ || input_.empty()) return AVIERR_ERROR;
   if (!bits && bytes > 0) return AVIERR_BADPARAM;
-  if (passThrough_)
-    return ::AVIStreamWrite(stream_, start, 1, const_cast<void*>(bits), bytes, AVIIF_KEYFRAME, nullptr, nullptr);
+  if (passThrough_) {
+    const HRESULT written =
+        ::AVIStreamWrite(stream_, start, 1, const_cast<void*>(bits), bytes, AVIIF_KEYFRAME, nullptr, nullptr);
+    if (written == AVIERR_OK) lastFrame_ = static_cast<uint64_t>(bytes);
+    return written;
+  }
   current_ = start;
   const HRESULT hr = EncodeFrame(bits);
   if (FAILED(hr)) return hr;
   auto* cur = reinterpret_cast<BITMAPINFOHEADER*>(frame_.data());
   const DWORD flags = lastKey_ == start ? AVIIF_KEYFRAME : 0;
-  return ::AVIStreamWrite(stream_, start, 1, frame_.data() + output_.size(), static_cast<LONG>(cur->biSizeImage),
-                          flags, nullptr, nullptr);
+  const HRESULT written = ::AVIStreamWrite(stream_, start, 1, frame_.data() + output_.size(),
+                                           static_cast<LONG>(cur->biSizeImage), flags, nullptr, nullptr);
+  if (written == AVIERR_OK) lastFrame_ = cur->biSizeImage;
+  return written;
 }
 
 }  // namespace engine

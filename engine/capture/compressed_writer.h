@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "engine/capture/vfw_handles.h"
@@ -41,6 +42,11 @@ class CompressedWriter {
   HRESULT Write(LONG start, const void* bits, LONG bytes);
   // Ends the compression and closes the compressor (also done by the destructor).
   void Close() noexcept;
+  // Once the format is set: the most bytes one frame can take (the compressor's own answer,
+  // ICCompressGetSize; a raw frame's size when it has none or passes frames through).
+  uint64_t WorstFrameBytes() const { return worstFrame_; }
+  // The bytes the last successful Write handed to the stream.
+  uint64_t LastFrameBytes() const { return lastFrame_; }
 
  private:
   HRESULT EncodeFrame(const void* bits);
@@ -56,6 +62,8 @@ class CompressedWriter {
   LONG streamStart_ = 0;  // the stream's first position: its first frame is a key frame
   LONG current_ = -1;
   LONG lastKey_ = 0;
+  uint64_t worstFrame_ = 0;
+  uint64_t lastFrame_ = 0;
   std::vector<BYTE> input_;   // the input format
   std::vector<BYTE> output_;  // the output format
   std::vector<BYTE> frame_;   // the output format followed by the compressed frame

@@ -96,6 +96,11 @@ void DiskBudget::WatchFile(const std::wstring& path, uint64_t bytesPerSecond, bo
   watched_.push_back(std::move(w));
 }
 
+void DiskBudget::WatchWriter(const std::wstring& path) {
+  WatchFile(path, 0, true);
+  watched_.back().writer = true;
+}
+
 void DiskBudget::WatchTarget(const std::wstring& folder) {
   Watched w;
   w.path = folder;
@@ -111,8 +116,47 @@ uint64_t DiskBudget::BytesPerSecond() const {
 
 DiskCheck DiskBudget::Poll() {
   const uint32_t now = base::NowMs();
-  if (checked_ && now - lastCheckMs_ < intervalMs_) return last_;
+  if (checked_ && now - lastCheckMs_ < intervalMs_) return last_ ? Estimate(now - lastCheckMs_) : last_;
   return CheckNow();
+}
+
+DiskCheck DiskBudget::Estimate(uint32_t sinceMs) {
+  // What the files have grown by since the check: the frames handed to the writer, the other
+  // files at their rates (the sound).
+  const uint64_t handedSince = handed_ - handedAtCheck_;
+  uint64_t grown = 0, partsGrown = 0;
+  for (const Watched& w : watched_) {
+    if (w.target) continue;
+    const uint64_t g = w.writer ? handedSince : std::max(w.toldRate, w.seenRate) * sinceMs / 1000;
+    grown += g;
+    if (w.partOfAvi) partsGrown += g;
+  }
+  const uint64_t parts = partsBytes_ + partsGrown;
+  const uint64_t chunkBytes = chunks_ * kAviBytesPerChunk;
+  // The next write may add one worst-case frame; the close adds its reserve.
+  const uint64_t inHand = frameMargin_ + kAviCloseReserve;
+  DiskCheck check;
+  for (const Watched& w : watched_) {
+    if (!w.partOfAvi || parts + chunkBytes + inHand <= AviFileLimit()) continue;
+    check.verdict = DiskVerdict::SizeLimit;
+    check.path = w.path;
+    check.neededBytes = parts + chunkBytes + inHand;
+    return check;
+  }
+  // Every volume is taken to hold the files that grew (they may share it with the targets).
+  for (const Watched& w : watched_) {
+    if (!w.freeBytes) continue;
+    const uint64_t free = *w.freeBytes > grown ? *w.freeBytes - grown : 0;
+    const uint64_t needed = inHand + (w.target ? parts + chunkBytes : 0);
+    if (free < needed) {
+      check.verdict = DiskVerdict::DiskLow;
+      check.path = w.path;
+      check.freeBytes = free;
+      check.neededBytes = needed;
+      break;
+    }
+  }
+  return check;
 }
 
 DiskCheck DiskBudget::CheckNow() {
@@ -121,16 +165,18 @@ DiskCheck DiskBudget::CheckNow() {
   partsBytes_ = 0;
   for (Watched& w : watched_) {
     if (w.target) continue;
-    const uint64_t size = FileSizeOf(w.path);
+    // The writer's file may not show yet what was handed to it (the writer buffers).
+    const uint64_t size = w.writer ? std::max(FileSizeOf(w.path), handed_) : FileSizeOf(w.path);
     if (elapsedMs > 0) w.seenRate = Grown(size, w.lastSize) * 1000 / elapsedMs;
     w.lastSize = size;
     if (w.partOfAvi) partsBytes_ += size;
   }
   checked_ = true;
   lastCheckMs_ = now;
+  handedAtCheck_ = handed_;
 
   const auto ahead = [this](uint64_t rate) { return static_cast<uint64_t>(static_cast<double>(rate) * secondsAhead_); };
-  const uint64_t nextSeconds = ahead(BytesPerSecond()) + kAviCloseReserve;
+  const uint64_t nextSeconds = ahead(BytesPerSecond()) + kAviCloseReserve + frameMargin_;
   const uint64_t chunkBytes = chunks_ * kAviBytesPerChunk;
 
   DiskCheck check;
@@ -141,17 +187,20 @@ DiskCheck DiskBudget::CheckNow() {
     partsRate += std::max(w.toldRate, w.seenRate);
     if (!firstPart) firstPart = &w;
   }
-  if (firstPart && partsBytes_ + chunkBytes + ahead(partsRate) + kAviCloseReserve > AviFileLimit()) {
+  const uint64_t partsNeed = partsBytes_ + chunkBytes + ahead(partsRate) + kAviCloseReserve + frameMargin_;
+  for (Watched& w : watched_) w.freeBytes.reset();
+  if (firstPart && partsNeed > AviFileLimit()) {
     check.verdict = DiskVerdict::SizeLimit;
     check.path = firstPart->path;
-    check.neededBytes = partsBytes_ + chunkBytes + ahead(partsRate) + kAviCloseReserve;
+    check.neededBytes = partsNeed;
     last_ = check;
     return check;
   }
-  for (const Watched& w : watched_) {
+  for (Watched& w : watched_) {
     // A target must still take everything written so far when it is saved.
     const uint64_t needed = nextSeconds + (w.target ? partsBytes_ + chunkBytes : 0);
     const std::optional<uint64_t> free = FreeBytesOfVolume(w.path);
+    w.freeBytes = free;
     if (free && *free < needed) {
       check.verdict = DiskVerdict::DiskLow;
       check.path = w.path;

@@ -6,7 +6,9 @@
 // full disk this Wine's AVIStreamWrite keeps returning success too. So a recording cannot rely
 // on its write results: it polls a DiskBudget, which looks at the sizes of its files and the
 // free space of their volumes about once a second, and ends the recording before either runs
-// out for the next seconds.
+// out for the next seconds. One second can hold a burst of full-screen changes after a still
+// stretch (megabytes a frame), so between those looks every pass counts what it handed to the
+// writer against the limit and the free space seen, keeping one worst-case frame in hand.
 //
 // A DiskBudget belongs to the thread that polls it (the record thread). The test seams below are
 // process-wide and may be set from any thread.
@@ -87,6 +89,15 @@ class DiskBudget {
   // whose size must stay below the limit: the sound-less recorder's target, or the camera's
   // temporary video and wave files, which its merge joins into one target.
   void WatchFile(const std::wstring& path, uint64_t bytesPerSecond, bool partOfAvi);
+  // The file the recorder's frames go into, a part of the AVI file: what each pass hands to it
+  // is told through Handed.
+  void WatchWriter(const std::wstring& path);
+  // The largest frame one write can add (the compressor's worst case, or a raw frame): kept in
+  // hand below the limit and on every volume before each write.
+  void SetFrameMargin(uint64_t bytes) { frameMargin_ = bytes + kChunkOverhead; }
+  // A pass handed a frame of bytes to the writer (its chunk's header and index entry are
+  // counted through SetChunks).
+  void Handed(uint64_t bytes) { handed_ += bytes + (bytes & 1); }
   // A folder that a file will be written into later and must then have room for every part
   // written so far (the camera's target, saved at the stop), besides the next seconds.
   void WatchTarget(const std::wstring& folder);
@@ -94,8 +105,9 @@ class DiskBudget {
   // each costs a chunk header and an index entry beyond the parts' bytes. Cheap; call freely.
   void SetChunks(uint64_t chunks) { chunks_ = chunks; }
 
-  // Cheap when called every frame: asks the file system at most once per interval (the first
-  // call asks) and answers the last verdict in between.
+  // Cheap when called every pass: asks the file system at most once per interval (the first
+  // call asks); in between it judges what was handed to the writer since (and the sound grown
+  // at its rate) against the limit and the free space last seen, without asking.
   DiskCheck Poll();
   // Asks now.
   DiskCheck CheckNow();
@@ -112,7 +124,12 @@ class DiskBudget {
     uint64_t lastSize = 0;
     bool partOfAvi = false;
     bool target = false;  // a folder to be written at the stop
+    bool writer = false;  // the frames' file (see Handed)
+    std::optional<uint64_t> freeBytes;  // its volume's free space at the last check
   };
+  static constexpr uint64_t kChunkOverhead = 8 + 16;  // as kAviBytesPerChunk
+  // Between the checks: the parts and the volumes as the bytes handed since make them.
+  DiskCheck Estimate(uint32_t sinceMs);
   std::vector<Watched> watched_;
   double secondsAhead_;
   uint32_t intervalMs_;
@@ -120,6 +137,9 @@ class DiskBudget {
   bool checked_ = false;
   uint64_t partsBytes_ = 0;
   uint64_t chunks_ = 0;
+  uint64_t frameMargin_ = 0;
+  uint64_t handed_ = 0;           // bytes handed to the writer so far
+  uint64_t handedAtCheck_ = 0;    // ... at the last check
   DiskCheck last_;
 };
 

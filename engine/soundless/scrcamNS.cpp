@@ -24,10 +24,12 @@
 #include "base/seams.h"
 #include "base/thread.h"
 #include "base/short_names.h"
+#include "base/text.h"
 #include "base/unique.h"
 #include "engine/capture/compressed_writer.h"
 #include "engine/capture/compressors.h"
 #include "engine/capture/disk_budget.h"
+#include "engine/capture/kept_files.h"
 #include "engine/overlays/flashwnd.h"
 #include "engine/soundless/scrcamNS_capture.h"
 #include "engine/capture/scrcamNS_rules.h"
@@ -49,6 +51,10 @@ const wchar_t kCreateFailed[] = L"创建视频文件时出错";
 const wchar_t kSizeLimitStop[] =
     L"录像文件即将超过 AVI 文件 2 GB 的大小上限，录像已自动停止，已录制的内容已完整保存。";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
+// The recording could not be copied to its target: where it is kept instead (the target, then
+// the kept file).
+const wchar_t kKeptFmt[] = L"录像未能保存为 %s，已保存在：%s";
+const wchar_t kLeftFmt[] = L"录像未能保存为 %s，它仍在：%s（无法移走，请自行复制出来）";
 const wchar_t kCaptionErrorEn[] = L"Error";
 // Written in the temporary folder when the target's path cannot be handed to AVIFile.
 const wchar_t kTemporaryName[] = L"qivnstmp.avi";
@@ -259,6 +265,8 @@ void TScreenCamNS::StartRecording(std::shared_ptr<AreaSource> area, const std::w
   }
   thread_ = std::move(thread);
   fileSaved_ = false;
+  // The figures are the new recording's from here on (also when it fails before its loop).
+  framesWritten_ = 0;
   recording_ = true;
   thread_->worker.Resume();
 }
@@ -321,6 +329,15 @@ void TScreenCamNS::GrabOnce(TRecordAVIThread& thread, ScreenGrabber& grabber, in
 }
 
 // --- the recording routine ---
+
+std::wstring TScreenCamNS::KeepDetourFile(const base::MultimediaTarget& target) {
+  const std::wstring& file = target.Name();
+  const std::vector<engine::KeptFile> kept = engine::KeepUnderRecordingNames({file}, FolderOf(file));
+  if (kept.empty()) return kCreateFailed;
+  if (kept[0].copied) ::DeleteFileW(file.c_str());
+  const wchar_t* format = kept[0].inPlace ? kLeftFmt : kKeptFmt;
+  return std::wstring(kCreateFailed) + L"\r\n" + base::Format(format, target.Path(), kept[0].kept);
+}
 
 // Returns 1 (done), 0 (failed) or -1 (run again with the default compressor).
 int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
@@ -484,7 +501,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         // volume and size are watched instead, about once a second. When the file was
         // detoured through the temporary folder, the target's folder must take it too.
         engine::DiskBudget budget;
-        budget.WatchFile(target.Name(), 0, true);
+        budget.WatchWriter(target.Name());
+        budget.SetFrameMargin(compressed.WorstFrameBytes());
         if (target.ViaTemporaryFile()) budget.WatchTarget(FolderOf(target.Path()));
         TimerPeriod period;
         const DWORD start = base::NowMs();
@@ -501,13 +519,22 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           engine::DiskBudget& budget;
           DWORD start;
           int left, top;
-          int written = 0;
+          int& written;  // the attempt's own count, so an exception still knows it
           DWORD lastWrite = 0, lastProgress = 0;
           engine::DiskVerdict disk = engine::DiskVerdict::Ok;  // what ended the loop, if the disk did
 
           Steps(TScreenCamNS& c, TRecordAVIThread& th, ScreenGrabber& g, engine::CompressedWriter& s,
-                const FrameSchedule& sc, engine::DiskBudget& b, DWORD st, int l, int t)
-              : cam(c), thread(th), grabber(g), compressed(s), schedule(sc), budget(b), start(st), left(l), top(t) {}
+                const FrameSchedule& sc, engine::DiskBudget& b, DWORD st, int l, int t, int& w)
+              : cam(c),
+                thread(th),
+                grabber(g),
+                compressed(s),
+                schedule(sc),
+                budget(b),
+                start(st),
+                left(l),
+                top(t),
+                written(w) {}
           uint32_t Elapsed() override { return base::NowMs() - start; }
           bool Running() override { return disk == engine::DiskVerdict::Ok && cam.recording_.load(); }
           bool Grab() override {
@@ -530,6 +557,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           bool Write(int slot, uint32_t t) override {
             const engine::PackedFrame& frame = grabber.frame();
             if (compressed.Write(slot, frame.pixels(), static_cast<LONG>(frame->biSizeImage)) != AVIERR_OK) return false;
+            budget.Handed(compressed.LastFrameBytes());
             cam.framesWritten_ = ++written;
             cam.lastFrameSpan_ = static_cast<double>(t - lastWrite);
             lastWrite = t;
@@ -547,7 +575,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
             }
           }
           bool Wait(uint32_t ms) override { return ::WaitForSingleObject(thread.stop.get(), ms) == WAIT_TIMEOUT; }
-        } steps(*this, thread, *grabber, compressed, schedule, budget, start, left, top);
+        } steps(*this, thread, *grabber, compressed, schedule, budget, start, left, top, written);
         // A failed first frame is the compressor's; a later one ends the recording with what
         // it holds. A volume running low ends it so too, before its writes fail; the size
         // limit ends it as a stop, and what it holds is saved.
@@ -555,22 +583,23 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           failIf(true, steps.written == 0 ? Failure::Compressor : Failure::Stop);
         failIf(steps.disk == engine::DiskVerdict::DiskLow, Failure::Stop);
         sizeLimit = steps.disk == engine::DiskVerdict::SizeLimit;
-        written = steps.written;
         // 10.
         Raise(OnStop);
       }
     }  // 11. Streams, file and library released here.
     hider.Hide();
 
-    // A file that never received a frame cannot be played: it goes.
+    // A file that never received a frame cannot be played: it goes, however the recording
+    // ended (a stop before the first frame too).
     const bool failed = failure != Failure::None;
-    if (failed && fileCreated && written == 0) {
+    if (fileCreated && written == 0) {
       target.Discard();
     } else if (fileCreated && !target.Commit()) {
-      // The recording is whole in the temporary file; only its move failed. No retry may
-      // write over it.
+      // The recording is whole in the temporary file; only its copy into place failed. It is
+      // kept under a name that no recording writes over, and the user is told where. No retry
+      // may write over it.
       Raise(OnError);
-      base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
+      base::ShowMessage(nullptr, KeepDetourFile(target), kCaptionErrorEn, MB_ICONEXCLAMATION);
       return 0;
     } else if (fileCreated) {
       fileSaved_ = true;
@@ -596,7 +625,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
   } catch (...) {
     base::ReportBarrierException("sound-less recording", nullptr);
   }
-  // Every stream, file, frame and the brackets were released while unwinding.
+  // Every stream, file, frame and the brackets were released while unwinding; a detour file
+  // that holds frames was moved into place then. One without a frame goes.
   if (fileCreated && written == 0) ::DeleteFileW(thread.fileName.c_str());
   Raise(OnError);
   return 0;

@@ -21,6 +21,10 @@
 #include <string>
 
 #include "engine/capture/packed_frame.h"
+
+namespace base {
+class MultimediaTarget;
+}
 #include "engine/soundless/scrcamNS_capture.h"
 
 namespace flashwnd {
@@ -165,6 +169,9 @@ class TScreenCamNS {
   void GrabOnce(TRecordAVIThread& thread, ScreenGrabber& grabber, int left, int top);
   void RecordThreadTerminated(TRecordAVIThread* ended);
   void Raise(const TNotifyEvent& event);
+  // A detour file whose copy into place failed, kept under a recording name beside it; the
+  // message that says where.
+  static std::wstring KeepDetourFile(const base::MultimediaTarget& target);
 
   HWND owner_;
   int bitsPerPixel_ = 32;

@@ -35,6 +35,29 @@ void PatternWindow::SetSolid(COLORREF color) {
   ::GdiFlush();
 }
 
+void PatternWindow::PaintNoise(uint32_t seed) {
+  const int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+  noise_.resize(static_cast<size_t>(w) * h);
+  uint32_t x = seed * 2654435761u + 1;
+  for (uint32_t& pixel : noise_) {
+    // xorshift32: cheap, and no two neighbours alike.
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    pixel = x & 0xFFFFFF;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  base::WindowDC dc(hwnd());
+  ::SetDIBitsToDevice(dc.get(), 0, 0, w, h, 0, 0, 0, h, noise_.data(), &info, DIB_RGB_COLORS);
+  ::GdiFlush();
+}
+
 COLORREF PatternWindow::ColorAt(int x, int y) const {
   int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
   int q = (x >= w / 2 ? 1 : 0) + (y >= h / 2 ? 2 : 0);

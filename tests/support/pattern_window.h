@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "base/window.h"
 
 namespace testsupport {
@@ -19,6 +22,9 @@ class PatternWindow : public base::Window {
   // Paints the whole window in one colour instead of the pattern, before this returns (a
   // picture event a recording can be checked against); CLR_INVALID brings the pattern back.
   void SetSolid(COLORREF color);
+  // Paints the whole window with pixels of random colours (a full change of every block each
+  // call), at once, over whatever it shows; the next paint of the window brings back the rest.
+  void PaintNoise(uint32_t seed);
   // The colour the pattern has at (x, y), relative to the window's top-left corner.
   COLORREF ColorAt(int x, int y) const;
   const RECT& rect() const { return rect_; }
@@ -30,6 +36,7 @@ class PatternWindow : public base::Window {
   RECT rect_{};
   bool painted_ = false;
   COLORREF solid_ = CLR_INVALID;
+  std::vector<uint32_t> noise_;
 };
 
 }  // namespace testsupport

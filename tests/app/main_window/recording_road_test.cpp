@@ -83,7 +83,7 @@ struct HostDouble : app::RoadHost {
 
 struct CameraDouble : app::RoadCamera {
   Log& log;
-  bool recording = false, finishing = false, saved = false, refuses = false;
+  bool recording = false, finishing = false, saved = false, refuses = false, nothing = false;
   explicit CameraDouble(Log& l) : log(l) {}
   void CreateHostForm() override { log.push_back(L"host-form"); }
   void ApplyDefaultAVOptions() override { log.push_back(L"defaults"); }
@@ -108,11 +108,12 @@ struct CameraDouble : app::RoadCamera {
   bool Recording() override { return recording; }
   bool Finishing() override { return finishing; }
   bool Saved() override { return saved; }
+  bool NothingRecorded() override { return nothing; }
 };
 
 struct RecorderDouble : app::RoadRecorder {
   Log& log;
-  bool recording = false, finishing = false, failed = false, refuses = false, saved = true;
+  bool recording = false, finishing = false, failed = false, refuses = false, saved = true, nothing = false;
   explicit RecorderDouble(Log& l) : log(l) {}
   void StartFullScreen(HWND, const std::wstring& path) override {
     log.push_back(L"start:" + path);
@@ -134,6 +135,7 @@ struct RecorderDouble : app::RoadRecorder {
   bool Finishing() override { return finishing; }
   bool Failed() override { return failed; }
   bool Saved() override { return saved; }
+  bool NothingRecorded() override { return nothing; }
   void EditOptions(HWND) override { log.push_back(L"options"); }
 };
 
@@ -409,6 +411,30 @@ TEST_F(Road, WithoutSoundTheBalloonWaitsForTheFinishedFile) {
     if (!fails) expected.push_back(L"balloon:屏幕录像已保存为" + target);
     ExpectLog(expected);
     EXPECT_EQ(!fails, road.SaveBalloonShown());
+  }
+}
+
+// A recording stopped through the window before its first frame left no file: the status line
+// says that nothing was recorded (with sound and without), and no balloon names a file.
+TEST_F(Road, AStopBeforeTheFirstFrameSaysNothingWasRecorded) {
+  for (bool sound : {false, true}) {
+    SCOPED_TRACE(sound ? "with sound" : "without sound");
+    host.sound = sound;
+    road.BtnSartRecClick();
+    road.ButtonStopRECClick();
+    host.log.clear();
+    if (sound) {
+      camera.finishing = false;
+      camera.saved = false;
+      camera.nothing = true;
+    } else {
+      recorder.finishing = false;
+      recorder.saved = false;
+      recorder.nothing = true;
+    }
+    road.RecordingEnded();
+    ExpectLog({L"blink:off", L"refresh:" + folder.path(), L"show", std::wstring(L"status:") + app::kNothingRecorded});
+    EXPECT_FALSE(road.SaveBalloonShown());
   }
 }
 

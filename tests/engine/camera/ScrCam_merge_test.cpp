@@ -7,11 +7,16 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/unique.h"
+#include "engine/capture/disk_budget.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/scratch_folder.h"
 
@@ -166,6 +171,185 @@ TEST_F(ScrCamMerge, TargetAndTemporaryFolderAfterEachEnd) {
       ::RegCloseKey(key);
     }
   }
+}
+
+// Fails the loop's capturer once three frames are written: the packer's failures as the
+// platform gives them, or an exception thrown in the loop.
+class FaultProbe : public ScrCam::RecordProbe {
+ public:
+  FaultProbe(ScrCam::PackFault fault, bool throws) : fault_(fault), throws_(throws) {}
+  ScrCam::PackFault NextPackFault() override { return written_ >= 3 ? fault_ : ScrCam::PackFault::None; }
+  void Capturing() override {
+    if (throws_ && written_ >= 3) throw std::runtime_error("a failure inside the frame loop");
+  }
+  void Wrote(int) override { ++written_; }
+
+ private:
+  ScrCam::PackFault fault_;
+  bool throws_;
+  std::atomic<int> written_{0};
+};
+
+// Every error stop of the loop after frames were written saves them into the target, as a user
+// stop does: the recording is the user's, the failure only ended it.
+TEST_F(ScrCamMerge, AnErrorStopAfterFramesSavesThem) {
+  using ScrCam::PackFault;
+  const struct {
+    const char* name;
+    PackFault fault;
+    bool throws;
+    std::vector<std::wstring> errors;
+  } cases[] = {
+      {"the bits not read", PackFault::NoBits, false,
+       {L"Error retrieving image bits", L"Error capturing a frame from screen."}},
+      {"no memory", PackFault::NoMemory, false,
+       {L"Unable to allocate memory for image", L"Error capturing a frame from screen."}},
+      {"a block that will not lock", PackFault::NoLock, false,
+       {L"Unable to lock image handle at memory", L"Error capturing a frame from screen."}},
+      {"an exception in the loop", PackFault::None, true, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    events.Clear();
+    FaultProbe probe(c.fault, c.throws);
+    cam->SetRecordProbe(&probe);
+    const std::wstring target = folder / (std::wstring(L"fault") + std::to_wstring(static_cast<int>(c.fault)) + L".avi");
+    ASSERT_TRUE(cam->StartRecording(target));
+    ASSERT_TRUE(WaitNoThread());
+    cam->SetRecordProbe(nullptr);
+    EXPECT_EQ(events.Errors(), c.errors);
+    EXPECT_EQ(ScrCam::StopStatus.load(), ScrCam::kStopError) << "still an error stop";
+    EXPECT_TRUE(ScrCam::MergeSucceeded.load());
+    const std::vector<std::wstring> outline = events.Outline();
+    EXPECT_NE(std::find(outline.begin(), outline.end(), L"saving 100: Saving Success..."), outline.end());
+    const scrcamNStest::AviFacts avi = scrcamNStest::ReadAvi(target);
+    ASSERT_TRUE(avi.ok) << "no playable target";
+    EXPECT_GE(avi.nonEmpty(), 3);
+    EXPECT_EQ(avi.nonEmpty(), cam->FramesWritten.load()) << "every frame written is in it, no black one after";
+    EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  }
+}
+
+// A recording stopped before its first frame writes no target (it would hold no picture) and
+// leaves nothing in the temporary folder.
+TEST_F(ScrCamMerge, AStopBeforeTheFirstFrameLeavesNoFile) {
+  for (bool withOldFile : {false, true}) {
+    SCOPED_TRACE(withOldFile ? "over an older file" : "a new name");
+    events.Clear();
+    const std::wstring target = folder / L"nothing.avi";
+    if (withOldFile) {
+      ASSERT_TRUE(testsupport::WriteBytes(target, "the user's older file"));
+    }
+    // Paused from the start: the loop waits before its first capture, and the stop ends it there.
+    cam->PauseRecording();
+    ASSERT_TRUE(cam->StartRecording(target));
+    ASSERT_TRUE(base::PumpUntil(
+        [&] {
+          const auto e = events.events();
+          return std::find(e.begin(), e.end(), L"pause") != e.end();
+        },
+        20000));
+    cam->StopRecording();
+    ASSERT_TRUE(WaitNoThread());
+    EXPECT_EQ(cam->FramesWritten.load(), 0);
+    EXPECT_EQ(events.Errors(), std::vector<std::wstring>{});
+    EXPECT_FALSE(ScrCam::MergeSucceeded.load());
+    if (withOldFile) {
+      EXPECT_EQ(testsupport::ReadBytes(target), "the user's older file");
+    } else {
+      EXPECT_FALSE(FileExists(target)) << "a target without a frame was written";
+    }
+    EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  }
+}
+
+// A recording kept after a failed merge whose temporary video another program holds without
+// letting it be moved (a scanner): it is copied to its kept name, and the message names the copy,
+// not the temporary file that the end of the recording deletes.
+TEST_F(ScrCamMerge, AKeptFileThatCannotBeMovedIsCopied) {
+  const std::wstring pendingBefore = PendingRenames();
+  // The target is held too, so the merge cannot replace it and the recording is kept.
+  const std::wstring target = folder / L"held.avi";
+  ASSERT_TRUE(testsupport::WriteBytes(target, "older"));
+  base::UniqueFile heldTarget(
+      ::CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(heldTarget);
+  ASSERT_TRUE(cam->StartRecording(target));
+  base::PumpUntil([&] { return cam->FramesWritten >= 3 || !cam->Recording; }, 20000);
+  base::UniqueFile heldVideo(::CreateFileW(ScrCam::TempVideoFile.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(heldVideo) << "the temporary video cannot be held: " << ::GetLastError();
+  cam->StopRecording();
+  ASSERT_TRUE(WaitNoThread());
+  heldVideo.reset();
+  heldTarget.reset();
+  const std::vector<std::wstring> errors = events.Errors();
+  ASSERT_FALSE(errors.empty());
+  const std::wstring& said = errors.back();
+  const std::wstring prefix = L"Recording kept in: " + ScrCam::GetTempFolder() + L"Reclume recording ";
+  ASSERT_EQ(said.rfind(prefix, 0), 0u) << "named the temporary file that is deleted: " << said;
+  const scrcamNStest::AviFacts avi = scrcamNStest::ReadAvi(said.substr(19));
+  EXPECT_TRUE(avi.ok && avi.nonEmpty() >= 3) << "the kept copy plays";
+  // The held temporary video was scheduled for the restart: this test's leftover.
+  ::DeleteFileW(ScrCam::TempVideoFile.c_str());
+  if (pendingBefore.empty()) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                        KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+      ::RegCloseKey(key);
+    }
+  }
+}
+
+// A recording that can be neither moved nor copied when it is kept (another program took its
+// temporary video, not even letting it be read): it is left where it is and the message says
+// so; the end of the recording neither deletes it nor schedules it for deletion, and the next
+// recording keeps it before it writes its own.
+TEST_F(ScrCamMerge, AKeptFileThatCannotBeReadStaysWhereItIs) {
+  const std::wstring pendingBefore = PendingRenames();
+  // The target's volume fills at the stop, so the merge does not start and the files are kept.
+  std::atomic<bool> stopped{false};
+  engine::ScopedFreeBytes full([&](const std::wstring& path) -> std::optional<uint64_t> {
+    if (stopped && path.rfind(folder.path(), 0) == 0) return 1024;
+    return std::nullopt;
+  });
+  base::UniqueFile heldVideo;
+  std::vector<std::wstring> errors;
+  std::mutex lock;
+  cam->OnError = [&](ScrCam::TScreenCamera&, const std::wstring& text) {
+    // Told before the files are kept (on the record thread): the other program takes the file.
+    if (text.rfind(L"Not enough free disk space to save ", 0) == 0)
+      heldVideo.reset(::CreateFileW(ScrCam::TempVideoFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::lock_guard<std::mutex> hold(lock);
+    errors.push_back(text);
+  };
+  const std::wstring target = folder / L"full.avi";
+  ASSERT_TRUE(cam->StartRecording(target));
+  base::PumpUntil([&] { return cam->FramesWritten >= 3 || !cam->Recording; }, 20000);
+  stopped = true;
+  cam->StopRecording();
+  ASSERT_TRUE(WaitNoThread());
+  ASSERT_TRUE(heldVideo) << "the test could not take the temporary video";
+  heldVideo.reset();
+  ASSERT_EQ(errors.size(), 2u);
+  const std::wstring& said = errors.back();
+  EXPECT_EQ(said.rfind(L"Recording kept in: " + ScrCam::TempVideoFile + L" (", 0), 0u) << "not said to stay: " << said;
+  EXPECT_NE(said.find(L"left there"), std::wstring::npos) << said;
+  EXPECT_EQ(PendingRenames(), pendingBefore) << "the only copy of the recording was scheduled for deletion";
+  const scrcamNStest::AviFacts avi = scrcamNStest::ReadAvi(ScrCam::TempVideoFile);
+  EXPECT_TRUE(avi.ok && avi.nonEmpty() >= 3) << "the recording left in place plays";
+
+  // The next recording keeps it first.
+  errors.clear();
+  stopped = false;
+  ASSERT_TRUE(RecordFrames(folder / L"next.avi", 2));
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].rfind(L"Recording kept in: " + ScrCam::GetTempFolder() + L"Reclume recording ", 0), 0u)
+      << errors[0];
+  EXPECT_TRUE(FileExists(folder / L"next.avi"));
 }
 
 TEST_F(ScrCamMerge, DestroyedWhileRecording) {

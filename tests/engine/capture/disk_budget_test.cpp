@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -115,6 +116,47 @@ TEST_F(DiskBudgetTest, ChunksCountTowardsTheLimit) {
   EXPECT_EQ(budget.CheckNow().verdict, DiskVerdict::Ok);
   budget.SetChunks(100000);  // 2.4 MB of chunk headers and index entries
   EXPECT_EQ(budget.CheckNow().verdict, DiskVerdict::SizeLimit);
+}
+
+// Between two looks at the file system each pass counts the frame it handed to the writer:
+// after a still stretch (no rate seen) a burst of large frames ends the recording at the first
+// pass after which one more worst-case frame would pass the limit or the free space last seen,
+// without asking the file system again.
+TEST_F(DiskBudgetTest, BetweenChecksEachPassCountsWhatItHanded) {
+  constexpr uint64_t kKiB = 1024, kFrame = 600 * kKiB, kMargin = 512 * kKiB;
+  struct Case {
+    const char* what;
+    uint64_t limit, free;
+    DiskVerdict expected;
+  } cases[] = {
+      {"the size limit", 4 * kMiB, 500 * kMiB, DiskVerdict::SizeLimit},
+      {"the free space", engine::kAviFileLimit, 4 * kMiB, DiskVerdict::DiskLow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    engine::ScopedAviFileLimit limit(c.limit);
+    volumes_.freeByPrefix = {{scratch_.path(), c.free}};
+    volumes_.asked = 0;
+    DiskBudget budget(5.0, 1000);
+    budget.WatchWriter(scratch_ / L"burst.avi");
+    budget.SetFrameMargin(kMargin);
+    ASSERT_TRUE(budget.Poll());
+    const uint64_t room = std::min(c.limit, c.free);
+    uint64_t handed = 0;
+    for (int pass = 1; pass <= 10; ++pass) {
+      clock_.Advance(20);
+      budget.Handed(kFrame);
+      budget.SetChunks(static_cast<uint64_t>(pass));
+      handed += kFrame;
+      const uint64_t chunks = (c.expected == DiskVerdict::SizeLimit ? pass * engine::kAviBytesPerChunk : 0);
+      const bool oneMoreFits = handed + chunks + kMargin + engine::kAviBytesPerChunk + engine::kAviCloseReserve <= room;
+      const engine::DiskCheck got = budget.Poll();
+      EXPECT_EQ(static_cast<int>(got.verdict), static_cast<int>(oneMoreFits ? DiskVerdict::Ok : c.expected))
+          << "pass " << pass << " with " << handed << " bytes handed";
+      if (!oneMoreFits) break;
+    }
+    EXPECT_EQ(volumes_.asked, 1) << "the passes asked the file system";
+  }
 }
 
 TEST(DiskBudgetVolume, SmallDiskBehindAFolderLink) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/dispatch.h"
 #include "base/seams.h"
 #include "engine/capture/disk_budget.h"
 #include "engine/soundless/scrcamNS.h"
@@ -83,6 +84,45 @@ TEST_F(ScrCamNSDisk, TheSizeLimitStopsAndSavesTheRecordingWhole) {
   EXPECT_LT(engine::FileSizeOf(path), kLimit);
   EXPECT_GT(cam.FramesWritten(), 5);
   ExpectWhole(path, cam.FramesWritten());
+}
+
+// A still screen for a while (frames of a few bytes, so the once-a-second look sees almost no
+// rate), then every block changing in every frame (MS Video 1's worst case, hundreds of KB a
+// frame at 640 x 480, dozens a second) near the lowered limit: the recording stops before the
+// frame that would pass it, and the file is whole and under the limit (the shell side reads it
+// with ffprobe).
+TEST_F(ScrCamNSDisk, ABurstOfMotionNearTheLimitStaysUnderIt) {
+  constexpr uint64_t kLimit = 3u << 20;
+  engine::ScopedAviFileLimit limit(kLimit);
+  testsupport::ScriptedPrompter prompter{{}, IDOK};
+  base::ScopedPrompter scoped(prompter);
+  testsupport::PatternWindow screen;
+  ASSERT_TRUE(screen.Show(RECT{600, 300, 1240, 780}));  // 640 x 480
+  TScreenCamNS cam;
+  EventLog events;
+  events.Bind(cam);
+  cam.SetBitsPerPixel(32);
+  cam.SetKeyFrameEvery(100000);  // one key frame: the still screen is skip codes
+  cam.SetCaptureInterval(20);
+  const std::wstring path = folder_.Path(L"burst.avi");
+  cam.StartRecording(scrcamNS::MakeAreaSourceFor(screen.hwnd()), path);
+  // Past the first look at the disk and well into the second second.
+  ASSERT_TRUE(base::PumpUntil([&] { return cam.FramesWritten() >= 60 || !cam.Recording(); }, 20000));
+  ASSERT_TRUE(cam.Recording()) << "ended during the still stretch";
+  const int still = cam.FramesWritten();
+  for (uint32_t seed = 1; cam.Recording() && seed < 2000; ++seed) {
+    screen.PaintNoise(seed);
+    base::PumpUntil([] { return false; }, 10);
+  }
+  ASSERT_TRUE(WaitIdle(cam, 20000));
+  EXPECT_EQ(events.errors.load(), 0) << "a stop at the limit is no error";
+  ASSERT_TRUE(FileExists(path));
+  EXPECT_TRUE(cam.FileSaved());
+  EXPECT_GT(cam.FramesWritten(), still) << "no frame of the burst was written";
+  const uint64_t size = engine::FileSizeOf(path);
+  EXPECT_LT(size, kLimit) << "the file passed the limit: " << size << " bytes";
+  ExpectWhole(path, cam.FramesWritten());
+  WriteTextFile(path + L".frames", std::to_string(cam.FramesWritten()));
 }
 
 TEST_F(ScrCamNSDisk, ASmallDiskThatFillsEndsAsAnErrorStopAndKeepsTheFile) {

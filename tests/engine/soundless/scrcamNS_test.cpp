@@ -14,6 +14,7 @@
 
 #include "base/dispatch.h"
 #include "base/seams.h"
+#include "base/short_names.h"
 #include "base/unique.h"
 #include "engine/overlays/flashwnd.h"
 #include "engine/soundless/scrcamNS.h"
@@ -22,6 +23,7 @@
 #include "tests/support/object_counters.h"
 #include "tests/support/passthrough_codec.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -618,6 +620,93 @@ TEST_F(ScrCamNS, AnAreaThatCannotBeReadFailsWithoutAFile) {
   EXPECT_EQ(events.errors.load(), 1);
   EXPECT_EQ(events.starts.load(), 0);
   EXPECT_FALSE(FileExists(path));
+}
+
+// The pattern's rectangle, given only once the test lets the recording go on: a stop made
+// before that comes before the first frame.
+class GatedArea : public scrcamNS::AreaSource {
+ public:
+  explicit GatedArea(const RECT& r) : rect_(r) {}
+  bool CurrentArea(RECT& area) override {
+    ::WaitForSingleObject(open_.get(), 10000);
+    area = rect_;
+    return true;
+  }
+  void Open() { ::SetEvent(open_.get()); }
+
+ private:
+  RECT rect_;
+  base::UniqueHandle open_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// A recording stopped before its first frame leaves no file: neither a new one nor an older
+// file of the name made into an empty recording.
+TEST_F(ScrCamNS, AStopBeforeTheFirstFrameLeavesNoFile) {
+  ASSERT_TRUE(pattern_.Show(RECT{100, 100, 260, 220}));
+  TScreenCamNS cam;
+  EventLog events;
+  events.Bind(cam);
+  cam.SetBitsPerPixel(8);
+  cam.RefreshCompressors();
+  cam.SetCompressorIndex(FindCompressor(cam, kMRLE));
+  cam.SetKeyFrameEvery(1);
+  const std::wstring path = folder_.Path(L"nothing.avi");
+  auto area = std::make_shared<GatedArea>(pattern_.rect());
+  cam.StartRecording(area, path);
+  ASSERT_TRUE(cam.Recording());
+  cam.StopRecording();
+  area->Open();
+  ASSERT_TRUE(WaitIdle(cam));
+  EXPECT_EQ(cam.FramesWritten(), 0);
+  EXPECT_EQ(events.errors.load(), 0);
+  EXPECT_FALSE(cam.FileSaved());
+  EXPECT_FALSE(FileExists(path)) << "a file without a frame was left";
+  EXPECT_TRUE(prompter_.asked().empty());
+}
+
+DWORD WINAPI NoShortName(const wchar_t*, wchar_t*, DWORD) { return 0; }
+
+// A target whose name the platform's AVI writer cannot take is recorded through a temporary
+// file; when that cannot be copied into place (the target held by another program), the
+// recording is kept under a recording name and the one message says where.
+TEST_F(ScrCamNS, ADetourThatCannotBeCopiedIsKeptAndSaid) {
+  ASSERT_TRUE(pattern_.Show(RECT{100, 100, 260, 220}));
+  TScreenCamNS cam;
+  EventLog events;
+  events.Bind(cam);
+  cam.SetBitsPerPixel(8);
+  cam.RefreshCompressors();
+  cam.SetCompressorIndex(FindCompressor(cam, kMRLE));
+  cam.SetKeyFrameEvery(1);
+  const std::wstring folder = folder_.Path(L"录像\\");
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring path = folder + L"录像.avi";
+  ASSERT_TRUE(testsupport::WriteBytes(path, "the user's older file"));
+  base::UniqueFile held(
+      ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  const base::ShortNameFunction previous = base::SetShortNameFunction(&NoShortName);
+  const bool recorded = RecordUntil(cam, path, 3);
+  base::SetShortNameFunction(previous);
+  held.reset();
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(testsupport::ReadBytes(path), "the user's older file");
+  const auto asked = prompter_.asked();
+  ASSERT_EQ(asked.size(), 1u);
+  const std::wstring& said = asked[0].text;
+  const std::wstring marker = L"已保存在：";
+  const size_t at = said.find(marker);
+  ASSERT_NE(at, std::wstring::npos) << "the message does not say where the recording is";
+  EXPECT_NE(said.find(path), std::wstring::npos) << "the message names the target it could not write";
+  const std::wstring kept = said.substr(at + marker.size());
+  const size_t slash = kept.find_last_of(L'\\');
+  ASSERT_NE(slash, std::wstring::npos);
+  EXPECT_EQ(kept.compare(slash + 1, 18, L"Reclume recording "), 0) << "not kept under a recording name";
+  const AviFacts avi = ReadAvi(kept);
+  EXPECT_TRUE(avi.ok);
+  EXPECT_EQ(avi.nonEmpty(), cam.FramesWritten()) << "the kept recording holds every frame";
+  EXPECT_FALSE(FileExists(kept.substr(0, slash + 1) + L"qivnstmp.avi")) << "the detour file is left to be overwritten";
+  ::DeleteFileW(kept.c_str());
 }
 
 TEST_F(ScrCamNS, MaximisedWindowRecordsItsWorkArea) {
