@@ -59,7 +59,7 @@ namespace {
 // Wine's AVI file reader names each stream after its file ("NAME Video #0") in a field of 64
 // characters and writes past it for a longer name: measured, a file name of 58 characters or
 // more fails to open (AVIERR_BADFORMAT) or corrupts the heap. Writing is not affected.
-constexpr size_t kLongestReadableName = 48;
+// kLongestReadableName keeps a margin below that.
 
 bool NameTooLongForReading(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/:");
@@ -69,9 +69,20 @@ bool NameTooLongForReading(const std::wstring& path) {
 
 }  // namespace
 
-std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path) {
+std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path, NoReadingName* why) {
   if (IsAsciiPath(path) && !NameTooLongForReading(path)) return path;
-  return AsciiShortName(path);
+  std::optional<std::wstring> name = AsciiShortName(path);
+  if (!name) {
+    if (why) *why = NoReadingName::NoShortName;
+    return std::nullopt;
+  }
+  // Without 8.3 names the system answers with the long name itself: handing that over would
+  // open the very name the reader cannot take.
+  if (NameTooLongForReading(*name)) {
+    if (why) *why = NoReadingName::NameTooLong;
+    return std::nullopt;
+  }
+  return name;
 }
 
 MultimediaTarget::MultimediaTarget(std::wstring path, const std::wstring& tempName) : path_(std::move(path)) {

@@ -17,10 +17,21 @@ namespace base {
 // True when every character of path is ASCII: the multimedia functions take it as it is.
 bool IsAsciiPath(const std::wstring& path) noexcept;
 
+// The longest file name (extension included) the AVI reader is handed.
+inline constexpr size_t kLongestReadableName = 48;
+
+// Why MultimediaNameForReading gave no name.
+enum class NoReadingName {
+  NoShortName,  // no short name in ASCII (or the file does not exist)
+  NameTooLong,  // the "short" name is still longer than kLongestReadableName: a volume that
+                // keeps no 8.3 names hands the long one back
+};
+
 // The name to open an existing file by: path itself when it is all ASCII and its file name is
-// short enough for the AVI reader (at most 48 characters), else its short name; nothing when
-// the file has no short name in ASCII (or does not exist).
-std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path);
+// short enough for the AVI reader (at most kLongestReadableName characters), else its short
+// name; nothing when the file has no short name in ASCII, or when that name is still too long
+// for the reader (why, when given, tells which).
+std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path, NoReadingName* why = nullptr);
 
 // A file that a multimedia function writes (replacing it when it exists). The name to hand to
 // the function is the path itself when it is all ASCII, else the short name of the file

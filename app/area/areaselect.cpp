@@ -65,23 +65,33 @@ bool TFrmAreaSelect::Create() {
   HWND panel = pnlMain_.hwnd();
   ::SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   // The decoration: a band at the top and at the bottom, a thin border down each side, and the
-  // edits' labels, which are one picture.
+  // edits' labels, which are one picture; each picture fills a panel of its own.
   const struct {
-    PictureBox& box;
-    int id;
+    app::Panel& panel;
+    int panelId;
     RECT bounds;
+    PictureBox& box;
+    int boxId;
     const wchar_t* picture;
     bool stretch;
   } decoration[] = {
-      {image1_, id::AreaImage1, {0, 0, kAreaPanelSize, kBandTop}, L"areatop", false},
-      {image2_, id::AreaImage2, {0, kAreaPanelSize - kBandBottom, kAreaPanelSize, kAreaPanelSize}, L"areabottom", false},
-      {borderLeft_, 0, {0, kBandTop, kSideBorder, kAreaPanelSize - kBandBottom}, L"frameleft", true},
-      {borderRight_, 0, {kAreaPanelSize - kSideBorder, kBandTop, kAreaPanelSize, kAreaPanelSize - kBandBottom},
-       L"frameright", true},
-      {labels_, id::AreaLabels, {kLabelLeft, kRowTop, kEditLeft - 2, kRowTop + 4 * kRowStep}, L"arealabels", false},
+      {pnlTop_, id::AreaPnlTop, {0, 0, kAreaPanelSize, kBandTop}, image1_, id::AreaImage1, L"areatop", false},
+      {pnlBottom_, id::AreaPnlBottom, {0, kAreaPanelSize - kBandBottom, kAreaPanelSize, kAreaPanelSize}, image2_,
+       id::AreaImage2, L"areabottom", false},
+      {panel1_, id::AreaPanel1, {0, kBandTop, kSideBorder, kAreaPanelSize - kBandBottom}, borderLeft_,
+       id::AreaBorderLeft, L"frameleft", true},
+      {panel2_, id::AreaPanel2, {kAreaPanelSize - kSideBorder, kBandTop, kAreaPanelSize, kAreaPanelSize - kBandBottom},
+       borderRight_, id::AreaBorderRight, L"frameright", true},
+      {panel3_, id::AreaPanel3, {kLabelLeft, kRowTop, kEditLeft - 2, kRowTop + 4 * kRowStep}, labels_, id::AreaLabels,
+       L"arealabels", false},
   };
   for (const auto& d : decoration) {
-    d.box.Create(panel, d.id, d.bounds);
+    if (!d.panel.Create(panel, d.panelId)) return false;
+    d.box.Create(d.panel.hwnd(), d.boxId, {0, 0, 0, 0});
+    d.panel.layout().Add(d.box.hwnd(), Dock::Client);
+    ::SetWindowPos(d.panel.hwnd(), nullptr, d.bounds.left, d.bounds.top, d.bounds.right - d.bounds.left,
+                   d.bounds.bottom - d.bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    d.panel.Relayout();
     d.box.SetStretch(d.stretch);
     base::LoadGraphicFromRes(d.box.picture(), d.picture, L"bmp");
     d.box.PictureChanged();
@@ -129,7 +139,8 @@ void TFrmAreaSelect::ShowArea() {
 }
 
 void TFrmAreaSelect::FormCreate() {
-  pnlMain_.SetDoubleBuffered(true);
+  doubleBuffered_ = true;
+  for (app::Panel* panel : {&pnlMain_, &pnlTop_, &pnlBottom_}) panel->SetDoubleBuffered(true);
   ::SetWindowPos(pnlMain_.hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOZORDER | SWP_NOACTIVATE);
   ::SetWindowPos(hwnd(), nullptr, 0, 0, kAreaPanelSize, kAreaPanelSize, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   FormResize();
@@ -182,6 +193,24 @@ void TFrmAreaSelect::PaintBorder() {
   border.right = border.left + client.right + 2 * kBorderWidth;
   border.bottom = border.top + client.bottom + 2 * kBorderWidth;
   ::FrameRect(dc.get(), &border, base::FormBrush());
+}
+
+// What the region leaves of the client area is the panel's, which paints itself; the window's
+// own background goes on the screen in one copy, so a resize does not flicker.
+void TFrmAreaSelect::PaintBuffered() {
+  base::PaintDC dc(hwnd());
+  RECT client{};
+  ::GetClientRect(hwnd(), &client);
+  if (client.right <= 0 || client.bottom <= 0) return;
+  base::UniqueDC memory(doubleBuffered_ ? ::CreateCompatibleDC(dc.get()) : nullptr);
+  base::UniqueBitmap buffer(memory ? ::CreateCompatibleBitmap(dc.get(), client.right, client.bottom) : nullptr);
+  if (!memory || !buffer) {
+    ::FillRect(dc.get(), &client, base::FormBrush());
+    return;
+  }
+  base::SelectGuard select(memory.get(), buffer.get());
+  ::FillRect(memory.get(), &client, base::FormBrush());
+  ::BitBlt(dc.get(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
 void TFrmAreaSelect::UpdateBoundsEdits() {
@@ -305,6 +334,12 @@ LRESULT TFrmAreaSelect::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       PaintBorder();
       return r;
     }
+    case WM_ERASEBKGND:
+      if (doubleBuffered_) return 1;  // the buffered paint draws the background
+      break;
+    case WM_PAINT:
+      PaintBuffered();
+      return 0;
     case WM_SIZE:
       FormResize();
       return 0;

@@ -44,6 +44,8 @@ class TFrmAreaSelect : public base::Window {
   // The window's outer rectangle in screen pixels (what an area recording records).
   RECT Bounds() const;
   HWND Panel() const { return pnlMain_.hwnd(); }
+  // The window paints its background through a memory bitmap (on from FormCreate).
+  bool DoubleBuffered() const { return doubleBuffered_; }
   HWND Edit(int editId) const;
 
   // --- handlers ---
@@ -66,15 +68,19 @@ class TFrmAreaSelect : public base::Window {
   // The window's Left, Top, Width or Height (by the edit that shows it) := value.
   void ApplyBound(int editId, int value);
   void PaintBorder();
+  void PaintBuffered();
   static LRESULT CALLBACK EditSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR subclassId,
                                            DWORD_PTR self);
 
   std::function<void()> confirmed_, closed_;
   app::Panel pnlMain_;
-  // The panel's decoration: the top and bottom bands, the label picture, the side borders.
-  PictureBox image1_, image2_, labels_, borderLeft_, borderRight_;
+  // The panel's decoration: the top and bottom bands, the side borders and the labels' field,
+  // each a panel that holds its picture.
+  app::Panel pnlTop_, pnlBottom_, panel1_, panel2_, panel3_;
+  PictureBox image1_, image2_, borderLeft_, borderRight_, labels_;
   base::FlatButton btnConfirm_, btnClose_;
   bool created_ = false;
+  bool doubleBuffered_ = false;
 };
 
 }  // namespace app

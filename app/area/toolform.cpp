@@ -1,5 +1,5 @@
-// The tool window: one flat stop button on the forms' background, placed beside the recorded
-// area by ToolWindowLeft.
+// The tool window: one flat stop button on the forms' background inside the picture frame the
+// dialogs wear, placed beside the recorded area by ToolWindowLeft.
 #include "app/area/toolform.h"
 
 #include "app/forms/control_ids.h"
@@ -47,6 +47,7 @@ bool TFrmTool::Create() {
   spec.width = r.right - r.left;
   spec.height = r.bottom - r.top;
   if (!base::Window::Create(cls, spec)) return false;
+  frame_.Create(hwnd(), id::ToolFrameFirst);
   const int left = (kToolClientWidth - kButtonWidth) / 2, top = (kToolClientHeight - kButtonHeight) / 2;
   if (!btnStopRec_.Create(hwnd(), id::ToolBtnStopRec, {left, top, left + kButtonWidth, top + kButtonHeight},
                           kToolStopHint))

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+#include "app/forms/frame_pictures.h"
 #include "base/flat_button.h"
 #include "base/window.h"
 
@@ -53,6 +54,7 @@ class TFrmTool : public base::Window {
 
  private:
   std::function<void()> stop_;
+  PictureFrame frame_;  // the decoration round its edges
   base::FlatButton btnStopRec_;
 };
 

@@ -11,8 +11,10 @@
 #include "app/texts/allparam.h"
 #include "app/forms/dialog_ids.h"
 #include "app/forms/flat_button.h"
+#include "app/forms/frame_pictures.h"
 #include "app/forms/modal_dialog.h"
 #include "base/barrier.h"
+#include "base/resources.h"
 #include "base/showform.h"
 #include "base/text.h"
 
@@ -27,9 +29,10 @@ class TFrmVersion : public ModalDialog {
     if (!CreateDialogWindow(L"TFrmVersion", caption, 380, 210, owner)) return false;
     // The hand cursor over the whole window, labels included (they let the mouse through).
     ::SetClassLongPtrW(hwnd(), GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(::LoadCursorW(nullptr, IDC_HAND)));
-    AddControl(L"STATIC", L"", SS_ICON, 16, 16, 32, 32, id::VersionImage1);
-    ::SendMessageW(Item(id::VersionImage1), STM_SETICON,
-                   reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_APPLICATION)), 0);
+    frame_.Create(hwnd(), id::VersionFrameFirst);
+    // The program's own icon (shared: the static control never destroys it).
+    AddControl(L"STATIC", L"", SS_ICON, 16, 20, 32, 32, id::VersionImage1);
+    ::SendMessageW(Item(id::VersionImage1), STM_SETICON, reinterpret_cast<WPARAM>(base::ProgramIcon(32)), 0);
     AddControl(L"STATIC", L"     " + ProductName, SS_LEFT, 60, 16, 300, 20, id::VersionLabel1);
     AddControl(L"STATIC", StrVersionLabel, SS_LEFT, 60, 44, 80, 20, id::VersionLabel2);
     AddControl(L"STATIC", base::Format(L"%1.1f", static_cast<double>(SoftVersion)), SS_LEFT, 140, 44, 80, 20,
@@ -74,6 +77,7 @@ class TFrmVersion : public ModalDialog {
 
   std::wstring hintText_;
   base::UniqueWindow tooltip_;
+  PictureFrame frame_;
   FlatButton close_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "app/forms/dialog_ids.h"
 #include "app/forms/flat_button.h"
+#include "app/forms/frame_pictures.h"
 #include "app/forms/modal_dialog.h"
 #include "base/barrier.h"
 #include "base/text.h"
@@ -73,6 +74,7 @@ class TFrmHotkeySet : public ModalDialog {
  public:
   bool Build() {
     if (!CreateDialogWindow(L"TFrmHotkeySet", L"热键设置", 440, 130, nullptr)) return false;
+    frame_.Create(hwnd(), id::HotkeyFrameFirst);
     // The label lies behind the boxes, which stand between its plus signs. Its blanks are
     // narrower than a box in most fonts, so it is drawn here: its words at its left, each plus
     // sign centred in the room left for it between two boxes.
@@ -186,6 +188,7 @@ class TFrmHotkeySet : public ModalDialog {
   HWND label_ = nullptr;
   HWND hint_ = nullptr;
   HWND boxes_[3]{};
+  PictureFrame frame_;
   FlatButton defaultSet_, confirm_, close_;
 };
 

@@ -12,6 +12,7 @@
 
 #include "app/forms/binding.h"
 #include "app/forms/dialog_ids.h"
+#include "app/forms/flat_button.h"
 #include "app/forms/frame_pictures.h"
 #include "app/texts/kv.h"
 #include "app/forms/modal_dialog.h"
@@ -25,9 +26,8 @@ namespace app {
 namespace {
 
 const double kLgMaxInterval = std::log10(60000.0);
-// The outer size and the place the dialog was designed with; its frame's left side.
+// The outer size and the place the dialog was designed with.
 constexpr int kDesignLeft = 199, kDesignTop = 149, kOuterWidth = 474, kOuterHeight = 417;
-constexpr int kFrameLeftWidth = 10;
 
 int Clamp(long long value, int low, int high) {
   return static_cast<int>(value < low ? low : value > high ? high : value);
@@ -36,7 +36,7 @@ int Clamp(long long value, int low, int high) {
 class TOptionDlg : public ModalDialog {
  public:
   bool Build(HWND owner) {
-    if (!CreateDialogWindow(L"TOptionDlg", L"参数设置", 466, 384, owner, L"宋体", -15)) return false;
+    if (!CreateDialogWindow(L"TOptionDlg", L"参数设置", 466, 384, owner, L"宋体", -15, GB2312_CHARSET)) return false;
     // A sizeable border with the close box as its only border icon, at the size and place
     // the dialog was designed with.
     ::SetWindowLongW(hwnd(), GWL_STYLE, ::GetWindowLongW(hwnd(), GWL_STYLE) | WS_THICKFRAME);
@@ -45,17 +45,17 @@ class TOptionDlg : public ModalDialog {
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     SetBackground(RGB(245, 250, 254));
     // The picture frame round the edges, kept on them by every resize (WM_SIZE).
-    for (int piece = 0; piece < kFramePieceCount; ++piece) {
-      frame_[piece].Create(hwnd(), id::OptFrameFirst + piece, {0, 0, 0, 0});
-      LoadFramePicture(frame_[piece], static_cast<FramePiece>(piece));
-    }
-    PlaceFrame();
+    frame_.Create(hwnd(), id::OptFrameFirst);
     const DWORD bar = TBS_HORZ | TBS_NOTICKS | WS_TABSTOP;
     // Inside the frame: below its 15-pixel top band, right of its 10-pixel left side.
-    AddControl(L"BUTTON", L"压缩参数", BS_GROUPBOX, 14, 18, 436, 106, id::GrpCompressor);
+    AddControl(L"BUTTON", L"压缩参数", BS_GROUPBOX | WS_CLIPSIBLINGS, 14, 18, 436, 106, id::GrpCompressor);
     AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 24, 40, 290, 240, id::ComboBoxCompressor);
-    AddControl(L"BUTTON", L"关于", BS_PUSHBUTTON | WS_TABSTOP, 324, 39, 56, 26, id::ButtonAbout);
-    AddControl(L"BUTTON", L"配置", BS_PUSHBUTTON | WS_TABSTOP, 388, 39, 56, 26, id::ButtonConfig);
+    AddFlatButton(buttonAbout_, id::ButtonAbout, {322, 38, 382, 64}, L"关于", L"BtnAbout");
+    AddFlatButton(buttonConfig_, id::ButtonConfig, {386, 38, 446, 64}, L"配置", L"BtnConfig");
+    // Inside the group box, which was made first and so lies above them: they go on top, and
+    // the box (clipped by its siblings) no longer paints over them.
+    for (HWND button : {buttonAbout_.hwnd(), buttonConfig_.hwnd()})
+      ::SetWindowPos(button, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AddControl(L"STATIC", L"录像质量", SS_LEFT, 24, 84, 70, 20, id::OptLabel1);
     AddControl(TRACKBAR_CLASSW, L"", bar, 96, 78, 290, 30, id::TrackBarQuality);
     AddControl(L"STATIC", L"", SS_LEFT, 394, 84, 50, 20, id::LabelQuality);
@@ -75,8 +75,10 @@ class TOptionDlg : public ModalDialog {
     AddControl(L"STATIC", L"50 fps", SS_LEFT, 382, 268, 64, 20, id::LabelPlaybackMax);
     AddControl(L"STATIC", L"", SS_CENTER, 174, 294, 110, 20, id::LabelFPSPlayback);
 
-    AddControl(L"BUTTON", L"确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 284, 328, 80, 28, id::BitBtn1);
-    AddControl(L"BUTTON", L"取消", BS_PUSHBUTTON | WS_TABSTOP, 370, 328, 80, 28, id::BitBtn2);
+    // Picture buttons as the other dialogs draw them; they take no focus, so Enter and Esc reach
+    // them as IDOK and IDCANCEL.
+    AddFlatButton(bitBtn1_, id::BitBtn1, {284, 328, 364, 356}, L"确定", L"confirm");
+    AddFlatButton(bitBtn2_, id::BitBtn2, {370, 328, 450, 356}, L"取消", L"BtnClose");
 
     SetRange(id::TrackBarQuality, 0, kQualityBarMax);
     SetRange(id::TrackBarRecord, 1, kFrameBarMax);
@@ -117,21 +119,11 @@ class TOptionDlg : public ModalDialog {
       RefreshOptionLabels();
       return 0;
     }
-    if (msg == WM_SIZE) PlaceFrame();
+    if (msg == WM_SIZE) frame_.Place();
     return ModalDialog::OnMessage(msg, wp, lp);
   }
 
  private:
-  void PlaceFrame() {
-    RECT client{};
-    ::GetClientRect(hwnd(), &client);
-    for (int piece = 0; piece < kFramePieceCount; ++piece) {
-      const RECT r = FramePieceRect(static_cast<FramePiece>(piece), client.right, client.bottom, kFrameLeftWidth);
-      ::SetWindowPos(frame_[piece].hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-  }
-
   void SetRange(int id, int low, int high) { ::SendMessageW(Item(id), TBM_SETRANGE, TRUE, MAKELPARAM(low, high)); }
   void SetPosition(int id, int position) { ::SendMessageW(Item(id), TBM_SETPOS, TRUE, position); }
   int Position(int id) const { return static_cast<int>(::SendMessageW(Item(id), TBM_GETPOS, 0, 0)); }
@@ -189,7 +181,8 @@ class TOptionDlg : public ModalDialog {
   }
 
   CameraOptionsTarget* target_ = nullptr;
-  PictureBox frame_[kFramePieceCount];
+  PictureFrame frame_;
+  FlatButton buttonAbout_, buttonConfig_, bitBtn1_, bitBtn2_;
 };
 
 std::unique_ptr<TOptionDlg> gOptionDlg;

@@ -8,6 +8,7 @@
 #include "app/texts/allparam.h"
 #include "app/forms/dialog_ids.h"
 #include "app/forms/flat_button.h"
+#include "app/forms/frame_pictures.h"
 #include "app/forms/modal_dialog.h"
 #include "app/record_paths.h"
 #include "base/barrier.h"
@@ -35,6 +36,7 @@ class TFrmReName : public ModalDialog {
  public:
   bool Build() {
     if (!CreateDialogWindow(L"TFrmReName", StrAlterName, 360, 110, nullptr)) return false;
+    frame_.Create(hwnd(), id::RenameFrameFirst);
     AddControl(L"STATIC", StrNameLabel, SS_LEFT, 16, 24, 50, 20, id::RenameLabel1);
     AddControl(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 70, 20, 270, 24, id::EdtName, WS_EX_CLIENTEDGE);
     // Flat buttons take no focus: Enter and Esc reach them as IDOK and IDCANCEL.
@@ -65,6 +67,7 @@ class TFrmReName : public ModalDialog {
 
  private:
   std::wstring newName_;
+  PictureFrame frame_;
   FlatButton confirm_, close_;
 };
 

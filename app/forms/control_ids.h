@@ -180,8 +180,19 @@ inline constexpr int AreaBtnClose = 3207;
 inline constexpr int AreaImage1 = 3208;     // the top band's picture
 inline constexpr int AreaImage2 = 3209;     // the bottom band's picture
 inline constexpr int AreaLabels = 3210;     // the picture that holds the four edits' labels
+// The decoration's panels: the bands at the top and the bottom (holding AreaImage1 and
+// AreaImage2), the side borders (Panel1, Panel2, each holding its border picture) and the
+// labels' panel (Panel3, holding AreaLabels).
+inline constexpr int AreaPnlTop = 3212;
+inline constexpr int AreaPnlBottom = 3213;
+inline constexpr int AreaPanel1 = 3214;
+inline constexpr int AreaPanel2 = 3215;
+inline constexpr int AreaPanel3 = 3216;
+inline constexpr int AreaBorderLeft = 3217;
+inline constexpr int AreaBorderRight = 3218;
 
 // --- TFrmTool, the tool window beside a recorded area ---
 inline constexpr int ToolBtnStopRec = 3211;
+inline constexpr int ToolFrameFirst = 3221;  // the frame pictures, in FramePiece order (8 ids)
 
 }  // namespace app::id

@@ -16,12 +16,14 @@ inline constexpr int CbHotkey1 = 4003;
 inline constexpr int CbHotkey2 = 4004;
 inline constexpr int CbHotkey3 = 4005;
 inline constexpr int BtnDefaultSet = 4006;
+inline constexpr int HotkeyFrameFirst = 4011;  // the frame pictures, in FramePiece order (8 ids)
 inline constexpr int HotkeyBtnConfirm = IDOK;
 inline constexpr int HotkeyBtnClose = IDCANCEL;
 
 // --- TFrmReName ---
 inline constexpr int RenameLabel1 = 4101;
 inline constexpr int EdtName = 4102;
+inline constexpr int RenameFrameFirst = 4111;  // the frame pictures, in FramePiece order (8 ids)
 inline constexpr int RenameBtnConfirm = IDOK;
 inline constexpr int RenameBtnClose = IDCANCEL;
 
@@ -33,6 +35,7 @@ inline constexpr int VersionLabel3 = 4204;
 inline constexpr int VersionLabel4 = 4205;
 inline constexpr int LblL5 = 4206;
 inline constexpr int VersionImage1 = 4207;
+inline constexpr int VersionFrameFirst = 4211;  // the frame pictures, in FramePiece order (8 ids)
 inline constexpr int VersionBtnClose = IDCANCEL;
 
 // --- TOptionDlg ---

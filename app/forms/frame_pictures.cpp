@@ -1,4 +1,4 @@
-// The frame pictures' resources and places.
+// The frame pictures' resources and places, and the frame a window wears made of them.
 #include "app/forms/frame_pictures.h"
 
 #include "base/resources.h"
@@ -50,6 +50,27 @@ RECT FramePieceRect(FramePiece piece, int width, int height, int leftWidth) {
       return {width - kFrameRightWidth, kFrameTopHeight, width, bottomTop};
     default:
       return {};
+  }
+}
+
+bool PictureFrame::Create(HWND parent, int firstId) {
+  parent_ = parent;
+  bool made = true;
+  for (int piece = 0; piece < kFramePieceCount; ++piece) {
+    made = pieces_[piece].Create(parent, firstId + piece, {0, 0, 0, 0}) && made;
+    LoadFramePicture(pieces_[piece], static_cast<FramePiece>(piece));
+  }
+  Place();
+  return made;
+}
+
+void PictureFrame::Place() const {
+  RECT client{};
+  if (!parent_ || !::GetClientRect(parent_, &client)) return;
+  for (int piece = 0; piece < kFramePieceCount; ++piece) {
+    const RECT r = FramePieceRect(static_cast<FramePiece>(piece), client.right, client.bottom, kLeftWidth);
+    ::SetWindowPos(pieces_[piece].hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

@@ -23,8 +23,8 @@ std::wstring ModalDialog::ItemText(int id) const {
 }
 
 bool ModalDialog::CreateDialogWindow(const wchar_t* className, const std::wstring& caption, int width, int height,
-                                     HWND owner, const wchar_t* fontFace, int fontHeight) {
-  font_.reset(::CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     HWND owner, const wchar_t* fontFace, int fontHeight, BYTE charset) {
+  font_.reset(::CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, fontFace));
   // No WS_CLIPCHILDREN: group boxes are transparent and need the dialog painted beneath them.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;

@@ -32,9 +32,10 @@ class ModalDialog : public base::Window {
 
  protected:
   // Creates the top-level window (client size width x height, centred on the work area) with
-  // the dialog font; false when it could not be made.
+  // the dialog font (of the character set charset); false when it could not be made.
   bool CreateDialogWindow(const wchar_t* className, const std::wstring& caption, int width, int height,
-                          HWND owner, const wchar_t* fontFace = L"Tahoma", int fontHeight = -12);
+                          HWND owner, const wchar_t* fontFace = L"Tahoma", int fontHeight = -12,
+                          BYTE charset = DEFAULT_CHARSET);
   // Moves the dialog so it is centred on window (kept inside that monitor's work area); false,
   // and nothing moves, when window is missing, hidden or minimised.
   bool CentreOn(HWND window);

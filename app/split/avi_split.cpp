@@ -49,6 +49,9 @@ constexpr const wchar_t* kFrameUnreadableFmt = L"无法读取第%d帧";
 constexpr const wchar_t* kFrameFormatFmt = L"第%d帧的格式无法转换为图片";
 constexpr const wchar_t* kFolderFailedFmt = L"无法建立图片文件夹 %s：%s";
 constexpr const wchar_t* kFolderIsFile = L"已有同名的文件";
+// The file's name is longer than the video reader takes and the volume gives it no short one.
+constexpr const wchar_t* kNameTooLongFmt =
+    L"录像的文件名太长，无法分解：%s\n请把文件名改为%d个字符以内后再分解。";
 constexpr const wchar_t* kPictureFailedFmt = L"无法写入图片 %s：%s";
 
 // Frames larger than this on either side are not taken (a damaged header).
@@ -425,7 +428,16 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
 
   AviLibrary library;
   engine::UniqueAviFile file;
-  const std::wstring openName = base::MultimediaNameForReading(request.fileName).value_or(request.fileName);
+  base::NoReadingName noName = base::NoReadingName::NoShortName;
+  const std::optional<std::wstring> readName = base::MultimediaNameForReading(request.fileName, &noName);
+  if (!readName && noName == base::NoReadingName::NameTooLong) {
+    view.Message(base::Format(kNameTooLongFmt, request.fileName.substr(slash == std::wstring::npos ? 0 : slash + 1),
+                              static_cast<int>(base::kLongestReadableName)));
+    result.end = SplitResult::End::OpenFailed;
+    return result;
+  }
+  // Without a short name the file is tried as it is: the reader's own error names the cause.
+  const std::wstring openName = readName.value_or(request.fileName);
   const HRESULT opened = ::AVIFileOpenW(file.put(), openName.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr);
   if (opened != 0) {
     view.Message(AviErrorName(opened));

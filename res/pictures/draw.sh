@@ -33,6 +33,10 @@ glyph BtnHelp 16x16 -fill '#3A6EA5' -draw 'circle 8,8 8,1' -fill white -font "$f
 glyph BtnExit 16x16 -fill none -stroke '#A02828' -strokewidth 2 -draw 'arc 2,2 14,14 -60,240' -draw 'line 8,1 8,8'
 glyph BClose 12x12 -stroke '#606060' -strokewidth 2 -draw 'line 2,2 9,9' -draw 'line 9,2 2,9'
 glyph BtnClose 16x16 -stroke '#A02828' -strokewidth 2 -draw 'line 3,3 12,12' -draw 'line 12,3 3,12'
+# The compressor's About and Configure buttons of the sound-less recorder's options dialog.
+glyph BtnAbout 16x16 -fill '#3A6EA5' -draw 'circle 8,8 8,1' -fill white -draw 'rectangle 7,7 9,12' -draw 'rectangle 7,3 9,5'
+glyph BtnConfig 16x16 -fill '#606870' -draw 'circle 8,8 8,1' -fill "$bg" -draw 'circle 8,8 8,5' \
+  -fill '#606870' -draw 'rectangle 7,0 9,15' -draw 'rectangle 0,7 15,9' -fill "$bg" -draw 'circle 8,8 8,6'
 glyph confirm 16x16 -fill none -stroke '#2E9E4F' -strokewidth 2 -draw 'polyline 2,8 6,12 14,3'
 glyph btnNewWin 116x25 -fill none -stroke '#3A6EA5' -draw 'rectangle 4,5 20,19' -draw 'line 4,8 20,8' \
   -stroke none -fill '#203040' -font "$font" -pointsize 11 -annotate +26+16 'New window'

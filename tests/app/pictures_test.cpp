@@ -13,7 +13,7 @@ TEST(ProgramPictures, EveryGlyphAndPictureLoads) {
                              L"BtnHelp",  L"BtnExit",       L"BClose",       L"BtnClose",   L"confirm",
                              L"btnNewWin", L"btnCloseAvert", L"frametopleft", L"frametop", L"frametopright",
                              L"framebottomleft2", L"framebottomleft", L"framebottom", L"frameleft", L"frameright",
-                             L"areatop", L"areabottom", L"arealabels"};
+                             L"areatop", L"areabottom", L"arealabels", L"BtnAbout", L"BtnConfig"};
   for (const wchar_t* name : glyphs) {
     base::UniqueBitmap glyph;
     EXPECT_TRUE(base::LoadGraphicFromRes(glyph, name, L"bmp")) << base::WideToUtf8(name);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <cwchar>
 #include <string>
 
 #include "base/short_names.h"
@@ -63,6 +64,14 @@ DWORD WINAPI NoShortName(const wchar_t*, wchar_t*, DWORD) {
   return 0;
 }
 
+// A volume that keeps no 8.3 names: the system hands the long name back as the "short" one.
+DWORD WINAPI LongNameAsShortName(const wchar_t* longPath, wchar_t* shortPath, DWORD size) {
+  const DWORD length = static_cast<DWORD>(std::wcslen(longPath));
+  if (!shortPath || size <= length) return length + 1;
+  std::wmemcpy(shortPath, longPath, length + 1);
+  return length;
+}
+
 class ShortNames : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,6 +120,38 @@ TEST_F(ShortNames, ReadingALongNamedFileGoesByItsShortName) {
     EXPECT_EQ(Read(*name), "recording") << "the short name is the same file";
     ::DeleteFileW(path.c_str());
   }
+}
+
+// Where the volume keeps no 8.3 names the "short" name is the long one: a name the AVI reader
+// cannot take is refused, and the caller learns why.
+TEST_F(ShortNames, ALongNameThatComesBackAsItsOwnShortNameIsRefused) {
+  const struct {
+    const wchar_t* name;
+    bool usable;
+    base::NoReadingName why;
+  } cases[] = {
+      {L"short.avi", true, {}},
+      {L"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.avi", true, {}},  // 48
+      {L"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.avi", false, base::NoReadingName::NameTooLong},  // 49
+      {L"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.avi", false,
+       base::NoReadingName::NameTooLong},
+      {L"录像测试.avi", false, base::NoReadingName::NoShortName},  // the long name is no ASCII
+  };
+  const base::ShortNameFunction previous = base::SetShortNameFunction(&LongNameAsShortName);
+  for (const auto& c : cases) {
+    const std::wstring path = scratch_ / c.name;
+    ASSERT_TRUE(Write(path, "recording")) << Narrow(c.name);
+    base::NoReadingName why = c.why == base::NoReadingName::NoShortName ? base::NoReadingName::NameTooLong
+                                                                        : base::NoReadingName::NoShortName;
+    const auto name = base::MultimediaNameForReading(path, &why);
+    EXPECT_EQ(name.has_value(), c.usable) << Narrow(c.name) << ": got " << Narrow(name.value_or(L"nothing"));
+    if (c.usable) {
+      EXPECT_EQ(name.value_or(L""), path);
+    } else {
+      EXPECT_EQ(static_cast<int>(why), static_cast<int>(c.why)) << Narrow(c.name);
+    }
+  }
+  base::SetShortNameFunction(previous);
 }
 
 // The recorder's road: a target in a Chinese folder is written by AVIFile through the name the

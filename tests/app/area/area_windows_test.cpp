@@ -17,6 +17,7 @@
 #include "base/seams.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "tests/app/frame_look.h"
 #include "tests/app/glyphs.h"
 #include "tests/support/doubles.h"
 #include "tests/support/pattern_window.h"
@@ -116,14 +117,17 @@ TEST_F(AreaWindow, TheBorderAndTheDecorationPictures) {
   EXPECT_EQ(client.right, (window.right - window.left) - (frame.right - frame.left) - 2);
   EXPECT_EQ(client.bottom, (window.bottom - window.top) - (frame.bottom - frame.top) - 2);
   EXPECT_TRUE(dynamic_cast<app::Panel*>(base::Window::FromHandle(area.Panel()))->DoubleBuffered());
-  for (int picture : {id::AreaImage1, id::AreaImage2, id::AreaLabels}) {
-    auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(::GetDlgItem(area.Panel(), picture)));
+  const std::pair<int, int> pictures[] = {
+      {id::AreaPnlTop, id::AreaImage1}, {id::AreaPnlBottom, id::AreaImage2}, {id::AreaPanel3, id::AreaLabels}};
+  for (const auto& [panel, picture] : pictures) {
+    auto* box = dynamic_cast<app::PictureBox*>(
+        base::Window::FromHandle(::GetDlgItem(::GetDlgItem(area.Panel(), panel), picture)));
     ASSERT_NE(box, nullptr) << picture;
     EXPECT_TRUE(box->HasPicture()) << picture;
   }
   // The labels' picture shows its four labels' ink in each row, left of its edit.
   RECT labels{};
-  ::GetWindowRect(::GetDlgItem(area.Panel(), id::AreaLabels), &labels);
+  ::GetWindowRect(::GetDlgItem(::GetDlgItem(area.Panel(), id::AreaPanel3), id::AreaLabels), &labels);
   std::vector<int> ink(4, 0);
   EXPECT_TRUE(base::PumpUntil(
       [&] {
@@ -137,6 +141,80 @@ TEST_F(AreaWindow, TheBorderAndTheDecorationPictures) {
       3000))
       << ink[0] << " " << ink[1] << " " << ink[2] << " " << ink[3];
   testapp::SaveScreenshot(L"area-window", window);
+}
+
+// The decoration is five panels on PnlMain, each filled by its picture as the screen shows
+// it; the window, PnlMain and the two bands paint double-buffered.
+TEST_F(AreaWindow, TheDecorationPanelsHoldTheirPicturesDrawn) {
+  Place(100, 100, 500, 400);
+  EXPECT_TRUE(area.DoubleBuffered()) << "the window";
+  const struct {
+    int panel;
+    int picture;
+    RECT bounds;  // in PnlMain
+    bool doubleBuffered;
+  } panels[] = {
+      {id::AreaPnlTop, id::AreaImage1, {0, 0, app::kAreaPanelSize, 30}, true},
+      {id::AreaPnlBottom, id::AreaImage2, {0, app::kAreaPanelSize - 20, app::kAreaPanelSize, app::kAreaPanelSize}, true},
+      {id::AreaPanel1, id::AreaBorderLeft, {0, 30, 3, app::kAreaPanelSize - 20}, false},
+      {id::AreaPanel2, id::AreaBorderRight, {app::kAreaPanelSize - 3, 30, app::kAreaPanelSize, app::kAreaPanelSize - 20},
+       false},
+      {id::AreaPanel3, id::AreaLabels, {32, 48, 102, 192}, false},
+  };
+  std::string wrong;
+  EXPECT_TRUE(base::PumpUntil(
+      [&] {
+        wrong.clear();
+        HDC screen = ::GetDC(nullptr);
+        for (const auto& p : panels) {
+          const std::string name = "panel " + std::to_string(p.panel) + ": ";
+          HWND wnd = ::GetDlgItem(area.Panel(), p.panel);
+          wchar_t cls[16] = {};
+          ::GetClassNameW(wnd, cls, 16);
+          auto* panel = dynamic_cast<app::Panel*>(base::Window::FromHandle(wnd));
+          if (!panel || std::wstring(cls) != L"TPanel" || ::GetParent(wnd) != area.Panel()) {
+            wrong += name + "no panel on PnlMain; ";
+            continue;
+          }
+          if (panel->DoubleBuffered() != p.doubleBuffered) wrong += name + "double buffering; ";
+          RECT r{};
+          ::GetWindowRect(wnd, &r);
+          ::MapWindowPoints(HWND_DESKTOP, area.Panel(), reinterpret_cast<POINT*>(&r), 2);
+          if (!::EqualRect(&r, &p.bounds)) wrong += name + "not at its place; ";
+          HWND picture = ::GetDlgItem(wnd, p.picture);
+          auto* box = dynamic_cast<app::PictureBox*>(base::Window::FromHandle(picture));
+          RECT inside{}, client{};
+          if (picture) ::GetWindowRect(picture, &inside);
+          ::GetWindowRect(wnd, &client);
+          if (!box || !box->Shown() || !::EqualRect(&inside, &client)) {
+            wrong += name + "its picture does not fill it; ";
+            continue;
+          }
+          // The middle of the panel shows the picture's pixel there.
+          BITMAP bm{};
+          ::GetObjectW(box->Shown(), sizeof bm, &bm);
+          const int w = client.right - client.left, h = client.bottom - client.top;
+          const int bx = box->Stretch() ? (w / 2) * bm.bmWidth / w : w / 2;
+          const int by = box->Stretch() ? (h / 3) * bm.bmHeight / h : h / 3;
+          // A picture squeezed into a narrow panel shows some pixel of its row there.
+          const COLORREF got = ::GetPixel(screen, client.left + w / 2, client.top + h / 3);
+          base::UniqueDC memory(::CreateCompatibleDC(screen));
+          bool found = false;
+          {
+            base::SelectGuard select(memory.get(), box->Shown());
+            for (int x = box->Stretch() ? 0 : bx; x <= (box->Stretch() ? bm.bmWidth - 1 : bx) && !found; ++x)
+              found = testapp::NearColour(got, ::GetPixel(memory.get(), x, by));
+          }
+          if (!found || got == base::kFormColor) wrong += name + "its picture is not on the screen; ";
+        }
+        ::ReleaseDC(nullptr, screen);
+        return wrong.empty();
+      },
+      3000))
+      << wrong;
+  RECT window{};
+  ::GetWindowRect(area.hwnd(), &window);
+  testapp::SaveScreenshot(L"area-window-panels", window);
 }
 
 TEST_F(AreaWindow, TheEditsFollowTheWindow) {
@@ -244,6 +322,8 @@ TEST(ToolWindow, ShownBesideTheAreaAndItsStopHidesIt) {
   EXPECT_EQ(510, r.left);
   EXPECT_EQ(120, r.top);
   EXPECT_TRUE(::IsWindowVisible(tool.hwnd()));
+  EXPECT_EQ("", testapp::FrameShownWrong(tool.hwnd(), id::ToolFrameFirst)) << "the picture frame";
+  testapp::SaveScreenshot(L"tool-window", r);
   ::SendMessageW(tool.hwnd(), WM_COMMAND, MAKEWPARAM(id::ToolBtnStopRec, BN_CLICKED), 0);
   EXPECT_EQ(1, stops);
   EXPECT_FALSE(::IsWindowVisible(tool.hwnd()));

@@ -11,6 +11,7 @@
 
 #include "app/forms/dialog_ids.h"
 #include "app/dialogs/optdlg.h"
+#include "app/forms/flat_button.h"
 #include "app/forms/picture_box.h"
 #include "base/dispatch.h"
 #include "base/text.h"
@@ -234,6 +235,70 @@ TEST(OptionDialog, ChineseLabelsShowAsTextOnTheScreen) {
   app::EditCameraOptions(camera, nullptr);
   EXPECT_GE(labels, 5) << "Chinese labels found in the dialog";
   EXPECT_EQ("", boxed) << "labels drawn as boxes";
+}
+
+// Its font is 宋体 15 pixels high in the GB2312 character set, in every control.
+TEST(OptionDialog, ItsFontIsSongTi15PixelsInTheGb2312CharacterSet) {
+  FakeCamera camera;
+  std::string wrong = "not shown";
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    wrong.clear();
+    for (int control : {id::GrpCompressor, id::ComboBoxCompressor, id::LabelQuality, id::EditKeyFrames,
+                        id::ButtonAbout, id::BitBtn1}) {
+      HFONT font = reinterpret_cast<HFONT>(::SendMessageW(::GetDlgItem(dlg, control), WM_GETFONT, 0, 0));
+      LOGFONTW lf{};
+      if (!font || !::GetObjectW(font, sizeof lf, &lf)) {
+        wrong += "control " + std::to_string(control) + " has no font; ";
+        continue;
+      }
+      if (lf.lfCharSet != GB2312_CHARSET || std::wstring(lf.lfFaceName) != L"宋体" || lf.lfHeight != -15)
+        wrong += "control " + std::to_string(control) + ": charset " + std::to_string(lf.lfCharSet) + ", face " +
+                 base::WideToUtf8(lf.lfFaceName) + ", height " + std::to_string(lf.lfHeight) + "; ";
+    }
+    testapp::Press(dlg, id::BitBtn2);
+  });
+  app::EditCameraOptions(camera, nullptr);
+  EXPECT_EQ("", wrong);
+}
+
+// About and Configure are flat picture buttons, OK and Cancel picture buttons: each shows its
+// picture at its left and its caption as text, and a press still does what it did.
+TEST(OptionDialog, ItsFourButtonsShowTheirPicturesAndCaptions) {
+  struct EveryFeature : FakeCamera {
+    void CompressorFeatures(BYTE, bool& hasAbout, bool& hasConfigure) override { hasAbout = hasConfigure = true; }
+  } camera;
+  std::string wrong = "not shown";
+  testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+    ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    base::PumpUntil(
+        [&] {
+          wrong.clear();
+          for (int button : {id::ButtonAbout, id::ButtonConfig, id::BitBtn1, id::BitBtn2}) {
+            HWND wnd = ::GetDlgItem(dlg, button);
+            auto* flat = dynamic_cast<app::FlatButton*>(base::Window::FromHandle(wnd));
+            const std::string name = "button " + std::to_string(button);
+            if (!flat || !flat->HasGlyph()) {
+              wrong += name + " is no picture button; ";
+              continue;
+            }
+            const testapp::ButtonLook look = testapp::LookOfFlatButton(wnd);
+            if (look.glyphInk < 8) wrong += name + ": no picture on the screen; ";
+            if (look.caption.characters != 2 || look.caption.shapes != 2)
+              wrong += name + ": " + std::to_string(look.caption.shapes) + " shapes for " +
+                       std::to_string(look.caption.characters) + " characters; ";
+          }
+          return wrong.empty();
+        },
+        3000);
+    RECT window{};
+    ::GetWindowRect(dlg, &window);
+    testapp::SaveScreenshot(L"options-dialog-buttons", window);
+    testapp::Press(dlg, id::ButtonAbout);
+    testapp::Press(dlg, id::BitBtn1);
+  });
+  EXPECT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+  EXPECT_EQ("", wrong);
+  EXPECT_EQ(camera.aboutCalls, std::vector<int>{0});
 }
 
 // The dialog opens at its designed place and outer size with a sizeable border whose only

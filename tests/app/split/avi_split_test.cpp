@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@
 #include "app/main_window/main_form.h"
 #include "app/program.h"
 #include "base/shell_opener.h"
+#include "base/short_names.h"
 #include "app/main_window/tray_icon.h"
 #include "base/dispatch.h"
 #include "base/seams.h"
@@ -278,6 +280,34 @@ TEST_F(AviSplitTest, ARecordingInAChineseFolderSplitsIntoItsImgFolder) {
   EXPECT_EQ(Split(L"屏幕录像\\第一段.avi").end, End::Completed);
   EXPECT_TRUE(view_.messages.empty());
   EXPECT_EQ(FilesIn(Path(L"屏幕录像\\img")), FrameNames(1, 2));
+}
+
+// A volume without 8.3 names hands the long name back as the short one: a name too long for
+// the video reader is refused with its message, before the reader sees it.
+DWORD WINAPI LongNameAsShortName(const wchar_t* longPath, wchar_t* shortPath, DWORD size) {
+  const DWORD length = static_cast<DWORD>(std::wcslen(longPath));
+  if (!shortPath || size <= length) return length + 1;
+  std::wmemcpy(shortPath, longPath, length + 1);
+  return length;
+}
+
+TEST_F(AviSplitTest, ANameTooLongForTheReaderWithoutAShortNameIsRefusedWithItsMessage) {
+  // 52 characters: the reader would still open it here, so only the refusal stops the split.
+  const std::wstring name = std::wstring(48, L'n') + L".avi";
+  ASSERT_TRUE(apptest::WriteMrleAvi(Path(name), 16, 16, 2, 10));
+  const base::ShortNameFunction previous = base::SetShortNameFunction(&LongNameAsShortName);
+  const app::SplitResult result = Split(name);
+  base::SetShortNameFunction(previous);
+  EXPECT_EQ(result.end, End::OpenFailed);
+  EXPECT_TRUE(view_.names.empty());
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0],
+            L"录像的文件名太长，无法分解：" + name + L"\n请把文件名改为48个字符以内后再分解。");
+  EXPECT_TRUE(FilesIn(Img()).empty());
+
+  // With its real short name the same file splits.
+  view_ = RecordingView();
+  EXPECT_EQ(Split(name).end, End::Completed) << (view_.messages.empty() ? "" : Narrow(view_.messages[0]));
 }
 
 TEST_F(AviSplitTest, TheCancelFlagIsClearedWhenTheSplitBeginsAndTakenBetweenFrames) {
