@@ -310,6 +310,12 @@ bool TScreenCamera::ChooseCompressor(TRecordAVIThread& thread, RecordState& stat
 void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state, const BITMAPINFOHEADER* test) {
   const RecordSettings& s = thread.settings;
   state.library1.emplace();
+  if (!tempSet_) {
+    RaiseError(L"Can not record with sound: every set of temporary files in " + GetTempFolder() +
+               L" is in use by other running copies of the program.");
+    state.failure = Failure::Stop;
+    return;
+  }
   if (!DeleteTempFile(TempVideoFile)) {
     RaiseError(L"Can not delete video temp file.");
     state.failure = Failure::Stop;
