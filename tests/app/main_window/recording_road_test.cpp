@@ -18,6 +18,7 @@
 #include "app/main_window/recording_road.h"
 #include "app/record_paths.h"
 #include "base/text.h"
+#include "base/unique.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/scratch.h"
 
@@ -740,6 +741,20 @@ TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
       road.RecordingEnded();
       EXPECT_TRUE(apptest::FileExists(target)) << "a file the start did not make is not removed";
     }
+    host.log.clear();
+  }
+  // One that another program holds open (another copy recording into it) is not replaced:
+  // the start says why and starts nothing.
+  {
+    base::UniqueFile held(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    host.sound = false;
+    host.answers = {true};
+    road.BtnSartRecClick();
+    EXPECT_TRUE(Logged(host.log, L"message:" + base::Format(app::kRecordingInUseFmt, target))) << Dump(host.log);
+    for (const auto& line : host.log) EXPECT_NE(line.rfind(L"start:", 0), 0u) << base::WideToUtf8(line);
+    EXPECT_FALSE(road.Running());
     host.log.clear();
   }
   // A name that does not exist yet asks nothing.
