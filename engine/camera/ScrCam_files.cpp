@@ -137,12 +137,13 @@ std::wstring GetTempFolder() {
   const DWORD fullLength = ::GetTempPathW(static_cast<DWORD>(full.size()), full.data());
   full.resize(fullLength < full.size() ? fullLength : 0);
   const std::wstring program = ProgramFolder();
-  std::vector<std::wstring> candidates{given, ShortFolderName(full), program, ShortFolderName(program)};
-  std::vector<std::wstring> usable;
-  for (const std::wstring& folder : candidates)
-    if (FolderTakesFiles(folder)) usable.push_back(folder);
-  const std::wstring chosen = PickTempFolder(usable);
-  return chosen.empty() ? PickTempFolder(candidates) : chosen;
+  const std::vector<std::wstring> candidates{given, ShortFolderName(full), program, ShortFolderName(program)};
+  // In order, each probed only when it is the one that would be taken.
+  for (const std::wstring& folder : candidates) {
+    const std::wstring fitting = PickTempFolder({folder});
+    if (!fitting.empty() && fitting.size() + kLongestTempName < MAX_PATH && FolderTakesFiles(fitting)) return fitting;
+  }
+  return PickTempFolder(candidates);
 }
 
 std::wstring TempFileSetName(const std::wstring& tempFolder, int set) {
