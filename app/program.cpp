@@ -8,12 +8,27 @@
 
 #include "app/texts/allparam.h"
 #include "app/main_window/main_form.h"
+#include "app/running_copy.h"
 #include "app/uninstall/uninstall_form.h"
 #include "base/barrier.h"
 #include "base/command_line.h"
 #include "base/dispatch.h"
+#include "base/seams.h"
 
 namespace app {
+
+namespace {
+
+const wchar_t kAlreadyRunning[] = L"屏幕录像已经在运行，但它的窗口没有出现。";
+
+std::wstring ProgramPath() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
+}  // namespace
 
 std::wstring FirstArgument(const wchar_t* commandLine) { return base::FirstArgument(commandLine); }
 
@@ -47,12 +62,22 @@ int RunProgram(const wchar_t* commandLine, MainFormOptions online) {
       ::SetForegroundWindow(uninstall.hwnd());
       code = base::RunMessageLoop();
     } else {
+      // A second start of this program file brings the running copy forward and ends: two
+      // copies of one installation would share its settings file and recording folder.
+      RunningCopy copy(ProgramPath());
+      if (!copy.First()) {
+        if (!copy.BringRunningCopyForward())
+          base::ShowMessage(nullptr, kAlreadyRunning, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+        base::StopMainDispatcher();
+        return 0;
+      }
       MainFormOptions options = std::move(online);
       options.quitOnDestroy = true;
       TFrmMain main(options);
       FrmMain = &main;
       if (!main.Create()) return 1;
       main.Show();
+      copy.Publish(main.hwnd());
       code = base::RunMessageLoop();
       FrmMain = nullptr;
     }

@@ -13,6 +13,9 @@ namespace {
 
 std::atomic<ShortNameFunction> gShortName{&::GetShortPathNameW};
 
+// How many numbered temporary names are tried before giving up.
+constexpr int kTemporaryNames = 100;
+
 std::optional<std::wstring> AsciiShortName(const std::wstring& path) {
   const ShortNameFunction shortName = gShortName.load();
   const DWORD needed = shortName(path.c_str(), nullptr, 0);
@@ -105,8 +108,23 @@ MultimediaTarget::MultimediaTarget(std::wstring path, const std::wstring& tempNa
   madeEmpty_ = false;
   const std::wstring folder = AsciiTempFolder();
   if (folder.empty()) return;
-  name_ = folder + tempName;
-  viaTemp_ = true;
+  // A name no other writer has: made here, exclusively, so another copy of the program
+  // writing its own temporary file keeps it, and one that a lost run left stays as it is.
+  const size_t dot = tempName.find_last_of(L'.');
+  const std::wstring stem = tempName.substr(0, dot);
+  const std::wstring extension = dot == std::wstring::npos ? std::wstring() : tempName.substr(dot);
+  for (int n = 1; n <= kTemporaryNames; ++n) {
+    const std::wstring candidate = folder + stem + (n > 1 ? L"-" + std::to_wstring(n) : std::wstring()) + extension;
+    UniqueFile made(::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    const DWORD error = ::GetLastError();
+    if (made) {
+      name_ = candidate;
+      viaTemp_ = true;
+      return;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
+  }
 }
 
 MultimediaTarget::~MultimediaTarget() {

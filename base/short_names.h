@@ -40,7 +40,8 @@ std::optional<std::wstring> MultimediaNameForReading(const std::wstring& path, N
 class MultimediaTarget {
  public:
   // tempName: the file name (with its extension) of the temporary file in the system's
-  // temporary folder, for when it is needed.
+  // temporary folder, for when it is needed; when a file of that name exists (another
+  // writer's), the first free "NAME-N.ext" is made instead.
   MultimediaTarget(std::wstring path, const std::wstring& tempName);
   // Not committed: a temporary file goes into place when something was written into it (no
   // recording is lost), else it is deleted; an empty file made for the short name is deleted.

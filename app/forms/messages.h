@@ -37,4 +37,9 @@ inline constexpr UINT WM_SHOW_PENDING_BALLOON = WM_APP + 0x101;
 // (0). Nothing to free.
 inline constexpr UINT WM_AREA_EDIT_EXIT = WM_APP + 0x102;
 
+// A second start of the same program file asks the running copy to show itself: posted by
+// that other process to the main window, which comes to the front (restored when it was
+// minimised or hidden). wParam and lParam: unused (0). Nothing to free.
+inline constexpr UINT WM_SHOW_RUNNING_COPY = WM_APP + 0x110;
+
 }  // namespace app

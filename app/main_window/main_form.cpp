@@ -605,6 +605,14 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (!destroying_) base::GuardVoid("TFrmMain.ShowPendingBalloon", [&] { ShowPendingBalloon(); });
     return 0;
   }
+  if (msg == WM_SHOW_RUNNING_COPY) {
+    if (!destroying_ && !closing_)
+      base::GuardVoid("TFrmMain.ShowRunningCopy", [&] {
+        ShowMainWindow();
+        ::SetForegroundWindow(hwnd());
+      });
+    return 0;
+  }
   if (msg == WM_RECORDING_ENDED) {
     if (road_ && !destroying_) road_->RecordingEnded();
     return 0;

@@ -40,6 +40,9 @@ class MainRoadHost : public RoadHost {
   void Message(const std::wstring& text) override {
     base::ShowMessage(form_.hwnd(), text, kApplicationTitle, MB_OK);
   }
+  bool Ask(const std::wstring& text) override {
+    return base::ShowMessage(form_.hwnd(), text, kApplicationTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+  }
   void FocusPath() override { ::SetFocus(form_.Control(id::EdtRECPath)); }
   void FocusName() override { ::SetFocus(form_.Control(id::EdtREC)); }
   void MinimizeApp() override { ::ShowWindow(form_.hwnd(), SW_MINIMIZE); }
@@ -148,6 +151,7 @@ class MainRoadCamera : public RoadCamera {
   // The camera's count starts again with every recording (and every retry).
   bool NothingRecorded() override { return form_.HasWithSoundForm() && form_.ScrCamera().FramesWritten == 0; }
   void EditOptions(HWND owner) override { ShowAVOptions(form_.ScrCamera(), owner); }
+  void KeepLostRecordings() override { form_.ScrCamera().KeepLostRecordings(); }
 
  private:
   TFrmMain& form_;

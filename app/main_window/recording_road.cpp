@@ -14,8 +14,26 @@
 #include "base/barrier.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "base/unique.h"
 
 namespace app {
+
+namespace {
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Another program holds the file open (a copy of this program recording into it, a player).
+bool InUse(const std::wstring& path) {
+  base::UniqueFile file(
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD error = ::GetLastError();
+  return !file && error == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
 
 RecordingRoad::RecordingRoad(RoadHost& host, RoadRecorder& recorder, RoadCamera& camera,
                              std::atomic<bool>& recordWithSound, std::atomic<bool>& stopHotKeyRegistered)
@@ -80,7 +98,65 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wc
     record.fileName = TypedRecordFileName(typed, withSound);
   }
   record.target = record.folder + record.fileName;
+  // A recording of the typed name is not replaced without a word.
+  if (!host_.AutoNumbering() && FileExists(record.target)) {
+    if (!Ask(base::Format(kReplaceRecordingFmt, record.target))) {
+      host_.FocusName();
+      return std::nullopt;
+    }
+    record.replaceAgreed = true;
+  }
   return record;
+}
+
+bool RecordingRoad::Ask(const std::wstring& text) {
+  if (windowHiddenForArea_) {
+    windowHiddenForArea_ = false;
+    host_.ShowWindowAgain();
+  }
+  return host_.Ask(text);
+}
+
+bool RecordingRoad::ClaimTarget(RecordingRecord& record) {
+  record.targetMade = false;
+  for (int tries = 0; tries < 1000; ++tries) {
+    base::UniqueFile made(::CreateFileW(record.target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = ::GetLastError();
+    if (made) {
+      record.targetMade = true;
+      return true;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      Message(base::Format(kCannotCreateRecordingFmt, record.target, std::to_wstring(error)));
+      return false;
+    }
+    if (host_.AutoNumbering()) {
+      // Another copy took this number since it was chosen: the next free one.
+      record.fileName = NextAutoFileName(record.folder);
+      record.target = record.folder + record.fileName;
+      continue;
+    }
+    // The typed name's file: replaced only with the user's word, and never while another
+    // program holds it (the player has let go of it by now).
+    if (InUse(record.target)) {
+      Message(base::Format(kRecordingInUseFmt, record.target));
+      return false;
+    }
+    if (!record.replaceAgreed && !Ask(base::Format(kReplaceRecordingFmt, record.target))) return false;
+    record.replaceAgreed = true;
+    return true;
+  }
+  Message(base::Format(kCannotCreateRecordingFmt, record.target, std::to_wstring(ERROR_FILE_EXISTS)));
+  return false;
+}
+
+void RecordingRoad::DropUnusedTarget(const RecordingRecord& record) {
+  if (!record.targetMade) return;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (::GetFileAttributesExW(record.target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+      data.nFileSizeLow == 0)
+    ::DeleteFileW(record.target.c_str());
 }
 
 // The with-sound start says its own word about a target it could not build.
@@ -115,15 +191,23 @@ void RecordingRoad::BtnSartRecClick() {
 }
 
 bool RecordingRoad::StartSoundless(RecordingRecord record, const std::function<void(const std::wstring&)>& start) {
-  // 1. The stop key. A conflict opens the hotkey dialog; the recording starts all the same.
+  // 1. A recording with sound that a lost run left is found before this one starts.
+  camera_.KeepLostRecordings();
+  // 2. The stop key. A conflict opens the hotkey dialog; the recording starts all the same.
   RegisterStopKey();
-  // 2. The player lets go of the file it may hold, then the recorder; only a recording that
-  // really runs minimises the window and becomes the recording the stop reports.
+  // 3. The player lets go of the file it may hold, then the recorder into the target made
+  // for it; only a recording that really runs minimises the window and becomes the
+  // recording the stop reports.
   host_.ClosePlayer();
   host_.WaitForPlayer();
+  if (!ClaimTarget(record)) {
+    ReleaseStopKey();
+    return false;
+  }
   host_.HideBalloons();
   start(record.target);
   if (!recorder_.Recording()) {
+    DropUnusedTarget(record);
     ReleaseStopKey();
     return false;
   }
@@ -179,9 +263,13 @@ void RecordingRoad::StartFullScreenWithSound() {
       return;
     }
     // The camera's own stop keys serve: no stop key is registered for this recording.
+    if (!ClaimTarget(*record)) return;
     host_.HideBalloons();
     camera_.StartFullScreen(record->target);
-    if (!camera_.Recording()) return;
+    if (!camera_.Recording()) {
+      DropUnusedTarget(*record);
+      return;
+    }
     Begin(std::move(*record));
   });
 }
@@ -239,9 +327,14 @@ void RecordingRoad::StartAreaWithSound(RecordingRecord record, const RECT& area)
   camera_.ApplyDefaultAVOptions();
   // The stop key goes to the camera's hotkey window, which stops the camera itself.
   RegisterStopKey();
+  if (!ClaimTarget(record)) {
+    ReleaseStopKey();
+    return;
+  }
   host_.HideBalloons();
   camera_.StartArea(record.target, area);
   if (!camera_.Recording()) {
+    DropUnusedTarget(record);
     ReleaseStopKey();
     Message(kEnterValidFilePath);
     return;
@@ -363,6 +456,7 @@ void RecordingRoad::RecordingEnded() {
     // only when no failure was reported).
     const bool saved = withSound ? camera_.Saved() : recorder_.Saved();
     const bool nothing = withSound ? camera_.NothingRecorded() : recorder_.NothingRecorded();
+    if (!saved) DropUnusedTarget(*record_);
     if (statusAfterSave_ && saved) WriteMadeStatus(folder);
     // A stop before the first frame: no file, and the status line says so.
     if (statusAfterSave_ && !saved && nothing) host_.SetStatus(kNothingRecorded);

@@ -71,6 +71,9 @@ class RoadCamera {
   virtual bool NothingRecorded() = 0;
   // Shows the audio/video options dialog over owner.
   virtual void EditOptions(HWND owner) = 0;
+  // Before a recording without sound: what a lost run of the camera left in the temporary
+  // folder is kept as a recording, and the user told where (the host form made if needed).
+  virtual void KeepLostRecordings() = 0;
 };
 
 class RoadHost {
@@ -82,6 +85,9 @@ class RoadHost {
   virtual bool AutoNumbering() = 0;
   virtual bool WithSound() = 0;
   virtual void Message(const std::wstring& text) = 0;
+  // A question with Yes and No over the window (through the message-box prompter); true for
+  // Yes.
+  virtual bool Ask(const std::wstring& text) = 0;
   virtual void FocusPath() = 0;
   virtual void FocusName() = 0;
   virtual void MinimizeApp() = 0;
@@ -136,6 +142,11 @@ struct RecordingRecord {
   std::wstring fileName;  // the name in folder, with its ".avi"
   std::wstring target;    // folder + fileName
   bool withSound = false;
+  // The user agreed to replace the file of the typed name that exists.
+  bool replaceAgreed = false;
+  // The target was made (empty) by this start: it is this recording's, and goes when nothing
+  // was saved into it.
+  bool targetMade = false;
 };
 
 // Texts of the road's messages and balloons.
@@ -149,6 +160,13 @@ inline constexpr const wchar_t* kEnterValidFilePath = L"请输入合法文件路
 // The status line after a recording that ended before its first frame (no file was made).
 inline constexpr const wchar_t* kNothingRecorded = L"没有录下任何画面，未生成录像文件";
 inline constexpr const wchar_t* kBalloonHideHint = L"此提示框20秒后自动消失，也可鼠标直接点击消失";
+// A typed name whose recording exists: asked (Yes replaces it, No starts nothing).
+inline constexpr const wchar_t* kReplaceRecordingFmt = L"“%s”已经存在。\r\n要替换它吗？";
+// A typed name whose file another program (another copy recording, a player) holds open.
+inline constexpr const wchar_t* kRecordingInUseFmt =
+    L"“%s”正被另一个程序使用（也许是另一个正在录像的屏幕录像），不能替换。请换一个录像名称。";
+// The target could not be made: the path and the system's error number.
+inline constexpr const wchar_t* kCannotCreateRecordingFmt = L"不能创建录像文件“%s”（系统错误 %s）。";
 
 class RecordingRoad {
  public:
@@ -206,6 +224,15 @@ class RecordingRoad {
   std::optional<RecordingRecord> NewRecord(bool withSound, const wchar_t* emptyName);
   // Registers the stop key for a recording about to start; a conflict opens the hotkey dialog.
   void RegisterStopKey();
+  // Right before the recorder starts (after any dialog of the start): the target is made
+  // empty and so taken from every other copy of the program; a number another copy took
+  // meanwhile gives way to the next free one, a typed name that now exists is asked about.
+  // False (after its message) when no recording may start.
+  bool ClaimTarget(RecordingRecord& record);
+  // The empty target a start made goes when the recording saved nothing into it.
+  static void DropUnusedTarget(const RecordingRecord& record);
+  // Yes or No, over the window (brought back when an area start hid it).
+  bool Ask(const std::wstring& text);
   // Gives back a stop key registered for the current recording.
   void ReleaseStopKey();
   // The recording of record runs: it becomes the recording the stop reports, the window is

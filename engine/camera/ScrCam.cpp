@@ -24,6 +24,7 @@ std::atomic<TScreenCamera*> CameraInstance{nullptr};
 std::atomic<uint8_t> StopStatus{kStopNone};
 std::wstring TempVideoFile;
 std::wstring TempAudioFile;
+std::wstring TempSaveFile;
 std::wstring TargetFile;
 std::atomic<bool> CaptureFailed{false};
 std::atomic<bool> MergeSucceeded{false};
@@ -63,8 +64,12 @@ TScreenCamera::TScreenCamera(CameraHost* host)
   base::GuardVoid("screen camera constructor", [&] {
     std::wstring folder = GetTempFolder();
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    TempVideoFile = folder + L"tmpVideoStream.avi";
-    TempAudioFile = folder + L"tmpAudioStream.wav";
+    // A set that another running copy holds is never named here; with none free the names
+    // stay empty and a recording with sound says why it cannot start.
+    tempSet_ = ClaimTempFileSet(folder, tempSetHolder_);
+    TempVideoFile = tempSet_ ? TempSetFile(folder, tempSet_, L"tmpVideoStream", L".avi") : std::wstring();
+    TempAudioFile = tempSet_ ? TempSetFile(folder, tempSet_, L"tmpAudioStream", L".wav") : std::wstring();
+    TempSaveFile = tempSet_ ? TempSetFile(folder, tempSet_, L"qivtmp", L".avi") : std::wstring();
     DesktopWidth = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
     DesktopHeight = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
     MergeSucceeded = false;
@@ -102,7 +107,7 @@ TScreenCamera::~TScreenCamera() {
     }
     ReleaseHotKeys();
     // No event: CameraInstance is already let go.
-    if (recorded_) {
+    if (recorded_ && tempSet_) {
       DeleteUnlessHeld(TempVideoFile);
       DeleteUnlessHeld(TempAudioFile);
     }

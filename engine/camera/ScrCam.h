@@ -162,6 +162,7 @@ extern std::atomic<TScreenCamera*> CameraInstance;
 extern std::atomic<uint8_t> StopStatus;  // cause of the last stop; a new recording keeps it
 extern std::wstring TempVideoFile;       // main thread: set by the constructor
 extern std::wstring TempAudioFile;
+extern std::wstring TempSaveFile;        // the detour copy of a save to a non-ASCII target
 extern std::wstring TargetFile;          // main thread: the path last given to StartRecording
 extern std::atomic<bool> CaptureFailed;
 extern std::atomic<bool> MergeSucceeded;
@@ -171,7 +172,7 @@ extern std::atomic<bool> StartPending;  // a start waits for the user's region s
 // The file exists and cannot be opened for reading and writing without sharing.
 bool IsFileInUse(const std::wstring& fileName);
 // Deletes fileName in up to 50 rounds, each reported to the camera's OnDeleting (2 x round,
-// "Deleting Temp File"); a file in use is scheduled for deletion at the next restart instead.
+// "Deleting Temp File"); a file that cannot be deleted (another process holds it) is left.
 // Always ends with OnDeleting (100, ""). True when the file is gone (or was never there);
 // false when the host cancelled or the file is still there (in use).
 bool DeleteTempFile(const std::wstring& fileName);
@@ -180,11 +181,26 @@ bool DeleteTempFile(const std::wstring& fileName);
 // GetTempPathW's full answer, then the program's folder (long, then short), so that the files
 // never land in a drive's root.
 std::wstring GetTempFolder();
+// The folder exists and takes a file: a probe file is made in it and removed.
+bool FolderTakesFiles(const std::wstring& folder);
 // The longest file name written in the temporary folder (a kept recording's, with room).
 inline constexpr size_t kLongestTempName = 48;
 // The first candidate that is not empty and leaves room for kLongestTempName within MAX_PATH,
 // with a trailing backslash; the last non-empty one when none does; empty for none.
 std::wstring PickTempFolder(const std::vector<std::wstring>& candidates);
+// The temporary files come in numbered sets, so that copies of the program running at the
+// same time (other installations) never share one: set 1 is "tmpVideoStream.avi",
+// "tmpAudioStream.wav" and "qivtmp.avi", set N "tmpVideoStream-N.avi" and so on. A camera
+// holds its set for its whole life by a named object (TempFileSetName) that the system takes
+// away with its process, a crashed one too: a set whose object does not exist belongs to
+// nobody, and its files are a lost run's leftovers.
+inline constexpr int kTempFileSets = 16;
+std::wstring TempFileSetName(const std::wstring& tempFolder, int set);
+// The file of set (1 to kTempFileSets) for a base name and its extension ("qivtmp", ".avi").
+std::wstring TempSetFile(const std::wstring& tempFolder, int set, const wchar_t* base, const wchar_t* extension);
+// Claims the first free set of tempFolder: the set's number and its holding object, or 0 and
+// nothing when every set is held by a running camera.
+int ClaimTempFileSet(const std::wstring& tempFolder, base::UniqueHandle& holder);
 // Some character of s is above 127.
 bool HasNonAsciiChar(const std::wstring& s);
 // The texts of a failed merge (AVISaveV's result) and of a stream file that cannot be opened
@@ -552,6 +568,16 @@ class TScreenCamera {
   // Temporary files that this recording would delete but did not write (a crashed or killed
   // run's) are kept so first; a partial save beside the target is removed.
   void KeepLeftovers(const std::wstring& target);
+
+ public:
+  // Before a recording without sound too: a lost run's temporary files (this camera's set and
+  // every set no running camera holds) are kept as recordings and reported through OnError.
+  void KeepLostRecordings() { KeepLeftovers(std::wstring()); }
+  // The number of the temporary-file set this camera holds; 0 when it holds none (every set
+  // is another running copy's, and it cannot record with sound).
+  int TempFileSet() const { return tempSet_; }
+
+ private:
   // Takes the settings a recording keeps (main thread, before its thread runs).
   void TakeSettings(TRecordAVIThread& thread);
   void RaiseError(const std::wstring& text);
@@ -614,6 +640,9 @@ class TScreenCamera {
   // Files that hold a recording which could be neither moved nor copied when it was kept: the
   // record thread's, and the destructor's once the thread has gone.
   std::vector<std::wstring> heldInPlace_;
+  // The temporary-file set this camera holds for its life, and what holds it.
+  base::UniqueHandle tempSetHolder_;
+  int tempSet_ = 0;
 };
 
 }  // namespace ScrCam

@@ -11,7 +11,9 @@
 // that deletes: the record thread during a recording, the main thread from the destructor
 // (which has already let CameraInstance go, so it raises nothing).
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/scWaveStorage.h"
@@ -57,22 +59,16 @@ bool IsFileInUse(const std::wstring& fileName) {
 bool DeleteTempFile(const std::wstring& fileName) {
   bool gone = false;
   base::GuardVoid("temporary file deletion", [&] {
-    // A file that another process holds cannot be deleted now: it is scheduled for the next
-    // restart (once), and still counts as there.
-    const bool schedule = FileExists(fileName) && IsFileInUse(fileName);
-    bool scheduled = false;
+    // A file that cannot be deleted now (another process holds it) is left where it is and
+    // counts as there. It is never scheduled for deletion at the next restart: it may hold a
+    // recording, which the next recording's look for lost files keeps.
     for (int round = 1; round <= kDeleteRounds; ++round) {
       if (!FileExists(fileName)) {
         gone = true;
         return;
       }
       if (!RaiseDeleting(2 * round, L"Deleting Temp File")) return;
-      if (!schedule) {
-        ::DeleteFileW(fileName.c_str());
-      } else if (!scheduled) {
-        scheduled = true;
-        ::MoveFileExW(fileName.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING);
-      }
+      ::DeleteFileW(fileName.c_str());
     }
     gone = !FileExists(fileName);
   });
@@ -116,10 +112,29 @@ std::wstring ProgramFolder() {
 
 }  // namespace
 
+bool FolderTakesFiles(const std::wstring& folder) {
+  if (folder.empty()) return false;
+  std::wstring path = folder;
+  if (path.back() != L'\\') path += L'\\';
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // A name of this process's own, so two threads or copies never probe with one file.
+  static std::atomic<unsigned> probes{0};
+  path += L"reclume-probe-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++probes) + L".tmp";
+  HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(probe);
+  ::DeleteFileW(path.c_str());  // gone on close already; this only makes sure
+  return true;
+}
+
 std::wstring GetTempFolder() {
   // An empty answer (no usable TMP, or one longer than the buffer) would put the temporary
   // files in the root of the current drive, and a folder too long for them would make their
   // opening fail: the full answer in its 8.3 form serves instead, then the program's folder.
+  // The system hands TMP on unchecked: a folder that does not exist or takes no file gives way
+  // to the next candidate too.
   wchar_t buffer[257] = {};
   const DWORD length = ::GetTempPathW(256, buffer);
   const std::wstring given(buffer, length <= 256 ? length : 0);
@@ -127,7 +142,45 @@ std::wstring GetTempFolder() {
   const DWORD fullLength = ::GetTempPathW(static_cast<DWORD>(full.size()), full.data());
   full.resize(fullLength < full.size() ? fullLength : 0);
   const std::wstring program = ProgramFolder();
-  return PickTempFolder({given, ShortFolderName(full), program, ShortFolderName(program)});
+  const std::vector<std::wstring> candidates{given, ShortFolderName(full), program, ShortFolderName(program)};
+  // In order, each probed only when it is the one that would be taken.
+  for (const std::wstring& folder : candidates) {
+    const std::wstring fitting = PickTempFolder({folder});
+    if (!fitting.empty() && fitting.size() + kLongestTempName < MAX_PATH && FolderTakesFiles(fitting)) return fitting;
+  }
+  return PickTempFolder(candidates);
+}
+
+std::wstring TempFileSetName(const std::wstring& tempFolder, int set) {
+  std::wstring upper = tempFolder;
+  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  // Object names take no backslash: the folder goes in as a hash (FNV-1a, 32 bits).
+  uint32_t hash = 2166136261u;
+  for (wchar_t c : upper) {
+    hash ^= static_cast<uint16_t>(c);
+    hash *= 16777619u;
+  }
+  wchar_t name[64];
+  swprintf(name, 64, L"Local\\Reclume.TempFiles.%08X.%d", hash, set);
+  return name;
+}
+
+std::wstring TempSetFile(const std::wstring& tempFolder, int set, const wchar_t* base, const wchar_t* extension) {
+  return tempFolder + base + (set > 1 ? L"-" + std::to_wstring(set) : std::wstring()) + extension;
+}
+
+int ClaimTempFileSet(const std::wstring& tempFolder, base::UniqueHandle& holder) {
+  holder.reset();
+  for (int set = 1; set <= kTempFileSets; ++set) {
+    // Made, not opened: the one that makes the object owns the set.
+    base::UniqueHandle object(::CreateMutexW(nullptr, FALSE, TempFileSetName(tempFolder, set).c_str()));
+    const DWORD error = ::GetLastError();
+    if (object && error != ERROR_ALREADY_EXISTS) {
+      holder = std::move(object);
+      return set;
+    }
+  }
+  return 0;
 }
 
 bool HasNonAsciiChar(const std::wstring& s) {
@@ -180,7 +233,7 @@ bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM*
   cancelled = false;
   const std::wstring beside = fileName + L".saving.avi";
   const bool detour = HasNonAsciiChar(fileName);
-  const std::wstring saved = detour ? GetTempFolder() + L"qivtmp.avi" : beside;
+  const std::wstring saved = detour ? TempSaveFile : beside;
   ::DeleteFileW(saved.c_str());
   // No compression options: every stream is copied as it is.
   LPAVICOMPRESSOPTIONS options[2] = {nullptr, nullptr};
@@ -263,22 +316,41 @@ void TScreenCamera::DeleteUnlessHeld(const std::wstring& file) {
 void TScreenCamera::KeepLeftovers(const std::wstring& target) {
   // "<name>.avi.saving.avi" is only ever a save that did not finish (a crash's): the target it
   // would have replaced is as it was. One that a save still writes is open and stays.
-  const std::wstring folder = target.substr(0, target.find_last_of(L"\\:") + 1);
-  WIN32_FIND_DATAW found{};
-  HANDLE find = ::FindFirstFileW((folder + L"*.avi.saving.avi").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((folder + found.cFileName).c_str());
-    while (::FindNextFileW(find, &found));
-    ::FindClose(find);
+  if (!target.empty()) {
+    const std::wstring folder = target.substr(0, target.find_last_of(L"\\:") + 1);
+    WIN32_FIND_DATAW found{};
+    HANDLE find = ::FindFirstFileW((folder + L"*.avi.saving.avi").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring partial = folder + found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsFileInUse(partial))
+          ::DeleteFileW(partial.c_str());
+      } while (::FindNextFileW(find, &found));
+      ::FindClose(find);
+    }
+  }
+  // This camera's own set, and every set that no running camera holds: those are held here
+  // (made as their owner would) while their files are moved, so no copy starting meanwhile
+  // takes them. A set another copy holds is that copy's, and is never touched.
+  const std::wstring folder = GetTempFolder();
+  std::vector<base::UniqueHandle> borrowed;
+  std::vector<std::wstring> candidates;
+  if (tempSet_) candidates = {TempVideoFile, TempAudioFile, TempSaveFile};
+  for (int set = 1; set <= kTempFileSets; ++set) {
+    base::UniqueHandle object(::CreateMutexW(nullptr, FALSE, TempFileSetName(folder, set).c_str()));
+    if (!object || ::GetLastError() == ERROR_ALREADY_EXISTS) continue;  // this camera's, or a running copy's
+    borrowed.push_back(std::move(object));
+    for (const auto& [base, extension] : {std::pair{L"tmpVideoStream", L".avi"}, std::pair{L"tmpAudioStream", L".wav"},
+                                          std::pair{L"qivtmp", L".avi"}})
+      candidates.push_back(TempSetFile(folder, set, base, extension));
   }
   // A file left in place by an earlier keeping is held only while it is there.
   heldInPlace_.erase(std::remove_if(heldInPlace_.begin(), heldInPlace_.end(),
                                     [](const std::wstring& file) { return !FileExists(file); }),
                      heldInPlace_.end());
   std::vector<std::wstring> leftovers;
-  for (const std::wstring& file : {TempVideoFile, TempAudioFile, GetTempFolder() + L"qivtmp.avi"})
-    // One that another process holds is that process's (it is not this run's to move either).
+  for (const std::wstring& file : candidates)
+    // One that another process holds open is still being written.
     if (FileExists(file) && !IsFileInUse(file)) leftovers.push_back(file);
   if (!leftovers.empty()) KeepRecording(leftovers);
 }

@@ -319,6 +319,12 @@ bool TScreenCamera::ChooseCompressor(TRecordAVIThread& thread, RecordState& stat
 void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state, const BITMAPINFOHEADER* test) {
   const RecordSettings& s = thread.settings;
   state.library1.emplace();
+  if (!tempSet_) {
+    RaiseError(L"Can not record with sound: every set of temporary files in " + GetTempFolder() +
+               L" is in use by other running copies of the program.");
+    state.failure = Failure::Stop;
+    return;
+  }
   // A recording that is only in the temporary file (it could not be kept elsewhere) stays.
   if (HeldInPlace(TempVideoFile) || !DeleteTempFile(TempVideoFile)) {
     RaiseError(L"Can not delete video temp file.");

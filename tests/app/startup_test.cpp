@@ -11,6 +11,7 @@
 
 #include "app/forms/control_ids.h"
 #include "app/program.h"
+#include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/scratch.h"
 #include "tests/support/program_driver.h"
@@ -128,6 +129,56 @@ TEST(Startup, TheExitButtonEndsTheProgramThroughTheNormalClose) {
   ASSERT_TRUE(run.WaitForExit()) << "the program did not end after its exit button was pressed";
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_TRUE(apptest::FileExists(folder / L"defualt.ini")) << "the settings were not written at exit";
+}
+
+}  // namespace
+
+namespace {
+
+// A second start of the same program file: the running copy's main window comes to the front
+// (restored from the tray or the task bar) and the second process ends without a window.
+TEST(Startup, ASecondStartOfTheSameProgramBringsTheFirstForwardAndEnds) {
+  ScratchFolder folder;
+  RunningProgram first(folder, L"");
+  ASSERT_TRUE(first.started());
+  HWND wnd = first.WaitForVisible(L"TFrmMain", true);
+  ASSERT_NE(wnd, nullptr);
+  struct Case {
+    const char* name;
+    int show;  // how the user left the running copy's window
+  } cases[] = {{"minimised", SW_MINIMIZE}, {"hidden in the tray", SW_HIDE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::ShowWindow(wnd, c.show);
+    ASSERT_TRUE(base::PumpUntil([&] { return c.show == SW_HIDE ? !::IsWindowVisible(wnd) : ::IsIconic(wnd) != FALSE; },
+                                10000));
+    testsupport::RunningProgram second(folder / L"Reclume.exe", L"", folder.path());
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(second.WaitForExit(20000)) << "the second start did not end";
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(base::PumpUntil(
+        [&] { return ::IsWindowVisible(wnd) && !::IsIconic(wnd) && ::GetForegroundWindow() == wnd; }, 10000))
+        << "visible " << ::IsWindowVisible(wnd) << ", minimised " << ::IsIconic(wnd) << ", in front "
+        << (::GetForegroundWindow() == wnd);
+    EXPECT_TRUE(first.Running());
+  }
+  ASSERT_TRUE(first.CloseAndWait(wnd));
+  EXPECT_EQ(first.ExitCode(), 0u);
+}
+
+// Copies of two installations (two program files) run side by side.
+TEST(Startup, CopiesOfTwoInstallationsRunSideBySide) {
+  ScratchFolder one, two;
+  RunningProgram first(one, L"");
+  HWND wnd1 = first.WaitForVisible(L"TFrmMain", true);
+  ASSERT_NE(wnd1, nullptr);
+  RunningProgram second(two, L"");
+  HWND wnd2 = second.WaitForVisible(L"TFrmMain", true);
+  ASSERT_NE(wnd2, nullptr) << "the second installation's copy shows no window";
+  EXPECT_NE(wnd1, wnd2);
+  EXPECT_TRUE(first.Running());
+  ASSERT_TRUE(second.CloseAndWait(wnd2));
+  ASSERT_TRUE(first.CloseAndWait(wnd1));
 }
 
 }  // namespace

@@ -222,4 +222,31 @@ TEST_F(ShortNames, WithoutAShortNameTheWriterWritesATemporaryFileThatMovesIntoPl
   base::SetShortNameFunction(previous);
 }
 
+// Another writer's temporary file (another copy of the program recording through the same
+// name) is never written over: the next free name is made for this one.
+TEST_F(ShortNames, AnotherWritersTemporaryFileIsLeftAlone) {
+  const base::ShortNameFunction previous = base::SetShortNameFunction(&NoShortName);
+  const std::wstring path = folder_ + kChineseName;
+  ::DeleteFileW(path.c_str());
+  std::wstring first;
+  {
+    base::MultimediaTarget other(path, L"shortnames_test.avi");
+    ASSERT_TRUE(other.ViaTemporaryFile());
+    first = other.Name();
+    ASSERT_TRUE(WriteAvi(first));
+    const std::string written = Read(first);
+    {
+      base::MultimediaTarget mine(path, L"shortnames_test.avi");
+      ASSERT_TRUE(mine.ViaTemporaryFile());
+      EXPECT_NE(mine.Name(), first);
+      EXPECT_TRUE(base::IsAsciiPath(mine.Name()));
+      mine.Discard();
+    }
+    EXPECT_EQ(Read(first), written) << "the other writer's file was touched";
+    other.Discard();
+  }
+  EXPECT_FALSE(Exists(first));
+  base::SetShortNameFunction(previous);
+}
+
 }  // namespace

@@ -157,18 +157,19 @@ class MessageBoxes : public testing::Test {
   std::unique_ptr<app::TFrmMain> form_;
 };
 
-// The target is held open by another program: the merge cannot replace it, and two boxes come
+// The target is held open by another program while the recording runs (a file that is held
+// when the recording starts is refused then): the merge cannot replace it, and two boxes come
 // one over the other (the second while the first has disabled the main window).
 TEST_F(MessageBoxes, ALockedTargetWithSound) {
   const std::wstring target = records_.path() + L"boxed.avi";
-  records_.Touch(L"boxed.avi");
-  base::UniqueHandle lock(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_NE(INVALID_HANDLE_VALUE, lock.get());
   BoxWatcher watcher(form_->hwnd());
   form_->Button(id::BtnSartRec)->Click();
   ASSERT_TRUE(form_->ScrCamera().Recording);
   ASSERT_TRUE(base::PumpUntil([&] { return form_->ScrCamera().FramesWritten >= 2; }, 20000));
+  // The start made the target (empty); another program takes it now.
+  base::UniqueHandle lock(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock.get());
   ::SendMessageW(form_->hwnd(), app::WM_TRAYICON, 0, WM_LBUTTONDOWN);
   ASSERT_TRUE(base::PumpUntil([&] { return Idle() && watcher.Seen().size() >= 2; }, 60000));
   ExpectAnswerable(watcher.Seen(), {L"Can not delete existing video file.", L"Recording kept in: "});

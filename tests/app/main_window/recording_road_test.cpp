@@ -16,8 +16,11 @@
 #include "app/dialogs/hotkeyset.h"
 #include "app/texts/kv.h"
 #include "app/main_window/recording_road.h"
+#include "app/record_paths.h"
 #include "base/text.h"
+#include "base/unique.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/scratch.h"
 
 namespace {
 
@@ -36,6 +39,14 @@ struct HostDouble : app::RoadHost {
   bool AutoNumbering() override { return numbering; }
   bool WithSound() override { return sound; }
   void Message(const std::wstring& text) override { log.push_back(L"message:" + text); }
+  std::vector<bool> answers;  // the answers to Ask, in order (then No)
+  bool Ask(const std::wstring& text) override {
+    log.push_back(L"ask:" + text);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.erase(answers.begin());
+    return yes;
+  }
   void FocusPath() override { log.push_back(L"focus:path"); }
   void FocusName() override { log.push_back(L"focus:name"); }
   void MinimizeApp() override { log.push_back(L"minimize"); }
@@ -54,8 +65,10 @@ struct HostDouble : app::RoadHost {
   void ShowRecordingRegions() override { log.push_back(L"regions"); }
   void ShowSavedBalloon(const std::wstring& title, const std::wstring&) override { log.push_back(L"balloon:" + title); }
   void HideBalloons() override { log.push_back(L"balloons:hide"); }
+  std::function<void()> onRegister;  // what happens while the start registers its stop key
   HotkeyResult RegisterStopHotkey(const app::StopHotkey& key) override {
     log.push_back(L"register:" + key.text);
+    if (onRegister) onRegister();
     return hotkey;
   }
   void UnregisterStopHotkey() override { log.push_back(L"unregister"); }
@@ -109,6 +122,7 @@ struct CameraDouble : app::RoadCamera {
   bool Finishing() override { return finishing; }
   bool Saved() override { return saved; }
   bool NothingRecorded() override { return nothing; }
+  void KeepLostRecordings() override {}
 };
 
 struct RecorderDouble : app::RoadRecorder {
@@ -398,8 +412,10 @@ TEST_F(Road, WithoutSoundTheBalloonWaitsForTheFinishedFile) {
   for (const Case c : {Case{true, false}, Case{true, true}, Case{false, true}}) {
     const bool fails = c.fails;
     SCOPED_TRACE(std::string(fails ? "fails while finishing" : "finished") + (c.saved ? ", file made" : ", no file"));
+    // The next free number: a file made by an earlier case stays (the double writes none, so
+    // one it reports as saved is still the empty file the start made).
+    const std::wstring target = folder.path() + app::NextAutoFileName(folder.path());
     road.BtnSartRecClick();
-    const std::wstring target = folder.path() + L"2.avi";
     road.ButtonStopRECClick();
     host.log.clear();
     recorder.failed = fails;
@@ -663,6 +679,116 @@ TEST_F(Road, AFailedAreaStartBringsTheWindowBack) {
     EXPECT_FALSE(hotkeyRegistered);
     EXPECT_FALSE(host.toolShown);
   }
+}
+
+}  // namespace
+
+namespace {
+
+bool Logged(const Log& log, const std::wstring& line) { return std::find(log.begin(), log.end(), line) != log.end(); }
+
+DWORD SizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : ~0u;
+}
+
+// The target is made right before the recorder starts: another copy of the program that took
+// the chosen number while the start waited (here: while it registered its stop key, where a
+// conflict opens a dialog) keeps its file, and this recording takes the next free number. A
+// start that never ran removes the file it made.
+TEST_F(Road, ANumberTakenWhileTheStartWaitedGivesWayToTheNext) {
+  struct Case {
+    const char* name;
+    bool sound, area;
+    const wchar_t* started;  // the log line's start
+  } cases[] = {{"without sound", false, false, L"start:"}, {"area with sound", true, true, L"camera-area:"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.sound = c.sound;
+    const std::wstring taken = folder.path() + app::NextAutoFileName(folder.path());
+    host.onRegister = [&] { apptest::WriteBytes(taken, "the other copy's recording"); };
+    if (c.area)
+      road.StartAreaRecording();
+    else
+      road.BtnSartRecClick();
+    host.onRegister = nullptr;
+    ASSERT_TRUE(road.LastRecording());
+    const std::wstring target = road.LastRecording()->target;
+    EXPECT_NE(target, taken);
+    EXPECT_EQ(apptest::ReadBytes(taken), "the other copy's recording");
+    EXPECT_EQ(SizeOf(target), 0u) << "the target is made when the recording starts";
+    bool named = false;
+    for (const auto& line : host.log) named = named || (line.rfind(c.started + target, 0) == 0);
+    EXPECT_TRUE(named) << Dump(host.log);
+    // Stopped before anything was saved: the empty file goes with the recording.
+    road.ButtonStopRECClick();
+    recorder.finishing = camera.finishing = false;
+    recorder.saved = camera.saved = false;
+    road.RecordingEnded();
+    EXPECT_FALSE(apptest::FileExists(target));
+    host.log.clear();
+  }
+  // A recorder that does not start leaves no file behind.
+  host.sound = false;
+  recorder.refuses = true;
+  const std::wstring next = folder.path() + app::NextAutoFileName(folder.path());
+  road.BtnSartRecClick();
+  EXPECT_TRUE(Logged(host.log, L"start:" + next)) << Dump(host.log);
+  EXPECT_FALSE(apptest::FileExists(next));
+}
+
+// A typed name whose recording exists is asked about, with or without sound: No starts
+// nothing and leaves the file as it was, Yes records over it.
+TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
+  host.numbering = false;
+  host.name = L"REC";
+  const std::wstring target = folder.path() + L"REC.avi";
+  const std::wstring question = base::Format(app::kReplaceRecordingFmt, target);
+  struct Case {
+    const char* name;
+    bool sound, yes;
+  } cases[] = {{"without sound, No", false, false}, {"without sound, Yes", false, true},
+               {"with sound, No", true, false},     {"with sound, Yes", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(apptest::WriteBytes(target, "the first recording"));
+    host.sound = c.sound;
+    host.answers = {c.yes};
+    road.BtnSartRecClick();
+    EXPECT_TRUE(Logged(host.log, L"ask:" + question)) << Dump(host.log);
+    const std::wstring started = (c.sound ? L"camera-start:" : L"start:") + target;
+    EXPECT_EQ(Logged(host.log, started), c.yes) << Dump(host.log);
+    EXPECT_EQ(road.Running(), c.yes);
+    // The file is the recorder's to replace, and only after a Yes.
+    EXPECT_EQ(apptest::ReadBytes(target), "the first recording");
+    if (c.yes) {
+      road.ButtonStopRECClick();
+      recorder.finishing = camera.finishing = false;
+      road.RecordingEnded();
+      EXPECT_TRUE(apptest::FileExists(target)) << "a file the start did not make is not removed";
+    }
+    host.log.clear();
+  }
+  // One that another program holds open (another copy recording into it) is not replaced:
+  // the start says why and starts nothing.
+  {
+    base::UniqueFile held(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    host.sound = false;
+    host.answers = {true};
+    road.BtnSartRecClick();
+    EXPECT_TRUE(Logged(host.log, L"message:" + base::Format(app::kRecordingInUseFmt, target))) << Dump(host.log);
+    for (const auto& line : host.log) EXPECT_NE(line.rfind(L"start:", 0), 0u) << base::WideToUtf8(line);
+    EXPECT_FALSE(road.Running());
+    host.log.clear();
+  }
+  // A name that does not exist yet asks nothing.
+  host.name = L"fresh";
+  host.sound = false;
+  road.BtnSartRecClick();
+  for (const auto& line : host.log) EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
+  EXPECT_TRUE(Logged(host.log, L"start:" + folder.path() + L"fresh.avi")) << Dump(host.log);
 }
 
 }  // namespace

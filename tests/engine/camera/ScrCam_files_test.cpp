@@ -141,7 +141,9 @@ TEST_F(ScrCamDelete, ProgressCancelAndAMissingFile) {
   EXPECT_TRUE(events_.empty());
 }
 
-TEST_F(ScrCamDelete, AFileHeldOpenIsScheduledAndReportedAsThere) {
+// A file that another process holds may hold its recording: it is left where it is, never
+// scheduled for deletion at the next restart.
+TEST_F(ScrCamDelete, AFileHeldOpenIsLeftAndReportedAsThere) {
   const std::wstring path = MakeFile(L"held.avi");
   const std::wstring pendingBefore = PendingRenames();
   {
@@ -156,7 +158,8 @@ TEST_F(ScrCamDelete, AFileHeldOpenIsScheduledAndReportedAsThere) {
     EXPECT_EQ(events_[round - 1], (Deleting{2 * round, L"Deleting Temp File"})) << round;
   EXPECT_EQ(events_.back(), (Deleting{100, L""}));
   EXPECT_TRUE(scrcamNStest::FileExists(path));
-  EXPECT_NE(PendingRenames().find(L"held.avi"), std::wstring::npos) << "scheduled for the restart";
+  EXPECT_EQ(PendingRenames(), pendingBefore) << "nothing scheduled for the restart";
+  EXPECT_EQ(PendingRenames().find(L"held.avi"), std::wstring::npos);
   if (pendingBefore.empty()) ClearPendingRenames();
   EXPECT_FALSE(ScrCam::IsFileInUse(path));
   EXPECT_FALSE(ScrCam::IsFileInUse(folder_.Path(L"none.avi")));
@@ -222,7 +225,11 @@ TEST(ScrCamFiles, TempFolderFallsBackFromTheEnvironment) {
       {"usable", usable, usable + L"\\"},
       {"too long", deep, deepShort},
       {"missing and too long", deep + std::wstring(40, L'x') + L"\\", program},
+      // The system hands a missing TMP on as it is: no file could be made there.
+      {"missing", scratch.Path(L"gone") + L"\\", program},
+      {"a file, not a folder", scratch.Path(L"plain.txt"), program},
   };
+  scrcamNStest::WriteTextFile(scratch.Path(L"plain.txt"), "not a folder");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", c.tmp.c_str()));

@@ -150,7 +150,7 @@ TEST_F(ScrCamMerge, TargetAndTemporaryFolderAfterEachEnd) {
     // What is left in the temporary folder: only kept recordings.
     std::vector<std::wstring> left = TempLeftovers();
     if (c.name == std::string("the sound file held open")) {
-      // Held while the recording ended: scheduled for the restart, then deleted here.
+      // Held while the recording ended: left where it was, then deleted here.
       ::DeleteFileW(ScrCam::TempAudioFile.c_str());
       left = TempLeftovers();
     }

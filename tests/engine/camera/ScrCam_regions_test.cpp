@@ -174,6 +174,10 @@ TEST_F(ScrCamTick, LivePreviewFramesAndTheFrameWindow) {
 TEST_F(ScrCamTick, PreviewWhileRecordingUpTo640By480) {
   cam_.SetPreview(true);
   ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
+  // The record thread fits the rectangle to the compressor before its first frame (it writes
+  // the size back): the ticks below change the size only once that is done.
+  ASSERT_TRUE(base::PumpUntil([&] { return cam_.FramesWritten >= 1 || !cam_.Recording; }, 20000));
+  ASSERT_TRUE(cam_.Recording);
   struct Case {
     int width, height;
     bool whileRecording;
