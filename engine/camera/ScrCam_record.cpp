@@ -20,6 +20,7 @@
 #include "base/seams.h"
 #include "engine/camera/ScrCam_record.h"
 #include "engine/camera/avi_contents.h"
+#include "engine/capture/avi_headers.h"
 #include "engine/capture/compressed_writer.h"
 #include "engine/capture/compressors.h"
 #include "engine/capture/disk_budget.h"
@@ -634,9 +635,10 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
   const auto verify = [&](const std::wstring& path) {
     const engine::AviContents made = engine::ReadAviContents(path);
     if (!made.whole || made.videoFrames != held.videoFrames) return false;
-    if (!withSound) return true;
     const uint64_t got = made.audioBytes, expected = wave.dataBytes;
-    return (got > expected ? got - expected : expected - got) <= tolerance;
+    if (withSound && (got > expected ? got - expected : expected - got) > tolerance) return false;
+    // Whole: the two header fields the merge writes wrong are put right before it is kept.
+    return engine::CorrectAviHeaders(path);
   };
   bool cancelled = false;
   const bool saved = SaveAVI(s.target, withSound ? 2 : 1, streams, cancelled, verify);

@@ -44,6 +44,10 @@ class Reader {
 };
 
 bool Is(const char id[4], const char* name) { return std::memcmp(id, name, 4) == 0; }
+
+// Lists nest a few levels deep in a recording (RIFF, hdrl, strl; movi, rec ). A file that nests
+// deeper is not one: its walk stops there instead of running the stack out.
+constexpr int kMaxListDepth = 16;
 uint64_t Padded(uint32_t size) { return size + (size & 1u); }
 
 struct AviWalk {
@@ -52,7 +56,8 @@ struct AviWalk {
   bool sawMovi = false, sawIndex = false, sawVideoHeader = false;
 
   // The chunks from begin to end (a list's contents); false when a size leaves the range.
-  bool Walk(uint64_t begin, uint64_t end, bool inMovi) {
+  bool Walk(uint64_t begin, uint64_t end, bool inMovi, int depth = 0) {
+    if (depth > kMaxListDepth) return false;
     uint64_t at = begin;
     while (at + 8 <= end) {
       char id[4];
@@ -65,7 +70,7 @@ struct AviWalk {
         if (size < 4 || !reader.Read(data, type, 4)) return false;
         const bool movi = Is(type, "movi");
         if (movi) sawMovi = true;
-        if (!Walk(data + 4, data + size, inMovi || movi)) return false;
+        if (!Walk(data + 4, data + size, inMovi || movi, depth + 1)) return false;
       } else if (inMovi) {
         if ((id[2] == 'd' && (id[3] == 'c' || id[3] == 'b'))) {
           ++out.videoChunks;

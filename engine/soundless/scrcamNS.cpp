@@ -26,6 +26,7 @@
 #include "base/short_names.h"
 #include "base/text.h"
 #include "base/unique.h"
+#include "engine/capture/avi_headers.h"
 #include "engine/capture/compressed_writer.h"
 #include "engine/capture/compressors.h"
 #include "engine/capture/disk_budget.h"
@@ -588,6 +589,8 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       }
     }  // 11. Streams, file and library released here.
     hider.Hide();
+    // The closed file's frame period in its main header, as the platform writes it wrong.
+    if (fileCreated && written > 0) engine::CorrectAviHeaders(target.Name());
 
     // A file that never received a frame cannot be played: it goes, however the recording
     // ended (a stop before the first frame too).

@@ -172,6 +172,10 @@ TEST_F(ScrCamTick, LivePreviewFramesAndTheFrameWindow) {
 }
 
 TEST_F(ScrCamTick, PreviewWhileRecordingUpTo640By480) {
+  // The tick's choice depends on the recording running: its temporary files are this test's
+  // own, so nothing another recording left in the shared temporary folder can end it early.
+  ScrCam::TempVideoFile = folder_.Path(L"tmpVideoStream.avi");
+  ScrCam::TempAudioFile = folder_.Path(L"tmpAudioStream.wav");
   cam_.SetPreview(true);
   ASSERT_TRUE(cam_.StartRecording(folder_.Path(L"a.avi")));
   // The record thread fits the rectangle to the compressor before its first frame (it writes
@@ -186,6 +190,9 @@ TEST_F(ScrCamTick, PreviewWhileRecordingUpTo640By480) {
     cam_.SetCaptureArea({0, 0, c.width, c.height});
     calls_.clear();
     cam_.TimerTick();
+    // A recording that ended by itself would make every check below a different one.
+    ASSERT_TRUE(cam_.Recording) << "the recording ended (stop status " << int(ScrCam::StopStatus.load()) << ") at " << c.width
+                                << " x " << c.height;
     EXPECT_EQ(cam_.PreviewWhileRecording.load(), c.whileRecording) << c.width << " x " << c.height;
     if (c.whileRecording) {
       EXPECT_TRUE(calls_.empty()) << c.width << " x " << c.height;

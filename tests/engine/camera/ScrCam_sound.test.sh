@@ -57,6 +57,26 @@ if [ -f tone.avi ]; then
   check "sound codec" "$(probe tone.avi codec_name)" pcm_s16le
   check "sound rate" "$(probe tone.avi sample_rate)" 8000
   check "sound channels" "$(probe tone.avi channels)" 1
+  # The headers as written after the merge: 10 fps is 100,000 us a frame, and the sound
+  # stream's length counts its blocks (its bytes over its block), not its chunks.
+  check "microseconds per frame" "$(python3 -c '
+import struct, sys
+b = open(sys.argv[1], "rb").read()
+print(struct.unpack("<I", b[b.find(b"avih") + 8:][:4])[0])' tone.avi)" 100000
+  check "sound length in blocks" "$(python3 -c '
+import struct, sys
+b = open(sys.argv[1], "rb").read()
+a = b.find(b"auds")
+length, size = struct.unpack("<I", b[a + 32:a + 36])[0], struct.unpack("<I", b[a + 44:a + 48])[0]
+f = b.find(b"strf", a)
+block = size or struct.unpack("<H", b[f + 8 + 12:f + 8 + 14])[0]
+m, end = b.find(b"movi"), b.rfind(b"idx1")
+total, at = 0, b.find(b"01wb", m, end)
+while at >= 0:
+    n = struct.unpack("<I", b[at + 4:at + 8])[0]
+    total += n
+    at = b.find(b"01wb", at + 8 + n + (n & 1), end)
+print("right" if length == total // block else "%d of %d" % (length, total // block))' tone.avi)" right
   sound_of tone.avi tone-sound.wav
   near "sound length against the video's (s)" "$(sox --i -D tone-sound.wav)" "$(video_seconds tone.avi)" 0.3
   # Past the head Wine loses (filled with silence), the tone.
