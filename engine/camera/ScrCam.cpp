@@ -27,6 +27,7 @@ std::wstring TempAudioFile;
 std::wstring TargetFile;
 std::atomic<bool> CaptureFailed{false};
 std::atomic<bool> MergeSucceeded{false};
+std::atomic<int32_t> SoundStoppedAtMs{-1};
 std::atomic<bool> StartPending{false};
 
 namespace {

@@ -464,13 +464,28 @@ TEST_F(HostForm, TheMainWindowsRoutesStartTheCamera) {
   }
 }
 
-// An error the camera reports from its thread is shown on the main thread, in the "Error" box.
+// An error the camera reports from its thread is shown on the main thread, in the "Error" box;
+// what it says of the files it kept is information.
 TEST_F(HostForm, CameraErrorsAreShownOnTheMainThread) {
-  OnWorker([&] { form.ScrCameraError(L"Can't create the record thread."); });
-  const auto asked = prompter.asked();
-  ASSERT_EQ(1u, asked.size());
-  EXPECT_EQ(L"Can't create the record thread.", asked[0].text);
-  EXPECT_EQ(L"Error", asked[0].caption);
+  struct Case {
+    const wchar_t* text;
+    UINT icon;
+  };
+  const Case cases[] = {
+      {L"Can't create the record thread.", 0},
+      {L"Recording kept in: C:\\temp\\Reclume recording 20261211-104000.avi", MB_ICONINFORMATION},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.text));
+    const size_t before = prompter.asked().size();
+    OnWorker([&] { form.ScrCameraError(c.text); });
+    ASSERT_TRUE(base::PumpUntil([&] { return prompter.asked().size() > before; }, 5000));
+    const auto asked = prompter.asked();
+    ASSERT_EQ(before + 1, asked.size());
+    EXPECT_EQ(c.text, asked.back().text);
+    EXPECT_EQ(L"Error", asked.back().caption);
+    EXPECT_EQ(c.icon, asked.back().flags & MB_ICONMASK);
+  }
 }
 
 }  // namespace
