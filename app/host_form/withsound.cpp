@@ -740,8 +740,9 @@ void TFrmMainWithSound::ReportTick() {
     reportTimerOn_ = reportEnd_;
   }
   if (threadGone) ::KillTimer(hwnd(), kReportTimer);
-  const bool onlyKept = !texts.empty() && std::all_of(texts.begin(), texts.end(), [](const std::wstring& t) {
-    return t.rfind(kKeptNoticeStart, 0) == 0;
+  // Where files were kept is information; a stopped sound is a warning; anything else an error.
+  const bool anError = std::any_of(texts.begin(), texts.end(), [](const std::wstring& t) {
+    return t.rfind(kKeptNoticeStart, 0) != 0;
   });
   const int32_t soundAt = ended ? ScrCam::SoundStoppedAtMs.exchange(-1) : -1;
   const bool soundOnly = texts.empty() && soundAt >= 0;
@@ -750,7 +751,7 @@ void TFrmMainWithSound::ReportTick() {
   if (texts.empty()) return;
   std::wstring told;
   for (const std::wstring& text : texts) told += (told.empty() ? L"" : L"\r\n") + text;
-  const UINT icon = onlyKept ? MB_ICONINFORMATION : soundOnly ? MB_ICONWARNING : 0;
+  const UINT icon = anError ? 0 : soundAt >= 0 ? MB_ICONWARNING : MB_ICONINFORMATION;
   // Owned by the main window while it is on the screen; the prompter passes a minimised or
   // hidden one by (the box stays on top then).
   base::ShowMessage(MainWindow(), told, kErrorCaption, MB_OK | icon);
