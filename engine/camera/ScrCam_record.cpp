@@ -501,6 +501,8 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
         // only have lost it (this Wine's writes do not fail when the disk is full).
         if (disk.verdict == engine::DiskVerdict::SizeLimit)
           cam.RaiseError(kSizeLimit);
+        else if (const std::wstring refused = WriteRefusalLine(disk.path); !refused.empty())
+          cam.RaiseError(std::wstring(kWriteError) + refused);  // a read-only volume is no full one
         else
           cam.RaiseError(std::wstring(kWriteError) + L"\r\nNot enough free disk space in " + FolderOf(disk.path));
         cam.StopFromRecordThread();
@@ -602,7 +604,10 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
     for (const std::wstring& volume : volumes) {
       const std::optional<uint64_t> free = engine::FreeBytesOfVolume(volume);
       if (free && *free < needed) {
-        RaiseError(L"Not enough free disk space to save " + s.target);
+        const std::wstring refused = WriteRefusalLine(s.target);
+        // A volume that takes no files may answer with no free space: it is said as it is.
+        RaiseError(refused.empty() ? L"Not enough free disk space to save " + s.target
+                                   : SaveErrorText(AVIERR_FILEOPEN) + refused);
         keepBoth();
         return;
       }

@@ -49,6 +49,8 @@ const wchar_t kCaptionNotice[] = L"注意";
 const wchar_t kCreateFailed[] = L"创建视频文件时出错";
 // The line under it when the volume of a folder ran low: the folder in its %s.
 const wchar_t kDiskLowFmt[] = L"磁盘空间不足：%s";
+// ... and when the target's folder takes no files (read-only, or no rights): the folder.
+const wchar_t kFolderRefusesFmt[] = L"文件夹不能写入（只读或没有写入权限）：%s";
 const wchar_t kSizeLimitStop[] =
     L"录像文件即将超过 AVI 文件 2 GB 的大小上限，录像已自动停止，已录制的内容已完整保存。";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
@@ -597,11 +599,15 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       }
       return 0;
     }
-    // As the camera does, a full disk is named (the recording up to it was saved above).
-    base::ShowMessage(nullptr,
-                      lowFolder.empty() ? std::wstring(kCreateFailed)
-                                        : std::wstring(kCreateFailed) + L"\r\n" + base::Format(kDiskLowFmt, lowFolder),
-                      kCaptionErrorEn, MB_ICONEXCLAMATION);
+    // As the camera does, a full disk is named (the recording up to it was saved above), and
+    // a folder that takes no files is told from a full one.
+    std::wstring told = kCreateFailed;
+    const std::wstring writtenTo = lowFolder.empty() ? thread.fileName : lowFolder;
+    if (engine::FolderRefusesWriting(writtenTo))
+      told += L"\r\n" + base::Format(kFolderRefusesFmt, FolderOf(writtenTo));
+    else if (!lowFolder.empty())
+      told += L"\r\n" + base::Format(kDiskLowFmt, lowFolder);
+    base::ShowMessage(nullptr, told, kCaptionErrorEn, MB_ICONEXCLAMATION);
     return 0;
   } catch (const std::exception& e) {
     base::ReportBarrierException("sound-less recording", &e);

@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "engine/camera/avi_contents.h"
 #include "engine/capture/disk_budget.h"
+#include "engine/soundless/scrcamNS.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/passthrough_codec.h"
 #include "tests/support/scratch_folder.h"
@@ -245,6 +246,54 @@ TEST_F(ScrCamDisk, DisksThatFill) {
     events.onSaving = nullptr;
     events.onStop = nullptr;
   }
+}
+
+// A read-only folder (RECLUME_DISK_RO, a disk mounted read-only) is told as one that takes no
+// files, by both recorders: also when its volume answers that it has no free space (through the
+// free-space seam, as a write-protected drive may), it is never called a full disk.
+TEST_F(ScrCamDisk, AReadOnlyFolderIsNotAFullDisk) {
+  const std::wstring ro = Variable(L"RECLUME_DISK_RO");
+  if (ro.empty()) GTEST_SKIP() << "RECLUME_DISK_RO names no folder";
+  const std::wstring refused = L"The folder does not take files (it is read-only or writing is refused): " + ro;
+  struct Case {
+    const char* name;
+    bool noFreeSpace;
+    std::vector<std::wstring> errors;  // their beginnings
+  };
+  const Case cases[] = {
+      {"the save refused", false, {L"Error: opening files!\r\n" + refused, L"Recording kept in: "}},
+      {"no free space answered", true, {L"Error on write data to AVI stream.\r\n" + refused}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine::ScopedFreeBytes noFree([&](const std::wstring& path) -> std::optional<uint64_t> {
+      if (c.noFreeSpace && path.rfind(ro, 0) == 0) return 0;
+      return std::nullopt;
+    });
+    StartCamera(false, false);
+    ASSERT_TRUE(cam->StartRecording(ro + L"rec.avi"));
+    ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 15 || !cam->Recording; }, 10000));
+    cam->StopRecording();
+    ASSERT_TRUE(WaitNoThread());
+    const std::vector<std::wstring> errors = events.Errors();
+    std::string told;
+    for (const std::wstring& e : errors) told += base::WideToUtf8(e) + " | ";
+    ASSERT_GE(errors.size(), c.errors.size()) << told;
+    for (size_t i = 0; i < c.errors.size(); ++i) EXPECT_EQ(errors[i].rfind(c.errors[i], 0), 0u) << told;
+    for (const std::wstring& e : errors) EXPECT_EQ(e.find(L"free disk space"), std::wstring::npos) << told;
+    TearDown();
+    events.Clear();
+  }
+  // The sound-less recorder: its message and the line that says why.
+  testsupport::ScriptedPrompter told{{}, IDNO};
+  base::ScopedPrompter scoped(told);
+  scrcamNS::TScreenCamNS soundless;
+  soundless.SetCaptureInterval(100);
+  soundless.StartRecording(scrcamNS::MakeAreaSourceFor(pattern.hwnd()), ro + L"soundless.avi");
+  ASSERT_TRUE(scrcamNStest::WaitIdle(soundless, 20000));
+  std::vector<std::wstring> asked;
+  for (const auto& q : told.asked()) asked.push_back(q.text);
+  EXPECT_EQ(asked, std::vector<std::wstring>{L"创建视频文件时出错\r\n文件夹不能写入（只读或没有写入权限）：" + ro});
 }
 
 }  // namespace
