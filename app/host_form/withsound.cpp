@@ -6,9 +6,10 @@
 //
 // The camera calls its event handlers on its record thread (and on the thread that deletes its
 // temporary files) as well as on the main thread. A handler called off the main thread never
-// touches a window: the rare changes (start, stop, pause, resume, the error box, the saving
-// progress) go to the main thread as closures, the high-rate ones (statistics, preview) as a
-// snapshot that the form's timer reads. The closures find the form again through its window
+// touches a window: the rare changes (start, stop, pause, resume, the saving progress) go to
+// the main thread as closures, the high-rate ones (statistics, preview) as a snapshot that the
+// form's timer reads, and what the camera says of a recording is gathered for one box that a
+// second timer shows when the recording's thread has ended. The closures find the form again through its window
 // handle, so a closure that arrives after the form has gone does nothing.
 #include "app/host_form/withsound.h"
 
