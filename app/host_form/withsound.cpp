@@ -6,15 +6,17 @@
 //
 // The camera calls its event handlers on its record thread (and on the thread that deletes its
 // temporary files) as well as on the main thread. A handler called off the main thread never
-// touches a window: the rare changes (start, stop, pause, resume, the error box, the saving
-// progress) go to the main thread as closures, the high-rate ones (statistics, preview) as a
-// snapshot that the form's timer reads. The closures find the form again through its window
+// touches a window: the rare changes (start, stop, pause, resume, the saving progress) go to
+// the main thread as closures, the high-rate ones (statistics, preview) as a snapshot that the
+// form's timer reads, and what the camera says of a recording is gathered for one box that a
+// second timer shows when the recording's thread has ended. The closures find the form again through its window
 // handle, so a closure that arrives after the form has gone does nothing.
 #include "app/host_form/withsound.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 #include <vector>
@@ -40,6 +42,8 @@ constexpr int kClientWidth = 539;
 constexpr int kClientHeight = 538;
 constexpr UINT_PTR kSnapshotTimer = 1;
 constexpr UINT kSnapshotMs = 200;
+constexpr UINT_PTR kReportTimer = 2;
+constexpr UINT kReportMs = 100;
 
 constexpr int kAreaEdits[] = {id::Edit1, id::Edit2, id::Edit3, id::Edit4};
 constexpr int kAreaUpDowns[] = {id::UpDownTop, id::UpDownLeft, id::UpDownWidth, id::UpDownHeight};
@@ -692,12 +696,66 @@ HWND CameraDialogCentre(HWND owner) {
 }
 
 void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
-  OnMain([errorMessage](TFrmMainWithSound& form) {
-    // Owned by the main window while it is on the screen; the prompter passes a minimised or
-    // hidden one by (the box stays on top then).
-    base::ShowMessage(form.MainWindow(), errorMessage, kErrorCaption, MB_OK);
-  });
+  {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    reportTexts_.push_back(errorMessage);
+  }
+  StartReportTimer();
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
+}
+
+// Any thread. The timer runs on the main thread until the report has been shown.
+void TFrmMainWithSound::StartReportTimer() {
+  {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    if (reportTimerOn_) return;
+    reportTimerOn_ = true;
+  }
+  HWND wnd = hwnd();
+  if (!wnd) {
+    // No window to time it (the form was never made): as before, nothing is shown.
+    std::lock_guard<std::mutex> hold(reportLock_);
+    reportTimerOn_ = false;
+    reportTexts_.clear();
+    return;
+  }
+  if (base::IsMainThread())
+    ::SetTimer(wnd, kReportTimer, kReportMs, nullptr);
+  else
+    base::PostToMain([wnd] { ::SetTimer(wnd, kReportTimer, kReportMs, nullptr); });
+}
+
+// Main thread. One failure of a recording is told by the camera in parts (the stop, then what
+// the save made of the files, each as it happens); they wait for the record thread's end and
+// go into one box. A question of the thread goes first: what it asks about is shown with it.
+void TFrmMainWithSound::ReportTick() {
+  ScrCam::TScreenCamera& camera = ScrCamera();
+  const bool threadGone = !camera.HasRecordThread();
+  if (!threadGone && !camera.Asking()) return;
+  std::vector<std::wstring> texts;
+  bool ended = false;
+  {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    texts.swap(reportTexts_);
+    if (threadGone) std::swap(ended, reportEnd_);
+    reportTimerOn_ = reportEnd_;
+  }
+  if (threadGone) ::KillTimer(hwnd(), kReportTimer);
+  // Where files were kept is information; a stopped sound is a warning; anything else an error.
+  const bool anError = std::any_of(texts.begin(), texts.end(), [](const std::wstring& t) {
+    return t.rfind(kKeptNoticeStart, 0) != 0;
+  });
+  const int32_t soundAt = ended ? ScrCam::SoundStoppedAtMs.exchange(-1) : -1;
+  const bool soundOnly = texts.empty() && soundAt >= 0;
+  if (soundOnly && ScrCam::MergeSucceeded) texts.push_back(base::Format(kSavedBalloonTitleFmt, ScrCam::TargetFile));
+  if (soundAt >= 0) texts.push_back(base::Format(kSoundStoppedFmt, soundAt / 1000));
+  if (texts.empty()) return;
+  std::wstring told;
+  for (const std::wstring& text : texts) told += (told.empty() ? L"" : L"\r\n") + text;
+  const UINT icon = anError ? 0 : soundAt >= 0 ? MB_ICONWARNING : MB_ICONINFORMATION;
+  // Owned by the main window while it is on the screen; the prompter passes a minimised or
+  // hidden one by (the box stays on top then).
+  base::ShowMessage(MainWindow(), told, kErrorCaption, MB_OK | icon);
 }
 
 void TFrmMainWithSound::ScrCameraUpdate() {
@@ -766,6 +824,11 @@ void TFrmMainWithSound::ScrCameraStart() {
 
 void TFrmMainWithSound::ScrCameraStop() {
   OnMain([](TFrmMainWithSound& form) { form.ApplyIdleState(true); });
+  {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    reportEnd_ = true;
+  }
+  StartReportTimer();
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
 }
 
@@ -1044,6 +1107,7 @@ LRESULT TFrmMainWithSound::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_TIMER:
       if (wp == kSnapshotTimer) base::GuardVoid("TFrmMainWithSound.TimerTick", [&] { TimerTick(); });
+      if (wp == kReportTimer) base::GuardVoid("TFrmMainWithSound.ReportTick", [&] { ReportTick(); });
       return 0;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/forms/modal_dialog.h"
 #include "base/unique.h"
@@ -44,6 +45,10 @@ inline constexpr const wchar_t* kRecordingCaption =
     L"Recording... (Cancel=Esc)--(Stop=Shift+Esc)--(Pause=Pause Key)";
 inline constexpr const wchar_t* kPreviewOffCaption = L"Preview Off...";
 inline constexpr const wchar_t* kErrorCaption = L"Error";
+// The camera's notice that names where a recording's files were kept: information.
+inline constexpr const wchar_t* kKeptNoticeStart = L"Recording kept in: ";
+// The line of a recording whose sound stopped before its picture: the whole seconds of sound.
+inline constexpr const wchar_t* kSoundStoppedFmt = L"录音在第%d秒时中断（录音设备已断开或磁盘已满），此后的录像没有声音。";
 // The first line of the overlay drawn into the frames.
 inline constexpr const wchar_t* kOverlayCaption = L"Reclume screen camera";
 
@@ -150,6 +155,10 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   void ShowProgress(int percent, const std::wstring& caption);
   void TimerTick();
   void StartSnapshotTimer();
+  // The report of a recording: everything the camera said (ScrCameraError) and, after its
+  // end, where its sound stopped, gathered and shown as one box by the report timer.
+  void StartReportTimer();
+  void ReportTick();
   void DrawPreview(const DRAWITEMSTRUCT& item);
   // Runs fn with this form on the main thread: now when called there, else posted (and
   // dropped when the form's window is gone by then).
@@ -177,6 +186,11 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   Snapshot snapshot_;
   bool snapshotTimerOn_ = false;  // under snapshotLock_
   engine::TBitmap previewPicture_;  // under snapshotLock_: written by the camera's threads
+
+  std::mutex reportLock_;
+  std::vector<std::wstring> reportTexts_;  // under reportLock_: the camera's texts not shown yet
+  bool reportEnd_ = false;                 // under reportLock_: a recording ended (OnStop)
+  bool reportTimerOn_ = false;             // under reportLock_
 
   // The overlay's logo, read once per recording (or preview) from the program's folder.
   std::mutex logoLock_;

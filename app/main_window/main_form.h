@@ -167,8 +167,8 @@ class TFrmMain : public base::Window {
   // The message hook: a key press for the window or any window inside it runs FormShortCut
   // and goes on (never consumed).
   bool PreTranslateShortCut(const MSG& msg);
-  // Used by the other parts of the window.
-  void PlayFile(const std::wstring& path);
+  // Used by the other parts of the window. True when the recording plays.
+  bool PlayFile(const std::wstring& path);
   void ClosePlayer();
   void ReleasePlayer();
   void ShowPlaybackTab();

@@ -47,6 +47,8 @@ constexpr std::array kFrameRegions = {id::PnlBottom, id::SbLeft,  id::SbFileSele
 // every way of choosing (the open button, Enter, a double-click or Enter in the file list,
 // which posts the same command) reaches the dialog as its IDOK command, checked here first.
 constexpr UINT_PTR kOpenGuardId = 0x7E04;
+// A listed file the player refuses (damaged, or not a recording): the path in its %s.
+const wchar_t kCannotPlayFmt[] = L"无法播放%s：不是可以读取的录像文件";
 const wchar_t kPathTooLong[] =
     L"所选文件的路径太长（超过 259 个字符），无法打开。请把文件移到路径较短的文件夹中，或改短它的名称。";
 
@@ -371,7 +373,16 @@ void TFrmMain::BtnReplayRecClick() {
     }
     fileName_ = *current;
     targetPath_ = recordings_.PathOf(fileName_);
-    PlayFile(targetPath_);
+    if (!PlayFile(targetPath_)) {
+      // The entry is gone or the player cannot read it: said so, and nothing to drive.
+      const std::wstring told = ::GetFileAttributesW(targetPath_.c_str()) == INVALID_FILE_ATTRIBUTES
+                                    ? base::Format(L"%s ：%s", StrVideoFileMissing, targetPath_)
+                                    : base::Format(kCannotPlayFmt, targetPath_);
+      SetStatus(told);
+      SetControlVisible(id::PnlVideoControl, false);
+      base::ShowMessage(hwnd(), told, kApplicationTitle, MB_OK | MB_ICONWARNING);
+      return;
+    }
     SetStatus(base::Format(StrStartPlayingFmt, targetPath_));
     SetControlVisible(id::PnlVideoControl, true);
   });
@@ -419,12 +430,15 @@ void TFrmMain::BtnPlayClick() {
 void TFrmMain::BtnPauseClick() { playback_.player().Pause(); }
 void TFrmMain::BtnStopClick() { playback_.player().Stop(); }
 
-void TFrmMain::PlayFile(const std::wstring& path) {
+bool TFrmMain::PlayFile(const std::wstring& path) {
+  bool playing = false;
   base::GuardVoid("TFrmMain.PlayFile", [&] {
-    if (!playback_.PlayFile(path) && !playback_.player().IsOpen()) return;
+    playing = playback_.PlayFile(path);
+    if (!playing && !playback_.player().IsOpen()) return;
     videoWidth_ = playback_.VideoSize().cx;
     videoHeight_ = playback_.VideoSize().cy;
   });
+  return playing;
 }
 
 void TFrmMain::ClosePlayer() { playback_.ClosePlayer(); }

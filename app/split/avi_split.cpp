@@ -53,6 +53,10 @@ constexpr const wchar_t* kFolderIsFile = L"已有同名的文件";
 constexpr const wchar_t* kNameTooLongFmt =
     L"录像的文件名太长，无法分解：%s\n请把文件名改为%d个字符以内后再分解。";
 constexpr const wchar_t* kPictureFailedFmt = L"无法写入图片 %s：%s";
+// The line under the name of an open failure, for the results a user meets: a file that is
+// not a recording (or a damaged one), and one that cannot be opened at all.
+constexpr const wchar_t* kNotARecordingFmt = L"%s\n不是可以读取的录像文件：%s";
+constexpr const wchar_t* kCannotOpenFmt = L"%s\n无法打开文件：%s";
 
 // Frames larger than this on either side are not taken (a damaged header).
 constexpr LONG kMaxFrameSide = 16384;
@@ -440,7 +444,11 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
   const std::wstring openName = readName.value_or(request.fileName);
   const HRESULT opened = ::AVIFileOpenW(file.put(), openName.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr);
   if (opened != 0) {
-    view.Message(AviErrorName(opened));
+    const bool unreadable = opened == AVIERR_FILEREAD || opened == AVIERR_BADFORMAT || opened == AVIERR_UNSUPPORTED;
+    const bool unopened = opened == AVIERR_FILEOPEN;
+    view.Message(unreadable || unopened
+                     ? base::Format(unreadable ? kNotARecordingFmt : kCannotOpenFmt, AviErrorName(opened), request.fileName)
+                     : AviErrorName(opened));
     result.end = SplitResult::End::OpenFailed;
     return result;
   }

@@ -28,6 +28,7 @@ std::wstring TempSaveFile;
 std::wstring TargetFile;
 std::atomic<bool> CaptureFailed{false};
 std::atomic<bool> MergeSucceeded{false};
+std::atomic<int32_t> SoundStoppedAtMs{-1};
 std::atomic<bool> StartPending{false};
 
 namespace {

@@ -166,6 +166,10 @@ extern std::wstring TempSaveFile;        // the detour copy of a save to a non-A
 extern std::wstring TargetFile;          // main thread: the path last given to StartRecording
 extern std::atomic<bool> CaptureFailed;
 extern std::atomic<bool> MergeSucceeded;
+// Where the sound of the last recording with sound ended, in ms from its first frame, when it
+// ended over a second before the picture did (its device was lost or its disk filled); -1
+// when the sound lasted as long as the picture, or nothing was recorded with sound.
+extern std::atomic<int32_t> SoundStoppedAtMs;
 extern std::atomic<bool> StartPending;  // a start waits for the user's region selection
 
 // --- temporary files (any thread) ---
@@ -496,6 +500,8 @@ class TScreenCamera {
 
   // A record thread exists (recording or finishing). Main thread only.
   bool HasRecordThread() const { return thread_ != nullptr; }
+  // The record thread waits for the answer to one of its questions. Any thread.
+  bool Asking() const { return asking_.load(); }
   // The frame clock, or null before its first use. Main thread only.
   scHighTimer::THighTimer* FrameTimer() const { return frameTimer_.get(); }
   scFlashWnd::TFlashingWnd* FrameWindow() const { return frameWindow_.get(); }
@@ -643,6 +649,8 @@ class TScreenCamera {
   // The temporary-file set this camera holds for its life, and what holds it.
   base::UniqueHandle tempSetHolder_;
   int tempSet_ = 0;
+  // Set while the record thread shows a question (Asking).
+  std::atomic<bool> asking_{false};
 };
 
 }  // namespace ScrCam

@@ -19,6 +19,7 @@
 #include "audio/scWaveStorage.h"
 #include "base/barrier.h"
 #include "engine/camera/ScrCam_record.h"
+#include "engine/capture/disk_budget.h"
 #include "engine/capture/kept_files.h"
 #include "engine/capture/vfw_handles.h"
 
@@ -214,6 +215,13 @@ std::wstring SaveErrorText(HRESULT code) {
   }
 }
 
+std::wstring WriteRefusalLine(const std::wstring& path) {
+  if (!engine::FolderRefusesWriting(path)) return std::wstring();
+  const size_t at = path.find_last_of(L"\\:");
+  return L"\r\nThe folder does not take files (it is read-only or writing is refused): " +
+         (at == std::wstring::npos ? path : path.substr(0, at + 1));
+}
+
 std::wstring OpenErrorText(HRESULT code) {
   switch (code) {
     case AVIERR_BADFORMAT:
@@ -241,7 +249,7 @@ bool TScreenCamera::SaveAVI(const std::wstring& fileName, int count, PAVISTREAM*
   if (result != AVIERR_OK) {
     ::DeleteFileW(saved.c_str());
     cancelled = result == AVIERR_USERABORT;
-    RaiseError(SaveErrorText(result));
+    RaiseError(SaveErrorText(result) + (cancelled ? std::wstring() : WriteRefusalLine(fileName)));
     return false;
   }
   bool replaced = true;

@@ -44,6 +44,9 @@ const wchar_t kSizeLimit[] =
 
 // How far ahead the free space and the size limit must last at the rate being written.
 constexpr double kBudgetSeconds = 5.0;
+// A sound track this much shorter than the picture stopped early (a whole one ends within a
+// wave buffer of the picture's end).
+constexpr uint64_t kSoundShortMs = 1000;
 
 // How a failure stop before the AVI stage treats the preview while it is off.
 enum PreviewRow { kFrameOnly = 1, kNothing = 2, kFull = 3 };
@@ -161,6 +164,11 @@ void TScreenCamera::StopFromRecordThread() {
 }
 
 bool TScreenCamera::Ask(TRecordAVIThread& thread, const wchar_t* text) {
+  struct Asking {
+    std::atomic<bool>& flag;
+    explicit Asking(std::atomic<bool>& f) : flag(f) { flag = true; }
+    ~Asking() { flag = false; }
+  } asking(asking_);
   return base::ShowMessage(thread.settings.messageOwner, text, kNotice, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
@@ -177,6 +185,7 @@ void TScreenCamera::UseDefault(TRecordAVIThread& thread) {
 
 void TScreenCamera::Execute(TRecordAVIThread& thread) {
   MergeSucceeded = false;
+  SoundStoppedAtMs = -1;
   recorded_ = true;
   // Before anything here deletes a temporary file (the end below does on every path).
   base::GuardVoid("earlier temporary files", [&] { KeepLeftovers(thread.settings.target); });
@@ -377,6 +386,10 @@ void TScreenCamera::SetUpAndRecord(TRecordAVIThread& thread, RecordState& state,
   Fire(OnStart, *this);
   if (s.useAudio) {
     state.audio = std::make_unique<CameraAudioRecorder>();
+    // A device failure during the recording (its sound server gone, a wave write refused by
+    // a full disk) is told once, with the recording's end: by where the wave stops (Merge).
+    // Without a handler the device would show a box of its own on the main thread.
+    state.audio->OnError = [](audio::TWaveAudioIO*) {};
     state.audio->SetPCMFormat(s.pcmFormat);
     // The record thread has no message loop.
     state.audio->SetAsync(true);
@@ -517,6 +530,8 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
         // only have lost it (this Wine's writes do not fail when the disk is full).
         if (disk.verdict == engine::DiskVerdict::SizeLimit)
           cam.RaiseError(kSizeLimit);
+        else if (const std::wstring refused = WriteRefusalLine(disk.path); !refused.empty())
+          cam.RaiseError(std::wstring(kWriteError) + refused);  // a read-only volume is no full one
         else
           cam.RaiseError(std::wstring(kWriteError) + L"\r\nNot enough free disk space in " + FolderOf(disk.path));
         cam.StopFromRecordThread();
@@ -604,6 +619,13 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
     return;
   }
   const engine::WaveContents wave = s.useAudio ? engine::ReadWaveContents(TempAudioFile) : engine::WaveContents{};
+  // The wave starts at frame 0 now: one that ends over a second before the picture lost its
+  // device (or its disk) there.
+  if (s.useAudio && state.soundPlaced && state.headGapMs >= 0 && wave.readable && wave.bytesPerSecond > 0) {
+    const uint64_t soundMs = wave.dataBytes * 1000 / wave.bytesPerSecond;
+    const uint64_t pictureMs = static_cast<uint64_t>(held.videoLength) * static_cast<uint64_t>(std::max(s.recordMspf, 1));
+    if (soundMs + kSoundShortMs < pictureMs) SoundStoppedAtMs = static_cast<int32_t>(soundMs);
+  }
   if (state.written > 0) {
     const uint64_t needed = engine::FileSizeOf(TempVideoFile) + (s.useAudio ? engine::FileSizeOf(TempAudioFile) : 0) +
                             engine::kAviCloseReserve + 2 * held.videoChunks * engine::kAviBytesPerChunk;
@@ -612,7 +634,10 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
     for (const std::wstring& volume : volumes) {
       const std::optional<uint64_t> free = engine::FreeBytesOfVolume(volume);
       if (free && *free < needed) {
-        RaiseError(L"Not enough free disk space to save " + s.target);
+        const std::wstring refused = WriteRefusalLine(s.target);
+        // A volume that takes no files may answer with no free space: it is said as it is.
+        RaiseError(refused.empty() ? L"Not enough free disk space to save " + s.target
+                                   : SaveErrorText(AVIERR_FILEOPEN) + refused);
         keepBoth();
         return;
       }

@@ -60,6 +60,10 @@ struct RecordSettings {
   RecordProbe* probe = nullptr;
 };
 
+// A line for a message about a file at path: "\r\n" and the words that its folder refuses
+// writing (read-only, or no rights), when it does; empty otherwise (a full disk included).
+std::wstring WriteRefusalLine(const std::wstring& path);
+
 // Moves the wave's start by offsetMs: silence in front when positive, the head cut when
 // negative. False when the wave could not be rewritten (it is left as it was).
 bool AlignWaveStart(const std::wstring& wavePath, int32_t offsetMs);

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "base/seams.h"
+#include "base/unique.h"
 
 namespace engine {
 
@@ -62,6 +63,17 @@ std::optional<uint64_t> FreeBytesOfVolume(const std::wstring& path) {
   ULARGE_INTEGER available{}, total{}, free{};
   if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, &total, &free)) return std::nullopt;
   return available.QuadPart;
+}
+
+bool FolderRefusesWriting(const std::wstring& path) {
+  const std::wstring folder = ExistingFolderOf(path);
+  if (folder.empty()) return false;
+  const std::wstring probe = folder + L"~reclume-probe-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+  const base::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const DWORD error = ::GetLastError();
+  if (file) return false;
+  return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
 }
 
 uint64_t FileSizeOf(const std::wstring& path) {

@@ -38,6 +38,11 @@ std::optional<uint64_t> FreeBytesOfVolume(const std::wstring& path);
 // Current size of a file; 0 when it does not exist.
 uint64_t FileSizeOf(const std::wstring& path);
 
+// The folder that holds path (as for FreeBytesOfVolume) refuses new files: a probe file cannot
+// be made there for want of rights or because the volume is write-protected. A full disk, or a
+// folder that does not exist, is no refusal. The probe is gone again when this returns.
+bool FolderRefusesWriting(const std::wstring& path);
+
 // Test seams: a lower AVI file limit, and free space answered by the test in place of the
 // volume's (nullopt from the function falls through to the real volume). Each installs while
 // alive and restores the previous one on destruction.

@@ -49,6 +49,10 @@ const wchar_t kCaptionError[] = L"出错";
 const wchar_t kAskDefaultCodec[] = L"用当前压缩器记录视频文件时出错，要用默认压缩器吗? ";
 const wchar_t kCaptionNotice[] = L"注意";
 const wchar_t kCreateFailed[] = L"创建视频文件时出错";
+// The line under it when the volume of a folder ran low: the folder in its %s.
+const wchar_t kDiskLowFmt[] = L"磁盘空间不足：%s";
+// ... and when the target's folder takes no files (read-only, or no rights): the folder.
+const wchar_t kFolderRefusesFmt[] = L"文件夹不能写入（只读或没有写入权限）：%s";
 const wchar_t kSizeLimitStop[] =
     L"录像文件即将超过 AVI 文件 2 GB 的大小上限，录像已自动停止，已录制的内容已完整保存。";
 const wchar_t kBitsFailed[] = L"Error retrieving bitmap bits";
@@ -450,6 +454,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
     // recording and keeps what was written.
     Failure failure = grabFailed ? Failure::Stop : Failure::None;
     bool sizeLimit = false;  // the loop ended before the file would outgrow an AVI file
+    std::wstring lowFolder;  // the folder whose volume ran low, when that ended the loop
     const auto failIf = [&failure](bool bad, Failure kind) {
       if (bad && failure == Failure::None) failure = kind;
     };
@@ -523,6 +528,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
           int& written;  // the attempt's own count, so an exception still knows it
           DWORD lastWrite = 0, lastProgress = 0;
           engine::DiskVerdict disk = engine::DiskVerdict::Ok;  // what ended the loop, if the disk did
+          std::wstring lowPath;                                // the path whose volume ran low
 
           Steps(TScreenCamNS& c, TRecordAVIThread& th, ScreenGrabber& g, engine::CompressedWriter& s,
                 const FrameSchedule& sc, engine::DiskBudget& b, DWORD st, int l, int t, int& w)
@@ -569,7 +575,9 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
             if (wrote) cam.framesDropped_ = schedule.dropped();
             if (thread.probe) thread.probe->Grabbed(t, slot, wrote);
             if (wrote) budget.SetChunks(static_cast<uint64_t>(written));
-            disk = budget.Poll().verdict;
+            const engine::DiskCheck check = budget.Poll();
+            disk = check.verdict;
+            if (disk == engine::DiskVerdict::DiskLow) lowPath = check.path;
             if (t > lastProgress + 500) {
               lastProgress = t;
               cam.Raise(cam.OnProgress);
@@ -583,6 +591,7 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
         if (!RunFrameLoop(steps, schedule, thread.captureInterval))
           failIf(true, steps.written == 0 ? Failure::Compressor : Failure::Stop);
         failIf(steps.disk == engine::DiskVerdict::DiskLow, Failure::Stop);
+        if (steps.disk == engine::DiskVerdict::DiskLow) lowFolder = FolderOf(steps.lowPath);
         sizeLimit = steps.disk == engine::DiskVerdict::SizeLimit;
         // 10.
         Raise(OnStop);
@@ -621,7 +630,15 @@ int TScreenCamNS::RecordToFile(TRecordAVIThread& thread) {
       }
       return 0;
     }
-    base::ShowMessage(nullptr, kCreateFailed, kCaptionErrorEn, MB_ICONEXCLAMATION);
+    // As the camera does, a full disk is named (the recording up to it was saved above), and
+    // a folder that takes no files is told from a full one.
+    std::wstring told = kCreateFailed;
+    const std::wstring writtenTo = lowFolder.empty() ? thread.fileName : lowFolder;
+    if (engine::FolderRefusesWriting(writtenTo))
+      told += L"\r\n" + base::Format(kFolderRefusesFmt, FolderOf(writtenTo));
+    else if (!lowFolder.empty())
+      told += L"\r\n" + base::Format(kDiskLowFmt, lowFolder);
+    base::ShowMessage(nullptr, told, kCaptionErrorEn, MB_ICONEXCLAMATION);
     return 0;
   } catch (const std::exception& e) {
     base::ReportBarrierException("sound-less recording", &e);

@@ -464,13 +464,70 @@ TEST_F(HostForm, TheMainWindowsRoutesStartTheCamera) {
   }
 }
 
-// An error the camera reports from its thread is shown on the main thread, in the "Error" box.
+// An error the camera reports from its thread is shown on the main thread, in the "Error" box;
+// what it says of the files it kept is information.
 TEST_F(HostForm, CameraErrorsAreShownOnTheMainThread) {
-  OnWorker([&] { form.ScrCameraError(L"Can't create the record thread."); });
-  const auto asked = prompter.asked();
-  ASSERT_EQ(1u, asked.size());
-  EXPECT_EQ(L"Can't create the record thread.", asked[0].text);
-  EXPECT_EQ(L"Error", asked[0].caption);
+  struct Case {
+    const wchar_t* text;
+    UINT icon;
+  };
+  const Case cases[] = {
+      {L"Can't create the record thread.", 0},
+      {L"Recording kept in: C:\\temp\\Reclume recording 20261211-104000.avi", MB_ICONINFORMATION},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.text));
+    const size_t before = prompter.asked().size();
+    OnWorker([&] { form.ScrCameraError(c.text); });
+    ASSERT_TRUE(base::PumpUntil([&] { return prompter.asked().size() > before; }, 5000));
+    const auto asked = prompter.asked();
+    ASSERT_EQ(before + 1, asked.size());
+    EXPECT_EQ(c.text, asked.back().text);
+    EXPECT_EQ(L"Error", asked.back().caption);
+    EXPECT_EQ(c.icon, asked.back().flags & MB_ICONMASK);
+  }
+}
+
+// A saved recording whose sound stopped early: at its end one box says it was saved and where
+// the sound stopped; with an error of the same recording, the line joins that error's box.
+TEST_F(HostForm, TheEndOfARecordingSaysWhereItsSoundStopped) {
+  const std::wstring savedTarget = ScrCam::TargetFile;
+  const bool savedMerge = ScrCam::MergeSucceeded;
+  ScrCam::TargetFile = L"C:\\records\\5.avi";
+  const std::wstring soundLine = L"录音在第5秒时中断（录音设备已断开或磁盘已满），此后的录像没有声音。";
+  struct Case {
+    bool saved;
+    const wchar_t* error;  // nullptr: none
+    std::wstring expected;
+    UINT icon;
+  };
+  const Case cases[] = {
+      {true, nullptr, L"屏幕录像已保存为C:\\records\\5.avi\r\n" + soundLine, MB_ICONWARNING},
+      {false, L"Recording kept in: C:\\temp\\k.avi", L"Recording kept in: C:\\temp\\k.avi\r\n" + soundLine, MB_ICONWARNING},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.expected));
+    ScrCam::MergeSucceeded = c.saved;
+    ScrCam::SoundStoppedAtMs = 5400;
+    const size_t before = prompter.asked().size();
+    OnWorker([&] {
+      if (c.error) form.ScrCameraError(c.error);
+      form.ScrCameraStop();
+    });
+    ASSERT_TRUE(base::PumpUntil([&] { return prompter.asked().size() > before; }, 5000));
+    const auto asked = prompter.asked();
+    ASSERT_EQ(before + 1, asked.size());
+    EXPECT_EQ(base::WideToUtf8(c.expected), base::WideToUtf8(asked.back().text));
+    EXPECT_EQ(c.icon, asked.back().flags & MB_ICONMASK);
+    EXPECT_EQ(-1, ScrCam::SoundStoppedAtMs.load()) << "told once";
+  }
+  // A recording whose sound lasted: its end shows nothing.
+  const size_t before = prompter.asked().size();
+  OnWorker([&] { form.ScrCameraStop(); });
+  base::PumpUntil([&] { return prompter.asked().size() > before; }, 1000);
+  EXPECT_EQ(before, prompter.asked().size());
+  ScrCam::TargetFile = savedTarget;
+  ScrCam::MergeSucceeded = savedMerge;
 }
 
 }  // namespace

@@ -119,12 +119,12 @@ TEST_F(MainPicturesTest, TheMenuCommandOpensTheSystemDialogAndSplitsTheChosenRec
   EXPECT_EQ(FilesIn(Img()), FrameNames(1, 3));
   EXPECT_TRUE(PreviewShown());
 
-  // A file that is no AVI: its message, no picture, the panel stays open.
+  // A file that is no AVI: its message in words, no picture, the panel stays open.
   ASSERT_TRUE(apptest::WriteBytes(Rec(L"text.avi"), "not a video"));
   testapp::WhenShown(&OpenDialog, [&](HWND dialog) { ChooseFile(dialog, Rec(L"text.avi")); });
   Command(id::MnAVIToPIC);
   ASSERT_EQ(prompter_.asked().size(), 1u);
-  EXPECT_EQ(prompter_.asked()[0].text, L"FILEREAD");
+  EXPECT_EQ(prompter_.asked()[0].text, L"FILEREAD\n不是可以读取的录像文件：" + Rec(L"text.avi"));
   EXPECT_TRUE(PanelShown());
   EXPECT_EQ(form_->PictureEntries(), FrameNames(1, 3));
   EXPECT_EQ(FilesIn(Img()), FrameNames(1, 3));

@@ -187,6 +187,34 @@ TEST_F(MainPlaybackTest, ReplayPlaysTheCurrentEntryAtItsSizeAndTheButtonsDriveIt
   EXPECT_EQ(form_->VideoWidth(), 96);
 }
 
+TEST_F(MainPlaybackTest, ReplayOfAnUnreadableEntrySaysSoInsteadOfStartingToPlay) {
+  ASSERT_TRUE(apptest::WriteMrleAvi(folder_ / L"good.avi", 32, 32, 10, 10));
+  const std::string good = apptest::ReadBytes(folder_ / L"good.avi");
+  ASSERT_TRUE(apptest::WriteBytes(folder_ / L"text.avi", "this is not a recording\r\n"));
+  ASSERT_TRUE(apptest::WriteBytes(folder_ / L"cut.avi", good.substr(0, 100)));
+  testsupport::ScriptedPrompter prompter;
+  base::ScopedPrompter installed(prompter);
+  Open(true);
+  for (const wchar_t* name : {L"text.avi", L"cut.avi"}) {
+    SCOPED_TRACE(Narrow(name));
+    const size_t before = prompter.asked().size();
+    FocusEntry(name);
+    Click(id::BtnReplayRec);
+    const std::wstring expected = base::Format(L"无法播放%s：不是可以读取的录像文件", folder_ / name);
+    EXPECT_EQ(Narrow(form_->Status()), Narrow(expected));
+    const auto asked = prompter.asked();
+    ASSERT_EQ(asked.size(), before + 1) << "one box";
+    EXPECT_EQ(Narrow(asked.back().text), Narrow(expected));
+    EXPECT_FALSE(form_->ControlVisible(id::PnlVideoControl));
+  }
+  // A readable one plays as before, without a box.
+  const size_t before = prompter.asked().size();
+  FocusEntry(L"good.avi");
+  Click(id::BtnReplayRec);
+  EXPECT_EQ(Narrow(form_->Status()), Narrow(base::Format(app::StrStartPlayingFmt, folder_ / L"good.avi")));
+  EXPECT_EQ(prompter.asked().size(), before);
+}
+
 TEST_F(MainPlaybackTest, FullScreenHidesTheFrameAndEveryExitRestoresIt) {
   ASSERT_TRUE(apptest::WriteMrleAvi(folder_ / L"1.avi", 96, 64, 40, 10));
   Open(true);

@@ -171,14 +171,14 @@ TEST_F(AviSplitTest, BadInputGetsItsMessageWritesNoPictureAndDeletesNothing) {
   };
   const Case cases[] = {
       {L"text.avi", [](const std::wstring& p) { return apptest::WriteBytes(p, "this is not a video\r\n"); },
-       L"FILEREAD", End::OpenFailed},
-      {L"empty.avi", [](const std::wstring& p) { return apptest::WriteBytes(p, ""); }, L"FILEREAD",
-       End::OpenFailed},
+       L"FILEREAD\n不是可以读取的录像文件：", End::OpenFailed},
+      {L"empty.avi", [](const std::wstring& p) { return apptest::WriteBytes(p, ""); },
+       L"FILEREAD\n不是可以读取的录像文件：", End::OpenFailed},
       {L"cutinside.avi", [&](const std::wstring& p) { return apptest::WriteBytes(p, good.substr(0, 100)); },
-       L"FILEREAD", End::OpenFailed},
+       L"FILEREAD\n不是可以读取的录像文件：", End::OpenFailed},
       {L"cutafter.avi", [&](const std::wstring& p) { return WriteHeaderOnlyCopy(Path(L"good.avi"), p); },
        L"无法读取第1帧", End::Failed},
-      {L"missing.avi", [](const std::wstring&) { return true; }, L"FILEOPEN", End::OpenFailed},
+      {L"missing.avi", [](const std::wstring&) { return true; }, L"FILEOPEN\n无法打开文件：", End::OpenFailed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.label));

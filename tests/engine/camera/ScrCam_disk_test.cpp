@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "engine/camera/avi_contents.h"
 #include "engine/capture/disk_budget.h"
+#include "engine/soundless/scrcamNS.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/passthrough_codec.h"
 #include "tests/support/scratch_folder.h"
@@ -176,6 +178,7 @@ TEST_F(ScrCamDisk, DisksThatFill) {
                         // while recording; 2: when the merge starts
     bool saved;
     std::vector<std::wstring> errors;  // their beginnings
+    bool fillTemp = false;             // the other writer fills the temporary folder's disk
   };
   const std::wstring writeError = L"Error on write data to AVI stream.\r\nNot enough free disk space in ";
   const Case cases[] = {
@@ -184,19 +187,30 @@ TEST_F(ScrCamDisk, DisksThatFill) {
       {L"target-taken.avi", false, false, 1, false,
        {writeError + target_, L"Not enough free disk space to save ", L"Recording kept in: "}},
       {L"target-taken-at-merge.avi", false, false, 2, false, {L"Error: writing files!", L"Recording kept in: "}},
+      // The sound's wave write fails too: told with the recording's report, never in a box
+      // of the sound device's own. The filler goes at the stop, before the files close, so
+      // the video's index always fits; the target is not decoded by the shell (a frame
+      // written on the disk filled to its last byte may be cut).
+      {L"temp-taken.avi", true, false, 1, true, {writeError + temp_}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
     StartCamera(c.smallTemp, c.rawFrames);
-    const std::wstring target = (c.smallTemp ? out_ : target_) + c.name;
+    testsupport::ScratchFolder elsewhere;
+    const std::wstring target = (c.fillTemp ? elsewhere.path() : c.smallTemp ? out_ : target_) + c.name;
     events.onSaving = [&](int, const std::wstring& caption, bool&) {
       if (c.fillAt == 2 && caption == L"Saving Video..." && !FileExists(target_ + L"filler.bin"))
         FillVolume(target_, 0);
     };
+    events.onStop = [&] {
+      if (c.fillTemp) ::DeleteFileW((temp_ + L"filler.bin").c_str());
+    };
     ASSERT_TRUE(cam->StartRecording(target));
     if (c.fillAt == 1) {
-      ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 10; }, 10000));
-      FillVolume(target_, 512 * 1024);
+      // Once the sound flows (past the head the platform loses), for the case that fills the
+      // temporary disk under it.
+      ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= (c.fillTemp ? 30 : 10); }, 10000));
+      FillVolume(c.fillTemp ? temp_ : target_, c.fillTemp ? 0 : 512 * 1024);
     }
     if (c.fillAt == 2) {
       ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 15; }, 10000));
@@ -208,13 +222,16 @@ TEST_F(ScrCamDisk, DisksThatFill) {
     const std::vector<std::wstring> errors = events.Errors();
     std::string told;
     for (const std::wstring& e : errors) told += std::string(e.begin(), e.end()) + " | ";
-    EXPECT_EQ(errors.size(), c.errors.size()) << told;
-    for (size_t i = 0; i < std::min(errors.size(), c.errors.size()); ++i)
-      EXPECT_EQ(errors[i].rfind(c.errors[i], 0), 0u) << std::string(errors[i].begin(), errors[i].end());
-    EXPECT_EQ(ScrCam::MergeSucceeded.load(), c.saved);
-    EXPECT_EQ(FileExists(target), c.saved);
+    const bool expectSaved = c.saved;
+    const std::vector<std::wstring>& expected = c.errors;
+    EXPECT_EQ(errors.size(), expected.size()) << told;
+    for (size_t i = 0; i < std::min(errors.size(), expected.size()); ++i)
+      EXPECT_EQ(errors[i].rfind(expected[i], 0), 0u) << std::string(errors[i].begin(), errors[i].end());
+    for (const auto& asked : prompter.asked()) ADD_FAILURE() << "a box: " << base::WideToUtf8(asked.text);
+    EXPECT_EQ(ScrCam::MergeSucceeded.load(), expectSaved);
+    EXPECT_EQ(FileExists(target), expectSaved);
     ExpectNoPartialSave(target);
-    if (c.saved) {
+    if (expectSaved) {
       const engine::AviContents saved = engine::ReadAviContents(target);
       EXPECT_TRUE(saved.whole);
       EXPECT_EQ(saved.videoFrames, static_cast<uint64_t>(cam->FramesWritten.load()));
@@ -227,7 +244,56 @@ TEST_F(ScrCamDisk, DisksThatFill) {
     TearDown();
     events.Clear();
     events.onSaving = nullptr;
+    events.onStop = nullptr;
   }
+}
+
+// A read-only folder (RECLUME_DISK_RO, a disk mounted read-only) is told as one that takes no
+// files, by both recorders: also when its volume answers that it has no free space (through the
+// free-space seam, as a write-protected drive may), it is never called a full disk.
+TEST_F(ScrCamDisk, AReadOnlyFolderIsNotAFullDisk) {
+  const std::wstring ro = Variable(L"RECLUME_DISK_RO");
+  if (ro.empty()) GTEST_SKIP() << "RECLUME_DISK_RO names no folder";
+  const std::wstring refused = L"The folder does not take files (it is read-only or writing is refused): " + ro;
+  struct Case {
+    const char* name;
+    bool noFreeSpace;
+    std::vector<std::wstring> errors;  // their beginnings
+  };
+  const Case cases[] = {
+      {"the save refused", false, {L"Error: opening files!\r\n" + refused, L"Recording kept in: "}},
+      {"no free space answered", true, {L"Error on write data to AVI stream.\r\n" + refused}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine::ScopedFreeBytes noFree([&](const std::wstring& path) -> std::optional<uint64_t> {
+      if (c.noFreeSpace && path.rfind(ro, 0) == 0) return 0;
+      return std::nullopt;
+    });
+    StartCamera(false, false);
+    ASSERT_TRUE(cam->StartRecording(ro + L"rec.avi"));
+    ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 15 || !cam->Recording; }, 10000));
+    cam->StopRecording();
+    ASSERT_TRUE(WaitNoThread());
+    const std::vector<std::wstring> errors = events.Errors();
+    std::string told;
+    for (const std::wstring& e : errors) told += base::WideToUtf8(e) + " | ";
+    ASSERT_GE(errors.size(), c.errors.size()) << told;
+    for (size_t i = 0; i < c.errors.size(); ++i) EXPECT_EQ(errors[i].rfind(c.errors[i], 0), 0u) << told;
+    for (const std::wstring& e : errors) EXPECT_EQ(e.find(L"free disk space"), std::wstring::npos) << told;
+    TearDown();
+    events.Clear();
+  }
+  // The sound-less recorder: its message and the line that says why.
+  testsupport::ScriptedPrompter told{{}, IDNO};
+  base::ScopedPrompter scoped(told);
+  scrcamNS::TScreenCamNS soundless;
+  soundless.SetCaptureInterval(100);
+  soundless.StartRecording(scrcamNS::MakeAreaSourceFor(pattern.hwnd()), ro + L"soundless.avi");
+  ASSERT_TRUE(scrcamNStest::WaitIdle(soundless, 20000));
+  std::vector<std::wstring> asked;
+  for (const auto& q : told.asked()) asked.push_back(q.text);
+  EXPECT_EQ(asked, std::vector<std::wstring>{L"创建视频文件时出错\r\n文件夹不能写入（只读或没有写入权限）：" + ro});
 }
 
 }  // namespace

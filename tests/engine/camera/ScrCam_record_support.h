@@ -31,7 +31,10 @@ class EventLog {
  public:
   void Bind(ScrCam::TScreenCamera& cam) {
     cam.OnStart = [this](ScrCam::TScreenCamera&) { Add(L"start"); };
-    cam.OnStop = [this](ScrCam::TScreenCamera&) { Add(L"stop"); };
+    cam.OnStop = [this](ScrCam::TScreenCamera&) {
+      Add(L"stop");
+      if (onStop) onStop();
+    };
     cam.OnPause = [this](ScrCam::TScreenCamera&) { Add(L"pause"); };
     cam.OnResume = [this](ScrCam::TScreenCamera&) { Add(L"resume"); };
     cam.OnError = [this](ScrCam::TScreenCamera&, const std::wstring& text) { Add(L"error: " + text); };
@@ -74,6 +77,8 @@ class EventLog {
   }
   // Called from OnSaving with the handler's Continue.
   std::function<void(int percent, const std::wstring& caption, bool& cont)> onSaving;
+  // Called from OnStop (on the camera's thread, before the temporary files are closed).
+  std::function<void()> onStop;
 
  private:
   void Add(const std::wstring& e) {

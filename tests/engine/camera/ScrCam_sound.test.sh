@@ -9,6 +9,8 @@
 #    still agree.
 #  - a window turning white as a burst plays, 3 s in: the burst's onset lies within 0.4 s of
 #    the first white frame.
+#  - a sound server of its own killed 3 s in, the recording going on 3 s more: the picture
+#    whole, the sound up to the kill, and the camera tells where the sound stopped.
 set -eu
 out=$(mktemp -d "$RECLUME_BUILD/scrcam_sound.XXXXXX")
 pids=""
@@ -143,5 +145,30 @@ for i in range(len(data) // size):
   fi
 else
   echo "sync.avi missing"; fail=1
+fi
+# ---- a sound server of its own, killed mid-recording
+echo "== a killed sound server"
+mkdir -m 0700 "$out/pulse2"
+XDG_RUNTIME_DIR=$out/pulse2 pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+  --load="module-native-protocol-unix socket=$out/pulse2/native" --load="module-null-sink sink_name=rec2" \
+  --load=module-always-sink >/dev/null 2>&1 & server=$!
+pids="$pids $server"
+i=0
+while ! PULSE_SERVER=unix:$out/pulse2/native pactl info >/dev/null 2>&1 && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+PULSE_SERVER=unix:$out/pulse2/native RECLUME_SCRCAM_KILL=1 run_case AKilledServerIsToldWhereTheSoundStopped & prog=$!
+i=0
+while [ ! -f kill-ready ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i + 1)); done
+sleep 3
+kill -9 $server 2>/dev/null || true
+touch killed
+wait $prog || fail=1
+if [ -f killed.avi ]; then
+  sound_of killed.avi killed-sound.wav
+  # The sound track runs to the kill (3 s after the first frame, give or take the head and the
+  # buffer in flight); the picture 3 s longer.
+  near "killed: sound length (s)" "$(sox --i -D killed-sound.wav)" 3 1
+  near "killed: video length (s)" "$(video_seconds killed.avi)" 6 1
+else
+  echo "killed.avi missing"; fail=1
 fi
 exit $fail

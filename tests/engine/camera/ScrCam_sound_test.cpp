@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/text.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/scratch_folder.h"
 
@@ -48,6 +49,7 @@ class ScrCamSound : public testing::Test, public CameraFixture {
     EXPECT_EQ(end, (std::vector<std::wstring>{L"stop", L"saving: Saving Video...", L"saving 100: Saving Success...",
                                               L"deleting 100: "}));
     EXPECT_TRUE(ScrCam::MergeSucceeded.load());
+    EXPECT_EQ(ScrCam::SoundStoppedAtMs.load(), -1) << "the sound lasted as long as the picture";
     EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
   }
   testsupport::ScratchFolder folder{L"RECLUME_SCRCAM_OUT"};
@@ -102,6 +104,28 @@ TEST_F(ScrCamSound, AFlashAndABurstTogether) {
   cam->StopRecording();
   ASSERT_TRUE(WaitNoThread());
   ExpectSavedWithNothingLeft();
+}
+
+// The sound server (one of the shell's own, named by PULSE_SERVER) is killed 3 s into the
+// recording, which goes on 3 s more: the picture is saved whole, the device shows no box of its
+// own, and the camera tells where the sound stopped.
+TEST_F(ScrCamSound, AKilledServerIsToldWhereTheSoundStopped) {
+  if (!::_wgetenv(L"RECLUME_SCRCAM_KILL")) GTEST_SKIP() << "run by ScrCam_sound.test.sh with a server to kill";
+  ASSERT_TRUE(cam->StartRecording(Out(L"killed.avi")));
+  const uint32_t started = base::NowMs();
+  ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 1; }, 10000));
+  Mark(L"kill-ready");
+  ASSERT_TRUE(WaitMark(L"killed", 20000));
+  const uint32_t killedAt = base::NowMs() - started;
+  Pump(3000);
+  cam->StopRecording();
+  ASSERT_TRUE(WaitNoThread());
+  EXPECT_TRUE(ScrCam::MergeSucceeded.load());
+  EXPECT_EQ(events.Errors(), std::vector<std::wstring>{});
+  for (const auto& asked : prompter.asked()) ADD_FAILURE() << "a box: " << base::WideToUtf8(asked.text);
+  const int32_t stoppedAt = ScrCam::SoundStoppedAtMs.load();
+  EXPECT_NEAR(stoppedAt, static_cast<int32_t>(killedAt), 1000) << "killed " << killedAt << " ms in";
+  EXPECT_GT(cam->FramesWritten.load(), static_cast<int>(killedAt / 100) + 15) << "the picture went on";
 }
 
 }  // namespace

@@ -138,7 +138,9 @@ TEST_F(ScrCamNSDisk, ASmallDiskThatFillsEndsAsAnErrorStopAndKeepsTheFile) {
   RecordUntilItEnds(cam, path);
   std::vector<std::wstring> asked;
   for (const auto& q : prompter.asked()) asked.push_back(q.text);
-  EXPECT_EQ(asked, std::vector<std::wstring>{kCreateFailed});
+  // The disk named under the recorder's message.
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  EXPECT_EQ(asked, std::vector<std::wstring>{kCreateFailed + L"\r\n磁盘空间不足：" + folder});
   EXPECT_EQ(events.errors.load(), 1);
   EXPECT_EQ(events.stops.load(), 1);
   ASSERT_TRUE(FileExists(path));
