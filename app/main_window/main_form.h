@@ -55,6 +55,9 @@ inline constexpr const wchar_t* kApplicationTitle = L"屏幕录像";
 inline constexpr const wchar_t* kTrayTip = L"鼠标左键双击此处可以停止屏幕录像";
 inline constexpr int kDesignWidth = 935;
 inline constexpr int kDesignHeight = 651;
+// The font of the window and its controls (the list and the tabs have their own).
+inline constexpr const wchar_t* kFormFontFace = L"MS Sans Serif";
+inline constexpr int kFormFontHeight = -11;
 
 struct MenuTraits {
   using Handle = HMENU;

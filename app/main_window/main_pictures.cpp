@@ -16,6 +16,7 @@
 #include "app/forms/control_ids.h"
 #include "app/texts/kv.h"
 #include "app/main_window/main_form.h"
+#include "app/main_window/open_guard.h"
 #include "base/shell_opener.h"
 #include "base/barrier.h"
 #include "base/files.h"
@@ -300,7 +301,9 @@ void TFrmMain::BtnLoadPicsClick() {
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrInitialDir = dir.c_str();
-    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    ofn.lpfnHook = &LongPathOpenHook;
+    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
+                OFN_ENABLEHOOK | OFN_ENABLESIZING;
     std::wstring folder;
     if (::GetOpenFileNameW(&ofn)) {
       // One file: its whole path. Several: the folder, then each name, each ended by a null.

@@ -106,6 +106,32 @@ std::wstring TabCaption(HWND tabs, int tab) {
   return text;
 }
 
+// The text of control's tool in the tooltip window that owner holds; empty when none has it.
+struct TooltipSearch {
+  HWND owner, control;
+  std::wstring text;
+};
+BOOL CALLBACK FindTooltipText(HWND wnd, LPARAM param) {
+  auto& s = *reinterpret_cast<TooltipSearch*>(param);
+  wchar_t cls[64] = {};
+  ::GetClassNameW(wnd, cls, 64);
+  if (std::wstring(cls) != TOOLTIPS_CLASSW || ::GetWindow(wnd, GW_OWNER) != s.owner) return TRUE;
+  wchar_t text[256] = {};
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.hwnd = ::GetParent(s.control);
+  info.uId = reinterpret_cast<UINT_PTR>(s.control);
+  info.lpszText = text;
+  ::SendMessageW(wnd, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&info));
+  if (text[0]) s.text = text;
+  return s.text.empty();
+}
+std::wstring TooltipText(HWND owner, HWND control) {
+  TooltipSearch search{owner, control, {}};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindTooltipText, reinterpret_cast<LPARAM>(&search));
+  return search.text;
+}
+
 std::string Show(const RECT& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
          std::to_string(r.bottom) + ")";
@@ -154,6 +180,10 @@ TEST_F(MainFormTest, CaptionsHintsAndPicturesComeFromTheTablesAndResources) {
   EXPECT_EQ(Narrow(form_->Hint(id::BtnSartRec)), Narrow(app::StrStartRecHint));
   EXPECT_EQ(Narrow(form_->Hint(id::EdtRECPath)), Narrow(app::StrPathEditHint));
   EXPECT_EQ(Narrow(form_->Hint(id::LbVideoList)), Narrow(app::StrListHint));
+  EXPECT_EQ(Narrow(form_->Hint(id::EdtREC)), Narrow(L"手动录像的保存名称"));
+  // The name edit's hint is a tool of the window's tooltip, as the path edit's is.
+  for (int edit : {id::EdtRECPath, id::EdtREC})
+    EXPECT_EQ(Narrow(TooltipText(form_->hwnd(), form_->Control(edit))), Narrow(form_->Hint(edit))) << edit;
   EXPECT_EQ(form_->Hint(id::BtnReplayRec), L"Replay Record");
   EXPECT_EQ(form_->Hint(id::BtnStopRec), L"Stop Record");
 
@@ -461,6 +491,38 @@ TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
       },
       3000);
   EXPECT_TRUE(shown) << boxed;
+}
+
+// The window's controls are drawn in "MS Sans Serif" of height -11, and its Chinese captions
+// show as text on the screen in it (the prefix's font replacement serves that face).
+TEST_F(MainFormTest, TheWindowsFontIsMsSansSerifAndShowsChinese) {
+  Open();
+  form_->Show();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
+  ::ShowWindow(form_->hwnd(), SW_RESTORE);
+  ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
+  for (int control : {id::LblWithSound, id::EdtRECPath, id::EdtREC, id::PnlHint, id::ProgressBar1}) {
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(form_->Control(control), WM_GETFONT, 0, 0));
+    LOGFONTW face{};
+    ASSERT_TRUE(::GetObjectW(font, sizeof face, &face)) << control;
+    EXPECT_STREQ(L"MS Sans Serif", face.lfFaceName) << control;
+    EXPECT_EQ(-11, face.lfHeight) << control;
+  }
+  HWND label = form_->Control(id::LblWithSound);
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
+  const std::wstring text = form_->ControlText(id::LblWithSound);
+  testapp::ShapeCount got;
+  const bool shown = base::PumpUntil(
+      [&] {
+        RECT r{};
+        ::GetWindowRect(label, &r);
+        const testapp::InkPicture drawn = testapp::RenderText(font, text);
+        const RECT cut{r.left, r.top, r.left + drawn.width, r.top + drawn.height};
+        got = testapp::CountCjkShapes(testapp::CaptureScreen(cut), font, text);
+        return got.characters > 0 && got.shapes == got.characters;
+      },
+      3000);
+  EXPECT_TRUE(shown) << got.shapes << " shapes for " << got.characters << " characters of " << Narrow(text);
 }
 
 TEST_F(MainFormTest, OtherFunctionsMenuInOrder) {
