@@ -167,9 +167,12 @@ class TFrmMain : public base::Window {
   void FormKeyDown(WPARAM key);
   void SbVideoScreenDblClick();
   void FormShortCut(WPARAM key);
-  // The message hook: a key press for the window or any window inside it runs FormShortCut
-  // and goes on (never consumed).
+  // The key check of the message hook: a key press for the window or any window inside it runs
+  // FormShortCut and goes on (never consumed).
   bool PreTranslateShortCut(const MSG& msg);
+  // The message hook: every message the program's loops take from the queue, before it is
+  // translated (the browser panel's right click, then the key check).
+  void ApplicationEvents1Message(MSG& msg, bool& handled);
   // Used by the other parts of the window.
   void PlayFile(const std::wstring& path);
   void ClosePlayer();
@@ -346,8 +349,9 @@ class TFrmMain : public base::Window {
   std::wstring fileName_;
   std::wstring targetPath_;
   std::optional<PendingBalloon> pendingBalloon_;
-  // When the stop restored the window to the normal state (0: never), and how long a maximise
-  // command after it is taken for the platform's late echo of the maximised pass.
+  // When the stop restored the window to the normal state (0: never, or its late echo has
+  // come), and how long a maximise command without a cursor position after it is taken for the
+  // platform's late echo of the maximised pass.
   DWORD restoredNormalAt_ = 0;
   static constexpr LONG kLateMaximizeMs = 500;
 
