@@ -198,6 +198,8 @@ class TFrmMain : public base::Window {
   void BitmapListBoxClick();
   // The picture list's drag-list reports (begin, dragging, dropped, cancelled).
   LRESULT PictureListDrag(const DRAGLISTINFO& drag);
+  // Draws the drag's insert mark for the entry target (-1: none), in place of the last one.
+  void DrawPictureInsertMark(int target);
   void MnOpenPicPathClick();
   void BtnClosePICPanClick();
   void BtnCreateAVIClick();
@@ -409,6 +411,7 @@ class TFrmMain : public base::Window {
   // The web pop-up panel; closed and freed while the window is destroyed.
   std::unique_ptr<WebPanel> myPopWin_;
   int dragFrom_ = -1;  // the picture entry being dragged
+  int dragMark_ = -1;  // where its insert mark is drawn, -1: nowhere
   bool shortCutHook_ = false;  // this window's message hook is installed
   base::UniqueFont pageFont_;  // the tab control's
   base::UniqueFont tabFont_;   // the captions drawn on its tabs

@@ -9,6 +9,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -340,7 +341,7 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
     ::ClientToScreen(List(), &p);
     return p;
   };
-  auto drag = [&](POINT from, POINT to) {
+  auto drag = [&](POINT from, POINT to, const std::function<void()>& beforeDrop = {}) {
     ::SetCursorPos(from.x, from.y);
     base::PumpPending();
     INPUT down{};
@@ -355,6 +356,7 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
       ::SendInput(1, &move, sizeof move);
       base::PumpUntil([] { return false; }, 20);
     }
+    if (beforeDrop) beforeDrop();
     INPUT up{};
     up.type = INPUT_MOUSE;
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
@@ -374,6 +376,33 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
   ::GetWindowRect(List(), &list);
   drag(centreOf(0), POINT{list.right + 60, list.top + 10});
   EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame04.BMP", L"Frame03.BMP", L"Frame01.BMP"}));
+
+  // Dropped below the last entry, inside the list, the entry goes to the end; while it is
+  // dragged there, the insert mark shows on the list under the last entry, across its width.
+  RECT last{}, client{};
+  ::SendMessageW(List(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&last));
+  ::GetClientRect(List(), &client);
+  ASSERT_GT(client.bottom, last.bottom + 20) << "room below the last entry";
+  POINT below{(client.left + client.right) / 2, last.bottom + 15};
+  ::ClientToScreen(List(), &below);
+  int marked = 0, columns = 0;
+  drag(centreOf(1), below, [&] {
+    base::WindowDC screen(nullptr);
+    POINT edge{0, last.bottom};
+    ::ClientToScreen(List(), &edge);
+    RECT inList{};
+    ::GetWindowRect(List(), &inList);
+    for (int x = inList.left + 8; x < inList.right - 8; x += 8, ++columns)
+      if (::GetPixel(screen.get(), x, edge.y) == ::GetSysColor(COLOR_WINDOWTEXT)) ++marked;
+  });
+  EXPECT_TRUE(columns > 0 && marked == columns) << marked << " of " << columns << " columns show the insert mark";
+  EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame03.BMP", L"Frame01.BMP", L"Frame04.BMP"}));
+  EXPECT_EQ(::SendMessageW(List(), LB_GETCARETINDEX, 0, 0), 3);
+  // Dropped, the mark is gone.
+  POINT edge{(client.left + client.right) / 2 + 30, last.bottom};
+  ::ClientToScreen(List(), &edge);
+  base::WindowDC screen(nullptr);
+  EXPECT_NE(::GetPixel(screen.get(), edge.x, edge.y), ::GetSysColor(COLOR_WINDOWTEXT));
 }
 
 TEST_F(MainPicturesTest, CreateWritesNoFileAndSaysSoOrAsksForPictures) {
