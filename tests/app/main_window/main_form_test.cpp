@@ -632,6 +632,9 @@ TEST_F(MainFormTest, TheWindowsFontIsMsSansSerifAndShowsChinese) {
       },
       3000);
   EXPECT_TRUE(shown) << got.shapes << " shapes for " << got.characters << " characters of " << Narrow(text);
+  RECT window{};
+  ::GetWindowRect(form_->hwnd(), &window);
+  testapp::SaveScreenshot(L"main-window-font", window);
 }
 
 TEST_F(MainFormTest, OtherFunctionsMenuInOrder) {

@@ -25,6 +25,7 @@
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/text.h"
+#include "tests/app/glyphs.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/form_doubles.h"
 #include "tests/app/mrle_fixture.h"
@@ -394,6 +395,9 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
     ::GetWindowRect(List(), &inList);
     for (int x = inList.left + 8; x < inList.right - 8; x += 8, ++columns)
       if (::GetPixel(screen.get(), x, edge.y) == ::GetSysColor(COLOR_WINDOWTEXT)) ++marked;
+    RECT panel{};
+    ::GetWindowRect(form_->Control(id::PnlPic), &panel);
+    testapp::SaveScreenshot(L"picture-drag-mark", panel);
   });
   EXPECT_TRUE(columns > 0 && marked == columns) << marked << " of " << columns << " columns show the insert mark";
   EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame03.BMP", L"Frame01.BMP", L"Frame04.BMP"}));
