@@ -530,15 +530,13 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return Default(msg, wp, lp);
     case WM_SYSCOMMAND:
       // Restored from a maximised minimise, the window passes through the maximised state;
-      // under Wine the display's late report of that size comes back as a maximise command,
-      // once, with no cursor position (the platform's own commands carry none). That one is
-      // dropped; a maximise of the user's (the caption's double-click, the maximise button,
-      // the system menu) carries the cursor's position and goes through.
+      // under Wine the display's late report of that size comes back as a maximise command
+      // with no cursor position (the platform's own commands carry none). Those are dropped; a
+      // maximise of the user's (the caption's double-click, the maximise button, the system
+      // menu) carries the cursor's position and goes through.
       if ((wp & 0xFFF0) == SC_MAXIMIZE && lp == 0 && restoredNormalAt_ != 0 &&
-          static_cast<LONG>(::GetTickCount() - restoredNormalAt_) < kLateMaximizeMs) {
-        restoredNormalAt_ = 0;
+          static_cast<LONG>(::GetTickCount() - restoredNormalAt_) < kLateMaximizeMs)
         return 0;
-      }
       return Default(msg, wp, lp);
     case WM_COMMAND:
       if (!destroying_) OnCommand(LOWORD(wp), HIWORD(wp));

@@ -351,9 +351,9 @@ class TFrmMain : public base::Window {
   std::wstring fileName_;
   std::wstring targetPath_;
   std::optional<PendingBalloon> pendingBalloon_;
-  // When the stop restored the window to the normal state (0: never, or its late echo has
-  // come), and how long a maximise command without a cursor position after it is taken for the
-  // platform's late echo of the maximised pass.
+  // When the stop restored the window to the normal state (0: never), and how long a maximise
+  // command without a cursor position after it is taken for the platform's late echo of the
+  // maximised pass.
   DWORD restoredNormalAt_ = 0;
   static constexpr LONG kLateMaximizeMs = 500;
 

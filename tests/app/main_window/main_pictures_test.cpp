@@ -327,7 +327,7 @@ TEST_F(MainPicturesTest, TheListRemovesPreviewsAddsAndOpensItsFolder) {
 
 // Dragged with the mouse onto another entry, an entry takes that one's place, the entries
 // between moving by one; it is then the selected and previewed one. A drag that ends outside
-// the list changes nothing.
+// the list changes nothing; one dropped below the last entry goes to the end.
 TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
   ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"rec.avi"), 32, 24, 4, 10));
   form_->AviToPictures(Rec(L"rec.avi"), true);
