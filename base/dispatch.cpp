@@ -92,6 +92,16 @@ bool IsMainThread() noexcept {
 
 namespace {
 MessageHook gMessageHook;  // main thread only
+// How many messages this thread's loops are dispatching now: above 0, a wait runs inside a
+// handler, in the middle of its work.
+thread_local int tDispatching = 0;
+
+void Dispatch(const MSG& msg) {
+  ++tDispatching;
+  ::TranslateMessage(&msg);
+  ::DispatchMessageW(&msg);
+  --tDispatching;
+}
 }  // namespace
 
 MessageHook SetMessageHook(MessageHook hook) {
@@ -143,9 +153,10 @@ class PumpState {
         continue;
       }
       if (pump_ == Pump::NoInput && IsInput(msg.message)) continue;
-      if (OfferToMessageHook(msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
+      // A wait inside a handler runs in the middle of that handler's work: the hook (the
+      // window's key check, which changes the window) does not run then.
+      if (tDispatching == 0 && OfferToMessageHook(msg)) continue;
+      Dispatch(msg);
     }
   }
 
@@ -205,8 +216,7 @@ bool RunModalLoop(const std::function<bool()>& ended, const std::function<bool(M
     if (got == -1) return false;
     if (OfferToMessageHook(msg)) continue;
     if (take && take(msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
+    Dispatch(msg);
   }
   return true;
 }
@@ -215,8 +225,7 @@ int RunMessageLoop() {
   MSG msg{};
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (OfferToMessageHook(msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
+    Dispatch(msg);
   }
   return static_cast<int>(msg.wParam);
 }

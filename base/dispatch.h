@@ -24,7 +24,9 @@ bool IsMainThread() noexcept;
 // The program's message hook, on the main thread: every message that one of the loops below
 // (the program's loop, the modal loops, the pumping waits that dispatch) takes from the main
 // thread's queue is offered to it before it is translated; when it answers true the message
-// was handled and is not dispatched. One hook at a time (null: none); returns the one it
+// was handled and is not dispatched. A pumping wait that runs inside a handler (while a loop
+// of these dispatches a message) is in the middle of that handler's work: it offers nothing to
+// the hook. One hook at a time (null: none); returns the one it
 // replaces. A window that installs a hook takes it out before it goes.
 using MessageHook = std::function<bool(MSG&)>;
 MessageHook SetMessageHook(MessageHook hook);

@@ -38,10 +38,32 @@ int MaxLineWidth(HWND owner) {
   return std::max(200, static_cast<int>(monitor.rcWork.right - monitor.rcWork.left) / 2);
 }
 
+// Disables a window that is enabled for its own life, and enables it again afterwards. From
+// another thread than the window's the change is sent to that thread, as a box's own owner is
+// disabled.
+class OwnerDisabled {
+ public:
+  explicit OwnerDisabled(HWND wnd) : wnd_(wnd && ::IsWindow(wnd) && ::IsWindowEnabled(wnd) ? wnd : nullptr) {
+    if (wnd_) ::EnableWindow(wnd_, FALSE);
+  }
+  ~OwnerDisabled() {
+    if (wnd_ && ::IsWindow(wnd_)) ::EnableWindow(wnd_, TRUE);
+  }
+  OwnerDisabled(const OwnerDisabled&) = delete;
+  OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+ private:
+  HWND wnd_;
+};
+
 class MessageBoxPrompter : public Prompter {
  public:
-  int Show(HWND owner, const std::wstring& given, const std::wstring& caption, UINT flags) override {
-    owner = MessageBoxOwner(owner, flags);
+  int Show(HWND requested, const std::wstring& given, const std::wstring& caption, UINT flags) override {
+    HWND owner = MessageBoxOwner(requested, flags);
+    // The box disables only its own owner. A requested window that is hidden or minimised (the
+    // main window during a recording) could be restored meanwhile and clicked again: it is
+    // disabled for the box's life as an owner would be.
+    const OwnerDisabled disabled(requested != owner ? requested : nullptr);
     const std::wstring text = WrapMessageText(given, MaxLineWidth(owner));
     HHOOK previous = tTopmostHook;
     tTopmostHook = (flags & MB_TOPMOST)

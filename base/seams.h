@@ -32,7 +32,8 @@ Clock& CurrentClock();        // timeGetTime unless a test installed another
 // The owner and flags a message box is shown with, so that it opens in front of the program's
 // windows and can be answered: requested, or the nearest of its owners that is on the screen
 // (visible, not minimised); none when there is no such window, and then the box stays on top.
-// The box is always brought to the foreground. The default prompter shows every box this way.
+// The box is always brought to the foreground. The default prompter shows every box this way,
+// and disables the requested window for the box's life when it is not the box's owner.
 HWND MessageBoxOwner(HWND requested, UINT& flags);
 
 // text with a line break put into every line wider than maxWidth pixels in the system's message

@@ -39,6 +39,21 @@ void FitBrowserPanel() {
   });
 }
 
+void HandleBrowserPanelRightClick(const MSG& msg, bool& handled) {
+  const BrowserPanelFit& fit = BrowserPanel();
+  if (!fit.panel || !fit.browser) return;
+  if (msg.message != WM_RBUTTONDOWN || !msg.hwnd || (msg.hwnd != fit.browser && !::IsChild(fit.browser, msg.hwnd)))
+    return;
+  base::GuardVoid("HandleBrowserPanelRightClick", [&] {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    if (fit.popupMenu)
+      ::TrackPopupMenu(fit.popupMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, fit.panel,
+                       nullptr);
+  });
+  handled = true;
+}
+
 void OpenWebPage(const std::wstring& address) {
   base::GuardVoid("OpenWebPage", [&] {
     const std::wstring url = address.find(L"://") == std::wstring::npos ? L"http://" + address : address;

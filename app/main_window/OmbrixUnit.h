@@ -22,18 +22,24 @@ void OpenWebPage(const std::wstring& address);
 // Hands path (a file, a folder or a web address) to the shell's default handler. Reports nothing.
 void ShellOpen(const std::wstring& path);
 
-// The browser panel that the main window's resize fits: its browser is placed 4 pixels out
-// over every edge of the panel, so the browser's border lies outside it, while fitting is on
-// and the panel's marker child is hidden. Nothing in the program assigns a panel, so the fit
-// does nothing in a run.
+// The browser panel of the main window's two browser hooks. The resize fits its browser 4
+// pixels out over every edge of the panel, so the browser's border lies outside it, while
+// fitting is on and the panel's marker child is hidden; a right-button press in a window
+// inside its browser opens its popup menu at the mouse cursor. Nothing in the program assigns
+// a panel, so both hooks do nothing in a run.
 struct BrowserPanelFit {
   HWND panel = nullptr;
   HWND browser = nullptr;
   HWND marker = nullptr;
   bool enabled = false;
+  HMENU popupMenu = nullptr;  // tracked with the panel as its owner; not owned here
 };
 BrowserPanelFit& BrowserPanel();
 void FitBrowserPanel();
+// Offered every message the program's loops take from the queue (the main window's message
+// hook): handled is set when the message opened the panel's popup menu. Returns at once while
+// no panel is assigned.
+void HandleBrowserPanelRightClick(const MSG& msg, bool& handled);
 
 class TPnlOmbrix {
  public:

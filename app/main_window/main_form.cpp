@@ -94,8 +94,9 @@ TFrmMain::~TFrmMain() {
 bool TFrmMain::Create() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&icc);
-  font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  font_.reset(::CreateFontW(kFormFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            kFormFontFace));
 
   base::WindowClass cls;
   cls.name = L"TFrmMain";
@@ -119,9 +120,13 @@ bool TFrmMain::Create() {
   if (pageFont_) ::SendMessageW(Control(id::PageControl1), WM_SETFONT, reinterpret_cast<WPARAM>(pageFont_.get()), FALSE);
   layout_.Apply(hwnd());
   created_ = true;
-  // Every key press the window or one of its controls gets passes the window's shortcut check
-  // first, in the message loop, before the control sees it.
-  base::SetMessageHook([this](MSG& msg) { return PreTranslateShortCut(msg); });
+  // Every message the program's loops take passes the window's application hook first, before
+  // it is translated and dispatched.
+  base::SetMessageHook([this](MSG& msg) {
+    bool handled = false;
+    ApplicationEvents1Message(msg, handled);
+    return handled;
+  });
   shortCutHook_ = true;
   FormCreate();
   return true;
@@ -525,9 +530,12 @@ LRESULT TFrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return Default(msg, wp, lp);
     case WM_SYSCOMMAND:
       // Restored from a maximised minimise, the window passes through the maximised state;
-      // under Wine the display's late report of that size comes back as a maximise command.
-      if ((wp & 0xFFF0) == SC_MAXIMIZE && static_cast<LONG>(::GetTickCount() - restoredNormalAt_) < kLateMaximizeMs &&
-          restoredNormalAt_ != 0)
+      // under Wine the display's late report of that size comes back as a maximise command
+      // with no cursor position (the platform's own commands carry none). Those are dropped; a
+      // maximise of the user's (the caption's double-click, the maximise button, the system
+      // menu) carries the cursor's position and goes through.
+      if ((wp & 0xFFF0) == SC_MAXIMIZE && lp == 0 && restoredNormalAt_ != 0 &&
+          static_cast<LONG>(::GetTickCount() - restoredNormalAt_) < kLateMaximizeMs)
         return 0;
       return Default(msg, wp, lp);
     case WM_COMMAND:
@@ -756,6 +764,9 @@ void TFrmMain::HideBalloons() {
 }
 
 void TFrmMain::WMTrayIcon(LPARAM mouseMessage) {
+  // The icon's clicks are the window's input: while a message box or a modal dialog holds the
+  // window disabled (hidden or minimised during a recording, too), they do nothing.
+  if (!::IsWindowEnabled(hwnd())) return;
   base::GuardVoid("TFrmMain.WMTrayIcon", [&] {
     switch (static_cast<UINT>(mouseMessage)) {
       case WM_LBUTTONDOWN:
@@ -808,6 +819,13 @@ void TFrmMain::FormResize() {
     place(Control(id::ImgRectName), nameRight - kNameEditWidth - 74, nameTop, 70, kPathRowHeight);
     place(Control(id::BtnAutoSave), nameRight - kNameEditWidth - 98, nameTop + 1, 20, 20);
   });
+}
+
+void TFrmMain::ApplicationEvents1Message(MSG& msg, bool& handled) {
+  HandleBrowserPanelRightClick(msg, handled);
+  // Every key press the window or one of its controls gets passes the window's shortcut check
+  // before the control sees it.
+  if (!handled) PreTranslateShortCut(msg);
 }
 
 void TFrmMain::BtnOtherFunClick() {

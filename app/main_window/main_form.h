@@ -55,6 +55,9 @@ inline constexpr const wchar_t* kApplicationTitle = L"屏幕录像";
 inline constexpr const wchar_t* kTrayTip = L"鼠标左键双击此处可以停止屏幕录像";
 inline constexpr int kDesignWidth = 935;
 inline constexpr int kDesignHeight = 651;
+// The font of the window and its controls (the list and the tabs have their own).
+inline constexpr const wchar_t* kFormFontFace = L"MS Sans Serif";
+inline constexpr int kFormFontHeight = -11;
 
 struct MenuTraits {
   using Handle = HMENU;
@@ -164,9 +167,12 @@ class TFrmMain : public base::Window {
   void FormKeyDown(WPARAM key);
   void SbVideoScreenDblClick();
   void FormShortCut(WPARAM key);
-  // The message hook: a key press for the window or any window inside it runs FormShortCut
-  // and goes on (never consumed).
+  // The key check of the message hook: a key press for the window or any window inside it runs
+  // FormShortCut and goes on (never consumed).
   bool PreTranslateShortCut(const MSG& msg);
+  // The message hook: every message the program's loops take from the queue, before it is
+  // translated (the browser panel's right click, then the key check).
+  void ApplicationEvents1Message(MSG& msg, bool& handled);
   // Used by the other parts of the window. True when the recording plays.
   bool PlayFile(const std::wstring& path);
   void ClosePlayer();
@@ -192,6 +198,8 @@ class TFrmMain : public base::Window {
   void BitmapListBoxClick();
   // The picture list's drag-list reports (begin, dragging, dropped, cancelled).
   LRESULT PictureListDrag(const DRAGLISTINFO& drag);
+  // Draws the drag's insert mark for the entry target (-1: none), in place of the last one.
+  void DrawPictureInsertMark(int target);
   void MnOpenPicPathClick();
   void BtnClosePICPanClick();
   void BtnCreateAVIClick();
@@ -344,7 +352,8 @@ class TFrmMain : public base::Window {
   std::wstring targetPath_;
   std::optional<PendingBalloon> pendingBalloon_;
   // When the stop restored the window to the normal state (0: never), and how long a maximise
-  // command after it is taken for the platform's late echo of the maximised pass.
+  // command without a cursor position after it is taken for the platform's late echo of the
+  // maximised pass.
   DWORD restoredNormalAt_ = 0;
   static constexpr LONG kLateMaximizeMs = 500;
 
@@ -402,6 +411,7 @@ class TFrmMain : public base::Window {
   // The web pop-up panel; closed and freed while the window is destroyed.
   std::unique_ptr<WebPanel> myPopWin_;
   int dragFrom_ = -1;  // the picture entry being dragged
+  int dragMark_ = -1;  // where its insert mark is drawn, -1: nowhere
   bool shortCutHook_ = false;  // this window's message hook is installed
   base::UniqueFont pageFont_;  // the tab control's
   base::UniqueFont tabFont_;   // the captions drawn on its tabs

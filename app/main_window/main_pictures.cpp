@@ -16,6 +16,7 @@
 #include "app/forms/control_ids.h"
 #include "app/texts/kv.h"
 #include "app/main_window/main_form.h"
+#include "app/main_window/open_guard.h"
 #include "base/shell_opener.h"
 #include "base/barrier.h"
 #include "base/files.h"
@@ -300,7 +301,9 @@ void TFrmMain::BtnLoadPicsClick() {
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrInitialDir = dir.c_str();
-    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    ofn.lpfnHook = &LongPathOpenHook;
+    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
+                OFN_ENABLEHOOK | OFN_ENABLESIZING;
     std::wstring folder;
     if (::GetOpenFileNameW(&ofn)) {
       // One file: its whole path. Several: the folder, then each name, each ended by a null.
@@ -372,35 +375,78 @@ void MoveCurrentEntry(HWND list, int step) {
   if (at >= 0) MoveEntry(list, at, at + step);
 }
 
+
+// Where a drag over the list would put the dragged entry: the entry under the cursor (whose
+// place it takes), the last place when the cursor is inside the list below its last entry, or
+// -1 outside the list.
+constexpr int kInsertMarkHalf = 1;  // the mark is two pixels high
+
+int DropTarget(HWND list, POINT screen) {
+  const int over = ::LBItemFromPt(list, screen, TRUE);
+  if (over >= 0) return over;
+  const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  POINT local = screen;
+  ::ScreenToClient(list, &local);
+  RECT client{}, last{};
+  ::GetClientRect(list, &client);
+  if (count <= 0 || !::PtInRect(&client, local)) return -1;
+  ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(count - 1), reinterpret_cast<LPARAM>(&last));
+  return local.y >= last.bottom ? static_cast<int>(count - 1) : -1;
+}
+
 }  // namespace
 
+// The insert mark: a line across the list where the dragged entry would land, after the target
+// entry when it moves down, before it when it moves up. It is drawn on the list itself (the
+// window clips its children, so nothing drawn on it shows over the list); the list repaints
+// itself before each new mark, so no old one stays.
+void TFrmMain::DrawPictureInsertMark(int target) {
+  HWND list = Control(id::BitmapListBox);
+  if (dragMark_ == target) return;
+  if (dragMark_ >= 0) {
+    ::InvalidateRect(list, nullptr, TRUE);
+    ::UpdateWindow(list);
+  }
+  dragMark_ = target;
+  if (target < 0 || target == dragFrom_) return;
+  RECT item{}, client{};
+  ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(target), reinterpret_cast<LPARAM>(&item));
+  ::GetClientRect(list, &client);
+  const int y = target > dragFrom_ ? item.bottom : item.top;
+  base::WindowDC dc(list);
+  if (!dc) return;
+  const RECT line{client.left, y - kInsertMarkHalf, client.right, y + kInsertMarkHalf};
+  ::FillRect(dc.get(), &line, ::GetSysColorBrush(COLOR_WINDOWTEXT));
+}
+
 // The picture list is a drag list: an entry dragged onto another takes that one's place (the
-// entries between move up or down by one). The list reports the drag to its parent, whose panel
-// passes it on to this window.
+// entries between move up or down by one); dropped below the last entry it goes to the end.
+// The list reports the drag to its parent, whose panel passes it on to this window.
 LRESULT TFrmMain::PictureListDrag(const DRAGLISTINFO& drag) {
   HWND list = Control(id::BitmapListBox);
   if (drag.hWnd != list) return 0;
   return base::Guard(
       "TFrmMain.PictureListDrag",
       [&]() -> LRESULT {
-        const int over = ::LBItemFromPt(list, drag.ptCursor, TRUE);
+        const int target = DropTarget(list, drag.ptCursor);
         switch (drag.uNotification) {
           case DL_BEGINDRAG:
             dragFrom_ = ::LBItemFromPt(list, drag.ptCursor, FALSE);
+            dragMark_ = -1;
             return dragFrom_ >= 0 ? TRUE : FALSE;
           case DL_DRAGGING:
-            ::DrawInsert(hwnd(), list, over);
-            return over >= 0 ? DL_MOVECURSOR : DL_STOPCURSOR;
+            DrawPictureInsertMark(target);
+            return target >= 0 ? DL_MOVECURSOR : DL_STOPCURSOR;
           case DL_DROPPED:
-            ::DrawInsert(hwnd(), list, -1);
-            if (dragFrom_ >= 0 && over >= 0 && over != dragFrom_) {
-              MoveEntry(list, dragFrom_, over);
+            DrawPictureInsertMark(-1);
+            if (dragFrom_ >= 0 && target >= 0 && target != dragFrom_) {
+              MoveEntry(list, dragFrom_, target);
               BitmapListBoxClick();
             }
             dragFrom_ = -1;
             return 0;
           default:  // DL_CANCELDRAG
-            ::DrawInsert(hwnd(), list, -1);
+            DrawPictureInsertMark(-1);
             dragFrom_ = -1;
             return 0;
         }

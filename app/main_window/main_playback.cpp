@@ -20,6 +20,7 @@
 #include "app/forms/control_ids.h"
 #include "app/texts/kv.h"
 #include "app/main_window/main_form.h"
+#include "app/main_window/open_guard.h"
 #include "app/dialogs/rename.h"
 #include "base/shell_opener.h"
 #include "base/barrier.h"
@@ -40,48 +41,8 @@ constexpr std::array kFrameRegions = {id::PnlBottom, id::SbLeft,  id::SbFileSele
                                       id::ImgRight,  id::ImgLeft, id::SplB1,        id::SplL2,
                                       id::PnlTop};
 
-// The open dialog and paths longer than MAX_PATH. Wine's dialog copies the chosen folder and
-// name into MAX_PATH buffers of its own before it returns, and a longer path overwrites its
-// stack (measured: a larger buffer of ours with OFN_EXPLORER, and the item dialog, crash the
-// same way). So a choice whose path would not fit is refused while the dialog is still open:
-// every way of choosing (the open button, Enter, a double-click or Enter in the file list,
-// which posts the same command) reaches the dialog as its IDOK command, checked here first.
-constexpr UINT_PTR kOpenGuardId = 0x7E04;
 // A listed file the player refuses (damaged, or not a recording): the path in its %s.
 const wchar_t kCannotPlayFmt[] = L"无法播放%s：不是可以读取的录像文件";
-const wchar_t kPathTooLong[] =
-    L"所选文件的路径太长（超过 259 个字符），无法打开。请把文件移到路径较短的文件夹中，或改短它的名称。";
-
-// The length of the path the dialog would make of its file name box.
-size_t ChosenPathLength(HWND dialog) {
-  HWND box = ::GetDlgItem(dialog, cmb13);
-  if (!box) box = ::GetDlgItem(dialog, edt1);
-  if (!box) return 0;
-  std::wstring name(static_cast<size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  name.resize(static_cast<size_t>(::GetWindowTextW(box, name.data(), static_cast<int>(name.size()))));
-  name = base::Trim(name);
-  if (name.size() >= 2 && (name[1] == L':' || (name[0] == L'\\' && name[1] == L'\\'))) return name.size();
-  wchar_t folder[MAX_PATH + 1] = {};
-  ::SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(folder));
-  const size_t folderLength = wcslen(folder);
-  if (!name.empty() && name[0] == L'\\') return std::min<size_t>(folderLength, 2) + name.size();
-  return folderLength + (folderLength && folder[folderLength - 1] == L'\\' ? 0 : 1) + name.size();
-}
-
-LRESULT CALLBACK GuardOpenCommand(HWND dialog, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-  if (msg == WM_COMMAND && LOWORD(wp) == IDOK && ChosenPathLength(dialog) >= MAX_PATH) {
-    base::ShowMessage(dialog, kPathTooLong, kApplicationTitle, MB_OK | MB_ICONWARNING);
-    return 0;
-  }
-  if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(dialog, &GuardOpenCommand, kOpenGuardId);
-  return ::DefSubclassProc(dialog, msg, wp, lp);
-}
-
-// The hook's child dialog is made inside the system dialog: its parent is the dialog itself.
-UINT_PTR CALLBACK OpenDialogHook(HWND child, UINT msg, WPARAM, LPARAM) {
-  if (msg == WM_INITDIALOG) ::SetWindowSubclass(::GetParent(child), &GuardOpenCommand, kOpenGuardId, 0);
-  return 0;
-}
 
 std::wstring NormalizedFolder(const std::wstring& text) {
   std::wstring folder = base::Trim(text);
@@ -407,7 +368,7 @@ std::wstring TFrmMain::ChooseRecordingFile(const std::wstring& startFolder) {
   ofn.lpstrFile = file;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrInitialDir = startFolder.c_str();
-  ofn.lpfnHook = &OpenDialogHook;
+  ofn.lpfnHook = &LongPathOpenHook;
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK |
               OFN_ENABLESIZING;
   return ::GetOpenFileNameW(&ofn) ? std::wstring(file) : std::wstring();

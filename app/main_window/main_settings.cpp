@@ -51,6 +51,7 @@ void TFrmMain::ApplyTextsAndGlyphs() {
     SetHint(id::BtnSartRec, StrStartRecHint);
     SetHint(id::EdtRECPath, StrPathEditHint);
     SetHint(id::LbVideoList, StrListHint);
+    SetHint(id::EdtREC, L"手动录像的保存名称");
 
     const std::pair<int, const std::wstring*> menuTexts[] = {
         {id::MnRefresh, &StrMnRefresh},     {id::MnOpenREC, &StrMnOpen},

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/message_at.h"
+#include "base/seams.h"
 #include "base/text.h"
 
 namespace {
@@ -55,6 +56,49 @@ TEST(MessageAt, TheBoxStandsAtThePointAndStaysOnTheScreen) {
       EXPECT_EQ(seen.rect.right, work.right);
       EXPECT_EQ(seen.rect.bottom, work.bottom);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A box asked for with an owner that is off the screen (hidden or minimised) opens without an
+// owner, but that window is disabled while the box waits and enabled again afterwards; one that
+// was disabled already (a modal dialog over it) stays disabled.
+TEST(MessageOwner, AnOwnerOffTheScreenIsDisabledForTheBoxsLife) {
+  struct Case {
+    const char* name;
+    int show;
+    bool enabledBefore;
+  } cases[] = {{"hidden", SW_HIDE, true}, {"minimised", SW_SHOWMINNOACTIVE, true}, {"disabled already", SW_HIDE, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    ::ShowWindow(owner, c.show);
+    ::EnableWindow(owner, c.enabledBefore);
+    std::atomic<bool> found{false}, enabledMeanwhile{true};
+    std::thread answer([&] {
+      const DWORD start = ::GetTickCount();
+      while (::GetTickCount() - start < 20000) {
+        HWND box = ::FindWindowW(L"#32770", L"owner test");
+        if (box && ::IsWindowVisible(box)) {
+          enabledMeanwhile = ::IsWindowEnabled(owner) != FALSE;
+          found = true;
+          ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+          return;
+        }
+        ::Sleep(20);
+      }
+    });
+    base::ShowMessage(owner, L"waiting", L"owner test", MB_OK);
+    answer.join();
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(enabledMeanwhile) << "enabled while the box waited";
+    EXPECT_EQ(::IsWindowEnabled(owner) != FALSE, c.enabledBefore) << "afterwards";
+    ::DestroyWindow(owner);
   }
 }
 

@@ -230,3 +230,41 @@ TEST(Thread, DestroyedByItsOwnBodyItDoesNotWaitForItself) {
 }
 
 }  // namespace
+
+namespace {
+
+// The message hook sees what the program's loop and a wait between handlers take, but not
+// what a wait inside a handler takes: that wait is in the middle of the handler's work. The
+// messages themselves are dispatched either way.
+TEST(Wait, AWaitInsideAHandlerOffersNothingToTheMessageHook) {
+  CountingWindow w;
+  int offeredKeys = 0;
+  const base::MessageHook previous = base::SetMessageHook([&](MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.hwnd == w.get()) ++offeredKeys;
+    return false;
+  });
+  ::PostMessageW(w.get(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(base::PumpUntil([] { return gCounts.keys == 1; }, 2000));
+  EXPECT_EQ(offeredKeys, 1) << "a wait between handlers";
+
+  bool handlerDone = false;
+  ASSERT_TRUE(base::PostToMain([&] {
+    ::PostMessageW(w.get(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(base::PumpUntil([] { return gCounts.keys == 2; }, 2000));
+    handlerDone = true;
+  }));
+  EXPECT_TRUE(base::PumpUntil([&] { return handlerDone; }, 5000));
+  EXPECT_EQ(offeredKeys, 1) << "a wait inside a handler offered its key to the hook";
+  EXPECT_EQ(gCounts.keys, 2);
+
+  // The modal loop of a dialog opened by a handler takes the dialog's input: it still offers.
+  ASSERT_TRUE(base::PostToMain([&] {
+    ::PostMessageW(w.get(), WM_KEYDOWN, VK_ESCAPE, 0);
+    base::RunModalLoop([] { return gCounts.keys == 3; });
+  }));
+  EXPECT_TRUE(base::PumpUntil([] { return gCounts.keys == 3; }, 5000));
+  EXPECT_EQ(offeredKeys, 2);
+  base::SetMessageHook(previous);
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
 // Long recording names through the main window, the way the user meets them: a 250-character
 // name in the list is played, split through the system open dialog, renamed and deleted; a
-// path longer than 259 characters chosen in the open dialogs ("打开一个录像" and the split's file
-// choice) is refused there with a message, and the dialog stays usable, while the list still
+// path longer than 259 characters chosen in the open dialogs ("打开一个录像", the split's file
+// choice and the picture-add dialog) is refused there with a message, and the dialog stays usable, while the list still
 // plays, renames and deletes that recording.
 #include <gtest/gtest.h>
 
@@ -144,19 +144,35 @@ TEST_F(LongNamesTest, APathOverMaxPathIsRefusedInTheOpenDialogs) {
     ASSERT_TRUE(apptest::WriteMrleAvi(shortCopy.path() + L"1.avi", 32, 24, 3, 10));
     ASSERT_TRUE(::MoveFileW((shortCopy.path() + L"1.avi").c_str(), path.c_str())) << ::GetLastError();
   }
+  // A picture with a path as long, for the picture-add dialog (alone, and as the second of
+  // two files chosen together).
+  const std::wstring picture = scratch_.path() + std::wstring(246, L'p') + L".bmp";
+  {
+    apptest::ScratchFolder shortCopy;
+    ASSERT_TRUE(apptest::WriteBytes(shortCopy.path() + L"1.bmp", "BM"));
+    ASSERT_TRUE(::MoveFileW((shortCopy.path() + L"1.bmp").c_str(), picture.c_str())) << ::GetLastError();
+  }
   ListFolder(scratch_.path());
-  for (int command : {id::MnOpenAREC, id::MnAVIToPIC}) {
-    SCOPED_TRACE(command == id::MnOpenAREC ? "open a recording" : "split into pictures");
+  struct Choice {
+    const char* name;
+    int command;
+    std::wstring typed;
+  } choices[] = {{"open a recording", id::MnOpenAREC, path},
+                 {"split into pictures", id::MnAVIToPIC, path},
+                 {"add pictures", id::BtnLoadPics, picture},
+                 {"add two pictures", id::BtnLoadPics, L"\"" + scratch_.path() + L"a.bmp\" \"" + picture + L"\""}};
+  for (const Choice& choice : choices) {
+    SCOPED_TRACE(choice.name);
     testsupport::ScriptedPrompter prompter;
     base::ScopedPrompter scoped(prompter);
     bool stillOpen = false;
     testapp::WhenShown(&testapp::OpenDialog, [&](HWND dialog) {
-      testapp::ChooseFile(dialog, path);
+      testapp::ChooseFile(dialog, choice.typed);
       // Refused: the dialog is still there, and is closed by the user.
       stillOpen = dialog && ::IsWindowVisible(dialog);
       ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
-    Command(command);
+    Command(choice.command);
     EXPECT_TRUE(stillOpen);
     ASSERT_EQ(prompter.asked().size(), 1u);
     EXPECT_NE(prompter.asked()[0].text.find(L"路径太长"), std::wstring::npos) << Narrow(prompter.asked()[0].text);

@@ -8,6 +8,7 @@
 #include <vfw.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,32 @@ std::wstring TabCaption(HWND tabs, int tab) {
   return text;
 }
 
+// The text of control's tool in the tooltip window that owner holds; empty when none has it.
+struct TooltipSearch {
+  HWND owner, control;
+  std::wstring text;
+};
+BOOL CALLBACK FindTooltipText(HWND wnd, LPARAM param) {
+  auto& s = *reinterpret_cast<TooltipSearch*>(param);
+  wchar_t cls[64] = {};
+  ::GetClassNameW(wnd, cls, 64);
+  if (std::wstring(cls) != TOOLTIPS_CLASSW || ::GetWindow(wnd, GW_OWNER) != s.owner) return TRUE;
+  wchar_t text[256] = {};
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.hwnd = ::GetParent(s.control);
+  info.uId = reinterpret_cast<UINT_PTR>(s.control);
+  info.lpszText = text;
+  ::SendMessageW(wnd, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&info));
+  if (text[0]) s.text = text;
+  return s.text.empty();
+}
+std::wstring TooltipText(HWND owner, HWND control) {
+  TooltipSearch search{owner, control, {}};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindTooltipText, reinterpret_cast<LPARAM>(&search));
+  return search.text;
+}
+
 std::string Show(const RECT& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
          std::to_string(r.bottom) + ")";
@@ -154,6 +181,10 @@ TEST_F(MainFormTest, CaptionsHintsAndPicturesComeFromTheTablesAndResources) {
   EXPECT_EQ(Narrow(form_->Hint(id::BtnSartRec)), Narrow(app::StrStartRecHint));
   EXPECT_EQ(Narrow(form_->Hint(id::EdtRECPath)), Narrow(app::StrPathEditHint));
   EXPECT_EQ(Narrow(form_->Hint(id::LbVideoList)), Narrow(app::StrListHint));
+  EXPECT_EQ(Narrow(form_->Hint(id::EdtREC)), Narrow(L"手动录像的保存名称"));
+  // The name edit's hint is a tool of the window's tooltip, as the path edit's is.
+  for (int edit : {id::EdtRECPath, id::EdtREC})
+    EXPECT_EQ(Narrow(TooltipText(form_->hwnd(), form_->Control(edit))), Narrow(form_->Hint(edit))) << edit;
   EXPECT_EQ(form_->Hint(id::BtnReplayRec), L"Replay Record");
   EXPECT_EQ(form_->Hint(id::BtnStopRec), L"Stop Record");
 
@@ -297,6 +328,108 @@ TEST_F(MainFormTest, FramePicturesDoubleBufferingAndTheResizeFit) {
   app::BrowserPanel() = {};
   ::DestroyWindow(browser);
   ::DestroyWindow(marker);
+}
+
+// The browser panel's right click, through the window's message hook: a right-button press in
+// a window inside the panel's browser opens the panel's popup menu and is not dispatched; a
+// press outside the browser, or with no panel assigned (as in a run), goes on as usual.
+int gBrowserMenuItems = -1;
+void CALLBACK NoteBrowserMenu(HWND, UINT, UINT_PTR, DWORD) {
+  HWND menu = ::FindWindowW(L"#32768", nullptr);
+  if (!menu || !::IsWindowVisible(menu)) return;
+  gBrowserMenuItems = ::GetMenuItemCount(reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0)));
+  ::EndMenu();
+}
+LRESULT CALLBACK CountRightPresses(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR count) {
+  if (msg == WM_RBUTTONDOWN) ++*reinterpret_cast<int*>(count);
+  return ::DefSubclassProc(wnd, msg, wp, lp);
+}
+
+TEST_F(MainFormTest, ARightPressInsideTheBrowserPanelOpensItsPopupMenu) {
+  Open();
+  form_->Show();
+  HWND panel = form_->Control(id::PnlDemo);
+  HWND browser = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, panel, nullptr, nullptr, nullptr);
+  HWND inside = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, browser, nullptr, nullptr, nullptr);
+  HWND outside = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, panel, nullptr, nullptr, nullptr);
+  app::UniqueMenu menu(::CreatePopupMenu());
+  ::AppendMenuW(menu.get(), MF_STRING, 1, L"one");
+  ::AppendMenuW(menu.get(), MF_STRING, 2, L"two");
+  int presses[2] = {};
+  ::SetWindowSubclass(inside, &CountRightPresses, 1, reinterpret_cast<DWORD_PTR>(&presses[0]));
+  ::SetWindowSubclass(outside, &CountRightPresses, 1, reinterpret_cast<DWORD_PTR>(&presses[1]));
+  struct Case {
+    const char* name;
+    bool assigned;
+    HWND target;
+    bool menuShown;
+  } cases[] = {{"inside the browser", true, inside, true},
+               {"the browser itself", true, browser, true},
+               {"outside the browser", true, outside, false},
+               {"no panel assigned", false, inside, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    app::BrowserPanel() = {};
+    if (c.assigned) app::BrowserPanel() = {panel, browser, nullptr, false, menu.get()};
+    gBrowserMenuItems = -1;
+    const int before[2] = {presses[0], presses[1]};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &NoteBrowserMenu);
+    ::PostMessageW(c.target, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+    // Posted last, so the press has been taken from the queue once it has run.
+    bool passed = false;
+    base::PostToMain([&] { passed = true; });
+    EXPECT_TRUE(base::PumpUntil([&] { return passed; }, 5000));
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(gBrowserMenuItems, c.menuShown ? 2 : -1);
+    const int dispatched = (presses[0] - before[0]) + (presses[1] - before[1]);
+    if (c.target != browser) {
+      EXPECT_EQ(dispatched, c.menuShown ? 0 : 1) << "the press reached its window";
+    }
+  }
+  app::BrowserPanel() = {};
+  ::DestroyWindow(browser);
+  ::DestroyWindow(outside);
+}
+
+// Back from a recording, minimised from the maximised state, the window is restored to the
+// normal state; the platform's late maximise command (no cursor position, right after the
+// restore) is dropped, while the user's own maximise right after the stop (a double-click
+// on the caption) maximises the window.
+TEST_F(MainFormTest, OnlyThePlatformsLateMaximiseAfterAStopIsDropped) {
+  Open();
+  form_->Show();
+  HWND wnd = form_->hwnd();
+  auto stopFromMaximisedMinimise = [&] {
+    ::ShowWindow(wnd, SW_MAXIMIZE);
+    ::ShowWindow(wnd, SW_MINIMIZE);
+    form_->StopRecordingAndRestore();
+    base::PumpPending();
+    ASSERT_FALSE(::IsZoomed(wnd));
+    ASSERT_FALSE(::IsIconic(wnd));
+  };
+  auto captionDoubleClick = [&] {
+    RECT r{};
+    ::GetWindowRect(wnd, &r);
+    const POINT caption{r.left + 200, r.top + ::GetSystemMetrics(SM_CYFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2};
+    ::SendMessageW(wnd, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(caption.x, caption.y));
+  };
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    bool zoomed;
+  };
+  const Step late{"the platform's late maximise", [&] { ::SendMessageW(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0); }, false};
+  const Step user{"a caption double-click", captionDoubleClick, true};
+  const std::vector<Step> rounds[] = {{late, user}, {user}};
+  for (const auto& round : rounds) {
+    stopFromMaximisedMinimise();
+    for (const Step& step : round) {
+      SCOPED_TRACE(step.name);
+      step.act();
+      EXPECT_EQ(::IsZoomed(wnd) != FALSE, step.zoomed);
+    }
+    ::ShowWindow(wnd, SW_RESTORE);
+  }
 }
 
 TEST_F(MainFormTest, SplitterResizesItsNeighbourWithinLimits) {
@@ -461,6 +594,41 @@ TEST_F(MainFormTest, TabCaptionsShowAsTextOnTheScreen) {
       },
       3000);
   EXPECT_TRUE(shown) << boxed;
+}
+
+// The window's controls are drawn in "MS Sans Serif" of height -11, and its Chinese captions
+// show as text on the screen in it (the prefix's font replacement serves that face).
+TEST_F(MainFormTest, TheWindowsFontIsMsSansSerifAndShowsChinese) {
+  Open();
+  form_->Show();
+  if (base::TBalloon* balloon = base::ActiveBalloon()) balloon->Hide();
+  ::ShowWindow(form_->hwnd(), SW_RESTORE);
+  ::SetWindowPos(form_->hwnd(), HWND_TOP, 0, 0, app::kDesignWidth, app::kDesignHeight, 0);
+  for (int control : {id::LblWithSound, id::EdtRECPath, id::EdtREC, id::PnlHint, id::ProgressBar1}) {
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(form_->Control(control), WM_GETFONT, 0, 0));
+    LOGFONTW face{};
+    ASSERT_TRUE(::GetObjectW(font, sizeof face, &face)) << control;
+    EXPECT_STREQ(L"MS Sans Serif", face.lfFaceName) << control;
+    EXPECT_EQ(-11, face.lfHeight) << control;
+  }
+  HWND label = form_->Control(id::LblWithSound);
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0));
+  const std::wstring text = form_->ControlText(id::LblWithSound);
+  testapp::ShapeCount got;
+  const bool shown = base::PumpUntil(
+      [&] {
+        RECT r{};
+        ::GetWindowRect(label, &r);
+        const testapp::InkPicture drawn = testapp::RenderText(font, text);
+        const RECT cut{r.left, r.top, r.left + drawn.width, r.top + drawn.height};
+        got = testapp::CountCjkShapes(testapp::CaptureScreen(cut), font, text);
+        return got.characters > 0 && got.shapes == got.characters;
+      },
+      3000);
+  EXPECT_TRUE(shown) << got.shapes << " shapes for " << got.characters << " characters of " << Narrow(text);
+  RECT window{};
+  ::GetWindowRect(form_->hwnd(), &window);
+  testapp::SaveScreenshot(L"main-window-font", window);
 }
 
 TEST_F(MainFormTest, OtherFunctionsMenuInOrder) {

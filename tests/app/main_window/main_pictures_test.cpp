@@ -9,6 +9,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "base/dispatch.h"
 #include "base/seams.h"
 #include "base/text.h"
+#include "tests/app/glyphs.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/form_doubles.h"
 #include "tests/app/mrle_fixture.h"
@@ -325,7 +327,7 @@ TEST_F(MainPicturesTest, TheListRemovesPreviewsAddsAndOpensItsFolder) {
 
 // Dragged with the mouse onto another entry, an entry takes that one's place, the entries
 // between moving by one; it is then the selected and previewed one. A drag that ends outside
-// the list changes nothing.
+// the list changes nothing; one dropped below the last entry goes to the end.
 TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
   ASSERT_TRUE(apptest::WriteMrleAvi(Rec(L"rec.avi"), 32, 24, 4, 10));
   form_->AviToPictures(Rec(L"rec.avi"), true);
@@ -340,7 +342,7 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
     ::ClientToScreen(List(), &p);
     return p;
   };
-  auto drag = [&](POINT from, POINT to) {
+  auto drag = [&](POINT from, POINT to, const std::function<void()>& beforeDrop = {}) {
     ::SetCursorPos(from.x, from.y);
     base::PumpPending();
     INPUT down{};
@@ -355,6 +357,7 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
       ::SendInput(1, &move, sizeof move);
       base::PumpUntil([] { return false; }, 20);
     }
+    if (beforeDrop) beforeDrop();
     INPUT up{};
     up.type = INPUT_MOUSE;
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
@@ -374,6 +377,36 @@ TEST_F(MainPicturesTest, AnEntryDraggedOntoAnotherTakesItsPlace) {
   ::GetWindowRect(List(), &list);
   drag(centreOf(0), POINT{list.right + 60, list.top + 10});
   EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame04.BMP", L"Frame03.BMP", L"Frame01.BMP"}));
+
+  // Dropped below the last entry, inside the list, the entry goes to the end; while it is
+  // dragged there, the insert mark shows on the list under the last entry, across its width.
+  RECT last{}, client{};
+  ::SendMessageW(List(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&last));
+  ::GetClientRect(List(), &client);
+  ASSERT_GT(client.bottom, last.bottom + 20) << "room below the last entry";
+  POINT below{(client.left + client.right) / 2, last.bottom + 15};
+  ::ClientToScreen(List(), &below);
+  int marked = 0, columns = 0;
+  drag(centreOf(1), below, [&] {
+    base::WindowDC screen(nullptr);
+    POINT edge{0, last.bottom};
+    ::ClientToScreen(List(), &edge);
+    RECT inList{};
+    ::GetWindowRect(List(), &inList);
+    for (int x = inList.left + 8; x < inList.right - 8; x += 8, ++columns)
+      if (::GetPixel(screen.get(), x, edge.y) == ::GetSysColor(COLOR_WINDOWTEXT)) ++marked;
+    RECT panel{};
+    ::GetWindowRect(form_->Control(id::PnlPic), &panel);
+    testapp::SaveScreenshot(L"picture-drag-mark", panel);
+  });
+  EXPECT_TRUE(columns > 0 && marked == columns) << marked << " of " << columns << " columns show the insert mark";
+  EXPECT_EQ(form_->PictureEntries(), (Names{L"Frame02.BMP", L"Frame03.BMP", L"Frame01.BMP", L"Frame04.BMP"}));
+  EXPECT_EQ(::SendMessageW(List(), LB_GETCARETINDEX, 0, 0), 3);
+  // Dropped, the mark is gone.
+  POINT edge{(client.left + client.right) / 2 + 30, last.bottom};
+  ::ClientToScreen(List(), &edge);
+  base::WindowDC screen(nullptr);
+  EXPECT_NE(::GetPixel(screen.get(), edge.x, edge.y), ::GetSysColor(COLOR_WINDOWTEXT));
 }
 
 TEST_F(MainPicturesTest, CreateWritesNoFileAndSaysSoOrAsksForPictures) {

@@ -25,10 +25,13 @@
 #include "app/forms/dialog_ids.h"
 #include "app/texts/kv.h"
 #include "app/dialogs/rename.h"
+#include "app/program.h"
+#include "base/seams.h"
 #include "base/balloon.h"
 #include "base/dispatch.h"
 #include "base/text.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/form_doubles.h"
 #include "tests/app/recording_form.h"
 #include "tests/app/scratch.h"
 #include "tests/support/passthrough_codec.h"
@@ -175,6 +178,57 @@ TEST_F(MessageBoxes, ALockedTargetWithSound) {
   // A second box would come within the report timer's next ticks.
   base::PumpUntil([&] { return watcher.Seen().size() >= 2; }, 2000);
   ExpectAnswerable(watcher.Seen(), {L"Can not delete existing video file.\r\nRecording kept in: "});
+}
+
+// A box whose owner is off the screen (minimised, as the main window is during a recording
+// with sound, or hidden, as during one without): the box opens without an owner, but the
+// window is disabled while it waits, so a click on the tray icon neither stops nor brings the
+// window back; once the box is answered the window is enabled again.
+TEST(MessageBoxesOwner, AnOwnerOffTheScreenIsDisabledWhileTheBoxWaits) {
+  app::SetProgramIdentity(false);
+  const app::NotifyIconFunction previousTray = app::SetNotifyIconFunction(&testapp::IgnoreTrayCall);
+  testapp::ScratchFolder program;
+  app::MainFormOptions options;
+  options.programFolder = program.path();
+  auto form = std::make_unique<app::TFrmMain>(options);
+  ASSERT_TRUE(form->Create());
+  HWND main = form->hwnd();
+  for (int state : {SW_MINIMIZE, SW_HIDE}) {
+    SCOPED_TRACE(state == SW_MINIMIZE ? "minimised" : "hidden");
+    ::ShowWindow(main, SW_SHOWNORMAL);
+    ::ShowWindow(main, state);
+    base::PumpPending();
+    std::atomic<bool> seen{false}, disabledMeanwhile{false}, cameBack{false};
+    std::thread watcher([&] {
+      const DWORD start = ::GetTickCount();
+      while (::GetTickCount() - start < 10000) {
+        HWND box = nullptr;
+        for (HWND w = ::FindWindowW(L"#32770", nullptr); w; w = ::FindWindowExW(nullptr, w, L"#32770", nullptr))
+          if (::IsWindowVisible(w) && testsupport::RunningProgram::MessageBoxText(w) == L"waiting") box = w;
+        if (!box) {
+          ::Sleep(20);
+          continue;
+        }
+        seen = true;
+        disabledMeanwhile = !::IsWindowEnabled(main);
+        // The user clicks the tray icon while the box waits.
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(main, app::WM_TRAYICON, 0, WM_LBUTTONDOWN, SMTO_NORMAL, 5000, &result);
+        ::Sleep(300);
+        cameBack = ::IsWindowVisible(main) && !::IsIconic(main);
+        testsupport::RunningProgram::CloseMessageBox(box);
+        return;
+      }
+    });
+    base::ShowMessage(main, L"waiting", app::kApplicationTitle, MB_OK);
+    watcher.join();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(disabledMeanwhile) << "the window stayed enabled under the box";
+    EXPECT_FALSE(cameBack) << "the tray click brought the window back under the box";
+    EXPECT_TRUE(::IsWindowEnabled(main)) << "enabled again once the box is answered";
+  }
+  form.reset();
+  app::SetNotifyIconFunction(previousTray);
 }
 
 // A rename to a 300-character name: the message that names the path is wider than the screen
