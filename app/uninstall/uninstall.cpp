@@ -218,8 +218,11 @@ bool StartSelfDeleteBatch(const std::wstring& exe, const std::wstring& folder) {
   ::GetSystemDirectoryW(system, MAX_PATH);
   const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
   // cmd expands "%NAME%" in its own command line too: the line names the batch only by its
-  // file name ("uis" and hex digits), found in the current folder.
-  std::wstring line = L"\"" + cmd + L"\" /c " + base::FileNameOf(batch);
+  // file name ("uis" and hex digits), found in the current folder. /d: no AutoRun command of
+  // the registry runs first (it could change the folder or the variables); /v:off: delayed
+  // expansion stays off whatever the registry sets, or "!" in a path would be read as a
+  // variable's bounds and the batch would delete in another folder.
+  std::wstring line = L"\"" + cmd + L"\" /d /v:off /c " + base::FileNameOf(batch);
   // Started from the temporary folder, so the program folder is not held as anyone's current
   // folder.
   const std::wstring temp = base::FolderOf(batch);

@@ -79,9 +79,11 @@ bool TFrmUninstall::Create() {
 bool TFrmUninstall::BtnStartUnstallClick(bool endProcess) {
   const std::wstring exe = ProgramFile();
   const std::wstring folder = base::FolderOf(exe);
-  if (!base::ProcessesRunningFrom(exe).empty()) {
+  if (!base::ProcessesRunningFrom(exe, base::Unreadable::Count).empty()) {
     // A running program file cannot be deleted, and the program would write its settings
-    // file again when it ends: nothing is removed until it has ended.
+    // file again when it ends: nothing is removed until it has ended. A process of the same
+    // name whose image cannot be read (another user's, say) may be this program: it counts,
+    // or the batch would give up on the file after the user was told all had gone.
     base::ShowMessageAtCursor(hwnd(), RunningProgramMessage(exe), kUninstallTitle, MB_OK | MB_ICONWARNING);
     return false;
   }

@@ -636,4 +636,48 @@ TEST_F(UninstallRun, FoldersWithWhatCmdTreatsSpeciallyGoWhole) {
   }
 }
 
+// cmd as the registry sets it up for the user: delayed expansion on (so "!b!" would be read as
+// a variable, empty here) and a command that runs first in every cmd.
+class CmdRegistrySettings {
+ public:
+  CmdRegistrySettings(const std::wstring& autoRun) {
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key_.put(), nullptr);
+    const DWORD on = 1;
+    ::RegSetValueExW(key_.get(), L"DelayedExpansion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    ::RegSetValueExW(key_.get(), L"AutoRun", 0, REG_SZ, reinterpret_cast<const BYTE*>(autoRun.c_str()),
+                     static_cast<DWORD>((autoRun.size() + 1) * sizeof(wchar_t)));
+  }
+  ~CmdRegistrySettings() {
+    ::RegDeleteValueW(key_.get(), L"DelayedExpansion");
+    ::RegDeleteValueW(key_.get(), L"AutoRun");
+  }
+  bool set() const { return static_cast<bool>(key_); }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Command Processor";
+  base::UniqueRegKey key_;
+};
+
+TEST_F(UninstallRun, WithDelayedExpansionOnTheBangFolderGoesAndNoOther) {
+  SKIP_OUTSIDE_SCRATCH_PREFIX();
+  const std::wstring folder = L"C:\\a!b!c\\";
+  // What "C:\a!b!c\" reads as with delayed expansion: an empty folder that rmdir would take.
+  const std::wstring lookalike = L"C:\\ac\\";
+  const std::wstring marker = L"C:\\autorun ran.txt";
+  const std::wstring temp = L"C:\\temp 临时\\";
+  base::CreateFolderTree(temp);
+  ASSERT_TRUE(base::CreateFolderTree(lookalike));
+  ::DeleteFileW(marker.c_str());
+  ASSERT_EQ(Narrow(Install(folder, {.runNow = false, .desktop = true})), "");
+  {
+    CmdRegistrySettings settings(L"echo ran>>\"" + marker + L"\"");
+    ASSERT_TRUE(settings.set());
+    ExpectUninstalled(folder, temp);
+  }
+  EXPECT_TRUE(base::FolderExists(lookalike)) << "the batch removed C:\\ac\\";
+  EXPECT_FALSE(FileExists(marker)) << "the registry's AutoRun command ran in the batch's cmd";
+  ::RemoveDirectoryW(lookalike.c_str());
+  ::DeleteFileW(marker.c_str());
+}
+
 }  // namespace

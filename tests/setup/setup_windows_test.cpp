@@ -109,6 +109,20 @@ TEST_F(SetupWindow, TheAgreementBoxIsPaintedAroundTheAgreementAndTheLabelsShowTh
   }
 }
 
+TEST_F(SetupWindow, RepaintingOnlyTheAgreementBoxLeavesTheAgreementShown) {
+  HWND memo = Item(setup::id::Memo1);
+  RECT inside = ScreenRect(memo);
+  ::InflateRect(&inside, -4, -4);
+  int shown = 0;
+  ASSERT_TRUE(RedrawUntil(form_.hwnd(), [&] { return (shown = InkIn(inside)) > 0; })) << "the agreement shows no text";
+  // The box alone is repainted, its inside erased with the form's colour: the agreement above
+  // it in the window's order is not painted over.
+  ::RedrawWindow(Item(setup::id::GbSoftAgreement), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  ::GdiFlush();
+  EXPECT_EQ(InkIn(inside), shown) << "the agreement's text was painted over";
+  EXPECT_FALSE(::GetUpdateRect(memo, nullptr, FALSE)) << "the agreement needs repainting";
+}
+
 // What a window shows for the mouse at a control: its answer to WM_SETCURSOR, as the system
 // asks for it when the mouse moves there.
 HCURSOR CursorOver(HWND control) {
@@ -181,6 +195,33 @@ TEST(PelvaneResources, HoldTheBalloonsPicturesAndCloseMark) {
   for (const wchar_t* icon : {L"INFO", L"ERROR", L"WARNING"})
     EXPECT_NE(::FindResourceW(module, icon, RT_BITMAP), nullptr) << Narrow(icon);
   ::FreeLibrary(module);
+}
+
+// The executable a resource of Pelvane's holds, its bytes.
+std::string ResourceBytes(HMODULE module, const wchar_t* name) {
+  HRSRC found = ::FindResourceW(module, name, L"EXEFILE");
+  if (!found) return {};
+  const void* data = ::LockResource(::LoadResource(module, found));
+  return data ? std::string(static_cast<const char*>(data), ::SizeofResource(module, found)) : std::string();
+}
+
+TEST(PelvaneResources, CarryTheProgramAndASecondExecutableThatNothingStarts) {
+  const std::wstring pelvane = testsupport::BinFolder() + L"Pelvane.exe";
+  HMODULE module = ::LoadLibraryExW(pelvane.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr) << "cannot read " << Narrow(pelvane);
+  const std::string program = ResourceBytes(module, L"OMBRIX"), unused = ResourceBytes(module, L"UNINSTALL");
+  ::FreeLibrary(module);
+  ASSERT_GT(unused.size(), sizeof(IMAGE_DOS_HEADER)) << "no resource UNINSTALL";
+  // A whole 32-bit Windows program, and not the one setup installs.
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(unused.data());
+  ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+  ASSERT_LT(static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS32), unused.size());
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(unused.data() + dos->e_lfanew);
+  EXPECT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_FALSE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+  EXPECT_NE(unused, program);
+  EXPECT_GT(program.size(), unused.size());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The uninstall mode in the situations a user meets, run for real in a scratch copy of the
 # session's prefix on a display of its own: while the installed program runs, from a copy in
-# another folder, and in folders whose names hold "%", "&", "^", "()", "!" and Chinese. The
+# another folder, in folders whose names hold "%", "&", "^", "()", "!" and Chinese, and with
+# cmd's delayed expansion and AutoRun set in the registry. The
 # test program installs through Pelvane and uninstalls through Reclume (UninstallRun.*);
 # afterwards the folders are looked for from outside the prefix.
 set -eu
@@ -14,9 +15,9 @@ timeout 60 wine reg add 'HKCR\http\shell\open\command' /ve /d 'cmd /c echo %1>>C
 
 timeout 600 wine "$RECLUME_BIN/setup_tests.exe" --gtest_filter='UninstallRun.*' </dev/null >"$log" 2>&1 || {
   cat "$log"; echo "failed: UninstallRun.*"; exit 1; }
-grep -q '^\[  PASSED  \] 3 tests' "$log" || { cat "$log"; echo "expected 3 tests to pass"; exit 1; }
+grep -q '^\[  PASSED  \] 4 tests' "$log" || { cat "$log"; echo "expected 4 tests to pass"; exit 1; }
 c="$WINEPREFIX/drive_c"
-for dir in "QIV 运行中" "QIV 原装" "QIV 副本" "pct %TEMP% x" "and & caret ^ (paren) !bang! %PATH%" "中文 %TEMP% 目录"; do
+for dir in "QIV 运行中" "QIV 原装" "QIV 副本" "pct %TEMP% x" "and & caret ^ (paren) !bang! %PATH%" "中文 %TEMP% 目录" "a!b!c"; do
   [ ! -e "$c/$dir" ] || { ls -la "$c/$dir"; echo "left behind: C:\\$dir"; exit 1; }
 done
 for temp in "temp 临时" "tmp %TMP% 临时"; do

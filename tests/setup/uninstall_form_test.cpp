@@ -14,8 +14,11 @@
 #include "app/texts/siteaddresses.h"
 #include "app/uninstall/uninstall.h"
 #include "app/uninstall/uninstall_form.h"
+#include "app/program.h"
 #include "base/files.h"
+#include "base/processes.h"
 #include "base/text.h"
+#include "tests/support/doubles.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -55,6 +58,73 @@ TEST(UninstallWindow, StandsLeftOfAndAboveTheCentreWithItsControls) {
                  reinterpret_cast<LPARAM>(::GetDlgItem(panel, app::id::Label2)));
   ASSERT_EQ(opener.opened.size(), 1u);
   EXPECT_EQ(base::WideToUtf8(opener.opened[0]), base::WideToUtf8(std::wstring(L"open ") + app::site::kHomePage));
+  form.Destroy();
+}
+
+// Processes as the system would list them, each with what its image query answers.
+class ListedProcesses : public base::ProcessQuery {
+ public:
+  struct Process {
+    DWORD pid;
+    std::wstring exeName;
+    Image image;
+    std::wstring path;
+  };
+  explicit ListedProcesses(std::vector<Process> processes) : processes_(std::move(processes)) {}
+  std::vector<base::ProcessEntry> List() override {
+    std::vector<base::ProcessEntry> entries;
+    for (const auto& p : processes_) entries.push_back({p.pid, p.exeName});
+    return entries;
+  }
+  Image ImageOf(DWORD pid, std::wstring& path) override {
+    for (const auto& p : processes_)
+      if (p.pid == pid) {
+        path = p.path;
+        return p.image;
+      }
+    return Image::Gone;
+  }
+
+ private:
+  std::vector<Process> processes_;
+};
+
+TEST(RunningCheck, AProcessOfTheNameWhoseImageIsRefusedCountsOnlyWhenAsked) {
+  using Image = base::ProcessQuery::Image;
+  const std::wstring exe = L"C:\\QIV\\Reclume.exe";
+  struct Case {
+    const char* what;
+    ListedProcesses::Process process;
+    bool counted, countedWhenSkipping;
+  } cases[] = {
+      {"the program itself", {501, L"Reclume.exe", Image::Read, exe}, true, true},
+      {"the same name in another folder", {502, L"reclume.exe", Image::Read, L"C:\\other\\Reclume.exe"}, false, false},
+      {"the same name, its image refused", {503, L"RECLUME.EXE", Image::Refused, L""}, true, false},
+      {"the same name, ended meanwhile", {504, L"Reclume.exe", Image::Gone, L""}, false, false},
+      {"another name, its image refused", {505, L"cmd.exe", Image::Refused, L""}, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ListedProcesses listed({c.process});
+    base::ScopedProcessQuery useQuery(listed);
+    EXPECT_EQ(base::ProcessesRunningFrom(exe, base::Unreadable::Count).size(), c.counted ? 1u : 0u);
+    EXPECT_EQ(base::ProcessesRunningFrom(exe).size(), c.countedWhenSkipping ? 1u : 0u) << "setup's close";
+  }
+}
+
+TEST(UninstallWindow, RefusesWhileAProcessOfItsNameCannotBeRead) {
+  app::SetProgramIdentity(true);
+  const std::wstring exe = app::ProgramFile();
+  ListedProcesses listed({{0x7ffe, base::FileNameOf(exe), base::ProcessQuery::Image::Refused, L""}});
+  base::ScopedProcessQuery useQuery(listed);
+  testsupport::ScriptedPrompter prompter;
+  base::ScopedPrompter usePrompter(prompter);
+  app::TFrmUninstall form;
+  ASSERT_TRUE(form.Create());
+  EXPECT_FALSE(form.BtnStartUnstallClick(false)) << "reported as uninstalled";
+  const auto asked = prompter.asked();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(base::WideToUtf8(asked[0].text), base::WideToUtf8(app::RunningProgramMessage(exe)));
   form.Destroy();
 }
 
