@@ -106,7 +106,7 @@ bool TFrmUninstall::BtnStartUnstallClick(bool endProcess) {
 }
 
 std::wstring RunningProgramMessage(const std::wstring& exe) {
-  return base::Format(L"『%s』正在运行，程序文件 %s 在它退出之前无法删除。\n请先退出『%s』，再单击开始卸载。现在没有删除任何内容。",
+  return base::Format(L"『%s』正在运行，程序文件 %s 在它退出之前无法删除。\n请先退出『%s』，再单击本窗口中带对勾（✓）的按钮。现在没有删除任何内容。",
                       ProductName, exe, ProductName);
 }
 

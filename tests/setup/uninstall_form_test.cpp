@@ -125,6 +125,12 @@ TEST(UninstallWindow, RefusesWhileAProcessOfItsNameCannotBeRead) {
   const auto asked = prompter.asked();
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(base::WideToUtf8(asked[0].text), base::WideToUtf8(app::RunningProgramMessage(exe)));
+  // The refusal names the start button as the user sees it: a tick picture without a caption.
+  HWND start = ::GetDlgItem(::GetDlgItem(form.hwnd(), app::id::UninstallPanel1), app::id::BtnStartUnstall);
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(::GetWindowTextLengthW(start), 0) << "the start button has a caption now";
+  EXPECT_NE(asked[0].text.find(L"✓"), std::wstring::npos) << base::WideToUtf8(asked[0].text);
+  EXPECT_EQ(asked[0].text.find(L"开始卸载"), std::wstring::npos) << "names a caption nobody sees";
   form.Destroy();
 }
 
