@@ -702,6 +702,9 @@ void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
   }
   StartReportTimer();
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
+  // Said on the main thread with no recording running (lost files kept before a start): there
+  // is nothing more to wait for, and the box comes before whatever the caller does next.
+  if (base::IsMainThread() && !ScrCamera().HasRecordThread()) ReportTick();
 }
 
 // Any thread. The timer runs on the main thread until the report has been shown.
@@ -830,6 +833,9 @@ void TFrmMainWithSound::ScrCameraStop() {
   }
   StartReportTimer();
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
+  // Said on the main thread with no recording running (lost files kept before a start): there
+  // is nothing more to wait for, and the box comes before whatever the caller does next.
+  if (base::IsMainThread() && !ScrCamera().HasRecordThread()) ReportTick();
 }
 
 void TFrmMainWithSound::ScrCameraPause() {

@@ -8,7 +8,7 @@ own_display_setup windows_displays
 tests='SetupWindow.*:UninstallWindowOnScreen.*'
 own_display_start 1024x768x24
 if wine "$RECLUME_BIN/setup_tests.exe" --gtest_filter="$tests" >"$work/log.txt" 2>&1 </dev/null &&
-   grep -q "\[  PASSED  \] 4 tests" "$work/log.txt"; then
+   grep -q "\[  PASSED  \] 5 tests" "$work/log.txt"; then
   echo "1024x768x24: passed"
 else
   cat "$work/log.txt"
