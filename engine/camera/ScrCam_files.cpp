@@ -119,15 +119,7 @@ bool FolderTakesFiles(const std::wstring& folder) {
   if (path.back() != L'\\') path += L'\\';
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  // A name of this process's own, so two threads or copies never probe with one file.
-  static std::atomic<unsigned> probes{0};
-  path += L"reclume-probe-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++probes) + L".tmp";
-  HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (probe == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(probe);
-  ::DeleteFileW(path.c_str());  // gone on close already; this only makes sure
-  return true;
+  return engine::ProbeNewFile(path) == ERROR_SUCCESS;
 }
 
 std::wstring GetTempFolder() {

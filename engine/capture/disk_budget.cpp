@@ -65,14 +65,22 @@ std::optional<uint64_t> FreeBytesOfVolume(const std::wstring& path) {
   return available.QuadPart;
 }
 
+DWORD ProbeNewFile(const std::wstring& folder) {
+  std::wstring probe = folder;
+  if (!probe.empty() && probe.back() != L'\\' && probe.back() != L'/') probe += L'\\';
+  // A name of this process's own, so two threads or copies never probe with one file; it goes
+  // when it is closed.
+  static std::atomic<unsigned> probes{0};
+  probe += L"reclume-probe-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++probes) + L".tmp";
+  const base::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return file ? ERROR_SUCCESS : ::GetLastError();
+}
+
 bool FolderRefusesWriting(const std::wstring& path) {
   const std::wstring folder = ExistingFolderOf(path);
   if (folder.empty()) return false;
-  const std::wstring probe = folder + L"~reclume-probe-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-  const base::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  const DWORD error = ::GetLastError();
-  if (file) return false;
+  const DWORD error = ProbeNewFile(folder);
   return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
 }
 

@@ -38,6 +38,10 @@ std::optional<uint64_t> FreeBytesOfVolume(const std::wstring& path);
 // Current size of a file; 0 when it does not exist.
 uint64_t FileSizeOf(const std::wstring& path);
 
+// Makes and removes a probe file of this process's own in folder (with or without its trailing
+// backslash): ERROR_SUCCESS when the folder takes a new file, else the system's error.
+DWORD ProbeNewFile(const std::wstring& folder);
+
 // The folder that holds path (as for FreeBytesOfVolume) refuses new files: a probe file cannot
 // be made there for want of rights or because the volume is write-protected. A full disk, or a
 // folder that does not exist, is no refusal. The probe is gone again when this returns.
