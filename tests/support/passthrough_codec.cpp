@@ -84,7 +84,7 @@ DWORD FormatSize(const BITMAPINFOHEADER* bi) {
   return bi->biSize + colors * sizeof(RGBQUAD);
 }
 
-LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
+LRESULT Answer(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
   switch (msg) {
     case DRV_LOAD:
     case DRV_FREE:
@@ -189,6 +189,18 @@ LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
     default:
       return msg >= DRV_USER ? ICERR_UNSUPPORTED : 0;
   }
+}
+
+// The pass-through's answer, through the filter of the copy's options when it has one.
+LRESULT DriverProc(int copy, DWORD_PTR id, UINT msg, LPARAM lp1, LPARAM lp2) {
+  const LRESULT answer = Answer(copy, id, msg, lp1, lp2);
+  if (msg < DRV_USER) return answer;
+  PassThroughFilter filter = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(gMutex);
+    filter = OptionsLocked(id).filter;
+  }
+  return filter ? filter(msg, lp1, lp2, answer) : answer;
 }
 
 template <int Copy>

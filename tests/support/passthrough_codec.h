@@ -15,6 +15,11 @@ namespace testsupport {
 
 inline constexpr DWORD kPassThroughFourCC = mmioFOURCC('P', 'A', 'S', 'S');
 
+// A compressor built on this one (tests/support/temporal_codec.h) sees each compressor
+// message (ICM_*) after the pass-through answered it, with that answer, and gives the answer
+// that goes back. Called without any lock held.
+using PassThroughFilter = LRESULT (*)(UINT msg, LPARAM lp1, LPARAM lp2, LRESULT answer);
+
 struct PassThroughOptions {
   std::vector<int> bitDepths{32};  // accepted input depths
   int widthMultiple = 1;           // accepted widths are multiples of this
@@ -23,6 +28,7 @@ struct PassThroughOptions {
   int failAtFrame = -1;            // ICM_COMPRESS of this frame number (0-based) fails
   bool hasAbout = false;           // ICM_ABOUT and its query answer ICERR_OK (no window is shown)
   bool hasConfigure = false;       // the same for ICM_CONFIGURE
+  PassThroughFilter filter = nullptr;  // changes the answers: another compressor on this one
 };
 
 // An ICM_ABOUT or ICM_CONFIGURE the compressor was sent (not a query), with its parent window

@@ -2,12 +2,14 @@
 // same positions through AVIMakeCompressedStream and through engine::CompressedWriter give
 // files that are the same byte for byte (the machine's MS Video 1 driver at 8, 16 and 32 bits
 // with several key-frame periods, with a first position past 0, and the in-process pass-through
-// compressor); and the writer closes its compressor and leaves no handle behind.
+// compressor); a compressor that needs the previous frame gets the frame written before each
+// delta frame; and the writer closes its compressor and leaves no handle behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <vfw.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -18,6 +20,7 @@
 #include "tests/support/passthrough_codec.h"
 #include "tests/support/process_figures.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/temporal_codec.h"
 
 namespace {
 
@@ -163,6 +166,99 @@ TEST(CompressedWriter, WritesWhatThePlatformsCompressedStreamWrites) {
     size_t first = 0;
     while (first < got.size() && first < expected.size() && got[first] == expected[first]) ++first;
     EXPECT_TRUE(got == expected) << "the files differ first at byte " << first;
+  }
+}
+
+// A file of the temporal test compressor decoded: each position's picture (empty where
+// nothing was written) and whether the index marks it a key frame.
+struct Decoded {
+  bool ok = false;
+  std::vector<std::vector<BYTE>> pictures;
+  std::vector<bool> keys;
+};
+
+Decoded DecodeTemporal(const std::wstring& path, size_t pictureBytes) {
+  engine::AviLibrary library;
+  engine::UniqueAviFile file;
+  engine::UniqueAviStream stream;
+  Decoded d;
+  if (::AVIFileOpenW(file.put(), path.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr) != AVIERR_OK ||
+      ::AVIFileGetStream(file.get(), stream.put(), streamtypeVIDEO, 0) != AVIERR_OK)
+    return d;
+  std::vector<BYTE> picture(pictureBytes, 0), coded;
+  for (LONG pos = 0; pos < ::AVIStreamLength(stream.get()); ++pos) {
+    LONG bytes = 0;
+    if (::AVIStreamRead(stream.get(), pos, 1, nullptr, 0, &bytes, nullptr) != AVIERR_OK) return d;
+    coded.assign(static_cast<size_t>(bytes), 0);
+    if (bytes > 0 && (::AVIStreamRead(stream.get(), pos, 1, coded.data(), bytes, &bytes, nullptr) != AVIERR_OK ||
+                      !testsupport::TemporalDecode(coded.data(), coded.size(), picture.data(), picture.size())))
+      return d;
+    d.pictures.push_back(bytes > 0 ? picture : std::vector<BYTE>{});
+    d.keys.push_back(AVIStreamIsKeyFrame(stream.get(), pos) != FALSE);
+  }
+  d.ok = true;
+  return d;
+}
+
+// A compressor that needs the previous frame: every delta frame is handed the frame written
+// before it as the compressor decompresses it; key frames are the first write (at the stream's
+// start) and then each one a period past the last key frame, positions skipped or not; the
+// file decodes back to the frames written and is the platform's compressed stream's byte for
+// byte.
+TEST(CompressedWriter, HandsATemporalCompressorTheFrameWrittenBefore) {
+  struct Case {
+    const char* name;
+    DWORD keyEvery;
+    std::vector<LONG> positions;
+    std::vector<LONG> keys;  // the positions that are key frames
+  } cases[] = {
+      {"key every 3", 3, {0, 1, 2, 3, 4, 5, 6, 7}, {0, 3, 6}},
+      {"key every 3, gaps", 3, {0, 1, 2, 3, 5, 6, 10, 11, 12, 13, 14}, {0, 3, 6, 10, 13}},
+      {"every frame a key frame", 1, {0, 1, 2, 4, 5, 9}, {0, 1, 2, 4, 5, 9}},
+      {"only the first a key frame", 0, {0, 1, 2, 3, 7, 8, 12}, {0}},
+  };
+  testsupport::ScopedPassThrough temporal(testsupport::TemporalOptions(), testsupport::kTemporalFourCC);
+  ASSERT_TRUE(temporal.ok());
+  testsupport::ScratchFolder folder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Frames frames = MakeFrames(64, 48, 32, static_cast<int>(c.positions.size()));
+    const AVICOMPRESSOPTIONS options = Options(testsupport::kTemporalFourCC, c.keyEvery, 6550);
+    const std::wstring platformPath = folder / L"platform.avi", ownPath = folder / L"own.avi";
+    const Written platform = WriteFile(platformPath, frames, c.positions, options, true);
+    ASSERT_TRUE(platform.ok) << "the platform's stream failed at " << platform.failure;
+    const Written own = WriteFile(ownPath, frames, c.positions, options, false);
+    ASSERT_TRUE(own.ok) << "the writer failed at " << own.failure;
+
+    const std::vector<testsupport::TemporalFrame> made = testsupport::TemporalFramesCompressed();
+    ASSERT_EQ(made.size(), c.positions.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+      const LONG at = c.positions[i];
+      const bool key = std::find(c.keys.begin(), c.keys.end(), at) != c.keys.end();
+      EXPECT_EQ(made[i].frame, at) << "frame " << i;
+      EXPECT_EQ(made[i].keyAsked, key) << "key frame asked at " << at;
+      if (!key) {
+        EXPECT_TRUE(made[i].prevRight) << "the delta frame at " << at << " was given "
+                                       << (made[i].prevGiven ? "a previous frame that is not the one written before"
+                                                             : "no previous frame");
+      }
+    }
+
+    const Decoded decoded = DecodeTemporal(ownPath, frames.pixels[0].size());
+    ASSERT_TRUE(decoded.ok) << "the file does not decode";
+    ASSERT_EQ(decoded.pictures.size(), static_cast<size_t>(c.positions.back() + 1));
+    for (size_t i = 0, pos = 0; pos < decoded.pictures.size(); ++pos) {
+      if (i < c.positions.size() && c.positions[i] == static_cast<LONG>(pos)) {
+        const bool key = std::find(c.keys.begin(), c.keys.end(), c.positions[i]) != c.keys.end();
+        EXPECT_TRUE(decoded.pictures[pos] == testsupport::TemporalDecoded(frames.pixels[i]))
+            << "position " << pos << " decodes to another picture";
+        EXPECT_EQ(decoded.keys[pos], key) << "index key flag at " << pos;
+        ++i;
+      } else {
+        EXPECT_TRUE(decoded.pictures[pos].empty()) << "position " << pos << " was skipped";
+      }
+    }
+    EXPECT_TRUE(Bytes(ownPath) == Bytes(platformPath)) << "the file differs from the platform's";
   }
 }
 
