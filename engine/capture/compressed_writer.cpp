@@ -45,6 +45,8 @@ HRESULT CompressedWriter::Open(PAVISTREAM stream, const AVICOMPRESSOPTIONS& opti
     return AVIERR_ERROR;
   stream_ = stream;
   streamStart_ = static_cast<LONG>(info.dwStart);
+  wroteAny_ = false;
+  keyWritten_ = false;
   current_ = -1;
   lastKey_ = 0;
   passThrough_ = options.fccHandler == 0 || options.fccHandler == kDib || options.fccHandler == kNone;
@@ -125,7 +127,7 @@ HRESULT CompressedWriter::SetFormat(const BITMAPINFOHEADER* format, LONG formatS
 
 HRESULT CompressedWriter::EncodeFrame(const void* bits) {
   DWORD icmFlags = 0;
-  if ((keyFrameEvery_ != 0 && current_ - lastKey_ >= keyFrameEvery_) || current_ == streamStart_)
+  if ((keyFrameEvery_ != 0 && current_ - lastKey_ >= keyFrameEvery_) || !keyWritten_)
     icmFlags = ICCOMPRESS_KEYFRAME;
   auto* in = reinterpret_cast<BITMAPINFOHEADER*>(input_.data());
   auto* cur = reinterpret_cast<BITMAPINFOHEADER*>(frame_.data());
@@ -137,7 +139,10 @@ HRESULT CompressedWriter::EncodeFrame(const void* bits) {
                                  &idxFlags, current_, 0, quality_, withPrevious ? prev : nullptr,
                                  withPrevious ? PixelsAfter(prev) : nullptr);
   if (res != ICERR_OK && res != static_cast<DWORD>(ICERR_NEWPALETTE)) return AVIERR_COMPRESSOR;
-  if (icmFlags & ICCOMPRESS_KEYFRAME) lastKey_ = current_;
+  if (icmFlags & ICCOMPRESS_KEYFRAME) {
+    lastKey_ = current_;
+    keyWritten_ = true;
+  }
   if (prev && ::ICDecompress(hic_.get(), 0, cur, coded, prev, PixelsAfter(prev)) != ICERR_OK)
     return AVIERR_COMPRESSOR;
   return AVIERR_OK;
@@ -146,6 +151,14 @@ HRESULT CompressedWriter::EncodeFrame(const void* bits) {
 HRESULT CompressedWriter::Write(LONG start, const void* bits, LONG bytes) {
   if (!stream_ || input_.empty()) return AVIERR_ERROR;
   if (!bits && bytes > 0) return AVIERR_BADPARAM;
+  if (start < streamStart_) return AVIERR_BADPARAM;
+  if (!wroteAny_ && start > streamStart_) {
+    // The positions before the first frame are empty ones of the stream (see the header).
+    BYTE none = 0;
+    const HRESULT empty = ::AVIStreamWrite(stream_, streamStart_, 1, &none, 0, 0, nullptr, nullptr);
+    if (empty != AVIERR_OK) return empty;
+  }
+  wroteAny_ = true;
   if (passThrough_) {
     const HRESULT written =
         ::AVIStreamWrite(stream_, start, 1, const_cast<void*>(bits), bytes, AVIIF_KEYFRAME, nullptr, nullptr);

@@ -7,7 +7,12 @@
 // so every recording kept about one full frame and one handle. This writer makes the same
 // calls on the plain stream as that stream does (the compressor's output format, then each
 // compressed frame with the key-frame flag of the frames it asked to be key frames), so the
-// files are the same, and it closes the compressor when it goes.
+// files are the same, and it closes the compressor when it goes. One difference: its first
+// frame is always a key frame, where that stream makes a first write past the stream's start
+// a delta frame against nothing. And a first frame past the stream's first position has the
+// positions before it written empty first: the platform's plain stream would otherwise start
+// the stream at that frame's position and still index it from the first position, so every
+// frame after it would play at the wrong time.
 //
 // Belongs to one thread (the record thread); movable, not copyable.
 #pragma once
@@ -59,7 +64,10 @@ class CompressedWriter {
   DWORD flags_ = 0;       // the compressor's VIDCF_ flags
   DWORD quality_ = 0;
   LONG keyFrameEvery_ = 1;
-  LONG streamStart_ = 0;  // the stream's first position: its first frame is a key frame
+  LONG streamStart_ = 0;     // the stream's first position
+  bool wroteAny_ = false;    // a frame went into the stream since Open
+  bool keyWritten_ = false;  // until a key frame is written, every frame is one (the first write
+                             // starts the stream's pictures wherever it lands)
   LONG current_ = -1;
   LONG lastKey_ = 0;
   uint64_t worstFrame_ = 0;

@@ -17,6 +17,7 @@
 
 #include "base/unique.h"
 #include "engine/capture/disk_budget.h"
+#include "engine/capture/vfw_handles.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/scratch_folder.h"
 
@@ -226,6 +227,76 @@ TEST_F(ScrCamMerge, AnErrorStopAfterFramesSavesThem) {
     ASSERT_TRUE(avi.ok) << "no playable target";
     EXPECT_GE(avi.nonEmpty(), 3);
     EXPECT_EQ(avi.nonEmpty(), cam->FramesWritten.load()) << "every frame written is in it, no black one after";
+    EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
+  }
+}
+
+// Passes far longer than the slot (40 ms a frame at 25 fps, passes of about 150 ms): the merged
+// recording has the slots they missed as empty positions, every frame at the slot of its pass,
+// so the picture lasts as long as the recording ran and, with sound, as long as the sound.
+class SlowCaptures : public ScrCam::RecordProbe {
+ public:
+  void Captured() override { ::Sleep(150); }
+  void Wrote(int slot) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    slots_.push_back(slot);
+  }
+  std::vector<int> slots() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return slots_;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<int> slots_;
+};
+
+// The seconds of the recording's sound stream; -1 without one.
+double SoundSeconds(const std::wstring& path) {
+  engine::AviLibrary library;
+  engine::UniqueAviFile file;
+  engine::UniqueAviStream stream;
+  if (::AVIFileOpenW(file.put(), path.c_str(), OF_READ | OF_SHARE_DENY_WRITE, nullptr) != AVIERR_OK ||
+      ::AVIFileGetStream(file.get(), stream.put(), streamtypeAUDIO, 0) != AVIERR_OK)
+    return -1;
+  AVISTREAMINFOW info{};
+  if (::AVIStreamInfoW(stream.get(), &info, sizeof info) != AVIERR_OK || info.dwRate == 0) return -1;
+  return static_cast<double>(::AVIStreamLength(stream.get())) * info.dwScale / info.dwRate;
+}
+
+TEST_F(ScrCamMerge, SlowPassesLeaveTheSlotsTheyMissedEmpty) {
+  for (bool sound : {false, true}) {
+    SCOPED_TRACE(sound ? "with sound" : "without sound");
+    events.Clear();
+    cam->UseAudioRecord = sound;
+    cam->SelectedAudioFormat = 2;  // 16-bit mono at 8000 Hz
+    cam->SetRecord_MSPF(40);
+    cam->SetPlayBack_FPS(25);
+    SlowCaptures probe;
+    cam->SetRecordProbe(&probe);
+    const std::wstring target = folder / (sound ? L"slow-sound.avi" : L"slow.avi");
+    ASSERT_TRUE(RecordFrames(target, 12));
+    cam->SetRecordProbe(nullptr);
+    EXPECT_EQ(events.Errors(), std::vector<std::wstring>{});
+    ASSERT_TRUE(ScrCam::MergeSucceeded.load());
+    const std::vector<int> slots = probe.slots();
+    ASSERT_GE(slots.size(), 12u);
+    const scrcamNStest::AviFacts avi = scrcamNStest::ReadAvi(target);
+    ASSERT_TRUE(avi.ok);
+    EXPECT_DOUBLE_EQ(avi.fps, 25.0);
+    ASSERT_GE(avi.length, slots.back() + 1);
+    std::vector<int> filled;
+    for (LONG pos = 0; pos < avi.length; ++pos)
+      if (avi.sizes[static_cast<size_t>(pos)] > 0) filled.push_back(static_cast<int>(pos));
+    EXPECT_EQ(filled, slots) << "the frames are at the positions of their slots";
+    for (size_t i = 1; i < slots.size(); ++i)
+      EXPECT_GE(slots[i] - slots[i - 1], 3) << "frame " << i << " follows the one before too closely";
+    if (sound) {
+      // The sound runs to the stop, the picture to its last slot: within one slow pass.
+      const double soundSeconds = SoundSeconds(target), pictureSeconds = avi.length / 25.0;
+      EXPECT_NEAR(pictureSeconds, soundSeconds, 0.3) << "picture " << pictureSeconds << " s, sound " << soundSeconds
+                                                      << " s";
+    }
     EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{});
   }
 }

@@ -1,8 +1,7 @@
 // The recorders' own compressed stream against the platform's: the same frames written at the
 // same positions through AVIMakeCompressedStream and through engine::CompressedWriter give
 // files that are the same byte for byte (the machine's MS Video 1 driver at 8, 16 and 32 bits
-// with several key-frame periods, with a first position past 0, and the in-process pass-through
-// compressor); a compressor that needs the previous frame gets the frame written before each
+// with several key-frame periods, and the in-process pass-through compressor); a compressor that needs the previous frame gets the frame written before each
 // delta frame; and the writer closes its compressor and leaves no handle behind.
 #include <gtest/gtest.h>
 
@@ -141,7 +140,6 @@ TEST(CompressedWriter, WritesWhatThePlatformsCompressedStreamWrites) {
       {"MSVC 32 bits, key every 20", kMsvc, 32, 20, 10000, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 25, 26}},
       {"MSVC 32 bits, every frame a key frame", kMsvc, 32, 1, 6550, {0, 1, 2, 4, 5, 6}},
       {"MSVC 32 bits, only the first a key frame", kMsvc, 32, 0, 6550, {0, 1, 2, 3, 4, 5, 6, 7}},
-      {"MSVC 32 bits, first position 2", kMsvc, 32, 5, 6550, {2, 3, 4, 5, 6, 7, 8, 9}},
       {"MSVC 32 bits, default quality", kMsvc, 32, 5, static_cast<DWORD>(ICQUALITY_DEFAULT), {0, 1, 2, 3, 4, 5}},
       {"MSVC 24 bits", kMsvc, 24, 5, 6550, {0, 1, 2, 3, 4, 5, 6, 7}},
       {"MSVC 16 bits", kMsvc, 16, 5, 6550, {0, 1, 2, 3, 4, 5, 6, 7}},
@@ -186,7 +184,13 @@ Decoded DecodeTemporal(const std::wstring& path, size_t pictureBytes) {
       ::AVIFileGetStream(file.get(), stream.put(), streamtypeVIDEO, 0) != AVIERR_OK)
     return d;
   std::vector<BYTE> picture(pictureBytes, 0), coded;
-  for (LONG pos = 0; pos < ::AVIStreamLength(stream.get()); ++pos) {
+  // A stream whose first write was past 0 starts there: the positions before it are empty.
+  const LONG start = AVIStreamStart(stream.get());
+  for (LONG pos = 0; pos < start; ++pos) {
+    d.pictures.emplace_back();
+    d.keys.push_back(false);
+  }
+  for (LONG pos = start; pos < ::AVIStreamLength(stream.get()); ++pos) {
     LONG bytes = 0;
     if (::AVIStreamRead(stream.get(), pos, 1, nullptr, 0, &bytes, nullptr) != AVIERR_OK) return d;
     coded.assign(static_cast<size_t>(bytes), 0);
@@ -201,21 +205,26 @@ Decoded DecodeTemporal(const std::wstring& path, size_t pictureBytes) {
 }
 
 // A compressor that needs the previous frame: every delta frame is handed the frame written
-// before it as the compressor decompresses it; key frames are the first write (at the stream's
-// start) and then each one a period past the last key frame, positions skipped or not; the
-// file decodes back to the frames written and is the platform's compressed stream's byte for
-// byte.
+// before it as the compressor decompresses it; key frames are the first write (wherever it
+// lands) and then each one a period past the last key frame, positions skipped or not; the
+// file decodes back to the frames written and, where the first write is at the stream's start,
+// is the platform's compressed stream's byte for byte.
 TEST(CompressedWriter, HandsATemporalCompressorTheFrameWrittenBefore) {
   struct Case {
     const char* name;
     DWORD keyEvery;
     std::vector<LONG> positions;
     std::vector<LONG> keys;  // the positions that are key frames
+    // The platform's stream makes a first write past the stream's start a delta frame against
+    // nothing, so its file has no picture to start from until the period's first key frame.
+    bool asThePlatform = true;
   } cases[] = {
       {"key every 3", 3, {0, 1, 2, 3, 4, 5, 6, 7}, {0, 3, 6}},
       {"key every 3, gaps", 3, {0, 1, 2, 3, 5, 6, 10, 11, 12, 13, 14}, {0, 3, 6, 10, 13}},
       {"every frame a key frame", 1, {0, 1, 2, 4, 5, 9}, {0, 1, 2, 4, 5, 9}},
       {"only the first a key frame", 0, {0, 1, 2, 3, 7, 8, 12}, {0}},
+      {"first write at 2, key every 3", 3, {2, 3, 4, 5, 6, 9}, {2, 5, 9}, false},
+      {"first write at 2, only the first a key frame", 0, {2, 3, 5, 6}, {2}, false},
   };
   testsupport::ScopedPassThrough temporal(testsupport::TemporalOptions(), testsupport::kTemporalFourCC);
   ASSERT_TRUE(temporal.ok());
@@ -258,7 +267,7 @@ TEST(CompressedWriter, HandsATemporalCompressorTheFrameWrittenBefore) {
         EXPECT_TRUE(decoded.pictures[pos].empty()) << "position " << pos << " was skipped";
       }
     }
-    EXPECT_TRUE(Bytes(ownPath) == Bytes(platformPath)) << "the file differs from the platform's";
+    if (c.asThePlatform) EXPECT_TRUE(Bytes(ownPath) == Bytes(platformPath)) << "the file differs from the platform's";
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -398,6 +399,64 @@ TEST_F(ScrCamNS, FrameSlotsFollowTheClock) {
   std::vector<bool> filled;
   for (LONG size : avi.sizes) filled.push_back(size > 0);
   EXPECT_EQ(filled, (std::vector<bool>{true, false, true, true, false, false, true, false, true}));
+}
+
+// Passes that take far longer than the interval, on the real clock: the slots they missed are
+// empty positions of the file, so it plays as long as the recording ran (25 fps, 40 ms a
+// frame, passes of about 190 ms: a frame at about every fifth position, never a squeeze), and
+// each frame sits at the slot of the time it was grabbed.
+class SlowPasses : public TScreenCamNS::PassProbe {
+ public:
+  void GrabEnded() override { ::Sleep(190); }
+  void Grabbed(uint32_t elapsed, int slot, bool written) override {
+    if (!written) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    slots_.push_back(slot);
+    times_.push_back(elapsed);
+  }
+  std::vector<int> slots() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return slots_;
+  }
+  std::vector<uint32_t> times() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return times_;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<int> slots_;
+  std::vector<uint32_t> times_;
+};
+
+TEST_F(ScrCamNS, SlowPassesLeaveTheSlotsTheyMissedEmpty) {
+  testsupport::ScopedPassThrough pass({.bitDepths = {32}});
+  ASSERT_TRUE(pass.ok());
+  ASSERT_TRUE(pattern_.Show(RECT{100, 100, 164, 148}));
+  TScreenCamNS cam;
+  UsePassThrough(cam);
+  cam.SetCaptureInterval(40);
+  cam.SetFrameRate(25);
+  SlowPasses probe;
+  cam.SetPassProbe(&probe);
+  const std::wstring path = folder_.Path(L"slow.avi");
+  ASSERT_TRUE(RecordUntil(cam, path, 10));
+  const std::vector<int> slots = probe.slots();
+  const std::vector<uint32_t> times = probe.times();
+  ASSERT_GE(slots.size(), 10u);
+  AviFacts avi = ReadAvi(path);
+  ASSERT_TRUE(avi.ok);
+  EXPECT_DOUBLE_EQ(avi.fps, 25.0);
+  ASSERT_EQ(avi.length, slots.back() + 1);
+  std::vector<int> filled;
+  for (LONG pos = 0; pos < avi.length; ++pos)
+    if (avi.sizes[static_cast<size_t>(pos)] > 0) filled.push_back(static_cast<int>(pos));
+  EXPECT_EQ(filled, slots) << "the frames are at the positions of their slots";
+  for (size_t i = 0; i < slots.size(); ++i) {
+    // A frame plays at its position's time: within half an interval of when it was grabbed.
+    EXPECT_NEAR(slots[i] * 40.0, static_cast<double>(times[i]), 20.0) << "frame " << i;
+    if (i > 0) EXPECT_GE(slots[i] - slots[i - 1], 4) << "frame " << i << " follows the one before too closely";
+  }
 }
 
 // --- nothing is made per frame ---
