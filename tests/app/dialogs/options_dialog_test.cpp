@@ -147,6 +147,56 @@ TEST(OptionDialog, EditedValuesReachTheRecorderOnlyOnOk) {
   EXPECT_EQ(1, camera.keyFrames);
 }
 
+// The interval and the rate a user moves the bars to with the keys: what OK stores is the
+// number the labels showed, and the next show shows it again.
+TEST(OptionDialog, WhatOkStoresIsWhatTheLabelsShowed) {
+  struct Keys {
+    int bar;
+    WPARAM key;
+    int times;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Keys> keys;  // from 100 ms at 10 fps
+    int interval, rate;      // what the labels are to show
+  } cases[] = {
+      {"40 ms at 25 fps", {{id::TrackBarRecord, VK_LEFT, 83}, {id::TrackBarPlayback, VK_RIGHT, 306}}, 40, 25},
+      {"the shortest interval", {{id::TrackBarRecord, VK_HOME, 1}, {id::TrackBarPlayback, VK_END, 1}}, 1, 50},
+      {"the longest interval", {{id::TrackBarRecord, VK_END, 1}, {id::TrackBarPlayback, VK_HOME, 1}}, 60000, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeCamera camera;
+    std::wstring shown[2], reopened[2];
+    testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+      for (const Keys& k : c.keys) {
+        HWND bar = ::GetDlgItem(dlg, k.bar);
+        ::SetFocus(bar);
+        for (int i = 0; i < k.times; ++i) {
+          ::SendMessageW(bar, WM_KEYDOWN, k.key, 0);
+          ::SendMessageW(bar, WM_KEYUP, k.key, 0);
+        }
+      }
+      shown[0] = testapp::ItemTextOf(dlg, id::LabelmspFrecord);
+      shown[1] = testapp::ItemTextOf(dlg, id::LabelFPSPlayback);
+      testapp::Press(dlg, id::BitBtn1);
+    });
+    ASSERT_EQ(IDOK, app::EditCameraOptions(camera, nullptr));
+    EXPECT_EQ(shown[0], base::Format(L"%d ms", c.interval));
+    EXPECT_EQ(shown[1], base::Format(L"%d fps", c.rate));
+    EXPECT_EQ(camera.interval, c.interval);
+    EXPECT_EQ(camera.rate, c.rate);
+    testapp::WhenShown(app::OptionDialogWindow, [&](HWND dlg) {
+      reopened[0] = testapp::ItemTextOf(dlg, id::LabelmspFrecord);
+      reopened[1] = testapp::ItemTextOf(dlg, id::LabelFPSPlayback);
+      testapp::Press(dlg, id::BitBtn2);
+    });
+    ASSERT_EQ(IDCANCEL, app::EditCameraOptions(camera, nullptr));
+    EXPECT_EQ(reopened[0], shown[0]);
+    EXPECT_EQ(reopened[1], shown[1]);
+  }
+}
+
 TEST(OptionDialog, KeyFramesThatAreNoNumberKeepTheDialogOpen) {
   FakeCamera camera;
   testsupport::ScriptedPrompter prompter;
