@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "base/files.h"
@@ -120,6 +121,35 @@ RecordName CheckRecordName(const std::wstring& typed) {
 std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks) {
   if (CheckRecordName(typed) != RecordName::Usable) return std::wstring();
   return (trimBlanks ? base::Trim(typed) : typed) + L".avi";
+}
+
+std::wstring TargetHoldName(const std::wstring& target) {
+  // A file that does not exist yet has no long name: its folder's, then the name as given
+  // (which is the long name of the file made from it).
+  std::wstring key = base::FullLongPath(target);
+  if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::wstring folder = base::FullLongPath(base::FolderOf(key));
+    base::NormalizeDirPath(folder);
+    key = folder + base::FileNameOf(key);
+  }
+  return base::PathObjectName(L"Local\\Reclume.Target.", key);
+}
+
+bool HoldTarget(const std::wstring& target, base::UniqueHandle& holder) {
+  holder.reset();
+  // Made, not opened: the one that makes the object owns the target.
+  base::UniqueHandle object(::CreateMutexW(nullptr, FALSE, TargetHoldName(target).c_str()));
+  const DWORD error = ::GetLastError();
+  if (object ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) return false;
+  holder = std::move(object);
+  return true;
+}
+
+bool TargetHeld(const std::wstring& target) {
+  base::UniqueHandle object(::OpenMutexW(SYNCHRONIZE, FALSE, TargetHoldName(target).c_str()));
+  const DWORD error = ::GetLastError();
+  // One that this process may not open exists all the same.
+  return object || error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace app

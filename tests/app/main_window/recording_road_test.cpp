@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "base/unique.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/scratch.h"
+#include "tests/support/program_driver.h"
 
 namespace {
 
@@ -789,6 +791,118 @@ TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
   road.BtnSartRecClick();
   for (const auto& line : host.log) EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
   EXPECT_TRUE(Logged(host.log, L"start:" + folder.path() + L"fresh.avi")) << Dump(host.log);
+}
+
+// Another copy of the program in a process of its own, holding target as its recording does
+// (with sound, the file is an empty closed placeholder until its save), until LetGo.
+class OtherCopy {
+ public:
+  explicit OtherCopy(const std::wstring& target)
+      : program_(testsupport::BinFolder() + L"target_holder.exe", L"\"" + target + L"\"", L"") {
+    const DWORD start = ::GetTickCount();
+    while (program_.Running() && !app::TargetHeld(target) && ::GetTickCount() - start < 20000) ::Sleep(20);
+    held_ = program_.Running() && app::TargetHeld(target);
+  }
+  bool held() const { return held_; }
+  bool LetGo() {
+    base::UniqueHandle release(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                                            (L"Local\\ReclumeTargetHolder." + std::to_wstring(program_.pid())).c_str()));
+    return release && ::SetEvent(release.get()) && program_.WaitForExit(20000) && program_.ExitCode() == 0;
+  }
+
+ private:
+  testsupport::RunningProgram program_;
+  bool held_ = false;
+};
+
+// A typed name that another copy records into or saves is refused with its reason, with or
+// without sound: no question, nothing started, the other copy's file as it was, also when the
+// other copy took it while the start waited. Once the other copy lets go, the name is asked
+// about as any existing recording.
+TEST_F(Road, ATypedNameAnotherCopyHoldsIsRefusedWithoutAQuestion) {
+  host.numbering = false;
+  host.name = L"REC";
+  const std::wstring target = folder.path() + L"REC.avi";
+  const std::wstring inUse = L"message:" + base::Format(app::kRecordingInUseFmt, target);
+  struct Case {
+    const char* name;
+    bool sound, area;
+    bool whileWaiting;  // the other copy takes the target while the start registers its stop key
+  } cases[] = {{"full screen without sound", false, false, false},
+               {"full screen with sound", true, false, false},
+               {"area with sound", true, true, false},
+               {"area without sound", false, true, false},
+               {"without sound, taken while the start waited", false, false, true},
+               {"area with sound, taken while the start waited", true, true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(apptest::WriteBytes(target, "the other copy's recording"));
+    std::unique_ptr<OtherCopy> other;
+    if (!c.whileWaiting) other = std::make_unique<OtherCopy>(target);
+    if (c.whileWaiting) host.onRegister = [&] { other = std::make_unique<OtherCopy>(target); };
+    host.sound = c.sound;
+    host.answers = {true, true};
+    if (c.area)
+      road.StartAreaRecording();
+    else
+      road.BtnSartRecClick();
+    host.onRegister = nullptr;
+    ASSERT_TRUE(other && other->held());
+    EXPECT_TRUE(Logged(host.log, inUse)) << Dump(host.log);
+    for (const auto& line : host.log) {
+      if (!c.whileWaiting) {
+        EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
+      }
+      for (const wchar_t* started : {L"start:", L"area-start:", L"camera-start:", L"camera-area:", L"minimize"})
+        EXPECT_NE(line.rfind(started, 0), 0u) << base::WideToUtf8(line);
+    }
+    EXPECT_FALSE(road.Running());
+    EXPECT_EQ(apptest::ReadBytes(target), "the other copy's recording");
+    host.log.clear();
+
+    // Let go: the name is this copy's to replace, after the user's word.
+    ASSERT_TRUE(other->LetGo());
+    host.answers = {true};
+    if (c.area)
+      road.StartAreaRecording();
+    else
+      road.BtnSartRecClick();
+    EXPECT_TRUE(Logged(host.log, L"ask:" + base::Format(app::kReplaceRecordingFmt, target))) << Dump(host.log);
+    EXPECT_FALSE(Logged(host.log, inUse)) << Dump(host.log);
+    EXPECT_TRUE(road.Running());
+    road.ButtonStopRECClick();
+    recorder.recording = camera.recording = false;
+    recorder.finishing = camera.finishing = false;
+    road.RecordingEnded();
+    host.log.clear();
+  }
+}
+
+// A recording holds its target from its start until its file is finished (with sound: until
+// the save is done), and then lets go of it; one that never started holds nothing.
+TEST_F(Road, ARecordingHoldsItsTargetUntilItsFileIsFinished) {
+  for (bool sound : {false, true}) {
+    SCOPED_TRACE(sound ? "with sound" : "without sound");
+    host.sound = sound;
+    road.BtnSartRecClick();
+    ASSERT_TRUE(road.Running());
+    const std::wstring target = road.LastRecording()->target;
+    EXPECT_TRUE(app::TargetHeld(target));
+    road.ButtonStopRECClick();
+    EXPECT_TRUE(app::TargetHeld(target)) << "the file is still being finished";
+    road.RecordingEnded();
+    EXPECT_TRUE(app::TargetHeld(target)) << "the file is still being finished";
+    recorder.finishing = camera.finishing = false;
+    camera.saved = true;
+    road.RecordingEnded();
+    EXPECT_FALSE(app::TargetHeld(target));
+  }
+  recorder.refuses = true;
+  host.sound = false;
+  const std::wstring next = folder.path() + app::NextAutoFileName(folder.path());
+  road.BtnSartRecClick();
+  EXPECT_FALSE(road.Running());
+  EXPECT_FALSE(app::TargetHeld(next));
 }
 
 }  // namespace
