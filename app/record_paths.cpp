@@ -86,7 +86,7 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text) {
   return check;
 }
 
-std::wstring NextAutoFileName(const std::wstring& folder) {
+std::wstring NextAutoFileName(const std::wstring& folder, const std::wstring& after) {
   std::vector<std::wstring> files;
   base::GetFileList(folder, L"avi", files);
   long long largest = 0;
@@ -95,6 +95,7 @@ std::wstring NextAutoFileName(const std::wstring& folder) {
     const long long number = NumberOfRecording(slash == std::wstring::npos ? path : path.substr(slash + 1));
     if (number > largest) largest = number;
   }
+  if (!after.empty() && NumberOfRecording(after) > largest) largest = NumberOfRecording(after);
   // The file system compares names without case: "1.avi" would overwrite "1.AVI".
   for (long long n = largest + 1;; ++n) {
     std::wstring name = std::to_wstring(n) + L".avi";

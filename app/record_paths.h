@@ -37,8 +37,9 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text);
 // The file name of the next automatic recording in folder (which ends with "\" and exists):
 // one more than the largest number N among the folder's "N.avi" files, and while a file or
 // folder of that name exists in any letter case, the number after it. Only the exact
-// lower-case ".avi" counts as the extension: "7.AVI" holds no number.
-std::wstring NextAutoFileName(const std::wstring& folder);
+// lower-case ".avi" counts as the extension: "7.AVI" holds no number. With after (an earlier
+// answer that another recording holds, whose file may not exist), a number above its own.
+std::wstring NextAutoFileName(const std::wstring& folder, const std::wstring& after = std::wstring());
 
 // A recording owns its target from the moment it takes it until its file is finished (with
 // sound: merged and saved), by a named object the system takes away with its process, a

@@ -133,7 +133,8 @@ bool RecordingRoad::ClaimTarget(RecordingRecord& record) {
     base::UniqueHandle hold;
     if (!HoldTarget(record.target, hold)) {
       if (host_.AutoNumbering()) {
-        record.fileName = NextAutoFileName(record.folder);
+        // Another recording's number, its file perhaps not made yet (or already gone).
+        record.fileName = NextAutoFileName(record.folder, record.fileName);
         record.target = record.folder + record.fileName;
         continue;
       }

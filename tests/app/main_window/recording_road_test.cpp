@@ -21,8 +21,8 @@
 #include "base/text.h"
 #include "base/unique.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/other_copy.h"
 #include "tests/app/scratch.h"
-#include "tests/support/program_driver.h"
 
 namespace {
 
@@ -696,28 +696,45 @@ DWORD SizeOf(const std::wstring& path) {
 
 // The target is made right before the recorder starts: another copy of the program that took
 // the chosen number while the start waited (here: while it registered its stop key, where a
-// conflict opens a dialog) keeps its file, and this recording takes the next free number. A
-// start that never ran removes the file it made.
+// conflict opens a dialog) keeps its file, and this recording takes the next free number; so
+// does a number another copy holds before its file is made. A start that never ran removes the
+// file it made.
 TEST_F(Road, ANumberTakenWhileTheStartWaitedGivesWayToTheNext) {
   struct Case {
     const char* name;
     bool sound, area;
     const wchar_t* started;  // the log line's start
-  } cases[] = {{"without sound", false, false, L"start:"}, {"area with sound", true, true, L"camera-area:"}};
+    bool held;               // the other copy holds the number, and has made no file yet
+  } cases[] = {{"without sound", false, false, L"start:", false},
+               {"area with sound", true, true, L"camera-area:", false},
+               {"without sound, held", false, false, L"start:", true},
+               {"area with sound, held", true, true, L"camera-area:", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     host.sound = c.sound;
     const std::wstring taken = folder.path() + app::NextAutoFileName(folder.path());
-    host.onRegister = [&] { apptest::WriteBytes(taken, "the other copy's recording"); };
+    std::unique_ptr<apptest::OtherCopy> other;
+    host.onRegister = [&] {
+      if (c.held)
+        other = std::make_unique<apptest::OtherCopy>(taken);
+      else
+        apptest::WriteBytes(taken, "the other copy's recording");
+    };
     if (c.area)
       road.StartAreaRecording();
     else
       road.BtnSartRecClick();
     host.onRegister = nullptr;
+    ASSERT_TRUE(!c.held || (other && other->held()));
     ASSERT_TRUE(road.LastRecording());
     const std::wstring target = road.LastRecording()->target;
     EXPECT_NE(target, taken);
-    EXPECT_EQ(apptest::ReadBytes(taken), "the other copy's recording");
+    if (c.held) {
+      EXPECT_FALSE(apptest::FileExists(taken)) << "the other copy's number is its own to make";
+      EXPECT_TRUE(other->LetGo());
+    } else {
+      EXPECT_EQ(apptest::ReadBytes(taken), "the other copy's recording");
+    }
     EXPECT_EQ(SizeOf(target), 0u) << "the target is made when the recording starts";
     bool named = false;
     for (const auto& line : host.log) named = named || (line.rfind(c.started + target, 0) == 0);
@@ -793,28 +810,6 @@ TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
   EXPECT_TRUE(Logged(host.log, L"start:" + folder.path() + L"fresh.avi")) << Dump(host.log);
 }
 
-// Another copy of the program in a process of its own, holding target as its recording does
-// (with sound, the file is an empty closed placeholder until its save), until LetGo.
-class OtherCopy {
- public:
-  explicit OtherCopy(const std::wstring& target)
-      : program_(testsupport::BinFolder() + L"target_holder.exe", L"\"" + target + L"\"", L"") {
-    const DWORD start = ::GetTickCount();
-    while (program_.Running() && !app::TargetHeld(target) && ::GetTickCount() - start < 20000) ::Sleep(20);
-    held_ = program_.Running() && app::TargetHeld(target);
-  }
-  bool held() const { return held_; }
-  bool LetGo() {
-    base::UniqueHandle release(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                            (L"Local\\ReclumeTargetHolder." + std::to_wstring(program_.pid())).c_str()));
-    return release && ::SetEvent(release.get()) && program_.WaitForExit(20000) && program_.ExitCode() == 0;
-  }
-
- private:
-  testsupport::RunningProgram program_;
-  bool held_ = false;
-};
-
 // A typed name that another copy records into or saves is refused with its reason, with or
 // without sound: no question, nothing started, the other copy's file as it was, also when the
 // other copy took it while the start waited. Once the other copy lets go, the name is asked
@@ -837,9 +832,9 @@ TEST_F(Road, ATypedNameAnotherCopyHoldsIsRefusedWithoutAQuestion) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(apptest::WriteBytes(target, "the other copy's recording"));
-    std::unique_ptr<OtherCopy> other;
-    if (!c.whileWaiting) other = std::make_unique<OtherCopy>(target);
-    if (c.whileWaiting) host.onRegister = [&] { other = std::make_unique<OtherCopy>(target); };
+    std::unique_ptr<apptest::OtherCopy> other;
+    if (!c.whileWaiting) other = std::make_unique<apptest::OtherCopy>(target);
+    if (c.whileWaiting) host.onRegister = [&] { other = std::make_unique<apptest::OtherCopy>(target); };
     host.sound = c.sound;
     host.answers = {true, true};
     if (c.area)
