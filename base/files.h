@@ -21,8 +21,8 @@ void NormalizeDirPath(std::wstring& path) noexcept;
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
 
-// The full, long form of a path (relative parts resolved, short names made long); only as
-// long as the parts that exist allow, and path itself when it cannot be made full.
+// The full, long form of a path: relative parts resolved and, when the path exists, short
+// names made long; path itself when it cannot be made full.
 std::wstring FullLongPath(const std::wstring& path);
 
 // The name of a named kernel object that stands for path: prefix followed by a hash of the

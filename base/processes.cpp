@@ -51,6 +51,7 @@ ScopedProcessQuery::~ScopedProcessQuery() { gQuery = previous_; }
 
 std::vector<DWORD> ProcessesRunningFrom(const std::wstring& image, Unreadable unreadable) {
   std::vector<DWORD> pids;
+  // In full and long form: a program started by its short name reports that name as its image.
   const std::wstring wanted = FullLongPath(image);
   const std::wstring name = FileNameOf(wanted);
   ProcessQuery& query = CurrentProcessQuery();
