@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "base/files.h"
@@ -85,7 +86,7 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text) {
   return check;
 }
 
-std::wstring NextAutoFileName(const std::wstring& folder) {
+std::wstring NextAutoFileName(const std::wstring& folder, const std::wstring& after) {
   std::vector<std::wstring> files;
   base::GetFileList(folder, L"avi", files);
   long long largest = 0;
@@ -94,6 +95,7 @@ std::wstring NextAutoFileName(const std::wstring& folder) {
     const long long number = NumberOfRecording(slash == std::wstring::npos ? path : path.substr(slash + 1));
     if (number > largest) largest = number;
   }
+  if (!after.empty() && NumberOfRecording(after) > largest) largest = NumberOfRecording(after);
   // The file system compares names without case: "1.avi" would overwrite "1.AVI".
   for (long long n = largest + 1;; ++n) {
     std::wstring name = std::to_wstring(n) + L".avi";
@@ -120,6 +122,35 @@ RecordName CheckRecordName(const std::wstring& typed) {
 std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks) {
   if (CheckRecordName(typed) != RecordName::Usable) return std::wstring();
   return (trimBlanks ? base::Trim(typed) : typed) + L".avi";
+}
+
+std::wstring TargetHoldName(const std::wstring& target) {
+  // A file that does not exist yet has no long name: its folder's, then the name as given
+  // (which is the long name of the file made from it).
+  std::wstring key = base::FullLongPath(target);
+  if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::wstring folder = base::FullLongPath(base::FolderOf(key));
+    base::NormalizeDirPath(folder);
+    key = folder + base::FileNameOf(key);
+  }
+  return base::PathObjectName(L"Local\\Reclume.Target.", key);
+}
+
+bool HoldTarget(const std::wstring& target, base::UniqueHandle& holder) {
+  holder.reset();
+  // Made, not opened: the one that makes the object owns the target.
+  base::UniqueHandle object(::CreateMutexW(nullptr, FALSE, TargetHoldName(target).c_str()));
+  const DWORD error = ::GetLastError();
+  if (object ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) return false;
+  holder = std::move(object);
+  return true;
+}
+
+bool TargetHeld(const std::wstring& target) {
+  base::UniqueHandle object(::OpenMutexW(SYNCHRONIZE, FALSE, TargetHoldName(target).c_str()));
+  const DWORD error = ::GetLastError();
+  // One that this process may not open exists all the same.
+  return object || error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace app

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/unique.h"
+
 namespace app {
 
 // The drive part of a folder: "Q:" for "Q:\rec\", "\\srv\share" for a network path, empty when
@@ -35,8 +37,23 @@ RecordFolderCheck PrepareRecordFolder(const std::wstring& text);
 // The file name of the next automatic recording in folder (which ends with "\" and exists):
 // one more than the largest number N among the folder's "N.avi" files, and while a file or
 // folder of that name exists in any letter case, the number after it. Only the exact
-// lower-case ".avi" counts as the extension: "7.AVI" holds no number.
-std::wstring NextAutoFileName(const std::wstring& folder);
+// lower-case ".avi" counts as the extension: "7.AVI" holds no number. With after (an earlier
+// answer that another recording holds, whose file may not exist), a number above its own.
+std::wstring NextAutoFileName(const std::wstring& folder, const std::wstring& after = std::wstring());
+
+// A recording owns its target from the moment it takes it until its file is finished (with
+// sound: merged and saved), by a named object the system takes away with its process, a
+// crashed one too. Copies of the program running side by side (other installations) and this
+// one never record into, or replace, a target that another recording holds: with sound the
+// target stays an empty closed file until the save, so the file alone cannot tell.
+//
+// The object's name, the same for every spelling of one file (letter case, short folder names).
+std::wstring TargetHoldName(const std::wstring& target);
+// Takes target for a recording: holder is the holding object (empty when the system made
+// none, and nothing can be told). False, with nothing held, when another recording holds it.
+bool HoldTarget(const std::wstring& target, base::UniqueHandle& holder);
+// A recording (of any copy, this one included) holds target.
+bool TargetHeld(const std::wstring& target);
 
 // What a typed recording name is worth as a file name.
 enum class RecordName {

@@ -6,9 +6,8 @@
 // WM_SHOW_RUNNING_COPY.
 #include "app/running_copy.h"
 
-#include <cstdint>
-
 #include "app/forms/messages.h"
+#include "base/files.h"
 
 namespace app {
 
@@ -34,17 +33,7 @@ struct View {
 }  // namespace
 
 std::wstring RunningCopyName(const std::wstring& exePath) {
-  std::wstring upper = exePath;
-  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-  // Object names take no backslash: the path goes in as a hash (FNV-1a, 64 bits).
-  uint64_t hash = 14695981039346656037ull;
-  for (wchar_t c : upper) {
-    hash ^= static_cast<uint16_t>(c);
-    hash *= 1099511628211ull;
-  }
-  wchar_t hex[17] = {};
-  for (int i = 15; i >= 0; --i, hash >>= 4) hex[i] = L"0123456789ABCDEF"[hash & 15];
-  return std::wstring(L"Local\\Reclume.RunningCopy.") + hex;
+  return base::PathObjectName(L"Local\\Reclume.RunningCopy.", exePath);
 }
 
 RunningCopy::RunningCopy(const std::wstring& exePath) {

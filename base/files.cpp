@@ -42,6 +42,29 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+std::wstring FullLongPath(const std::wstring& path) {
+  std::wstring full(32768, L'\0');
+  const DWORD size = static_cast<DWORD>(full.size());
+  DWORD n = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  const std::wstring absolute = n == 0 || n >= size ? path : full.substr(0, n);
+  n = ::GetLongPathNameW(absolute.c_str(), full.data(), size);
+  return n == 0 || n >= size ? absolute : full.substr(0, n);
+}
+
+std::wstring PathObjectName(const wchar_t* prefix, const std::wstring& path) {
+  std::wstring upper = path;
+  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  // FNV-1a, 64 bits, as hexadecimal digits.
+  uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : upper) {
+    hash ^= static_cast<uint16_t>(c);
+    hash *= 1099511628211ull;
+  }
+  wchar_t hex[17] = {};
+  for (int i = 15; i >= 0; --i, hash >>= 4) hex[i] = L"0123456789ABCDEF"[hash & 15];
+  return std::wstring(prefix) + hex;
+}
+
 void NormalizeDirPath(std::wstring& path) noexcept {
   try {
     std::wstring_view text = TrimView(path);

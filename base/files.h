@@ -21,6 +21,15 @@ void NormalizeDirPath(std::wstring& path) noexcept;
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
 
+// The full, long form of a path: relative parts resolved and, when the path exists, short
+// names made long; path itself when it cannot be made full.
+std::wstring FullLongPath(const std::wstring& path);
+
+// The name of a named kernel object that stands for path: prefix followed by a hash of the
+// upper-cased path, so every letter case of one path gives one name. Object names take no
+// backslash and are limited in length; the hash fits a path of any length.
+std::wstring PathObjectName(const wchar_t* prefix, const std::wstring& path);
+
 // True when path names an existing folder.
 bool FolderExists(const std::wstring& path) noexcept;
 

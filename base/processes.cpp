@@ -16,16 +16,6 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
-// The full, long form of a path: a program started by its short name reports that name as
-// its image.
-std::wstring FullPath(const std::wstring& path) {
-  wchar_t full[MAX_PATH * 2] = {};
-  DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-  const std::wstring absolute = n == 0 || n >= MAX_PATH * 2 ? path : std::wstring(full, n);
-  n = ::GetLongPathNameW(absolute.c_str(), full, MAX_PATH * 2);
-  return n == 0 || n >= MAX_PATH * 2 ? absolute : std::wstring(full, n);
-}
-
 ProcessQuery gSystemQuery;
 ProcessQuery* gQuery = &gSystemQuery;
 
@@ -61,7 +51,8 @@ ScopedProcessQuery::~ScopedProcessQuery() { gQuery = previous_; }
 
 std::vector<DWORD> ProcessesRunningFrom(const std::wstring& image, Unreadable unreadable) {
   std::vector<DWORD> pids;
-  const std::wstring wanted = FullPath(image);
+  // In full and long form: a program started by its short name reports that name as its image.
+  const std::wstring wanted = FullLongPath(image);
   const std::wstring name = FileNameOf(wanted);
   ProcessQuery& query = CurrentProcessQuery();
   for (const ProcessEntry& entry : query.List()) {
@@ -69,7 +60,7 @@ std::vector<DWORD> ProcessesRunningFrom(const std::wstring& image, Unreadable un
     std::wstring path;
     switch (query.ImageOf(entry.pid, path)) {
       case ProcessQuery::Image::Read:
-        if (SameFile(FullPath(path), wanted)) pids.push_back(entry.pid);
+        if (SameFile(FullLongPath(path), wanted)) pids.push_back(entry.pid);
         break;
       case ProcessQuery::Image::Refused:
         if (unreadable == Unreadable::Count) pids.push_back(entry.pid);

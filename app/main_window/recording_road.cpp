@@ -98,6 +98,13 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wc
     record.fileName = TypedRecordFileName(typed, withSound);
   }
   record.target = record.folder + record.fileName;
+  // The typed name of a recording that runs or saves (in this copy or another): never
+  // replaced, and not asked about.
+  if (!host_.AutoNumbering() && TargetHeld(record.target)) {
+    Message(base::Format(kRecordingInUseFmt, record.target));
+    host_.FocusName();
+    return std::nullopt;
+  }
   // A recording of the typed name is not replaced without a word.
   if (!host_.AutoNumbering() && FileExists(record.target)) {
     if (!Ask(base::Format(kReplaceRecordingFmt, record.target))) {
@@ -119,12 +126,27 @@ bool RecordingRoad::Ask(const std::wstring& text) {
 
 bool RecordingRoad::ClaimTarget(RecordingRecord& record) {
   record.targetMade = false;
+  record.hold.reset();
   for (int tries = 0; tries < 1000; ++tries) {
+    // The target is taken first, and then made or replaced: a recording that holds it (with
+    // sound its file is an empty placeholder until the save) keeps it.
+    base::UniqueHandle hold;
+    if (!HoldTarget(record.target, hold)) {
+      if (host_.AutoNumbering()) {
+        // Another recording's number, its file perhaps not made yet (or already gone).
+        record.fileName = NextAutoFileName(record.folder, record.fileName);
+        record.target = record.folder + record.fileName;
+        continue;
+      }
+      Message(base::Format(kRecordingInUseFmt, record.target));
+      return false;
+    }
     base::UniqueFile made(::CreateFileW(record.target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = ::GetLastError();
     if (made) {
       record.targetMade = true;
+      record.hold = std::move(hold);
       return true;
     }
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -145,6 +167,7 @@ bool RecordingRoad::ClaimTarget(RecordingRecord& record) {
     }
     if (!record.replaceAgreed && !Ask(base::Format(kReplaceRecordingFmt, record.target))) return false;
     record.replaceAgreed = true;
+    record.hold = std::move(hold);
     return true;
   }
   Message(base::Format(kCannotCreateRecordingFmt, record.target, std::to_wstring(ERROR_FILE_EXISTS)));
@@ -457,6 +480,8 @@ void RecordingRoad::RecordingEnded() {
     const bool saved = withSound ? camera_.Saved() : recorder_.Saved();
     const bool nothing = withSound ? camera_.NothingRecorded() : recorder_.NothingRecorded();
     if (!saved) DropUnusedTarget(*record_);
+    // The file is finished (or gone): the target is free for any recording.
+    record_->hold.reset();
     if (statusAfterSave_ && saved) WriteMadeStatus(folder);
     // A stop before the first frame: no file, and the status line says so.
     if (statusAfterSave_ && !saved && nothing) host_.SetStatus(kNothingRecorded);

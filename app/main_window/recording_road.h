@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/dialogs/hotkeyset.h"
+#include "base/unique.h"
 
 namespace app {
 
@@ -147,6 +148,8 @@ struct RecordingRecord {
   // The target was made (empty) by this start: it is this recording's, and goes when nothing
   // was saved into it.
   bool targetMade = false;
+  // This recording holds its target (HoldTarget) from its claim until its file is finished.
+  base::UniqueHandle hold;
 };
 
 // Texts of the road's messages and balloons.
@@ -226,8 +229,9 @@ class RecordingRoad {
   void RegisterStopKey();
   // Right before the recorder starts (after any dialog of the start): the target is made
   // empty and so taken from every other copy of the program; a number another copy took
-  // meanwhile gives way to the next free one, a typed name that now exists is asked about.
-  // False (after its message) when no recording may start.
+  // meanwhile gives way to the next free one, a typed name that now exists is asked about,
+  // and one that another recording holds or another program has open is refused. The record
+  // holds its target from here on. False (after its message) when no recording may start.
   bool ClaimTarget(RecordingRecord& record);
   // The empty target a start made goes when the recording saved nothing into it.
   static void DropUnusedTarget(const RecordingRecord& record);

@@ -18,6 +18,7 @@
 
 #include "audio/scWaveStorage.h"
 #include "base/barrier.h"
+#include "base/files.h"
 #include "engine/camera/ScrCam_record.h"
 #include "engine/capture/disk_budget.h"
 #include "engine/capture/kept_files.h"
@@ -145,17 +146,7 @@ std::wstring GetTempFolder() {
 }
 
 std::wstring TempFileSetName(const std::wstring& tempFolder, int set) {
-  std::wstring upper = tempFolder;
-  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-  // Object names take no backslash: the folder goes in as a hash (FNV-1a, 32 bits).
-  uint32_t hash = 2166136261u;
-  for (wchar_t c : upper) {
-    hash ^= static_cast<uint16_t>(c);
-    hash *= 16777619u;
-  }
-  wchar_t name[64];
-  swprintf(name, 64, L"Local\\Reclume.TempFiles.%08X.%d", hash, set);
-  return name;
+  return base::PathObjectName(L"Local\\Reclume.TempFiles.", tempFolder) + L"." + std::to_wstring(set);
 }
 
 std::wstring TempSetFile(const std::wstring& tempFolder, int set, const wchar_t* base, const wchar_t* extension) {

@@ -1,13 +1,15 @@
-// The recording target rules: the next free number, the folder and drive checks, and which
-// typed names may become a file name.
+// The recording target rules: the next free number, the folder and drive checks, which typed
+// names may become a file name, and the hold a recording keeps on its target.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "app/record_paths.h"
 #include "base/text.h"
+#include "base/unique.h"
 #include "tests/app/dialog_driver.h"
 
 namespace {
@@ -122,6 +124,47 @@ TEST(RecordPaths, DrivePartTable) {
   EXPECT_EQ(L"", app::DrivePartOf(L"rec\\"));
   EXPECT_EQ(L"", app::DrivePartOf(L"1:\\rec\\"));
   EXPECT_EQ(L"\\\\srv\\share", app::DrivePartOf(L"\\\\srv\\share\\rec\\"));
+}
+
+// One target is one hold, however its path is spelt, whether its file exists yet or not, and
+// however long the path is; another file is another hold, and a hold let go is free again.
+TEST(RecordPaths, ATargetIsHeldUnderEverySpellingOfItsPath) {
+  testapp::ScratchFolder scratch;
+  const std::wstring folder = scratch.path() + L"Recordings of the week\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring target = folder + L"Rec.avi";
+  wchar_t shortFolder[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(folder.c_str(), shortFolder, MAX_PATH), 0u);
+  std::wstring upper = target, lower = target;
+  ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  ::CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+  const std::wstring spellings[] = {target, upper, lower,
+                                    std::wstring(shortFolder) + L"rec.AVI", folder + L"sub\\..\\Rec.avi"};
+  base::UniqueHandle hold;
+  ASSERT_TRUE(app::HoldTarget(target, hold));
+  ASSERT_TRUE(hold);
+  for (bool fileMade : {false, true}) {
+    if (fileMade) {
+      ASSERT_TRUE(apptest::WriteBytes(target, ""));
+    }
+    for (const std::wstring& spelling : spellings) {
+      SCOPED_TRACE(base::WideToUtf8(spelling) + (fileMade ? " (file made)" : " (no file yet)"));
+      EXPECT_TRUE(app::TargetHeld(spelling));
+      base::UniqueHandle second;
+      EXPECT_FALSE(app::HoldTarget(spelling, second));
+      EXPECT_FALSE(second);
+    }
+  }
+  EXPECT_FALSE(app::TargetHeld(folder + L"Rec2.avi"));
+  const std::wstring longTarget = folder + std::wstring(400, L'x') + L".avi";
+  base::UniqueHandle longHold;
+  EXPECT_TRUE(app::HoldTarget(longTarget, longHold));
+  EXPECT_TRUE(longHold);
+  EXPECT_TRUE(app::TargetHeld(longTarget));
+  EXPECT_FALSE(app::TargetHeld(folder + std::wstring(400, L'x') + L"y.avi"));
+  hold.reset();
+  EXPECT_FALSE(app::TargetHeld(target));
+  EXPECT_TRUE(app::HoldTarget(target, hold));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What a recording without sound does with files that are not its own, in the real main
-// window: a recording of the typed name is replaced only after the user's Yes, and the files a
+// window: a recording of the typed name is replaced only after the user's Yes and never while
+// another copy of the program records into it or saves it, and the files a
 // lost recording with sound left in the temporary folder are kept and named before the
 // recording starts.
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "engine/camera/ScrCam.h"
 #include "tests/app/dialog_driver.h"
 #include "tests/app/mrle_fixture.h"
+#include "tests/app/other_copy.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 
@@ -81,6 +83,28 @@ TEST_F(MainTargets, ATypedNameRecordedTwiceIsAskedAbout) {
   EXPECT_FALSE(form_->Road()->Running());
   EXPECT_EQ(apptest::ReadBytes(target), "the first recording");
   EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
+}
+
+// Another copy records into the typed name with sound: its target is the empty placeholder
+// that its save fills. This copy says so in words and asks nothing.
+TEST_F(MainTargets, ATypedNameAnotherCopyRecordsIntoIsRefusedInWords) {
+  form_->BtnAutoSaveClick();
+  form_->SetControlText(id::EdtREC, L"REC");
+  const std::wstring target = records_.path() + L"REC.avi";
+  ASSERT_TRUE(apptest::WriteBytes(target, ""));
+  apptest::OtherCopy other(target);
+  ASSERT_TRUE(other.held());
+  form_->Button(id::BtnSartRec)->Click();
+  const auto asked = prompter_.asked();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(base::WideToUtf8(asked[0].text), base::WideToUtf8(base::Format(app::kRecordingInUseFmt, target)));
+  EXPECT_EQ(asked[0].flags & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+  EXPECT_FALSE(form_->ScreenCamNS()->Recording());
+  EXPECT_FALSE(form_->Road()->Running());
+  EXPECT_TRUE(apptest::FileExists(target));
+  EXPECT_EQ(apptest::ReadBytes(target), "");
+  EXPECT_TRUE(::IsWindowVisible(form_->hwnd()));
+  EXPECT_TRUE(other.LetGo());
 }
 
 TEST_F(MainTargets, ALostRecordingWithSoundIsKeptBeforeARecordingWithoutSound) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "base/text.h"
 #include "base/unique.h"
 #include "tests/app/dialog_driver.h"
+#include "tests/app/other_copy.h"
 #include "tests/app/scratch.h"
 
 namespace {
@@ -694,28 +696,45 @@ DWORD SizeOf(const std::wstring& path) {
 
 // The target is made right before the recorder starts: another copy of the program that took
 // the chosen number while the start waited (here: while it registered its stop key, where a
-// conflict opens a dialog) keeps its file, and this recording takes the next free number. A
-// start that never ran removes the file it made.
+// conflict opens a dialog) keeps its file, and this recording takes the next free number; so
+// does a number another copy holds before its file is made. A start that never ran removes the
+// file it made.
 TEST_F(Road, ANumberTakenWhileTheStartWaitedGivesWayToTheNext) {
   struct Case {
     const char* name;
     bool sound, area;
     const wchar_t* started;  // the log line's start
-  } cases[] = {{"without sound", false, false, L"start:"}, {"area with sound", true, true, L"camera-area:"}};
+    bool held;               // the other copy holds the number, and has made no file yet
+  } cases[] = {{"without sound", false, false, L"start:", false},
+               {"area with sound", true, true, L"camera-area:", false},
+               {"without sound, held", false, false, L"start:", true},
+               {"area with sound, held", true, true, L"camera-area:", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     host.sound = c.sound;
     const std::wstring taken = folder.path() + app::NextAutoFileName(folder.path());
-    host.onRegister = [&] { apptest::WriteBytes(taken, "the other copy's recording"); };
+    std::unique_ptr<apptest::OtherCopy> other;
+    host.onRegister = [&] {
+      if (c.held)
+        other = std::make_unique<apptest::OtherCopy>(taken);
+      else
+        apptest::WriteBytes(taken, "the other copy's recording");
+    };
     if (c.area)
       road.StartAreaRecording();
     else
       road.BtnSartRecClick();
     host.onRegister = nullptr;
+    ASSERT_TRUE(!c.held || (other && other->held()));
     ASSERT_TRUE(road.LastRecording());
     const std::wstring target = road.LastRecording()->target;
     EXPECT_NE(target, taken);
-    EXPECT_EQ(apptest::ReadBytes(taken), "the other copy's recording");
+    if (c.held) {
+      EXPECT_FALSE(apptest::FileExists(taken)) << "the other copy's number is its own to make";
+      EXPECT_TRUE(other->LetGo());
+    } else {
+      EXPECT_EQ(apptest::ReadBytes(taken), "the other copy's recording");
+    }
     EXPECT_EQ(SizeOf(target), 0u) << "the target is made when the recording starts";
     bool named = false;
     for (const auto& line : host.log) named = named || (line.rfind(c.started + target, 0) == 0);
@@ -789,6 +808,96 @@ TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
   road.BtnSartRecClick();
   for (const auto& line : host.log) EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
   EXPECT_TRUE(Logged(host.log, L"start:" + folder.path() + L"fresh.avi")) << Dump(host.log);
+}
+
+// A typed name that another copy records into or saves is refused with its reason, with or
+// without sound: no question, nothing started, the other copy's file as it was, also when the
+// other copy took it while the start waited. Once the other copy lets go, the name is asked
+// about as any existing recording.
+TEST_F(Road, ATypedNameAnotherCopyHoldsIsRefusedWithoutAQuestion) {
+  host.numbering = false;
+  host.name = L"REC";
+  const std::wstring target = folder.path() + L"REC.avi";
+  const std::wstring inUse = L"message:" + base::Format(app::kRecordingInUseFmt, target);
+  struct Case {
+    const char* name;
+    bool sound, area;
+    bool whileWaiting;  // the other copy takes the target while the start registers its stop key
+  } cases[] = {{"full screen without sound", false, false, false},
+               {"full screen with sound", true, false, false},
+               {"area with sound", true, true, false},
+               {"area without sound", false, true, false},
+               {"without sound, taken while the start waited", false, false, true},
+               {"area with sound, taken while the start waited", true, true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(apptest::WriteBytes(target, "the other copy's recording"));
+    std::unique_ptr<apptest::OtherCopy> other;
+    if (!c.whileWaiting) other = std::make_unique<apptest::OtherCopy>(target);
+    if (c.whileWaiting) host.onRegister = [&] { other = std::make_unique<apptest::OtherCopy>(target); };
+    host.sound = c.sound;
+    host.answers = {true, true};
+    if (c.area)
+      road.StartAreaRecording();
+    else
+      road.BtnSartRecClick();
+    host.onRegister = nullptr;
+    ASSERT_TRUE(other && other->held());
+    EXPECT_TRUE(Logged(host.log, inUse)) << Dump(host.log);
+    for (const auto& line : host.log) {
+      if (!c.whileWaiting) {
+        EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
+      }
+      for (const wchar_t* started : {L"start:", L"area-start:", L"camera-start:", L"camera-area:", L"minimize"})
+        EXPECT_NE(line.rfind(started, 0), 0u) << base::WideToUtf8(line);
+    }
+    EXPECT_FALSE(road.Running());
+    EXPECT_EQ(apptest::ReadBytes(target), "the other copy's recording");
+    host.log.clear();
+
+    // Let go: the name is this copy's to replace, after the user's word.
+    ASSERT_TRUE(other->LetGo());
+    host.answers = {true};
+    if (c.area)
+      road.StartAreaRecording();
+    else
+      road.BtnSartRecClick();
+    EXPECT_TRUE(Logged(host.log, L"ask:" + base::Format(app::kReplaceRecordingFmt, target))) << Dump(host.log);
+    EXPECT_FALSE(Logged(host.log, inUse)) << Dump(host.log);
+    EXPECT_TRUE(road.Running());
+    road.ButtonStopRECClick();
+    recorder.recording = camera.recording = false;
+    recorder.finishing = camera.finishing = false;
+    road.RecordingEnded();
+    host.log.clear();
+  }
+}
+
+// A recording holds its target from its start until its file is finished (with sound: until
+// the save is done), and then lets go of it; one that never started holds nothing.
+TEST_F(Road, ARecordingHoldsItsTargetUntilItsFileIsFinished) {
+  for (bool sound : {false, true}) {
+    SCOPED_TRACE(sound ? "with sound" : "without sound");
+    host.sound = sound;
+    road.BtnSartRecClick();
+    ASSERT_TRUE(road.Running());
+    const std::wstring target = road.LastRecording()->target;
+    EXPECT_TRUE(app::TargetHeld(target));
+    road.ButtonStopRECClick();
+    EXPECT_TRUE(app::TargetHeld(target)) << "the file is still being finished";
+    road.RecordingEnded();
+    EXPECT_TRUE(app::TargetHeld(target)) << "the file is still being finished";
+    recorder.finishing = camera.finishing = false;
+    camera.saved = true;
+    road.RecordingEnded();
+    EXPECT_FALSE(app::TargetHeld(target));
+  }
+  recorder.refuses = true;
+  host.sound = false;
+  const std::wstring next = folder.path() + app::NextAutoFileName(folder.path());
+  road.BtnSartRecClick();
+  EXPECT_FALSE(road.Running());
+  EXPECT_FALSE(app::TargetHeld(next));
 }
 
 }  // namespace
