@@ -146,7 +146,18 @@ std::wstring GetTempFolder() {
 }
 
 std::wstring TempFileSetName(const std::wstring& tempFolder, int set) {
-  return base::PathObjectName(L"Local\\Reclume.TempFiles.", tempFolder) + L"." + std::to_wstring(set);
+  // The names the sets have always had (a 32-bit hash of the folder), so a copy of an earlier
+  // version running beside this one still sees this one's sets, and this one its.
+  std::wstring upper = tempFolder;
+  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  uint32_t hash = 2166136261u;
+  for (wchar_t c : upper) {
+    hash ^= static_cast<uint16_t>(c);
+    hash *= 16777619u;
+  }
+  wchar_t name[64];
+  swprintf(name, 64, L"Local\\Reclume.TempFiles.%08X.%d", hash, set);
+  return name;
 }
 
 std::wstring TempSetFile(const std::wstring& tempFolder, int set, const wchar_t* base, const wchar_t* extension) {
