@@ -73,7 +73,9 @@ void RecordingRoad::Message(const std::wstring& text) {
   host_.Message(text);
 }
 
-std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wchar_t* emptyName) {
+std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wchar_t* emptyName,
+                                                        bool* nameRefused) {
+  if (nameRefused) *nameRefused = false;
   RecordingRecord record;
   record.withSound = withSound;
   record.folder = GetRecordPath();
@@ -92,6 +94,7 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wc
       case RecordName::Invalid:
         Message(base::Format(kInvalidRecNameFmt, base::Trim(typed)));
         host_.FocusName();
+        if (nameRefused) *nameRefused = true;
         return std::nullopt;
     }
     // Without sound the typed name keeps its blanks; with sound it loses them.
@@ -103,12 +106,14 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wc
   if (!host_.AutoNumbering() && TargetHeld(record.target)) {
     Message(base::Format(kRecordingInUseFmt, record.target));
     host_.FocusName();
+    if (nameRefused) *nameRefused = true;
     return std::nullopt;
   }
   // A recording of the typed name is not replaced without a word.
   if (!host_.AutoNumbering() && FileExists(record.target)) {
     if (!Ask(base::Format(kReplaceRecordingFmt, record.target))) {
       host_.FocusName();
+      if (nameRefused) *nameRefused = true;
       return std::nullopt;
     }
     record.replaceAgreed = true;
@@ -183,7 +188,9 @@ void RecordingRoad::DropUnusedTarget(const RecordingRecord& record) {
 }
 
 // The with-sound start says its own word about a target it could not build.
-std::optional<RecordingRecord> RecordingRoad::BuildTargetPath() { return NewRecord(true, nullptr); }
+std::optional<RecordingRecord> RecordingRoad::BuildTargetPath(bool* nameRefused) {
+  return NewRecord(true, nullptr, nameRefused);
+}
 
 void RecordingRoad::MinimizeForRecording() {
   host_.MinimizeApp();
@@ -280,9 +287,12 @@ void RecordingRoad::StartFullScreenWithSound() {
     recordWithSound_ = true;
     camera_.CreateHostForm();
     camera_.ApplyDefaultAVOptions();
-    std::optional<RecordingRecord> record = BuildTargetPath();
+    bool nameRefused = false;
+    std::optional<RecordingRecord> record = BuildTargetPath(&nameRefused);
     if (!record) {
-      host_.Message(StrInvalidFolder);
+      // A typed name refused in words (or a replacement the user declined) was said already;
+      // a folder or an empty name gets the start's own word.
+      if (!nameRefused) host_.Message(StrInvalidFolder);
       return;
     }
     // The camera's own stop keys serve: no stop key is registered for this recording.

@@ -206,8 +206,9 @@ class RecordingRoad {
   // The recording folder, checked and created; empty (after its message) when unusable.
   std::wstring GetRecordPath();
   // The record of a with-sound start (the typed name loses its blanks); none (after the
-  // folder's or the name's message, if any) when the target cannot be built.
-  std::optional<RecordingRecord> BuildTargetPath();
+  // folder's or the name's message, if any) when the target cannot be built. nameRefused, when
+  // given, is set when the typed name was refused in words or its replacement declined.
+  std::optional<RecordingRecord> BuildTargetPath(bool* nameRefused = nullptr);
 
   // A recording started by this road has not been seen to end yet.
   bool Running() const { return running_; }
@@ -223,8 +224,9 @@ class RecordingRoad {
 
  private:
   // The record of a new recording from the path bar; none after its message.
-  // emptyName: the message for an empty typed name (nullptr: none).
-  std::optional<RecordingRecord> NewRecord(bool withSound, const wchar_t* emptyName);
+  // emptyName: the message for an empty typed name (nullptr: none); nameRefused as for
+  // BuildTargetPath.
+  std::optional<RecordingRecord> NewRecord(bool withSound, const wchar_t* emptyName, bool* nameRefused = nullptr);
   // Registers the stop key for a recording about to start; a conflict opens the hotkey dialog.
   void RegisterStopKey();
   // Right before the recorder starts (after any dialog of the start): the target is made

@@ -689,6 +689,14 @@ namespace {
 
 bool Logged(const Log& log, const std::wstring& line) { return std::find(log.begin(), log.end(), line) != log.end(); }
 
+// The messages shown, in order.
+Log Messages(const Log& log) {
+  Log shown;
+  for (const auto& line : log)
+    if (line.rfind(L"message:", 0) == 0) shown.push_back(line);
+  return shown;
+}
+
 DWORD SizeOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : ~0u;
@@ -778,6 +786,7 @@ TEST_F(Road, ATypedNameThatExistsIsReplacedOnlyWithTheUsersWord) {
     const std::wstring started = (c.sound ? L"camera-start:" : L"start:") + target;
     EXPECT_EQ(Logged(host.log, started), c.yes) << Dump(host.log);
     EXPECT_EQ(road.Running(), c.yes);
+    EXPECT_EQ(Messages(host.log), Log{}) << "the question is the only word, also after a No";
     // The file is the recorder's to replace, and only after a Yes.
     EXPECT_EQ(apptest::ReadBytes(target), "the first recording");
     if (c.yes) {
@@ -843,7 +852,7 @@ TEST_F(Road, ATypedNameAnotherCopyHoldsIsRefusedWithoutAQuestion) {
       road.BtnSartRecClick();
     host.onRegister = nullptr;
     ASSERT_TRUE(other && other->held());
-    EXPECT_TRUE(Logged(host.log, inUse)) << Dump(host.log);
+    EXPECT_EQ(Messages(host.log), Log{inUse}) << Dump(host.log);
     for (const auto& line : host.log) {
       if (!c.whileWaiting) {
         EXPECT_NE(line.rfind(L"ask:", 0), 0u) << base::WideToUtf8(line);
