@@ -248,6 +248,7 @@ bool TWaveStreamAdapter::StartWriting(const WAVEFORMATEX& format) {
   }
   state_ = wsWriting;
   written_ = 0;
+  writeBlock_ = format.nBlockAlign > 0 ? format.nBlockAlign : 1;
   dataOffset_ = uint32_t(::mmioSeek(handle_.get(), 0, SEEK_CUR));
   NotifyChanging();
   return true;
@@ -256,7 +257,11 @@ bool TWaveStreamAdapter::StartWriting(const WAVEFORMATEX& format) {
 int32_t TWaveStreamAdapter::WriteData(const void* buffer, int32_t count) {
   if (state_ != wsWriting) return -1;
   if (count <= 0) return 0;
-  const LONG done = ::mmioWrite(handle_.get(), static_cast<const char*>(buffer), count);
+  LONG done = ::mmioWrite(handle_.get(), static_cast<const char*>(buffer), count);
+  if (done > 0 && done < count) {
+    const LONG part = LONG((written_ + uint64_t(done)) % writeBlock_);
+    if (part > 0 && ::mmioSeek(handle_.get(), -part, SEEK_CUR) != -1) done -= part;
+  }
   if (done > 0) written_ += uint64_t(done);
   return done;
 }

@@ -90,7 +90,9 @@ class TWaveStreamAdapter {
   // sizes were patched and the header parses.
   virtual bool StartWriting(const WAVEFORMATEX& format);
   virtual bool FinishWriting();
-  virtual int32_t WriteData(const void* buffer, int32_t count);  // -1 when not writing
+  // -1 when not writing. A short write (a full disk) keeps whole blocks of the format: the
+  // part of a block it wrote is taken back, so the wave ends on a block.
+  virtual int32_t WriteData(const void* buffer, int32_t count);
   virtual bool StartReading();
   virtual bool FinishReading();
   virtual int32_t ReadData(void* buffer, int32_t count);  // -1 when not reading
@@ -146,6 +148,7 @@ class TWaveStreamAdapter {
   MMCKINFO dataChunk_{};
   UniqueMmio handle_;
   uint64_t written_ = 0;  // audio bytes written by the rewrite in progress
+  uint16_t writeBlock_ = 1;  // ... and its format's block
   // Blocks AccessData allocated (freed by ReleaseData or with the adapter) and pointers it
   // handed out into a memory stream.
   struct Copy {

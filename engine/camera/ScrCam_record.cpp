@@ -103,6 +103,9 @@ struct TScreenCamera::RecordState {
   int32_t headGapMs = -1;
   // The temporary files' volumes, the target's, and the AVI size limit (polled by the loop).
   engine::DiskBudget budget{kBudgetSeconds};
+  // The temporary video's size on its disk when the loop ended with that disk full to its last
+  // byte: what the writer held then may have been refused without a word (see Merge).
+  std::optional<uint64_t> videoReached;
 };
 
 void TScreenCamera::TakeSettings(TRecordAVIThread& thread) {
@@ -561,6 +564,10 @@ void TScreenCamera::RunLoop(TRecordAVIThread& thread, RecordState& state) {
 
 // Step 8: every path after the AVI stage ends here.
 void TScreenCamera::EndRecording(TRecordAVIThread& thread, RecordState& state) {
+  // Nothing more is handed to the writer. Another writer may have filled the temporary disk
+  // between the budget's looks: the frames the writer flushed onto it then were cut.
+  if (state.written > 0 && engine::FreeBytesOfVolume(TempVideoFile) == std::optional<uint64_t>(0))
+    state.videoReached = engine::FileSizeOf(TempVideoFile);
   Fire(OnStop, *this);
   state.compressed.Close();
   state.stream.reset();
@@ -610,6 +617,9 @@ void TScreenCamera::Merge(TRecordAVIThread& thread, RecordState& state) {
     if (s.useAudio) unsaved.push_back(TempAudioFile);
     KeepRecording(unsaved);
   };
+  // Only the frames known to have reached a disk that filled are merged (whole frames, each
+  // decoding as it was recorded).
+  if (state.videoReached) engine::KeepWholeFrames(TempVideoFile, *state.videoReached);
   // avifil32 ends the process reading a stream whose header claims more frames than the file
   // holds (its disk filled): such a file is never opened, only kept.
   const engine::AviContents held = engine::ReadAviContents(TempVideoFile);

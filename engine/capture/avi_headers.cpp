@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "base/unique.h"
 
@@ -121,6 +122,92 @@ bool CorrectAviHeaders(const std::wstring& path) {
     }
   }
   return ok;
+}
+
+int64_t KeepWholeFrames(const std::wstring& path, uint64_t reached) {
+  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE || file.get() == nullptr) return -1;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size)) return -1;
+  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+  Fields fields;
+  Walker walker(file.get(), fileSize, fields);
+  unsigned char riff[12];
+  if (!walker.Read(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "AVI ", 4) != 0)
+    return -1;
+  uint32_t riffSize = 0;
+  std::memcpy(&riffSize, riff + 4, 4);
+  const uint64_t end = 8 + static_cast<uint64_t>(riffSize);
+  if (end > fileSize) return -1;
+  // The top level: the headers' list, the 'movi' list, then its index. Only the headers are
+  // walked: past reached 'movi' may hold bytes that were never written.
+  uint64_t movi = 0, moviEnd = 0, index = 0;
+  uint32_t indexSize = 0;
+  for (uint64_t at = 12; at + 8 <= end;) {
+    unsigned char head[12];
+    if (!walker.Read(at, head, 8)) return -1;
+    uint32_t chunk = 0;
+    std::memcpy(&chunk, head + 4, 4);
+    if (at + 8 + chunk > end) return -1;
+    const bool list = std::memcmp(head, "LIST", 4) == 0 && chunk >= 4 && walker.Read(at + 8, head + 8, 4);
+    if (list && std::memcmp(head + 8, "hdrl", 4) == 0) {
+      if (!walker.Walk(at + 12, at + 8 + chunk, false, 1)) return -1;
+    } else if (list && std::memcmp(head + 8, "movi", 4) == 0) {
+      movi = at;
+      moviEnd = at + 8 + chunk;
+    } else if (std::memcmp(head, "idx1", 4) == 0) {
+      index = at;
+      indexSize = chunk;
+    }
+    at += 8 + static_cast<uint64_t>(chunk) + (chunk & 1u);
+  }
+  if (!fields.avih || !fields.videoStrh || fields.audioStrh || !movi || !index || index < moviEnd) return -1;
+  // The positions in order, each whole when its chunk ends below reached; what lies past the
+  // first cut one may be bytes that never reached the disk (a chunk in a 'rec ' list is not of
+  // this writer's files).
+  uint64_t kept = 0, keptEnd = movi + 12;
+  bool cut = false;
+  for (uint64_t at = movi + 12; at + 8 <= moviEnd;) {
+    unsigned char head[8];
+    uint32_t chunk = 0;
+    if (at + 8 > reached || !walker.Read(at, head, 8)) {
+      cut = true;
+      break;
+    }
+    if (head[2] != 'd' || (head[3] != 'c' && head[3] != 'b')) return -1;
+    std::memcpy(&chunk, head + 4, 4);
+    if (at + 8 + chunk > reached) {
+      cut = true;
+      break;
+    }
+    ++kept;
+    keptEnd = at + 8 + static_cast<uint64_t>(chunk) + (chunk & 1u);
+    at = keptEnd;
+  }
+  if (!cut) return static_cast<int64_t>(kept);
+  if (static_cast<uint64_t>(indexSize) < (kept + 1) * 16) return -1;
+  std::vector<unsigned char> entries(static_cast<size_t>(kept * 16) + 8);
+  std::memcpy(entries.data(), "idx1", 4);
+  const uint32_t entriesSize = static_cast<uint32_t>(kept * 16);
+  std::memcpy(entries.data() + 4, &entriesSize, 4);
+  if (kept > 0 && !walker.Read(index + 8, entries.data() + 8, entriesSize)) return -1;
+  // The index first, then the sizes and lengths, then the file's end: a failure on the way
+  // leaves a file that reads as one not whole, never one that claims what it does not hold.
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(keptEnd);
+  DWORD put = 0;
+  if (!::SetFilePointerEx(file.get(), to, nullptr, FILE_BEGIN) ||
+      !::WriteFile(file.get(), entries.data(), static_cast<DWORD>(entries.size()), &put, nullptr) ||
+      put != entries.size() || !::SetEndOfFile(file.get()))
+    return -1;
+  const uint64_t newEnd = keptEnd + entries.size();
+  const uint32_t positions = static_cast<uint32_t>(kept);
+  if (!WriteU32(file.get(), movi + 4, static_cast<uint32_t>(keptEnd - movi - 8)) ||
+      !WriteU32(file.get(), 4, static_cast<uint32_t>(newEnd - 8)) || !WriteU32(file.get(), fields.avih + 16, positions) ||
+      !WriteU32(file.get(), fields.videoStrh + 32, positions))
+    return -1;
+  return static_cast<int64_t>(kept);
 }
 
 }  // namespace engine

@@ -5,8 +5,8 @@
 # left by an earlier run, and the AVI size limit lowered through its seam (ScrCamDisk.* in the
 # test program). Every file the
 # cases leave, saved recordings and kept ones, is decoded here: each AVI decodes without an
-# error, its last frame at the length its header claims, its sound to the video's length
-# (within 0.5 s); each kept wave decodes.
+# error, every frame its header counts, its last frame at the length its header claims, its
+# sound to the video's length (within 0.5 s); each kept wave decodes, in whole blocks.
 set -eu
 . "$RECLUME_SRC/tests/support/small_disk.sh"
 . "$RECLUME_SRC/tests/audio/shell_checks.sh"
@@ -36,11 +36,14 @@ for f in "$out"/*.avi; do
     "$video" 0.3
   errors=$(ffmpeg -v error -i "$f" -f null - 2>&1 | head -3)
   check "$name decoding errors" "${errors:-none}" none
+  check "$name frames decoded" \
+    "$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$f")" \
+    "$(ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 "$f")"
   if ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 "$f" | grep -q .; then
     ffmpeg -v error -y -i "$f" -map 0:a:0 "$out/sound.wav"
     # A temporary disk that another writer filled ended the wave first: its sound is shorter.
     case $name in
-      temp-taken.avi) echo "$name: sound $(sox --i -D "$out/sound.wav") s of $video s (the disk filled)" ;;
+      temp-taken*.avi) echo "$name: sound $(sox --i -D "$out/sound.wav") s of $video s (the disk filled)" ;;
       *) near "$name sound length against the video's (s)" "$(sox --i -D "$out/sound.wav")" "$video" 0.5 ;;
     esac
   fi
@@ -50,5 +53,9 @@ for f in "$out"/*.wav; do
   echo "== $(basename "$f")"
   length=$(sox --i -D "$f" 2>/dev/null || echo none)
   check "$(basename "$f") decodes" "$(awk -v l="$length" 'BEGIN { print (l + 0 > 0) ? "yes" : "no" }')" yes
+  # The recorder's header: the format's block at byte 32, the data's size at byte 42.
+  block=$(od -An -tu2 -j32 -N2 "$f" | tr -d ' ')
+  data=$(od -An -tu4 -j42 -N4 "$f" | tr -d ' ')
+  check "$(basename "$f") whole blocks" "$((data % block))" 0
 done
 exit $fail

@@ -17,7 +17,6 @@
 #include "engine/soundless/scrcamNS.h"
 #include "tests/engine/camera/ScrCam_record_support.h"
 #include "tests/support/passthrough_codec.h"
-#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -50,6 +49,38 @@ void FillVolume(const std::wstring& folder, uint64_t leave) {
     if (!::WriteFile(file.get(), block.data(), size, &wrote, nullptr) || wrote == 0) return;
   }
 }
+
+// Another writer that fills a disk on the record thread, right after the pass that wrote frame
+// `at` (so after that frame's write and before the disk budget's look of the pass). With a hold
+// it keeps the loop there for longer than the budget's interval and the sound device's buffer:
+// the next wave buffer meets the full disk before any frame does (the wave stops growing), and
+// the look right after ends the recording. Without one the loop goes on writing frames onto the
+// full disk until the budget's next look.
+class FillAfterPass : public ScrCam::RecordProbe {
+ public:
+  FillAfterPass(std::wstring folder, int at, bool hold) : folder_(std::move(folder)), at_(at), hold_(hold) {}
+  void Passed(uint32_t, int, bool written) override {
+    if (filled_ || !written || ++frames_ < at_) return;
+    filled_ = true;
+    FillVolume(folder_, 0);
+    if (!hold_) return;
+    // The device hands over a buffer a second; a partial write (the last page's slack) shows
+    // as growth short of a buffer, a full page as none.
+    const std::wstring wave = ScrCam::TempAudioFile;
+    const uint64_t before = engine::FileSizeOf(wave);
+    const uint32_t start = ::GetTickCount();
+    while (::GetTickCount() - start < 3000 && !(::GetTickCount() - start > 1200 && engine::FileSizeOf(wave) != before))
+      ::Sleep(20);
+  }
+  int FramesBeforeFill() const { return at_; }
+
+ private:
+  std::wstring folder_;
+  int at_;
+  bool hold_;
+  int frames_ = 0;
+  bool filled_ = false;
+};
 
 class ScrCamDisk : public testing::Test, public CameraFixture {
  protected:
@@ -175,10 +206,12 @@ TEST_F(ScrCamDisk, DisksThatFill) {
     bool smallTemp;     // the temporary folder on the small disk (else the target)
     bool rawFrames;     // 3 MB a second (else the pattern through MRLE)
     int fillAt;         // 0: nothing else writes; 1: another writer fills the target's disk
-                        // while recording; 2: when the merge starts
+                        // while recording; 2: when the merge starts; 3: the temporary folder's
+                        // disk after a frame, the loop held until the sound's write met it;
+                        // 4: the same, the loop going on writing frames onto it
     bool saved;
     std::vector<std::wstring> errors;  // their beginnings
-    bool fillTemp = false;             // the other writer fills the temporary folder's disk
+    bool stereo = false;               // 16-bit stereo (4-byte blocks; else 16-bit mono)
   };
   const std::wstring writeError = L"Error on write data to AVI stream.\r\nNot enough free disk space in ";
   const Case cases[] = {
@@ -187,30 +220,37 @@ TEST_F(ScrCamDisk, DisksThatFill) {
       {L"target-taken.avi", false, false, 1, false,
        {writeError + target_, L"Not enough free disk space to save ", L"Recording kept in: "}},
       {L"target-taken-at-merge.avi", false, false, 2, false, {L"Error: writing files!", L"Recording kept in: "}},
-      // The sound's wave write fails too: told with the recording's report, never in a box
-      // of the sound device's own. The filler goes at the stop, before the files close, so
-      // the video's index always fits; the target is not decoded by the shell (a frame
-      // written on the disk filled to its last byte may be cut).
-      {L"temp-taken.avi", true, false, 1, true, {writeError + temp_}, true},
+      // The sound's wave write fails: told with the recording's report, never in a box of
+      // the sound device's own. The filler goes at the stop, before the files close, so the
+      // video's index always fits.
+      // In 4-byte blocks: the write that meets the disk ends on a page, past its 46-byte header.
+      {L"temp-taken.avi", true, false, 3, true, {writeError + temp_}, true},
+      // Frames handed to the writer while the disk is full, until the budget's next look: at
+      // least the next one, which at 300 KB cannot fit into what is left of a page.
+      {L"temp-taken-between.avi", true, true, 4, true, {writeError + temp_}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
     StartCamera(c.smallTemp, c.rawFrames);
-    testsupport::ScratchFolder elsewhere;
-    const std::wstring target = (c.fillTemp ? elsewhere.path() : c.smallTemp ? out_ : target_) + c.name;
+    if (c.stereo) cam->SelectedAudioFormat = 3;
+    engine::WaveContents wave;  // the temporary wave as the merge found it
+    const bool fillTemp = c.fillAt >= 3;
+    const std::wstring target = (c.smallTemp ? out_ : target_) + c.name;
+    // Once the sound flows (past the head the platform loses); raw frames fill the disk sooner.
+    FillAfterPass filler(temp_, c.rawFrames ? 10 : 30, c.fillAt == 3);
+    if (fillTemp) cam->SetRecordProbe(&filler);
     events.onSaving = [&](int, const std::wstring& caption, bool&) {
+      if (caption == L"Saving Video..." && !wave.readable) wave = engine::ReadWaveContents(ScrCam::TempAudioFile);
       if (c.fillAt == 2 && caption == L"Saving Video..." && !FileExists(target_ + L"filler.bin"))
         FillVolume(target_, 0);
     };
     events.onStop = [&] {
-      if (c.fillTemp) ::DeleteFileW((temp_ + L"filler.bin").c_str());
+      if (fillTemp) ::DeleteFileW((temp_ + L"filler.bin").c_str());
     };
     ASSERT_TRUE(cam->StartRecording(target));
     if (c.fillAt == 1) {
-      // Once the sound flows (past the head the platform loses), for the case that fills the
-      // temporary disk under it.
-      ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= (c.fillTemp ? 30 : 10); }, 10000));
-      FillVolume(c.fillTemp ? temp_ : target_, c.fillTemp ? 0 : 512 * 1024);
+      ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 10; }, 10000));
+      FillVolume(target_, 512 * 1024);
     }
     if (c.fillAt == 2) {
       ASSERT_TRUE(base::PumpUntil([&] { return cam->FramesWritten >= 15; }, 10000));
@@ -234,12 +274,26 @@ TEST_F(ScrCamDisk, DisksThatFill) {
     if (expectSaved) {
       const engine::AviContents saved = engine::ReadAviContents(target);
       EXPECT_TRUE(saved.whole);
-      EXPECT_EQ(saved.videoFrames, static_cast<uint64_t>(cam->FramesWritten.load()));
+      // Frames written onto a disk that another writer filled may be cut: whole ones are kept
+      // (the shell decodes them), the first cut one and those after it are left out.
+      if (fillTemp) {
+        EXPECT_GE(saved.videoFrames + 5, static_cast<uint64_t>(filler.FramesBeforeFill()));
+        if (c.fillAt == 4) {
+          EXPECT_LT(saved.videoFrames, static_cast<uint64_t>(cam->FramesWritten.load())) << "no frame was cut";
+        } else {
+          EXPECT_LE(saved.videoFrames, static_cast<uint64_t>(cam->FramesWritten.load()));
+        }
+      } else {
+        EXPECT_EQ(saved.videoFrames, static_cast<uint64_t>(cam->FramesWritten.load()));
+      }
       EXPECT_EQ(Kept(), std::vector<std::wstring>{});
       // The shell decodes it from the out folder.
       if (!c.smallTemp) ::MoveFileExW(target.c_str(), (out_ + c.name).c_str(), MOVEFILE_COPY_ALLOWED);
     } else {
       EXPECT_EQ(Kept().size(), 2u) << "the temporary video and sound kept";
+    }
+    if (wave.readable && wave.blockAlign > 0) {
+      EXPECT_EQ(wave.dataBytes % wave.blockAlign, 0u) << "the wave ends inside a block";
     }
     TearDown();
     events.Clear();

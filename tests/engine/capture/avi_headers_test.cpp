@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -110,6 +111,53 @@ TEST(AviHeaders, FramePeriodAndSoundLengthAreReadRight) {
     // A second pass finds nothing to change.
     ASSERT_TRUE(engine::CorrectAviHeaders(path));
     EXPECT_EQ(Bytes(path), bytes);
+  }
+}
+
+// A file whose bytes from `reached` on partly never reached the disk (a hole of zeros, as the
+// writer leaves it when the disk filled and room came back for the close): the frames below
+// reached are kept whole and the file reads back with them alone, through the platform's reader;
+// with nothing past reached it is left as it was.
+TEST(AviHeaders, OnlyTheFramesThatReachedAFullDiskAreKept) {
+  testsupport::ScratchFolder folder;
+  const std::wstring path = folder / L"cut.avi";
+  for (const bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "the third frame cut" : "nothing cut");
+    ASSERT_EQ(WriteFile(path, 10, false), "");
+    std::vector<char> bytes = Bytes(path);
+    const std::string all(bytes.begin(), bytes.end());
+    // The four frames' chunks, in order.
+    std::vector<size_t> frames;
+    for (size_t at = all.find("00db"); at != std::string::npos; at = all.find("00db", at + 8))
+      if (at > all.find("movi") && at < all.find("idx1")) frames.push_back(at);
+    ASSERT_EQ(frames.size(), 4u);
+    const size_t reached = cut ? frames[2] + 8 + 100 : bytes.size();
+    if (cut) {
+      // Lost up to the middle of the last frame: its header too.
+      std::fill(bytes.begin() + reached, bytes.begin() + frames[3] + 8 + 500, '\0');
+      std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+    }
+    EXPECT_EQ(engine::KeepWholeFrames(path, reached), cut ? 2 : 4);
+    if (!cut) {
+      EXPECT_EQ(Bytes(path), bytes);
+    }
+    engine::AviLibrary library;
+    engine::UniqueAviFile file;
+    ASSERT_EQ(::AVIFileOpenW(file.put(), path.c_str(), OF_READ, nullptr), AVIERR_OK);
+    engine::UniqueAviStream video;
+    ASSERT_EQ(::AVIFileGetStream(file.get(), video.put(), streamtypeVIDEO, 0), AVIERR_OK);
+    AVIFILEINFOW info{};
+    ASSERT_EQ(::AVIFileInfoW(file.get(), &info, sizeof info), AVIERR_OK);
+    EXPECT_EQ(info.dwLength, cut ? 2u : 4u);
+    ASSERT_EQ(::AVIStreamLength(video.get()), cut ? 2 : 4);
+    for (LONG i = 0; i < ::AVIStreamLength(video.get()); ++i) {
+      std::vector<BYTE> frame(16 * 16 * 4, 0);
+      LONG got = 0;
+      ASSERT_EQ(::AVIStreamRead(video.get(), i, 1, frame.data(), static_cast<LONG>(frame.size()), &got, nullptr),
+                AVIERR_OK);
+      EXPECT_EQ(got, static_cast<LONG>(frame.size()));
+      EXPECT_EQ(std::count(frame.begin(), frame.end(), 0x40), static_cast<long>(frame.size())) << "frame " << i;
+    }
   }
 }
 
