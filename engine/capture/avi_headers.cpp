@@ -1,166 +1,102 @@
 // Puts the main header's frame period and the sound stream's length of a closed AVI file
-// right: see avi_headers.h. Only chunk headers are read (the data is sought over), and every
-// size is checked against the file's end before it is followed.
+// right, and a file whose disk filled kept to its whole frames: see avi_headers.h.
 #include "engine/capture/avi_headers.h"
-
-#include <windows.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "base/unique.h"
+#include "engine/capture/riff_file.h"
 
 namespace engine {
 
 namespace {
 
-// Lists nest a few levels deep in a recording; a file that nests deeper is not one.
-constexpr int kMaxDepth = 16;
-
-struct Fields {
+// The offsets of the fields to correct, and what the streams hold.
+struct Fields : ChunkVisitor {
+  explicit Fields(RiffFile& f) : file(f) {}
+  RiffFile& file;
   uint64_t avih = 0;        // file offset of the main header's data, 0 when none
   uint64_t videoStrh = 0;   // of the video stream header's data
   uint64_t audioStrh = 0;   // of the sound stream header's data
   uint16_t blockAlign = 0;  // the sound format's block
   uint64_t audioBytes = 0;  // sound held in 'movi'
-};
+  char lastType[4] = {0, 0, 0, 0};  // the type of the last stream header
 
-class Walker {
- public:
-  Walker(HANDLE file, uint64_t size, Fields& out) : file_(file), size_(size), out_(out) {}
-
-  bool Read(uint64_t at, void* buffer, DWORD bytes) {
-    if (at + bytes > size_) return false;
-    LARGE_INTEGER to{};
-    to.QuadPart = static_cast<LONGLONG>(at);
-    DWORD got = 0;
-    return ::SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) && ::ReadFile(file_, buffer, bytes, &got, nullptr) &&
-           got == bytes;
-  }
-
-  bool Walk(uint64_t at, uint64_t end, bool inMovi, int depth) {
-    if (depth > kMaxDepth) return false;
-    char lastType[4] = {0, 0, 0, 0};  // the type of the last stream header of this list
-    while (at + 8 <= end) {
-      unsigned char head[8];
-      if (!Read(at, head, 8)) return false;
-      uint32_t size = 0;
-      std::memcpy(&size, head + 4, 4);
-      const uint64_t data = at + 8;
-      if (data + size > end) return false;
-      const char* id = reinterpret_cast<const char*>(head);
-      if (std::memcmp(id, "LIST", 4) == 0) {
-        char type[4];
-        if (size < 4 || !Read(data, type, 4)) return false;
-        if (!Walk(data + 4, data + size, inMovi || std::memcmp(type, "movi", 4) == 0, depth + 1)) return false;
-      } else if (inMovi) {
-        if (id[2] == 'w' && id[3] == 'b') out_.audioBytes += size;
-      } else if (std::memcmp(id, "avih", 4) == 0 && size >= 4) {
-        out_.avih = data;
-      } else if (std::memcmp(id, "strh", 4) == 0 && size >= 48) {
-        if (!Read(data, lastType, 4)) return false;
-        if (std::memcmp(lastType, "vids", 4) == 0 && !out_.videoStrh) out_.videoStrh = data;
-        if (std::memcmp(lastType, "auds", 4) == 0 && !out_.audioStrh) out_.audioStrh = data;
-      } else if (std::memcmp(id, "strf", 4) == 0 && size >= 14 && std::memcmp(lastType, "auds", 4) == 0) {
-        if (!Read(data + 12, &out_.blockAlign, 2)) return false;
-      }
-      at = data + size + (size & 1u);
+  bool Chunk(const char id[4], uint64_t data, uint32_t size, bool inMovi) override {
+    if (inMovi) {
+      if (id[2] == 'w' && id[3] == 'b') audioBytes += size;
+    } else if (IsChunk(id, "avih") && size >= 4) {
+      avih = data;
+    } else if (IsChunk(id, "strh") && size >= 48) {
+      if (!file.Read(data, lastType, 4)) return false;
+      if (IsChunk(lastType, "vids") && !videoStrh) videoStrh = data;
+      if (IsChunk(lastType, "auds") && !audioStrh) audioStrh = data;
+    } else if (IsChunk(id, "strf") && size >= 14 && IsChunk(lastType, "auds")) {
+      if (!file.Read(data + 12, &blockAlign, 2)) return false;
     }
     return true;
   }
-
- private:
-  HANDLE file_;
-  uint64_t size_;
-  Fields& out_;
 };
 
-bool ReadU32(Walker& walker, uint64_t at, uint32_t& value) { return walker.Read(at, &value, 4); }
-
-bool WriteU32(HANDLE file, uint64_t at, uint32_t value) {
-  LARGE_INTEGER to{};
-  to.QuadPart = static_cast<LONGLONG>(at);
-  DWORD put = 0;
-  return ::SetFilePointerEx(file, to, nullptr, FILE_BEGIN) && ::WriteFile(file, &value, 4, &put, nullptr) && put == 4;
-}
+bool ReadU32(RiffFile& file, uint64_t at, uint32_t& value) { return file.Read(at, &value, 4); }
 
 }  // namespace
 
 bool CorrectAviHeaders(const std::wstring& path) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE || file.get() == nullptr) return false;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) return false;
-  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
-  Fields fields;
-  Walker walker(file.get(), fileSize, fields);
-  unsigned char riff[12];
-  if (!walker.Read(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "AVI ", 4) != 0)
-    return false;
+  RiffFile file(path, RiffFile::Access::ReadWrite);
   uint32_t riffSize = 0;
-  std::memcpy(&riffSize, riff + 4, 4);
+  if (!file.IsForm("AVI ", riffSize)) return false;
   const uint64_t end = 8 + static_cast<uint64_t>(riffSize);
-  if (!walker.Walk(12, end <= fileSize ? end : fileSize, false, 0)) return false;
+  Fields fields(file);
+  if (!WalkChunks(file, 12, end <= file.size() ? end : file.size(), fields)) return false;
 
   bool ok = true;
   uint32_t scale = 0, rate = 0, period = 0;
-  if (fields.avih && fields.videoStrh && ReadU32(walker, fields.videoStrh + 20, scale) &&
-      ReadU32(walker, fields.videoStrh + 24, rate) && rate > 0 && ReadU32(walker, fields.avih, period)) {
+  if (fields.avih && fields.videoStrh && ReadU32(file, fields.videoStrh + 20, scale) &&
+      ReadU32(file, fields.videoStrh + 24, rate) && rate > 0 && ReadU32(file, fields.avih, period)) {
     const uint64_t wanted = (1000000ull * scale + rate / 2) / rate;
-    if (wanted <= UINT32_MAX && period != wanted) ok = WriteU32(file.get(), fields.avih, static_cast<uint32_t>(wanted));
+    if (wanted <= UINT32_MAX && period != wanted) ok = file.WriteU32(fields.avih, static_cast<uint32_t>(wanted));
   }
   uint32_t length = 0, sampleSize = 0;
-  if (fields.audioStrh && ReadU32(walker, fields.audioStrh + 32, length) &&
-      ReadU32(walker, fields.audioStrh + 44, sampleSize)) {
+  if (fields.audioStrh && ReadU32(file, fields.audioStrh + 32, length) &&
+      ReadU32(file, fields.audioStrh + 44, sampleSize)) {
     const uint32_t block = sampleSize ? sampleSize : fields.blockAlign;
     if (block > 0) {
       const uint64_t wanted = fields.audioBytes / block;
       if (wanted <= UINT32_MAX && length != wanted)
-        ok = WriteU32(file.get(), fields.audioStrh + 32, static_cast<uint32_t>(wanted)) && ok;
+        ok = file.WriteU32(fields.audioStrh + 32, static_cast<uint32_t>(wanted)) && ok;
     }
   }
   return ok;
 }
 
 int64_t KeepWholeFrames(const std::wstring& path, uint64_t reached) {
-  base::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE || file.get() == nullptr) return -1;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) return -1;
-  const uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
-  Fields fields;
-  Walker walker(file.get(), fileSize, fields);
-  unsigned char riff[12];
-  if (!walker.Read(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "AVI ", 4) != 0)
-    return -1;
+  RiffFile file(path, RiffFile::Access::ReadWrite);
   uint32_t riffSize = 0;
-  std::memcpy(&riffSize, riff + 4, 4);
+  if (!file.IsForm("AVI ", riffSize)) return -1;
   const uint64_t end = 8 + static_cast<uint64_t>(riffSize);
-  if (end > fileSize) return -1;
+  if (end > file.size()) return -1;
+  Fields fields(file);
   // The top level: the headers' list, the 'movi' list, then its index. Only the headers are
   // walked: past reached 'movi' may hold bytes that were never written.
   uint64_t movi = 0, moviEnd = 0, index = 0;
   uint32_t indexSize = 0;
   for (uint64_t at = 12; at + 8 <= end;) {
-    unsigned char head[12];
-    if (!walker.Read(at, head, 8)) return -1;
+    char id[4], type[4];
     uint32_t chunk = 0;
-    std::memcpy(&chunk, head + 4, 4);
-    if (at + 8 + chunk > end) return -1;
-    const bool list = std::memcmp(head, "LIST", 4) == 0 && chunk >= 4 && walker.Read(at + 8, head + 8, 4);
-    if (list && std::memcmp(head + 8, "hdrl", 4) == 0) {
-      if (!walker.Walk(at + 12, at + 8 + chunk, false, 1)) return -1;
-    } else if (list && std::memcmp(head + 8, "movi", 4) == 0) {
+    if (!file.Header(at, id, chunk) || at + 8 + chunk > end) return -1;
+    const bool list = IsChunk(id, "LIST") && chunk >= 4 && file.Read(at + 8, type, 4);
+    if (list && IsChunk(type, "hdrl")) {
+      if (!WalkChunks(file, at + 12, at + 8 + chunk, fields, false, 1)) return -1;
+    } else if (list && IsChunk(type, "movi")) {
       movi = at;
       moviEnd = at + 8 + chunk;
-    } else if (std::memcmp(head, "idx1", 4) == 0) {
+    } else if (IsChunk(id, "idx1")) {
       index = at;
       indexSize = chunk;
     }
-    at += 8 + static_cast<uint64_t>(chunk) + (chunk & 1u);
+    at += 8 + PaddedChunk(chunk);
   }
   if (!fields.avih || !fields.videoStrh || fields.audioStrh || !movi || !index || index < moviEnd) return -1;
   // The positions in order, each whole when its chunk ends below reached; what lies past the
@@ -169,20 +105,19 @@ int64_t KeepWholeFrames(const std::wstring& path, uint64_t reached) {
   uint64_t kept = 0, keptEnd = movi + 12;
   bool cut = false;
   for (uint64_t at = movi + 12; at + 8 <= moviEnd;) {
-    unsigned char head[8];
+    char id[4];
     uint32_t chunk = 0;
-    if (at + 8 > reached || !walker.Read(at, head, 8)) {
+    if (at + 8 > reached || !file.Header(at, id, chunk)) {
       cut = true;
       break;
     }
-    if (head[2] != 'd' || (head[3] != 'c' && head[3] != 'b')) return -1;
-    std::memcpy(&chunk, head + 4, 4);
+    if (id[2] != 'd' || (id[3] != 'c' && id[3] != 'b')) return -1;
     if (at + 8 + chunk > reached) {
       cut = true;
       break;
     }
     ++kept;
-    keptEnd = at + 8 + static_cast<uint64_t>(chunk) + (chunk & 1u);
+    keptEnd = at + 8 + PaddedChunk(chunk);
     at = keptEnd;
   }
   if (!cut) return static_cast<int64_t>(kept);
@@ -191,21 +126,17 @@ int64_t KeepWholeFrames(const std::wstring& path, uint64_t reached) {
   std::memcpy(entries.data(), "idx1", 4);
   const uint32_t entriesSize = static_cast<uint32_t>(kept * 16);
   std::memcpy(entries.data() + 4, &entriesSize, 4);
-  if (kept > 0 && !walker.Read(index + 8, entries.data() + 8, entriesSize)) return -1;
-  // The index first, then the sizes and lengths, then the file's end: a failure on the way
-  // leaves a file that reads as one not whole, never one that claims what it does not hold.
-  LARGE_INTEGER to{};
-  to.QuadPart = static_cast<LONGLONG>(keptEnd);
-  DWORD put = 0;
-  if (!::SetFilePointerEx(file.get(), to, nullptr, FILE_BEGIN) ||
-      !::WriteFile(file.get(), entries.data(), static_cast<DWORD>(entries.size()), &put, nullptr) ||
-      put != entries.size() || !::SetEndOfFile(file.get()))
+  if (kept > 0 && !file.Read(index + 8, entries.data() + 8, entriesSize)) return -1;
+  // The index and the file's end first, then the sizes and lengths: a failure on the way leaves
+  // a file that reads as one not whole, never one that claims what it does not hold.
+  if (!file.Write(keptEnd, entries.data(), static_cast<DWORD>(entries.size())) ||
+      !file.EndAt(keptEnd + entries.size()))
     return -1;
   const uint64_t newEnd = keptEnd + entries.size();
   const uint32_t positions = static_cast<uint32_t>(kept);
-  if (!WriteU32(file.get(), movi + 4, static_cast<uint32_t>(keptEnd - movi - 8)) ||
-      !WriteU32(file.get(), 4, static_cast<uint32_t>(newEnd - 8)) || !WriteU32(file.get(), fields.avih + 16, positions) ||
-      !WriteU32(file.get(), fields.videoStrh + 32, positions))
+  if (!file.WriteU32(movi + 4, static_cast<uint32_t>(keptEnd - movi - 8)) ||
+      !file.WriteU32(4, static_cast<uint32_t>(newEnd - 8)) || !file.WriteU32(fields.avih + 16, positions) ||
+      !file.WriteU32(fields.videoStrh + 32, positions))
     return -1;
   return static_cast<int64_t>(kept);
 }

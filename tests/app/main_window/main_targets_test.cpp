@@ -20,6 +20,7 @@
 #include "tests/app/dialog_driver.h"
 #include "tests/app/mrle_fixture.h"
 #include "tests/app/other_copy.h"
+#include "tests/app/recording_form.h"
 #include "tests/app/scratch.h"
 #include "tests/support/doubles.h"
 
@@ -33,12 +34,9 @@ class MainTargets : public testing::Test {
     app::MainFormOptions options;
     options.programFolder = program_.path();
     form_ = std::make_unique<app::TFrmMain>(options);
-    ASSERT_TRUE(form_->Create());
-    form_->Show();
-    form_->SetControlText(id::EdtRECPath, records_.path());
+    testapp::PrepareRecordingForm(*form_, records_.path(), L"");
+    if (HasFatalFailure()) return;
     form_->EdtRECPathKeyDown(VK_RETURN);
-    if (form_->Button(id::BtnAutoSave)->tag() != 1) form_->BtnAutoSaveClick();
-    if (form_->Button(id::CbSound)->tag() != 0) form_->ToggleSound();
     ASSERT_TRUE(apptest::UseMrleAt8Bits(*form_->ScreenCamNS()));
   }
   void TearDown() override {

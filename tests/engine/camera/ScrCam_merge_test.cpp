@@ -42,6 +42,17 @@ std::wstring PendingRenames() {
   return value;
 }
 
+// Removes the restart's pending renames a test left, when there were none before it.
+void ClearPendingRenamesIfNone(const std::wstring& pendingBefore) {
+  if (!pendingBefore.empty()) return;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                      &key) == ERROR_SUCCESS) {
+    ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+    ::RegCloseKey(key);
+  }
+}
+
 // The AVI at path read back (through an ASCII copy: AVIFile cannot open every path).
 scrcamNStest::AviFacts ReadCopy(const std::wstring& path, const std::wstring& copy) {
   if (!::CopyFileW(path.c_str(), copy.c_str(), FALSE)) return {};
@@ -164,14 +175,7 @@ TEST_F(ScrCamMerge, TargetAndTemporaryFolderAfterEachEnd) {
     }
     DeleteKeptRecordings();
   }
-  if (pendingBefore.empty()) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                        KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      ::RegDeleteValueW(key, L"PendingFileRenameOperations");
-      ::RegCloseKey(key);
-    }
-  }
+  ClearPendingRenamesIfNone(pendingBefore);
 }
 
 // Fails the loop's capturer once three frames are written: the packer's failures as the
@@ -289,8 +293,9 @@ TEST_F(ScrCamMerge, SlowPassesLeaveTheSlotsTheyMissedEmpty) {
     for (LONG pos = 0; pos < avi.length; ++pos)
       if (avi.sizes[static_cast<size_t>(pos)] > 0) filled.push_back(static_cast<int>(pos));
     EXPECT_EQ(filled, slots) << "the frames are at the positions of their slots";
-    for (size_t i = 1; i < slots.size(); ++i)
+    for (size_t i = 1; i < slots.size(); ++i) {
       EXPECT_GE(slots[i] - slots[i - 1], 3) << "frame " << i << " follows the one before too closely";
+    }
     if (sound) {
       // The sound runs to the stop, the picture to its last slot: within one slow pass.
       const double soundSeconds = SoundSeconds(target), pictureSeconds = avi.length / 25.0;
@@ -364,14 +369,7 @@ TEST_F(ScrCamMerge, AKeptFileThatCannotBeMovedIsCopied) {
   EXPECT_TRUE(avi.ok && avi.nonEmpty() >= 3) << "the kept copy plays";
   // The held temporary video was scheduled for the restart: this test's leftover.
   ::DeleteFileW(ScrCam::TempVideoFile.c_str());
-  if (pendingBefore.empty()) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                        KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      ::RegDeleteValueW(key, L"PendingFileRenameOperations");
-      ::RegCloseKey(key);
-    }
-  }
+  ClearPendingRenamesIfNone(pendingBefore);
 }
 
 // A recording that can be neither moved nor copied when it is kept (another program took its

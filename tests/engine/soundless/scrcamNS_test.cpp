@@ -52,6 +52,14 @@ class ScrCamNS : public testing::Test {
     cam.SetKeyFrameEvery(1);
   }
 
+  // The recorder at 8 bits through MRLE, every frame a key frame.
+  void UseMrle(TScreenCamNS& cam) {
+    cam.SetBitsPerPixel(8);
+    cam.RefreshCompressors();
+    cam.SetCompressorIndex(FindCompressor(cam, kMRLE));
+    cam.SetKeyFrameEvery(1);
+  }
+
   bool RecordUntil(TScreenCamNS& cam, const std::wstring& path, int frames, DWORD timeoutMs = 20000) {
     cam.StartRecording(scrcamNS::MakeAreaSourceFor(pattern_.hwnd()), path);
     bool reached = base::PumpUntil([&] { return cam.FramesWritten() >= frames || !cam.Recording(); }, timeoutMs);
@@ -455,7 +463,9 @@ TEST_F(ScrCamNS, SlowPassesLeaveTheSlotsTheyMissedEmpty) {
   for (size_t i = 0; i < slots.size(); ++i) {
     // A frame plays at its position's time: within half an interval of when it was grabbed.
     EXPECT_NEAR(slots[i] * 40.0, static_cast<double>(times[i]), 20.0) << "frame " << i;
-    if (i > 0) EXPECT_GE(slots[i] - slots[i - 1], 4) << "frame " << i << " follows the one before too closely";
+    if (i > 0) {
+      EXPECT_GE(slots[i] - slots[i - 1], 4) << "frame " << i << " follows the one before too closely";
+    }
   }
 }
 
@@ -705,10 +715,7 @@ TEST_F(ScrCamNS, AStopBeforeTheFirstFrameLeavesNoFile) {
   TScreenCamNS cam;
   EventLog events;
   events.Bind(cam);
-  cam.SetBitsPerPixel(8);
-  cam.RefreshCompressors();
-  cam.SetCompressorIndex(FindCompressor(cam, kMRLE));
-  cam.SetKeyFrameEvery(1);
+  UseMrle(cam);
   const std::wstring path = folder_.Path(L"nothing.avi");
   auto area = std::make_shared<GatedArea>(pattern_.rect());
   cam.StartRecording(area, path);
@@ -733,10 +740,7 @@ TEST_F(ScrCamNS, ADetourThatCannotBeCopiedIsKeptAndSaid) {
   TScreenCamNS cam;
   EventLog events;
   events.Bind(cam);
-  cam.SetBitsPerPixel(8);
-  cam.RefreshCompressors();
-  cam.SetCompressorIndex(FindCompressor(cam, kMRLE));
-  cam.SetKeyFrameEvery(1);
+  UseMrle(cam);
   const std::wstring folder = folder_.Path(L"录像\\");
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   const std::wstring path = folder + L"录像.avi";
