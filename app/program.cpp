@@ -13,6 +13,7 @@
 #include "base/barrier.h"
 #include "base/command_line.h"
 #include "base/dispatch.h"
+#include "base/files.h"
 #include "base/seams.h"
 
 namespace app {
@@ -20,13 +21,6 @@ namespace app {
 namespace {
 
 const wchar_t kAlreadyRunning[] = L"屏幕录像已经在运行，但它的窗口没有出现。";
-
-std::wstring ProgramPath() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  path.resize(length < path.size() ? length : 0);
-  return path;
-}
 
 }  // namespace
 
@@ -64,7 +58,7 @@ int RunProgram(const wchar_t* commandLine, MainFormOptions online) {
     } else {
       // A second start of this program file brings the running copy forward and ends: two
       // copies of one installation would share its settings file and recording folder.
-      RunningCopy copy(ProgramPath());
+      RunningCopy copy(base::ProgramPath());
       if (!copy.First()) {
         if (!copy.BringRunningCopyForward())
           base::ShowMessage(nullptr, kAlreadyRunning, kApplicationTitle, MB_OK | MB_ICONINFORMATION);

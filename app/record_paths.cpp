@@ -125,15 +125,7 @@ std::wstring TypedRecordFileName(const std::wstring& typed, bool trimBlanks) {
 }
 
 std::wstring TargetHoldName(const std::wstring& target) {
-  // A file that does not exist yet has no long name: its folder's, then the name as given
-  // (which is the long name of the file made from it).
-  std::wstring key = base::FullLongPath(target);
-  if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    std::wstring folder = base::FullLongPath(base::FolderOf(key));
-    base::NormalizeDirPath(folder);
-    key = folder + base::FileNameOf(key);
-  }
-  return base::PathObjectName(L"Local\\Reclume.Target.", key);
+  return base::PathObjectName(L"Local\\Reclume.Target.", base::FullLongPath(target));
 }
 
 bool HoldTarget(const std::wstring& target, base::UniqueHandle& holder) {

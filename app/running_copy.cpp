@@ -15,7 +15,6 @@ namespace {
 
 struct Shared {
   volatile LONG window;  // the main window's handle, 0 until it is shown
-  volatile LONG processId;
 };
 
 // The platform's own mapping views: unmapped when the view goes.
@@ -46,7 +45,6 @@ void RunningCopy::Publish(HWND mainWindow) {
   if (!first_ || !mapping_) return;
   View view(mapping_.get());
   if (!view.shared) return;
-  ::InterlockedExchange(&view.shared->processId, static_cast<LONG>(::GetCurrentProcessId()));
   ::InterlockedExchange(&view.shared->window, static_cast<LONG>(reinterpret_cast<intptr_t>(mainWindow)));
 }
 
@@ -59,7 +57,9 @@ bool RunningCopy::BringRunningCopyForward(DWORD timeoutMs) {
   for (;;) {
     HWND wnd = reinterpret_cast<HWND>(static_cast<intptr_t>(::InterlockedCompareExchange(&view.shared->window, 0, 0)));
     if (wnd && ::IsWindow(wnd)) {
-      ::AllowSetForegroundWindow(static_cast<DWORD>(view.shared->processId));
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(wnd, &owner);
+      ::AllowSetForegroundWindow(owner);
       return ::PostMessageW(wnd, WM_SHOW_RUNNING_COPY, 0, 0) != FALSE;
     }
     if (::GetTickCount() - start >= timeoutMs) return false;

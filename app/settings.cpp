@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "base/files.h"
 #include "base/unique.h"
 
 namespace app {
@@ -108,19 +109,7 @@ void IniFile::WriteBool(const wchar_t* section, const wchar_t* key, bool value) 
   WriteString(section, key, value ? L"1" : L"0");
 }
 
-std::wstring ProgramFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD got = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got == 0) return L"";
-    if (got < buffer.size()) {
-      std::wstring path(buffer.data(), got);
-      const size_t slash = path.find_last_of(L'\\');
-      return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::wstring ProgramFolder() { return base::FolderOf(base::ProgramPath()); }
 
 std::wstring DefaultSettingsPath() { return ProgramFolder() + kSettingsFileName; }
 

@@ -42,18 +42,34 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+std::wstring ProgramPath() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
 std::wstring FullLongPath(const std::wstring& path) {
   std::wstring full(32768, L'\0');
   const DWORD size = static_cast<DWORD>(full.size());
   DWORD n = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
   const std::wstring absolute = n == 0 || n >= size ? path : full.substr(0, n);
   n = ::GetLongPathNameW(absolute.c_str(), full.data(), size);
-  return n == 0 || n >= size ? absolute : full.substr(0, n);
+  if (n != 0 && n < size) return full.substr(0, n);
+  // A file that does not exist yet has no long name: its folder's, then the name as given
+  // (which is the long name of the file made from it).
+  const std::wstring name = FileNameOf(absolute);
+  std::wstring folder = FolderOf(absolute);
+  if (name.empty() || folder.empty()) return absolute;
+  n = ::GetLongPathNameW(folder.c_str(), full.data(), size);
+  if (n == 0 || n >= size) return absolute;
+  folder = full.substr(0, n);
+  NormalizeDirPath(folder);
+  return folder + name;
 }
 
 std::wstring PathObjectName(const wchar_t* prefix, const std::wstring& path) {
-  std::wstring upper = path;
-  if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  const std::wstring upper = UpperCased(path);
   // FNV-1a, 64 bits, as hexadecimal digits.
   uint64_t hash = 14695981039346656037ull;
   for (wchar_t c : upper) {
@@ -93,6 +109,17 @@ bool FolderExists(const std::wstring& path) noexcept {
   if (path.empty()) return false;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileExists(const std::wstring& path) noexcept {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileIsEmpty(const std::wstring& path) noexcept {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+         data.nFileSizeLow == 0;
 }
 
 bool CreateFolderTree(const std::wstring& folder) noexcept {

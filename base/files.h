@@ -21,8 +21,11 @@ void NormalizeDirPath(std::wstring& path) noexcept;
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
 
-// The full, long form of a path: relative parts resolved and, when the path exists, short
-// names made long; path itself when it cannot be made full.
+// The running program's file, as the system started it; empty when it cannot be had.
+std::wstring ProgramPath();
+
+// The full, long form of a path: relative parts resolved and short names made long (of a file
+// that does not exist yet, its folder's); path itself when it cannot be made full.
 std::wstring FullLongPath(const std::wstring& path);
 
 // The name of a named kernel object that stands for path: prefix followed by a hash of the
@@ -30,8 +33,11 @@ std::wstring FullLongPath(const std::wstring& path);
 // backslash and are limited in length; the hash fits a path of any length.
 std::wstring PathObjectName(const wchar_t* prefix, const std::wstring& path);
 
-// True when path names an existing folder.
+// True when path names an existing folder; an existing file (not a folder); an existing file
+// of no bytes.
 bool FolderExists(const std::wstring& path) noexcept;
+bool FileExists(const std::wstring& path) noexcept;
+bool FileIsEmpty(const std::wstring& path) noexcept;
 
 // Creates folder with every missing parent (a blank name names no folder); true when it
 // exists afterwards.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <vector>
 
+#include "base/files.h"
 #include "base/unique.h"
 
 namespace base {
@@ -26,17 +27,6 @@ std::optional<std::wstring> AsciiShortName(const std::wstring& path) {
   std::wstring name(buffer.data(), got);
   if (!IsAsciiPath(name)) return std::nullopt;
   return name;
-}
-
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FileIsEmpty(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
-         data.nFileSizeLow == 0;
 }
 
 // The system's temporary folder, in a form the multimedia functions take.

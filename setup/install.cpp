@@ -20,10 +20,7 @@ namespace setup {
 
 namespace {
 
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+using base::FileExists;
 
 BOOL CALLBACK PostCloseToProcessWindows(HWND wnd, LPARAM lp) {
   DWORD pid = 0;

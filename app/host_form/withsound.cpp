@@ -700,32 +700,33 @@ void TFrmMainWithSound::ScrCameraError(const std::wstring& errorMessage) {
     std::lock_guard<std::mutex> hold(reportLock_);
     reportTexts_.push_back(errorMessage);
   }
-  StartReportTimer();
+  ReportArrived();
+}
+
+// Any thread, after a text or the end was queued. The timer runs on the main thread until the
+// report has been shown.
+void TFrmMainWithSound::ReportArrived() {
+  HWND wnd = hwnd();
+  bool timerStarted = false;
+  {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    if (reportTimerOn_) {
+      // Already timed: the text joins the report.
+    } else if (!wnd) {
+      // No window to time it (the form was never made): as before, nothing is shown.
+      reportTexts_.clear();
+    } else {
+      reportTimerOn_ = timerStarted = true;
+    }
+  }
+  if (timerStarted && base::IsMainThread())
+    ::SetTimer(wnd, kReportTimer, kReportMs, nullptr);
+  else if (timerStarted)
+    base::PostToMain([wnd] { ::SetTimer(wnd, kReportTimer, kReportMs, nullptr); });
   if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
   // Said on the main thread with no recording running (lost files kept before a start): there
   // is nothing more to wait for, and the box comes before whatever the caller does next.
   if (base::IsMainThread() && !ScrCamera().HasRecordThread()) ReportTick();
-}
-
-// Any thread. The timer runs on the main thread until the report has been shown.
-void TFrmMainWithSound::StartReportTimer() {
-  {
-    std::lock_guard<std::mutex> hold(reportLock_);
-    if (reportTimerOn_) return;
-    reportTimerOn_ = true;
-  }
-  HWND wnd = hwnd();
-  if (!wnd) {
-    // No window to time it (the form was never made): as before, nothing is shown.
-    std::lock_guard<std::mutex> hold(reportLock_);
-    reportTimerOn_ = false;
-    reportTexts_.clear();
-    return;
-  }
-  if (base::IsMainThread())
-    ::SetTimer(wnd, kReportTimer, kReportMs, nullptr);
-  else
-    base::PostToMain([wnd] { ::SetTimer(wnd, kReportTimer, kReportMs, nullptr); });
 }
 
 // Main thread. One failure of a recording is told by the camera in parts (the stop, then what
@@ -831,11 +832,7 @@ void TFrmMainWithSound::ScrCameraStop() {
     std::lock_guard<std::mutex> hold(reportLock_);
     reportEnd_ = true;
   }
-  StartReportTimer();
-  if (endNotify_) ::PostMessageW(endNotify_, endMessage_, 0, 0);
-  // Said on the main thread with no recording running (lost files kept before a start): there
-  // is nothing more to wait for, and the box comes before whatever the caller does next.
-  if (base::IsMainThread() && !ScrCamera().HasRecordThread()) ReportTick();
+  ReportArrived();
 }
 
 void TFrmMainWithSound::ScrCameraPause() {

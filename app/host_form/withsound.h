@@ -156,8 +156,9 @@ class TFrmMainWithSound : public ModalDialog, public ScrCam::CameraHost {
   void TimerTick();
   void StartSnapshotTimer();
   // The report of a recording: everything the camera said (ScrCameraError) and, after its
-  // end, where its sound stopped, gathered and shown as one box by the report timer.
-  void StartReportTimer();
+  // end, where its sound stopped, gathered and shown as one box by the report timer, which
+  // ReportArrived starts after each text and the end.
+  void ReportArrived();
   void ReportTick();
   void DrawPreview(const DRAWITEMSTRUCT& item);
   // Runs fn with this form on the main thread: now when called there, else posted (and

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/dispatch.h"
+#include "base/files.h"
 #include "base/short_names.h"
 
 namespace app {
@@ -58,11 +59,6 @@ HMODULE StartModuleOf(DWORD threadId) {
                             static_cast<const wchar_t*>(start), &module))
     return nullptr;
   return module;
-}
-
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -202,7 +198,7 @@ void Playback::Attach(HWND surface, HWND area) noexcept {
 }
 
 bool Playback::PlayFile(const std::wstring& path) {
-  if (!FileExists(path)) return false;
+  if (!base::FileExists(path)) return false;
   if (player_.IsPlaying()) player_.Stop();
   // Always a fresh device: the previous recording is released before the next one is opened.
   player_.Close();

@@ -20,11 +20,6 @@ namespace app {
 
 namespace {
 
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Another program holds the file open (a copy of this program recording into it, a player).
 bool InUse(const std::wstring& path) {
   base::UniqueFile file(
@@ -110,7 +105,7 @@ std::optional<RecordingRecord> RecordingRoad::NewRecord(bool withSound, const wc
     return std::nullopt;
   }
   // A recording of the typed name is not replaced without a word.
-  if (!host_.AutoNumbering() && FileExists(record.target)) {
+  if (!host_.AutoNumbering() && base::FileExists(record.target)) {
     if (!Ask(base::Format(kReplaceRecordingFmt, record.target))) {
       host_.FocusName();
       if (nameRefused) *nameRefused = true;
@@ -181,10 +176,7 @@ bool RecordingRoad::ClaimTarget(RecordingRecord& record) {
 
 void RecordingRoad::DropUnusedTarget(const RecordingRecord& record) {
   if (!record.targetMade) return;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (::GetFileAttributesExW(record.target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
-      data.nFileSizeLow == 0)
-    ::DeleteFileW(record.target.c_str());
+  if (base::FileIsEmpty(record.target)) ::DeleteFileW(record.target.c_str());
 }
 
 // The with-sound start says its own word about a target it could not build.

@@ -424,8 +424,7 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
     return result;
   };
 
-  const size_t slash = request.fileName.find_last_of(L"\\/");
-  result.imgFolder = (slash == std::wstring::npos ? std::wstring() : request.fileName.substr(0, slash + 1)) + L"img";
+  result.imgFolder = base::FolderOf(request.fileName) + L"img";
   // Made also when nothing is saved, as the folder the pictures belong in.
   const bool folderMade = base::CreateFolderTree(result.imgFolder);
   const DWORD folderError = ::GetLastError();
@@ -435,7 +434,7 @@ SplitResult AviToPictures(const SplitRequest& request, SplitView& view) {
   base::NoReadingName noName = base::NoReadingName::NoShortName;
   const std::optional<std::wstring> readName = base::MultimediaNameForReading(request.fileName, &noName);
   if (!readName && noName == base::NoReadingName::NameTooLong) {
-    view.Message(base::Format(kNameTooLongFmt, request.fileName.substr(slash == std::wstring::npos ? 0 : slash + 1),
+    view.Message(base::Format(kNameTooLongFmt, base::FileNameOf(request.fileName),
                               static_cast<int>(base::kLongestReadableName)));
     result.end = SplitResult::End::OpenFailed;
     return result;

@@ -111,12 +111,8 @@ std::vector<std::wstring> RemoveInstallation(const std::wstring& folder) {
 }
 
 std::wstring ProgramFile() {
-  wchar_t path[MAX_PATH * 2] = {};
-  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  const std::wstring started(path, n);
   // Started by its short name, the program would not know the paths setup wrote.
-  n = ::GetLongPathNameW(started.c_str(), path, MAX_PATH * 2);
-  return n == 0 || n >= MAX_PATH * 2 ? started : std::wstring(path, n);
+  return base::FullLongPath(base::ProgramPath());
 }
 
 std::wstring GetTempDir() {

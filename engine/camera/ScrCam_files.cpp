@@ -33,10 +33,7 @@ constexpr int kDeleteRounds = 50;
 const wchar_t kLeftInPlace[] =
     L" (it could not be moved or copied: it is left there as it is, and no recording deletes it)";
 
-bool FileExists(const std::wstring& fileName) {
-  const DWORD attributes = ::GetFileAttributesW(fileName.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+using base::FileExists;
 
 // OnDeleting on the camera that exists; the handler's Continue (true without a handler).
 bool RaiseDeleting(int percent, const wchar_t* caption) {
@@ -103,14 +100,7 @@ std::wstring ShortFolderName(const std::wstring& folder) {
   return shortName;
 }
 
-std::wstring ProgramFolder() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size()) return {};
-  path.resize(length);
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
+std::wstring ProgramFolder() { return base::FolderOf(base::ProgramPath()); }
 
 }  // namespace
 
